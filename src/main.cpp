@@ -1,0 +1,10 @@
+#include "mainwindow/viewer.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    return mavrel::runViewer(app);
+}

@@ -8,7 +8,7 @@ packages=(
     g++ clang cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-webengine-dev qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite
     libvlc-dev libvlc-bin vlc-plugin-base vlc-plugin-video-output
-    libclang-rt-14-dev clang-format
+    qt6-svg-dev libclang-rt-14-dev clang-format
     xvfb xauth imagemagick fonts-dejavu-core curl
 )
 

@@ -3,6 +3,7 @@
 #include "branding/branding.h"
 #include "platform/machinesettings.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -91,7 +92,19 @@ bool saveSetting(const QString &application, const QString &section, const QStri
 {
     if (!usableApplication(application) || section.isEmpty() || key.isEmpty())
         return false;
-    QSettings settings(userSettingsFilePath(application), QSettings::IniFormat);
+    const QString path = userSettingsFilePath(application);
+    {
+        // A file that cannot be parsed gave defaults on reading; keep it aside for the user and
+        // start a fresh one rather than failing every later store.
+        QSettings existing(path, QSettings::IniFormat);
+        if (existing.status() == QSettings::FormatError) {
+            const QString aside = path + u".corrupt"_s;
+            QFile::remove(aside);
+            if (!QFile::rename(path, aside))
+                return false;
+        }
+    }
+    QSettings settings(path, QSettings::IniFormat);
     settings.beginGroup(section);
     settings.setValue(key, value);
     settings.endGroup();

@@ -17,9 +17,6 @@ namespace {
 
 MachineStoreFolders g_folders;
 
-// Windows error of a registry hive that cannot be parsed.
-constexpr int SystemErrorBadDatabase = 1009;
-
 QString systemConfigDir()
 {
     if (!g_folders.systemConfigDir.isEmpty())
@@ -99,13 +96,13 @@ Lookup lookIn(const QString &path, const QString &group, const QString &key)
             Lookup::Failed,
             {},
             Error{u"Could not open registry section"_s, RegErrorBase + SystemErrorAccessDenied}};
+    // Damaged lines read as absent (see getSetting).
     QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError) {
-        const int code = settings.status() == QSettings::FormatError ? SystemErrorBadDatabase
-                                                                     : SystemErrorAccessDenied;
+    if (settings.status() == QSettings::AccessError)
         return {
-            Lookup::Failed, {}, Error{u"Could not open registry section"_s, RegErrorBase + code}};
-    }
+            Lookup::Failed,
+            {},
+            Error{u"Could not open registry section"_s, RegErrorBase + SystemErrorAccessDenied}};
     settings.beginGroup(group);
     if (!settings.contains(key))
         return {};
@@ -124,14 +121,14 @@ bool writeTo(const QString &path, const QString &group, const QString &key, cons
     if (!QDir().mkpath(info.absolutePath()))
         return false;
     QSettings settings(path, QSettings::IniFormat);
-    // A file that cannot be read or parsed is not overwritten: its other values would be lost.
-    if (settings.status() != QSettings::NoError || !settings.isWritable())
+    // A file that cannot be read is not overwritten: its other values would be lost.
+    if (settings.status() == QSettings::AccessError || !settings.isWritable())
         return false;
     settings.beginGroup(group);
     settings.setValue(key, value);
     settings.endGroup();
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    return settings.status() != QSettings::AccessError;
 }
 
 // Once the system file holds the value, an older copy in the overlay must not hide it.
@@ -141,7 +138,7 @@ void dropFromOverlay(const QString &group, const QString &key)
     if (!QFileInfo(path).isFile())
         return;
     QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
+    if (settings.status() == QSettings::AccessError)
         return;
     settings.beginGroup(group);
     if (settings.contains(key)) {

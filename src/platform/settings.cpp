@@ -3,7 +3,6 @@
 #include "branding/branding.h"
 #include "platform/machinesettings.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -73,8 +72,10 @@ QString getSetting(const QString &application, const QString &section, const QSt
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         return defaultValue;
+    // Lines Qt cannot parse are dropped (FormatError): their keys read as absent. Qt reports
+    // that status only on the first read of a file, so it cannot decide anything here.
     QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
+    if (settings.status() == QSettings::AccessError)
         return defaultValue;
     settings.beginGroup(section);
     const QVariant value = settings.value(key);
@@ -93,23 +94,14 @@ bool saveSetting(const QString &application, const QString &section, const QStri
     if (!usableApplication(application) || section.isEmpty() || key.isEmpty())
         return false;
     const QString path = userSettingsFilePath(application);
-    {
-        // A file that cannot be parsed gave defaults on reading; keep it aside for the user and
-        // start a fresh one rather than failing every later store.
-        QSettings existing(path, QSettings::IniFormat);
-        if (existing.status() == QSettings::FormatError) {
-            const QString aside = path + u".corrupt"_s;
-            QFile::remove(aside);
-            if (!QFile::rename(path, aside))
-                return false;
-        }
-    }
     QSettings settings(path, QSettings::IniFormat);
     settings.beginGroup(section);
     settings.setValue(key, value);
     settings.endGroup();
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    // A FormatError left over from reading a damaged file does not stop the write, which drops
+    // the damaged lines.
+    return settings.status() != QSettings::AccessError;
 }
 
 QString readSetting(SettingKey key)

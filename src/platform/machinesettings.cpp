@@ -2,6 +2,7 @@
 
 #include "branding/branding.h"
 #include "platform/dialogs.h"
+#include "platform/inikeys_p.h"
 #include "platform/settings.h"
 
 #include <QDir>
@@ -103,10 +104,10 @@ Lookup lookIn(const QString &path, const QString &group, const QString &key)
             Lookup::Failed,
             {},
             Error{u"Could not open registry section"_s, RegErrorBase + SystemErrorAccessDenied}};
-    settings.beginGroup(group);
-    if (!settings.contains(key))
+    const QString stored = detail::storedKey(settings, group, key);
+    if (!settings.contains(stored))
         return {};
-    const QVariant value = settings.value(key);
+    const QVariant value = settings.value(stored);
     const int type = registryTypeOf(value);
     if (type != RegTypeSz)
         return {Lookup::Failed, {}, Error{u"Registry data not a string"_s, RegErrorBase + type}};
@@ -124,9 +125,7 @@ bool writeTo(const QString &path, const QString &group, const QString &key, cons
     // A file that cannot be read is not overwritten: its other values would be lost.
     if (settings.status() == QSettings::AccessError || !settings.isWritable())
         return false;
-    settings.beginGroup(group);
-    settings.setValue(key, value);
-    settings.endGroup();
+    settings.setValue(detail::storedKey(settings, group, key), value);
     settings.sync();
     return settings.status() != QSettings::AccessError;
 }
@@ -140,10 +139,9 @@ void dropFromOverlay(const QString &group, const QString &key)
     QSettings settings(path, QSettings::IniFormat);
     if (settings.status() == QSettings::AccessError)
         return;
-    settings.beginGroup(group);
-    if (settings.contains(key)) {
-        settings.remove(key);
-        settings.endGroup();
+    const QString stored = detail::storedKey(settings, group, key);
+    if (settings.contains(stored)) {
+        settings.remove(stored);
         settings.sync();
     }
 }

@@ -1,6 +1,7 @@
 #include "platform/settings.h"
 
 #include "branding/branding.h"
+#include "platform/inikeys_p.h"
 #include "platform/machinesettings.h"
 
 #include <QFileInfo>
@@ -77,8 +78,7 @@ QString getSetting(const QString &application, const QString &section, const QSt
     QSettings settings(path, QSettings::IniFormat);
     if (settings.status() == QSettings::AccessError)
         return defaultValue;
-    settings.beginGroup(section);
-    const QVariant value = settings.value(key);
+    const QVariant value = settings.value(detail::storedKey(settings, section, key));
     if (!value.isValid())
         return defaultValue;
     if (value.typeId() == QMetaType::QStringList) // an unquoted comma in a hand-edited file
@@ -95,9 +95,7 @@ bool saveSetting(const QString &application, const QString &section, const QStri
         return false;
     const QString path = userSettingsFilePath(application);
     QSettings settings(path, QSettings::IniFormat);
-    settings.beginGroup(section);
-    settings.setValue(key, value);
-    settings.endGroup();
+    settings.setValue(detail::storedKey(settings, section, key), value);
     settings.sync();
     // A FormatError left over from reading a damaged file does not stop the write, which drops
     // the damaged lines.

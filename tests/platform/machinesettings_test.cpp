@@ -139,7 +139,7 @@ TEST_F(MachineStoreTest, ReadsTextDefaultsAndRefusesOtherTypes)
         {"empty", u""_s},
         {"number", u"7"_s}, // plain INI numbers are text
         {"absent", u"default"_s},
-        {"CHKSPLASH", u"default"_s},
+        {"CHKSPLASH", u"1"_s}, // names ignore letter case, as in the registry
         {"dword", {}, RegErrorBase + RegTypeDword},
         {"qword", {}, RegErrorBase + RegTypeQword},
         {"binary", {}, RegErrorBase + RegTypeBinary},
@@ -163,6 +163,15 @@ TEST_F(MachineStoreTest, ReadsTextDefaultsAndRefusesOtherTypes)
     EXPECT_EQ(getRegSetting(u" Mavrel "_s, u"  Settings"_s, u"chkSplash"_s, u"d"_s).valueOr({}),
               u"1"_s);
     EXPECT_EQ(getRegSetting(app, u"Other"_s, u"chkSplash"_s, u"d"_s).valueOr({}), u"2"_s);
+    EXPECT_EQ(getRegSetting(u"MAVREL"_s, u"settings"_s, u"chksplash"_s, u"d"_s).valueOr({}),
+              u"1"_s);
+    // A write in other letter case replaces the stored value instead of adding a second one.
+    saveRegSetting(u"mavrel"_s, u"SETTINGS"_s, u"ChkSplash"_s, u"0"_s);
+    EXPECT_EQ(rawValue(machineStoreSystemFile(), u"chkSplash"_s), u"0"_s);
+    {
+        QSettings raw(machineStoreSystemFile(), QSettings::IniFormat);
+        EXPECT_EQ(raw.allKeys().filter(u"splash"_s, Qt::CaseInsensitive).size(), 2); // + Other
+    }
     EXPECT_EQ(getRegSetting(u"Elsewhere"_s, section, u"chkSplash"_s, u"d"_s).valueOr({}), u"d"_s);
     // The splash window's failed read counts as the default.
     writeRawFile(machineStoreSystemFile(), "[SOFTWARE]\nBrintover\\Mavrel\\Settings\\chkSplash=@"

@@ -105,6 +105,16 @@ TEST_F(UserSettingsTest, ValuesComeBackExactly)
     EXPECT_EQ(readSetting(SettingKey::Dir), u"line\nbreak"_s);
 }
 
+TEST_F(UserSettingsTest, NamesIgnoreLetterCase)
+{
+    writeRaw("[settings]\ntvlang=German\n");
+    EXPECT_EQ(readSetting(SettingKey::TVLang), u"German"_s);
+    storeSetting(SettingKey::TVLang, u"Dutch"_s);
+    EXPECT_EQ(getSetting(u"Mavrel"_s, u"SETTINGS"_s, u"TvLang"_s, u"d"_s), u"Dutch"_s);
+    QSettings raw(m_file, QSettings::IniFormat);
+    EXPECT_EQ(raw.allKeys(), QStringList{u"settings/tvlang"_s});
+}
+
 TEST_F(UserSettingsTest, DamagedFileFallsBackToDefaultsAndAcceptsNewValues)
 {
     QByteArray garbage;

@@ -1,7 +1,5 @@
 #include "platform/widgets/qtdialogs.h"
 
-#include "branding/branding.h"
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QInputDialog>
@@ -78,18 +76,6 @@ TEST_F(QtDialogsTest, MessageBoxShowsTheRequestAndReturnsTheClickedButton)
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_EQ(seen.buttons, QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
     EXPECT_EQ(seen.defaultButton, QMessageBox::Abort);
-}
-
-TEST_F(QtDialogsTest, UntitledBoxShowsTheProductName)
-{
-    QString title;
-    whenModalShown([&title](QWidget *modal) {
-        title = modal->windowTitle();
-        qobject_cast<QMessageBox *>(modal)->button(QMessageBox::No)->click();
-    });
-    EXPECT_EQ(messageBox(u"Sure?"_s, DialogButtons::YesNo, {}, DialogIcon::Question),
-              DialogAnswer::No);
-    EXPECT_EQ(title, branding().productName);
 }
 
 TEST_F(QtDialogsTest, PromptReturnsTextOrNothing)

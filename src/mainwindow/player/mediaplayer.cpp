@@ -44,6 +44,7 @@ struct MediaPlayer::Attempt
     bool enginePlaying = false;
     bool hasStream = false;
     bool played = false;
+    bool pauseRequested = false;
 };
 
 MediaPlayer::MediaPlayer(QWidget *parent)
@@ -305,11 +306,13 @@ void MediaPlayer::onEngineEvent(quint64 attemptId, int type)
         // The engine says "playing" even for bytes it cannot demultiplex; only a stream
         // with at least one track counts.
         attempt.enginePlaying = true;
-        if (attempt.hasStream)
+        if (attempt.hasStream && !attempt.pauseRequested)
             becomePlaying();
         break;
     case libvlc_MediaPlayerPaused:
-        if (attempt.played)
+        // A pause and a resume in quick succession may reach the engine as one; the state
+        // follows the requests, the events only confirm them.
+        if (attempt.played && attempt.pauseRequested)
             setState(State::Paused);
         break;
     case libvlc_MediaPlayerEncounteredError:
@@ -409,9 +412,11 @@ void MediaPlayer::abandonItem()
 
 void MediaPlayer::play()
 {
-    if (m_state == State::Paused && m_attempt) {
+    if (m_attempt && m_attempt->played && m_attempt->pauseRequested) {
+        m_attempt->pauseRequested = false;
         libvlc_media_player_set_pause(m_attempt->player, 0);
-        return; // the engine's Playing event moves the state
+        setState(State::Playing);
+        return;
     }
     if (m_state == State::Playing || m_state == State::Opening || m_text.trimmed().isEmpty())
         return;
@@ -422,6 +427,7 @@ void MediaPlayer::pause()
 {
     if (m_state == State::Playing && m_attempt &&
         libvlc_media_player_can_pause(m_attempt->player)) {
+        m_attempt->pauseRequested = true;
         libvlc_media_player_set_pause(m_attempt->player, 1);
         setState(State::Paused);
         return;

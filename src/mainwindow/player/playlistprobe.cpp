@@ -21,8 +21,9 @@ PlaylistProbe::~PlaylistProbe()
 {
     m_done = true;
     if (m_reply) {
+        // Deleting a running reply aborts it; aborting here, inside one of its own signals,
+        // would make it report a second error.
         m_reply->disconnect(this);
-        m_reply->abort();
         m_reply->deleteLater();
     }
 }
@@ -135,8 +136,9 @@ void PlaylistProbe::finish(bool parse)
     if (parse)
         m_outcome.entries = parsePlaylist(m_data, m_url, m_hint);
     if (m_reply) {
+        // Deleting a running reply aborts it; aborting here, inside one of its own signals,
+        // would make it report a second error.
         m_reply->disconnect(this);
-        m_reply->abort();
         m_reply->deleteLater();
         m_reply = nullptr;
     }

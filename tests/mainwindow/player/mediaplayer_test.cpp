@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -41,6 +42,7 @@ protected:
         const QByteArray tone = makeWav(2.0);
         server->serve("/tone.wav", {200, "audio/wav", tone});
         server->serve("/long.wav", {200, "audio/x-wav", makeWav(30.0)});
+        server->serve("/icy", {200, "audio/wav", tone, "ICY 200 OK"});
         server->serve("/junk.mp4", {200, "video/mp4", makeJunk(20000)});
         video = makeVideo(dir->path());
         if (!video.isEmpty())
@@ -123,6 +125,8 @@ TEST_F(PlayerTest, PlaysMediaAndPlaylistsWhateverTheirNames)
     } cases[] = {
         {"local file with a space", localWav, QUrl::fromLocalFile(localWav).toString()},
         {"wav over http", tone, tone},
+        {"old radio server answering ICY", server->url(u"/icy"_s).toString(),
+         server->url(u"/icy"_s).toString()},
         {"video over http", clip, clip},
         {"asx as text/plain, first ref dead", server->url(u"/channel?id=7"_s).toString(), tone},
         {"asx with entryref, served as asf", server->url(u"/tv?id=1"_s).toString(), clip},
@@ -212,6 +216,27 @@ TEST_F(PlayerTest, DestroyingWhileAStreamOpensNeitherCrashesNorHangs)
         player.reset();
         QTest::qWait(50); // events the engine posted for the dead widget must go nowhere
         EXPECT_TRUE(vlc::waitForReleases(10000));
+    }
+}
+
+TEST_F(PlayerTest, QuittingWhileAStreamOpensEndsTheProcess)
+{
+    const QString addresses[] = {
+        u"http://127.0.0.1:%1/live.asx"_s.arg(silent->port()),
+        u"mms://127.0.0.1:%1/live"_s.arg(silent->port()),
+    };
+    for (const QString &address : addresses) {
+        SCOPED_TRACE(address.toStdString());
+        const int before = silent->connections();
+        QProcess helper;
+        helper.start(QStringLiteral(PLAYER_QUIT_HELPER), {address, u"400"_s});
+        ASSERT_TRUE(helper.waitForStarted(5000));
+        // A hang shows as a process still running long after its quit.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return helper.state() == QProcess::NotRunning; }, 20000));
+        EXPECT_EQ(helper.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(helper.exitCode(), 0);
+        EXPECT_GT(silent->connections(), before); // it really was opening
+        EXPECT_TRUE(helper.readAllStandardOutput().contains("done"));
     }
 }
 

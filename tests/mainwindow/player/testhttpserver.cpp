@@ -46,8 +46,10 @@ void TestHttpServer::onData(QTcpSocket *socket)
     const Answer answer =
         m_answers.value(path, Answer{404, "text/html", "<html><body>Not found</body></html>"});
 
-    QByteArray response = "HTTP/1.0 " + QByteArray::number(answer.status) +
-                          (answer.status < 400 ? " OK\r\n" : " Error\r\n");
+    QByteArray response = answer.statusLine.isEmpty()
+                              ? "HTTP/1.0 " + QByteArray::number(answer.status) +
+                                    (answer.status < 400 ? " OK\r\n" : " Error\r\n")
+                              : answer.statusLine + "\r\n";
     if (!answer.contentType.isEmpty())
         response += "Content-Type: " + answer.contentType + "\r\n";
     response += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";

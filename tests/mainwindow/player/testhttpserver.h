@@ -17,9 +17,16 @@ class TestHttpServer : public QObject
 public:
     struct Answer
     {
-        int status = 200;
+        Answer(int status = 200, QByteArray contentType = {}, QByteArray body = {},
+               QByteArray statusLine = {})
+            : status(status), contentType(std::move(contentType)), body(std::move(body)),
+              statusLine(std::move(statusLine))
+        {}
+        int status;
         QByteArray contentType;
         QByteArray body;
+        // Replaces "HTTP/1.0 <status> ..." (an old radio server says "ICY 200 OK").
+        QByteArray statusLine;
     };
 
     TestHttpServer();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "online/fetchlimits.h"
+#include "online/statussink.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -10,8 +11,9 @@
 
 namespace mavrel {
 
-// Blocking HTTP GETs for the user-interface thread. They run the event loop while they wait
-// and between blocks of 256 bytes, so windows repaint and further commands (even other
+// Blocking HTTP GETs for the user-interface thread. The body is read in blocks of 256 bytes;
+// the event loop runs while they wait for data and between blocks (at least every few
+// milliseconds while data keeps coming), so windows repaint and further commands (even other
 // fetches, which then run to their end first) can start meanwhile.
 
 enum class FetchEnd

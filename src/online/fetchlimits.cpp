@@ -1,7 +1,5 @@
 #include "online/fetchlimits.h"
 
-using namespace Qt::StringLiterals;
-
 namespace mavrel {
 
 namespace {
@@ -29,11 +27,6 @@ FetchLimits fetchLimits(FetchUse use)
         return {64 * kKiB, 15'000, 10'000, kConnectMs};
     }
     return {kMiB, 30'000, 15'000, kConnectMs};
-}
-
-QString downloadedText(qint64 byteCount)
-{
-    return u"Downloaded "_s + QString::number(byteCount) + u" bytes."_s;
 }
 
 } // namespace mavrel

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QString>
-
-#include <functional>
+#include <QtGlobal>
 
 namespace mavrel {
 
@@ -27,11 +25,5 @@ struct FetchLimits
 };
 
 FetchLimits fetchLimits(FetchUse use);
-
-// Where a fetch shows its progress; the windows hand in a setter of their status box.
-using StatusSink = std::function<void(const QString &text)>;
-
-// "Downloaded 1000 bytes."
-QString downloadedText(qint64 byteCount);
 
 } // namespace mavrel

@@ -2,12 +2,15 @@
 #include "online/fetchlimits.h"
 #include "online/reportquery.h"
 #include "online/serveraddress.h"
+#include "online/statussink.h"
 #include "online/urlbytes.h"
 
 #include "buildconfig.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -189,7 +192,30 @@ TEST(FetchLimits, EveryUseEndsByItself)
     }
     EXPECT_LT(fetchLimits(FetchUse::ChannelCheck).maxBytes,
               fetchLimits(FetchUse::ListingPage).maxBytes);
+}
+
+TEST(StatusSink, TextBoxGetsTheLatestTextOncePerTurn)
+{
     EXPECT_EQ(downloadedText(1234567), u"Downloaded 1234567 bytes."_s);
+
+    auto *box = new QObject;
+    QStringList shown;
+    const StatusSink sink = latestTextOnEachTurn(box, [&](const QString &t) { shown.append(t); });
+    sink(downloadedText(512));
+    sink(downloadedText(768));
+    EXPECT_TRUE(shown.isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, QStringList({downloadedText(768)}));
+    sink(downloadedText(1000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown.last(), downloadedText(1000));
+
+    sink(u"late"_s);
+    delete box;
+    QCoreApplication::processEvents();
+    sink(u"later"_s);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown.size(), 2);
 }
 
 } // namespace

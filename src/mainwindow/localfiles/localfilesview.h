@@ -1,0 +1,64 @@
+#pragma once
+
+#include "mainwindow/localfiles/localfiles.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QComboBox;
+class QListWidget;
+class QListWidgetItem;
+
+namespace mavrel {
+
+// "My Files": the drive list drives the folder list, the folder list drives the file list, and
+// a click on a file plays it. The drive and folder chosen are kept in the settings "Drive" and
+// "Dir". A folder that cannot be listed shows empty lists and changes nothing else.
+class LocalFilesView : public QObject
+{
+    Q_OBJECT
+public:
+    using Play = std::function<void(const QString &path)>;
+
+    LocalFilesView(QComboBox *drive, QListWidget *dir, QListWidget *file, Play play,
+                   QObject *parent = nullptr);
+
+    // Fills the drive list (the first drive and its root folder become current, nothing is
+    // saved).
+    void setVolumes(const QList<Volume> &volumes);
+
+    void Drive1_Change();
+    void Dir1_Change();
+    void File1_Click();
+
+    // Start-up: both settings are read before either is applied, so that the drive change does
+    // not overwrite the saved folder. A drive or folder that no longer exists is skipped.
+    void restoreFromSettings();
+
+    // Moves the folder list to `folder`; false (nothing changes) when it cannot be entered.
+    bool setDirPath(const QString &folder);
+
+    QString drivePath() const;
+    QString dirPath() const { return m_dirPath; }
+    QString filePath() const { return m_filePath; }
+
+private:
+    void fillDirList();
+    void fillFileList();
+    void onDirActivated(QListWidgetItem *item);
+
+    QPointer<QComboBox> Drive1;
+    QPointer<QListWidget> Dir1;
+    QPointer<QListWidget> File1;
+    Play m_play;
+    QString m_dirPath;
+    QString m_filePath;
+    QHash<QString, QString> m_currentFolderOfDrive;
+    bool m_filling = false;
+};
+
+} // namespace mavrel

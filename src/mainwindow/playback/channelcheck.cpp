@@ -1,0 +1,49 @@
+#include "mainwindow/playback/channelcheck.h"
+
+#include "online/errorpage.h"
+#include "online/reportquery.h"
+
+#include <QByteArray>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+bool skipsCheckFetch(QByteArrayView address)
+{
+    return QByteArray::fromRawData(address.data(), address.size()).toLower().contains(".wmv");
+}
+
+CheckDecision decideCheck(QByteArrayView page, bool checkOnly)
+{
+    CheckDecision decision;
+    if (!isValidPage(page)) {
+        decision.showOffline = true;
+        decision.report = CheckReport::Offline;
+        return decision;
+    }
+    decision.play = !checkOnly;
+    decision.report = page.isEmpty() ? CheckReport::None : CheckReport::Online;
+    return decision;
+}
+
+QString checkingStatusText(int position, int rowCount, const QString &name)
+{
+    return u"Checking "_s + QString::number(position) + u" of "_s + QString::number(rowCount) +
+           u" - "_s + name;
+}
+
+QByteArray reportType(CheckReport report)
+{
+    switch (report) {
+    case CheckReport::Online:
+        return kReportOnline;
+    case CheckReport::Offline:
+        return kReportOffline;
+    case CheckReport::None:
+        break;
+    }
+    return {};
+}
+
+} // namespace mavrel

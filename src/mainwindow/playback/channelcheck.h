@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace mavrel {
+
+// What a channel check does with the page its address answered with.
+enum class CheckReport
+{
+    None,
+    Online,
+    Offline,
+};
+
+struct CheckDecision
+{
+    bool play = false;        // hand the address to the player
+    bool showOffline = false; // show the offline picture
+    CheckReport report = CheckReport::None;
+};
+
+// Windows Media files are played without a look at the address first: the fetch would only
+// download the file. Anywhere in the address, any letter case.
+bool skipsCheckFetch(QByteArrayView address);
+
+// The empty page (nothing could be fetched, or nothing was) plays without a report; a page with
+// an error marker marks the channel dead; any other page plays and reports it online.
+CheckDecision decideCheck(QByteArrayView page, bool checkOnly);
+
+// "Checking 2 of 3 - Name" (one-based position).
+QString checkingStatusText(int position, int rowCount, const QString &name);
+
+// The report type sent for a check result ("ONLINE", "OFFLINE"); empty for None.
+QByteArray reportType(CheckReport report);
+
+} // namespace mavrel

@@ -1,0 +1,118 @@
+#include "mainwindow/playback/channelplayback.h"
+
+#include "mainwindow/playback/channelcheck.h"
+#include "mainwindow/player/mediaplayer.h"
+#include "online/fetch.h"
+#include "online/reportquery.h"
+#include "platform/bytetext.h"
+#include "platform/dialogs.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QMouseEvent>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+ChannelPlayback::ChannelPlayback(MediaPlayer *player, QLabel *offlinePicture, Hooks hooks,
+                                 QObject *window)
+    : QObject(window), m_player(player), m_offline(offlinePicture), m_hooks(std::move(hooks)),
+      m_window(window)
+{
+    if (m_offline)
+        m_offline->installEventFilter(this);
+}
+
+void ChannelPlayback::checkChannel(bool checkOnly)
+{
+    const std::optional<SelectedChannel> channel = m_hooks.selectedChannel();
+    if (!channel)
+        return;
+    if (m_offline)
+        m_offline->hide();
+
+    // A click made while this check waits for its page supersedes it: the newer choice plays.
+    const quint64 request = checkOnly ? m_playRequests : ++m_playRequests;
+    QByteArray page;
+    if (!skipsCheckFetch(channel->address)) {
+        FetchOptions options;
+        options.use = FetchUse::ChannelCheck;
+        options.owner = m_window;
+        QPointer<ChannelPlayback> self(this);
+        FetchResult fetched = fetchPage(channel->address, options);
+        // Quitting, or the window going away, ends the check without playing or reporting.
+        if (fetched.ownerGone || !self || fetched.end == FetchEnd::Aborted)
+            return;
+        page = std::move(fetched.body);
+    }
+
+    const CheckDecision decision = decideCheck(page, checkOnly);
+    if (decision.play && request == m_playRequests && m_player) {
+        m_playing = channel;
+        m_playingText = displayText(channel->address);
+        m_player->setURL(m_playingText);
+    }
+    if (decision.showOffline && m_offline)
+        m_offline->show();
+    if (decision.report != CheckReport::None)
+        report(channel->name, reportType(decision.report));
+}
+
+void ChannelPlayback::ListView1_Click()
+{
+    checkChannel(false);
+}
+
+void ChannelPlayback::imgOffline_Click()
+{
+    if (m_offline)
+        m_offline->hide();
+}
+
+void ChannelPlayback::WindowsMediaPlayer1_MediaError(const QString &url)
+{
+    if (!m_playing || url != m_playingText)
+        return;
+    const QByteArray name = m_playing->name;
+    m_playing.reset();
+    report(name, kReportOffline);
+}
+
+void ChannelPlayback::WindowsMediaPlayer1_Warning(int, int, const QString &)
+{
+    messageBox(u"warning"_s, DialogButtons::Ok);
+}
+
+bool ChannelPlayback::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_offline && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        imgOffline_Click();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ChannelPlayback::report(const QByteArray &name, const QByteArray &type)
+{
+    ReportContext context = m_hooks.reportContext ? m_hooks.reportContext() : ReportContext{};
+    if (!context.owner)
+        context.owner = m_window;
+    sendData(name, type, QByteArray(), context);
+}
+
+void mirrorStatusText(const QString &text, QLabel *panel)
+{
+    static bool yielding = false;
+    if (panel)
+        panel->setText(text);
+    if (yielding)
+        return;
+    yielding = true;
+    QCoreApplication::processEvents();
+    yielding = false;
+}
+
+} // namespace mavrel

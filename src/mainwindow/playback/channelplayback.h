@@ -1,0 +1,73 @@
+#pragma once
+
+#include "online/reports.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QLabel;
+
+namespace mavrel {
+
+class MediaPlayer;
+
+// The channel the list has selected: its name and address as the catalogue holds them.
+struct SelectedChannel
+{
+    QByteArray name;
+    QByteArray address;
+};
+
+// Playing channels from the channel list: the check before playing, the offline picture, the
+// reports, and the player's error and warning events.
+//
+// A media error reports only an item that a channel check handed to the player, under the name
+// of that channel: a favourite, a local file or any other address that fails inside the player
+// reports nothing, since the error says nothing about the row the list happens to show selected.
+class ChannelPlayback : public QObject
+{
+    Q_OBJECT
+public:
+    struct Hooks
+    {
+        std::function<std::optional<SelectedChannel>()> selectedChannel;
+        std::function<ReportContext()> reportContext;
+    };
+
+    // `window` owns the checks: when it goes away during a fetch, the check ends quietly.
+    ChannelPlayback(MediaPlayer *player, QLabel *offlinePicture, Hooks hooks, QObject *window);
+
+    void checkChannel(bool checkOnly);
+    void ListView1_Click();
+    void imgOffline_Click();
+    void WindowsMediaPlayer1_MediaError(const QString &url);
+    void WindowsMediaPlayer1_Warning(int warningType, int param, const QString &description);
+
+    // The channel last played from the list, and its address as given to the player.
+    const std::optional<SelectedChannel> &playingChannel() const { return m_playing; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void report(const QByteArray &name, const QByteArray &type);
+
+    QPointer<MediaPlayer> m_player;
+    QPointer<QLabel> m_offline;
+    Hooks m_hooks;
+    QObject *m_window;
+    std::optional<SelectedChannel> m_playing;
+    QString m_playingText;
+    quint64 m_playRequests = 0;
+};
+
+// The status box's text goes into the status bar's first panel, and the event loop runs so that
+// the panel repaints while a long operation keeps writing (not again from inside itself).
+void mirrorStatusText(const QString &text, QLabel *panel);
+
+} // namespace mavrel

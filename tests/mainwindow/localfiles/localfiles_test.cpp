@@ -1,0 +1,218 @@
+#include "mainwindow/localfiles/localfiles.h"
+#include "mainwindow/localfiles/localfilesview.h"
+#include "platform/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+#include <ostream>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+using namespace Qt::StringLiterals;
+using namespace mavrel;
+
+namespace {
+
+TEST(LocalFiles, PatternMatchesTheExtensionInAnyCase)
+{
+    struct Case
+    {
+        QString name;
+        bool matches;
+    };
+    const Case cases[] = {
+        {u"song.mp3"_s, true},    {u"SONG.MP3"_s, true},       {u"Clip.WmV"_s, true},
+        {u"show.dvr-ms"_s, true}, {u"tune.MIDI"_s, true},      {u"a.qt"_s, true},
+        {u".wav"_s, true},        {u"movie.mp4"_s, false},     {u"notes.txt"_s, false},
+        {u"mp3"_s, false},        {u"song.mp3.part"_s, false}, {u"clip.wmvx"_s, false},
+        {u"archive.wm"_s, true},  {u"x.aiffx"_s, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(matchesMediaPattern(c.name), c.matches) << c.name.toStdString();
+    EXPECT_TRUE(mediaFilePattern().startsWith(u"*.asf;*.wma;"_s));
+    EXPECT_EQ(mediaFilePattern().split(u';').size(), 33);
+}
+
+TEST(LocalFiles, VolumesFromTheMountTable)
+{
+    const QByteArray table = "sysfs /sys sysfs rw 0 0\n"
+                             "/dev/sda1 / ext4 rw 0 0\n"
+                             "/dev/sdb1 /media/ann/USB\\040STICK vfat rw 0 0\n"
+                             "/dev/sr0 /run/media/ann/DISC iso9660 ro 0 0\n"
+                             "/dev/sdc1 /mnt/backup ext4 rw 0 0\n"
+                             "tmpfs /run/user/1000 tmpfs rw 0 0\n"
+                             "/dev/sdb1 /media/ann/USB\\040STICK vfat rw 0 0\n"
+                             "garbage\n";
+    const QList<Volume> volumes = volumesFromMountTable(table, u"/home/ann"_s);
+    QStringList paths;
+    for (const Volume &v : volumes)
+        paths << v.path;
+    EXPECT_EQ(paths, (QStringList{u"/"_s, u"/home/ann"_s, u"/media/ann/USB STICK"_s,
+                                  u"/mnt/backup"_s, u"/run/media/ann/DISC"_s}));
+    EXPECT_EQ(volumes[1].label, u"Home (/home/ann)"_s);
+    // Root alone when the table cannot be read.
+    EXPECT_EQ(volumesFromMountTable({}, u"/"_s).size(), 1);
+    EXPECT_FALSE(mountedVolumes().isEmpty());
+}
+
+TEST(LocalFiles, ChainsAndPaths)
+{
+    EXPECT_EQ(folderChain(u"/"_s, u"/home/ann/Music"_s),
+              (QStringList{u"/"_s, u"/home"_s, u"/home/ann"_s, u"/home/ann/Music"_s}));
+    EXPECT_EQ(folderChain(u"/media/usb"_s, u"/media/usb/a"_s),
+              (QStringList{u"/media/usb"_s, u"/media/usb/a"_s}));
+    EXPECT_EQ(folderChain(u"/media/usb"_s, u"/media/usb2/a"_s), QStringList{u"/media/usb2/a"_s});
+    EXPECT_EQ(filePathIn(u"/"_s, u"a.mp3"_s), u"/a.mp3"_s);
+    EXPECT_EQ(filePathIn(u"/music"_s, u"a.mp3"_s), u"/music/a.mp3"_s);
+}
+
+// A folder tree in a temporary folder, with the three lists over it.
+class LocalFilesViewTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        root = tmp.path() + u"/drive"_s;
+        other = tmp.path() + u"/other"_s;
+        for (const QString &d : {u"/Music/Rock"_s, u"/Music/jazz"_s, u"/Video"_s, u"/.hidden"_s})
+            ASSERT_TRUE(QDir().mkpath(root + d));
+        ASSERT_TRUE(QDir().mkpath(other + u"/Films"_s));
+        for (const QString &f : {u"/Music/b.MP3"_s, u"/Music/a.wav"_s, u"/Music/cover.jpg"_s,
+                                 u"/Music/list.M3U"_s, u"/Music/notes.txt"_s, u"/top.wmv"_s}) {
+            QFile file(root + f);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+        view = std::make_unique<LocalFilesView>(&drive, &dir, &file,
+                                                [this](const QString &p) { played << p; });
+        view->setVolumes(
+            {{root, u"Drive"_s}, {other, u"Other"_s}, {tmp.path() + u"/gone"_s, u"Gone"_s}});
+    }
+
+    static QStringList texts(const QListWidget &list)
+    {
+        QStringList out;
+        for (int i = 0; i < list.count(); ++i)
+            out << list.item(i)->text().trimmed();
+        return out;
+    }
+    void activateDir(const QString &name)
+    {
+        const auto items = dir.findItems(name, Qt::MatchEndsWith);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        emit dir.itemActivated(items[0]);
+    }
+
+    QTemporaryDir tmp;
+    QString root, other;
+    QComboBox drive;
+    QListWidget dir, file;
+    std::unique_ptr<LocalFilesView> view;
+    QStringList played;
+};
+
+TEST_F(LocalFilesViewTest, FoldersAndMatchingFilesAreListedAndRemembered)
+{
+    EXPECT_EQ(view->dirPath(), root);
+    EXPECT_EQ(texts(file), QStringList{u"top.wmv"_s});
+    activateDir(u"Music"_s);
+    EXPECT_EQ(view->dirPath(), root + u"/Music"_s);
+    EXPECT_EQ(readSetting(SettingKey::Dir), root + u"/Music"_s);
+    EXPECT_EQ(texts(file), (QStringList{u"a.wav"_s, u"b.MP3"_s, u"list.M3U"_s}));
+    // Its parents, itself, then its folders; hidden folders are left out.
+    EXPECT_EQ(texts(dir), (QStringList{root, u"Music"_s, u"jazz"_s, u"Rock"_s}));
+
+    file.setCurrentRow(1);
+    view->File1_Click();
+    EXPECT_EQ(played, QStringList{root + u"/Music/b.MP3"_s});
+
+    activateDir(root); // back up to the drive's root
+    EXPECT_EQ(view->dirPath(), root);
+    EXPECT_EQ(texts(dir), (QStringList{root, u"Music"_s, u"Video"_s}));
+}
+
+TEST_F(LocalFilesViewTest, DriveChangeMovesToThatDriveAndBack)
+{
+    activateDir(u"Music"_s);
+    drive.setCurrentIndex(1);
+    EXPECT_EQ(view->dirPath(), other);
+    EXPECT_EQ(readSetting(SettingKey::Drive), other);
+    EXPECT_EQ(readSetting(SettingKey::Dir), other);
+    EXPECT_TRUE(texts(file).isEmpty());
+    // Back on the first drive, its folder is the one last used there.
+    drive.setCurrentIndex(0);
+    EXPECT_EQ(view->dirPath(), root + u"/Music"_s);
+
+    // A drive that cannot be read leaves the lists where they were but is still saved.
+    drive.setCurrentIndex(2);
+    EXPECT_EQ(view->dirPath(), root + u"/Music"_s);
+    EXPECT_EQ(readSetting(SettingKey::Drive), tmp.path() + u"/gone"_s);
+    EXPECT_EQ(texts(file).size(), 3);
+}
+
+TEST_F(LocalFilesViewTest, FolderThatCannotBeListedChangesNothing)
+{
+    const QString locked = root + u"/Video"_s;
+    QFile::setPermissions(locked, QFileDevice::WriteOwner);
+    const bool enforced = !QFileInfo(locked).isReadable(); // root reads everything
+    activateDir(u"Video"_s);
+    if (enforced) {
+        EXPECT_EQ(view->dirPath(), root);
+        EXPECT_EQ(texts(file), QStringList{u"top.wmv"_s});
+    }
+    QFile::setPermissions(locked,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // Listing a folder that is gone, or a file, gives nothing rather than an error.
+    EXPECT_TRUE(listMediaFiles(root + u"/nothing"_s).isEmpty());
+    EXPECT_TRUE(listSubfolders(root + u"/top.wmv"_s).isEmpty());
+    const QString before = view->dirPath();
+    EXPECT_FALSE(view->setDirPath(root + u"/nothing"_s));
+    EXPECT_EQ(view->dirPath(), before);
+}
+
+TEST_F(LocalFilesViewTest, StartUpRestoresDriveAndFolder)
+{
+    struct Case
+    {
+        const char *what;
+        QString savedDrive, savedDir;
+        QString expectedDir;
+        int expectedDrive;
+    };
+    const Case cases[] = {
+        {"folder gone", other, other + u"/Deleted"_s, other, 1},
+        {"both", other, other + u"/Films"_s, other + u"/Films"_s, 1},
+        {"folder on the first drive", QString(), root + u"/Music/jazz"_s, root + u"/Music/jazz"_s,
+         0},
+        {"drive gone", tmp.path() + u"/gone"_s, root + u"/Video"_s, root + u"/Video"_s, 0},
+        {"nothing saved", QString(), QString(), root, 0},
+    };
+    for (const Case &c : cases) {
+        drive.blockSignals(true);
+        drive.setCurrentIndex(0);
+        drive.blockSignals(false);
+        ASSERT_TRUE(view->setDirPath(root));
+        storeSetting(SettingKey::Drive, c.savedDrive);
+        storeSetting(SettingKey::Dir, c.savedDir);
+        view->restoreFromSettings();
+        EXPECT_EQ(view->dirPath(), c.expectedDir) << c.what;
+        EXPECT_EQ(drive.currentIndex(), c.expectedDrive) << c.what;
+        // The saved folder survives the drive change that restoring runs.
+        if (!c.savedDir.isEmpty() && c.expectedDir == c.savedDir) {
+            EXPECT_EQ(readSetting(SettingKey::Dir), c.savedDir) << c.what;
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,294 @@
+#include "mainwindow/playback/channelplayback.h"
+#include "mainwindow/playback/checkallrun.h"
+#include "mainwindow/player/mediaplayer.h"
+#include "platform/scripteddialogs.h"
+
+#include "../player/testmedia.h"
+#include "testhttpserver.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTreeView>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace mavrel;
+using namespace mavrel::test;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+// The parts of the main window a channel check touches: the list with its selection, the
+// player, the offline picture; reports go to a recording server.
+class PlaybackTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.listen());
+        m_savedUrl = qgetenv("MAVREL_CATALOGUE_URL");
+        qputenv("MAVREL_CATALOGUE_URL", server.url(""));
+        server.serve("/tv/getData.asp", "OK");
+        server.serve("/tone.wav", makeWav(3.0));
+        server.serve("/dead", "<html><h1>404 Not Found</h1></html>", 404);
+        server.serve("/moved", "<html>This page Has Moved</html>");
+
+        window = std::make_unique<QWidget>();
+        list = new QTreeView(window.get());
+        list->setModel(&model);
+        player = new MediaPlayer(window.get());
+        player->setOpenTimeout(3000);
+        offline = new QLabel(u"offline"_s, window.get());
+        offline->hide();
+        playback = new ChannelPlayback(player, offline,
+                                       {[this] { return selected(); },
+                                        [this] {
+                                            return ReportContext{staff, nullptr};
+                                        }},
+                                       window.get());
+        QObject::connect(player, &MediaPlayer::MediaError, playback,
+                         &ChannelPlayback::WindowsMediaPlayer1_MediaError);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        if (m_savedUrl.isNull())
+            qunsetenv("MAVREL_CATALOGUE_URL");
+        else
+            qputenv("MAVREL_CATALOGUE_URL", m_savedUrl);
+    }
+
+    std::optional<SelectedChannel> selected() const
+    {
+        const QModelIndex index = list->currentIndex();
+        if (!index.isValid() || !list->selectionModel()->isSelected(index))
+            return std::nullopt;
+        const QModelIndex first = model.index(index.row(), 0);
+        return SelectedChannel{first.data().toString().toUtf8(),
+                               first.data(Qt::UserRole).toByteArray()};
+    }
+
+    void addChannel(const QString &name, const QByteArray &address)
+    {
+        auto *item = new QStandardItem(name);
+        item->setData(address, Qt::UserRole);
+        model.appendRow(item);
+    }
+    void select(int row) { list->setCurrentIndex(model.index(row, 0)); }
+
+    // The reports the server received, as "TYPE name".
+    QStringList reports() const
+    {
+        QStringList out;
+        for (const RecordedRequest &r : server.requestsFor("/tv/getData.asp")) {
+            QByteArray type, item;
+            const QByteArray query = r.target.mid(r.target.indexOf('?') + 1);
+            for (const QByteArray &part : query.split('&')) {
+                if (part.startsWith("strType="))
+                    type = QByteArray::fromPercentEncoding(part.mid(8));
+                else if (part.startsWith("strItem="))
+                    item = QByteArray::fromPercentEncoding(part.mid(8));
+            }
+            out << QString::fromUtf8(type + ' ' + item);
+        }
+        return out;
+    }
+    int fetchesOf(const QByteArray &path) const { return int(server.requestsFor(path).size()); }
+
+    TestHttpServer server;
+    QStandardItemModel model;
+    std::unique_ptr<QWidget> window;
+    QTreeView *list = nullptr;
+    MediaPlayer *player = nullptr;
+    QLabel *offline = nullptr;
+    ChannelPlayback *playback = nullptr;
+    bool staff = false;
+
+private:
+    QByteArray m_savedUrl;
+};
+
+TEST_F(PlaybackTest, ALiveChannelPlaysAndIsReportedOnline)
+{
+    addChannel(u"Tone FM"_s, server.url("/tone.wav"));
+    select(0);
+    offline->show();
+    playback->ListView1_Click();
+    EXPECT_TRUE(offline->isHidden());
+    EXPECT_EQ(player->URL(), QString::fromLatin1(server.url("/tone.wav")));
+    EXPECT_EQ(reports(), QStringList{u"ONLINE Tone FM"_s});
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return player->state() == MediaPlayer::State::Playing; }, kWaitMs));
+    EXPECT_EQ(reports().size(), 1);
+}
+
+TEST_F(PlaybackTest, AnErrorPageShowsTheOfflinePictureAndDoesNotPlay)
+{
+    struct Case
+    {
+        QString name;
+        QByteArray path;
+    };
+    const Case cases[] = {{u"Gone TV"_s, "/dead"}, {u"Moved TV"_s, "/moved"}};
+    for (const Case &c : cases) {
+        model.clear();
+        server.clearRequests();
+        player->close();
+        addChannel(c.name, server.url(c.path));
+        select(0);
+        playback->ListView1_Click();
+        EXPECT_FALSE(offline->isHidden()) << c.path.constData();
+        EXPECT_TRUE(player->URL().isEmpty()) << c.path.constData();
+        EXPECT_EQ(reports(), QStringList{u"OFFLINE "_s + c.name});
+        // A click on the picture hides it; checking the dead channel again shows it again.
+        playback->imgOffline_Click();
+        EXPECT_TRUE(offline->isHidden());
+        QTest::mouseClick(window.get(), Qt::LeftButton); // elsewhere: nothing
+        playback->ListView1_Click();
+        EXPECT_FALSE(offline->isHidden());
+        QTest::mouseClick(offline, Qt::LeftButton);
+        EXPECT_TRUE(offline->isHidden());
+    }
+}
+
+TEST_F(PlaybackTest, WindowsMediaAddressPlaysWithoutFetchOrReport)
+{
+    // Served so that a fetch would be seen, and undecodable so that the player fails it.
+    server.serve("/clip.WMV", makeJunk(4000));
+    addChannel(u"Clip"_s, server.url("/clip.WMV"));
+    select(0);
+    playback->ListView1_Click();
+    EXPECT_EQ(player->URL(), QString::fromLatin1(server.url("/clip.WMV")));
+    EXPECT_TRUE(reports().isEmpty());
+    // The player's own read is the only one, and its failure reports the channel.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !reports().isEmpty(); }, kWaitMs));
+    EXPECT_EQ(reports(), QStringList{u"OFFLINE Clip"_s});
+    QTest::qWait(300);
+    EXPECT_EQ(reports().size(), 1);
+}
+
+TEST_F(PlaybackTest, UnfetchableAddressPlaysUnreportedUntilThePlayerFails)
+{
+    const QByteArray refused =
+        "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()) + "/live";
+    addChannel(u"Nowhere Radio"_s, refused);
+    addChannel(u"Other"_s, server.url("/tone.wav"));
+    select(0);
+    playback->ListView1_Click();
+    EXPECT_EQ(player->URL(), QString::fromLatin1(refused));
+    EXPECT_TRUE(reports().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !reports().isEmpty(); }, kWaitMs));
+    EXPECT_EQ(reports(), QStringList{u"OFFLINE Nowhere Radio"_s});
+}
+
+TEST_F(PlaybackTest, ErrorsOfMediaNotPlayedFromTheListReportNothing)
+{
+    addChannel(u"Selected TV"_s, server.url("/tone.wav"));
+    select(0);
+    // A favourite or a local file handed straight to the player while a row is selected.
+    const QString missing = u"/nonexistent/folder/file.mp3"_s;
+    player->setURL(missing);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return player->state() == MediaPlayer::State::Error; }, kWaitMs));
+    QTest::qWait(100);
+    EXPECT_TRUE(reports().isEmpty());
+
+    // And with no row selected a click does nothing at all.
+    list->selectionModel()->clear();
+    list->setCurrentIndex({});
+    offline->show();
+    playback->ListView1_Click();
+    EXPECT_FALSE(offline->isHidden());
+    EXPECT_EQ(fetchesOf("/tone.wav"), 0);
+}
+
+TEST_F(PlaybackTest, StaffReportsCarryTheFlag)
+{
+    staff = true;
+    addChannel(u"News: 24/7"_s, server.url("/dead"));
+    select(0);
+    playback->checkChannel(true);
+    const auto requests = server.requestsFor("/tv/getData.asp");
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_TRUE(requests[0].target.endsWith("&admin=true"));
+    EXPECT_EQ(reports(), QStringList{u"OFFLINE News[colon] 24[slash]7"_s});
+}
+
+TEST_F(PlaybackTest, ANewerClickWinsOverACheckStillWaiting)
+{
+    server.serveDrip("/slow", "<html>slow but alive</html>", 20);
+    addChannel(u"Slow"_s, server.url("/slow"));
+    addChannel(u"Fast"_s, server.url("/tone.wav"));
+    select(0);
+    QTimer::singleShot(50, [&] {
+        select(1);
+        playback->ListView1_Click();
+    });
+    playback->ListView1_Click();
+    EXPECT_EQ(player->URL(), QString::fromLatin1(server.url("/tone.wav")));
+    EXPECT_EQ(reports().size(), 2);
+    EXPECT_TRUE(reports().contains(u"ONLINE Slow"_s));
+}
+
+TEST_F(PlaybackTest, WarningShowsItsBox)
+{
+    ScopedScriptedDialogs dialogs;
+    playback->WindowsMediaPlayer1_Warning(1, 2, u"codec missing"_s);
+    ASSERT_EQ(dialogs.shown().size(), 1);
+    EXPECT_EQ(dialogs.shown()[0].text, u"warning"_s);
+    EXPECT_EQ(dialogs.shown()[0].buttons, DialogButtons::Ok);
+}
+
+TEST_F(PlaybackTest, CheckAllOverThreeRowsReportsEachAndPlaysNone)
+{
+    addChannel(u"Alive"_s, server.url("/tone.wav"));
+    addChannel(u"Dead"_s, server.url("/dead"));
+    addChannel(u"Windows"_s, server.url("/x.wmv"));
+    QStringList statuses;
+    QList<int> selectedRows;
+    CheckAllRun run({[&] { return model.rowCount(); },
+                     [&](int row) { return model.index(row, 0).data().toString(); },
+                     [&](int row) { select(row); },
+                     [&] {
+                         selectedRows << list->currentIndex().row();
+                         playback->checkChannel(true);
+                     },
+                     [&](const QString &text) { statuses << text; }},
+                    window.get());
+    run.Timer1.setInterval(10);
+    run.checkAllChannels();
+    EXPECT_EQ(statuses, (QStringList{u"Checking 1 of 3 - Alive"_s, u"Checking 2 of 3 - Dead"_s,
+                                     u"Checking 3 of 3 - Windows"_s}));
+    EXPECT_EQ(selectedRows, (QList<int>{0, 1, 2}));
+    EXPECT_EQ(reports(), (QStringList{u"ONLINE Alive"_s, u"OFFLINE Dead"_s}));
+    EXPECT_TRUE(player->URL().isEmpty());
+    EXPECT_EQ(fetchesOf("/x.wmv"), 0);
+    EXPECT_TRUE(offline->isHidden()); // each check hides it first; the last row is alive
+}
+
+TEST_F(PlaybackTest, WindowClosedDuringTheCheckFetch)
+{
+    server.serveSilent("/silent");
+    addChannel(u"Silent"_s, server.url("/silent"));
+    select(0);
+    QTimer::singleShot(100, [&] { window.reset(); });
+    playback->ListView1_Click(); // returns once the window is gone, touching nothing
+    EXPECT_FALSE(window);
+}
+
+TEST(StatusMirror, CopiesTextAndLetsEventsRun)
+{
+    QLabel panel;
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    mirrorStatusText(u"Downloaded 512 bytes."_s, &panel);
+    EXPECT_EQ(panel.text(), u"Downloaded 512 bytes."_s);
+    EXPECT_TRUE(ran);
+}
+
+} // namespace

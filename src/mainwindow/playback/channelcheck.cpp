@@ -27,6 +27,15 @@ CheckDecision decideCheck(QByteArrayView page, bool checkOnly)
     return decision;
 }
 
+FetchLimits checkFetchLimits()
+{
+    FetchLimits limits = fetchLimits(FetchUse::ChannelCheck);
+    limits.maxBytes = 32 * 1024;
+    limits.totalMs = 4000;
+    limits.idleMs = 3000;
+    return limits;
+}
+
 QString checkingStatusText(int position, int rowCount, const QString &name)
 {
     return u"Checking "_s + QString::number(position) + u" of "_s + QString::number(rowCount) +

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "online/fetchlimits.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -27,6 +29,10 @@ bool skipsCheckFetch(QByteArrayView address);
 // The empty page (nothing could be fetched, or nothing was) plays without a report; a page with
 // an error marker marks the channel dead; any other page plays and reports it online.
 CheckDecision decideCheck(QByteArrayView page, bool checkOnly);
+
+// How much of an address a check reads. Error pages are small, so the first 32 KiB decide;
+// a live stream, which never ends, must not hold the click up for long.
+FetchLimits checkFetchLimits();
 
 // "Checking 2 of 3 - Name" (one-based position).
 QString checkingStatusText(int position, int rowCount, const QString &name);

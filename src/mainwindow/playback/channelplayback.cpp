@@ -39,6 +39,7 @@ void ChannelPlayback::checkChannel(bool checkOnly)
     if (!skipsCheckFetch(channel->address)) {
         FetchOptions options;
         options.use = FetchUse::ChannelCheck;
+        options.limits = checkFetchLimits();
         options.owner = m_window;
         QPointer<ChannelPlayback> self(this);
         FetchResult fetched = fetchPage(channel->address, options);

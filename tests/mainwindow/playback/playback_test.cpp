@@ -4,6 +4,7 @@
 #include "platform/scripteddialogs.h"
 
 #include "../player/testmedia.h"
+#include "catalogueserver.h"
 #include "testhttpserver.h"
 
 #include <gtest/gtest.h>
@@ -279,6 +280,113 @@ TEST_F(PlaybackTest, WindowClosedDuringTheCheckFetch)
     QTimer::singleShot(100, [&] { window.reset(); });
     playback->ListView1_Click(); // returns once the window is gone, touching nothing
     EXPECT_FALSE(window);
+}
+
+// The same flows against the real catalogue server and its demo catalogue: the reports are
+// read back from what the server recorded.
+class CatalogueServerPlaybackTest : public PlaybackTest
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        catalogue = new CatalogueServer;
+        if (!catalogue->start())
+            FAIL() << "catalogue server: " << catalogue->error().toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete catalogue;
+        catalogue = nullptr;
+    }
+    void SetUp() override
+    {
+        PlaybackTest::SetUp();
+        ASSERT_FALSE(catalogue->baseUrl().isEmpty());
+        qputenv("MAVREL_CATALOGUE_URL", catalogue->baseUrl());
+        m_reportsBefore = int(catalogue->reports().size());
+    }
+
+    void addDemoChannel(const QByteArray &name)
+    {
+        const ChannelRecord *record = catalogue->channel(name);
+        ASSERT_NE(record, nullptr) << name.constData();
+        addChannel(QString::fromUtf8(record->name), record->url);
+    }
+    // What this test made the server record, as "TYPE name".
+    QStringList recorded() const
+    {
+        QStringList out;
+        const auto all = catalogue->reports();
+        for (qsizetype i = m_reportsBefore; i < all.size(); ++i)
+            out << QString::fromUtf8(all[i].type + ' ' + all[i].item);
+        return out;
+    }
+    bool waitPlaying()
+    {
+        return QTest::qWaitFor([&] { return player->state() == MediaPlayer::State::Playing; },
+                               kWaitMs);
+    }
+
+    static inline CatalogueServer *catalogue = nullptr;
+
+private:
+    int m_reportsBefore = 0;
+};
+
+TEST_F(CatalogueServerPlaybackTest, DemoChannelsPlayAndAreReportedOnline)
+{
+    const QByteArray names[] = {"Demo Chime", "Demo Radio", "Demo Test Card"};
+    int row = 0;
+    for (const QByteArray &name : names) {
+        addDemoChannel(name);
+        select(row++);
+        playback->ListView1_Click();
+        EXPECT_TRUE(offline->isHidden()) << name.constData();
+        EXPECT_TRUE(waitPlaying()) << name.constData();
+    }
+    EXPECT_EQ(recorded(), (QStringList{u"ONLINE Demo Chime"_s, u"ONLINE Demo Radio"_s,
+                                       u"ONLINE Demo Test Card"_s}));
+}
+
+TEST_F(CatalogueServerPlaybackTest, DeadDemoChannelShowsThePictureAndIsReportedOffline)
+{
+    addDemoChannel("Demo Offline Channel");
+    select(0);
+    playback->ListView1_Click();
+    EXPECT_FALSE(offline->isHidden());
+    EXPECT_TRUE(player->URL().isEmpty());
+    EXPECT_EQ(recorded(), QStringList{u"OFFLINE Demo Offline Channel"_s});
+}
+
+TEST_F(CatalogueServerPlaybackTest, PlayerErrorReportsTheChannelOffline)
+{
+    // A Windows Media address is played unchecked; the server answers it with a 404.
+    addChannel(u"Demo Radio"_s, catalogue->baseUrl() + "/media/gone.wmv");
+    select(0);
+    playback->ListView1_Click();
+    EXPECT_TRUE(recorded().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !recorded().isEmpty(); }, kWaitMs));
+    EXPECT_EQ(recorded(), QStringList{u"OFFLINE Demo Radio"_s});
+}
+
+TEST_F(CatalogueServerPlaybackTest, CheckAllReportsEveryDemoRow)
+{
+    staff = true;
+    for (const char *name : {"Demo Chime", "Demo Offline Channel", "Demo Radio"})
+        addDemoChannel(name);
+    CheckAllRun run({[&] { return model.rowCount(); },
+                     [&](int row) { return model.index(row, 0).data().toString(); },
+                     [&](int row) { select(row); }, [&] { playback->checkChannel(true); },
+                     [&](const QString &) {}},
+                    window.get());
+    run.Timer1.setInterval(10);
+    run.checkAllChannels();
+    EXPECT_EQ(recorded(), (QStringList{u"ONLINE Demo Chime"_s, u"OFFLINE Demo Offline Channel"_s,
+                                       u"ONLINE Demo Radio"_s}));
+    const auto all = catalogue->reports();
+    ASSERT_FALSE(all.isEmpty());
+    EXPECT_TRUE(all.last().admin);
+    EXPECT_TRUE(player->URL().isEmpty());
 }
 
 TEST(StatusMirror, CopiesTextAndLetsEventsRun)

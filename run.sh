@@ -34,12 +34,17 @@ server_log=$(mktemp "${TMPDIR:-/tmp}/catalogue-server.XXXXXX")
 
 "$build_dir/bin/catalogue-server" --db "$server_db" --port "$port" --demo >"$server_log" 2>&1 &
 server_pid=$!
-stop_server() {
+viewer_pid=
+stop_all() {
+    if [ -n "$viewer_pid" ]; then
+        kill "$viewer_pid" 2>/dev/null || true
+        wait "$viewer_pid" 2>/dev/null || true
+    fi
     kill "$server_pid" 2>/dev/null || true
     wait "$server_pid" 2>/dev/null || true
     rm -f "$server_log"
 }
-trap stop_server EXIT
+trap stop_all EXIT
 trap 'exit 130' INT TERM
 
 server_url=
@@ -63,7 +68,7 @@ echo "run.sh: catalogue server at $server_url (database $server_db)"
 # Like an installer: a first catalogue for a viewer that has none yet.
 if [ ! -f "$data_dir/Data.txt" ]; then
     mkdir -p "$data_dir"
-    tmp_catalogue=$(mktemp "$data_dir/Data.txt.XXXXXX")
+    tmp_catalogue="$data_dir/Data.txt.new.$$"
     if "$build_dir/bin/catalogue-server" export --db "$server_db" >"$tmp_catalogue"; then
         mv "$tmp_catalogue" "$data_dir/Data.txt"
         echo "run.sh: created $data_dir/Data.txt from the server's catalogue"
@@ -73,6 +78,10 @@ if [ ! -f "$data_dir/Data.txt" ]; then
     fi
 fi
 
+# In the background so that a signal to this script ends the viewer and the server alike.
+MAVREL_CATALOGUE_URL=$server_url MAVREL_DATA_DIR=$data_dir "$build_dir/bin/mavrel" "$@" &
+viewer_pid=$!
 status=0
-MAVREL_CATALOGUE_URL=$server_url MAVREL_DATA_DIR=$data_dir "$build_dir/bin/mavrel" "$@" || status=$?
+wait "$viewer_pid" || status=$?
+viewer_pid=
 exit "$status"

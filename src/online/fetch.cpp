@@ -30,6 +30,8 @@ constexpr int kMaxRedirects = 20;
 // passed since its last turn: a turn per 256-byte block would make a long transfer several
 // times slower than the network, and this keeps the window responsive all the same.
 constexpr qint64 kTurnIntervalNs = 4'000'000;
+// Reading the clock after every block costs more than the block itself.
+constexpr int kBlocksPerClockCheck = 16;
 // Our own wake-ups end the local loop with this code; any other code means the application
 // asked every event loop to end (QCoreApplication::exit), i.e. it is quitting.
 constexpr int kWakeCode = 0x4D76;
@@ -75,7 +77,7 @@ QUrl addressToUrl(const QByteArray &address)
     return QUrl::fromEncoded(encodeAddressBytes(address), QUrl::TolerantMode);
 }
 
-FetchResult runFetch(const QUrl &url, bool bypassCache, const StatusSink *status,
+FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *progress,
                      const FetchOptions &options)
 {
     FetchResult result;
@@ -138,8 +140,8 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const StatusSink *status
     QObject::connect(reply, &QNetworkReply::finished, &state.loop, [&state] { state.wake(); });
 
     const auto showProgress = [&] {
-        if (status != nullptr && *status && !ownerLost())
-            (*status)(downloadedText(result.body.size()));
+        if (progress != nullptr && *progress && !ownerLost())
+            (*progress)(result.body.size());
     };
     // One turn of the event loop (wait == false) or a wait for the next wake-up. False when
     // the application is quitting: every event loop has been told to end.
@@ -182,7 +184,7 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const StatusSink *status
                 end = FetchEnd::SizeLimit;
                 break;
             }
-            if (reads > 1 && turnDue()) {
+            if (reads > 1 && reads % kBlocksPerClockCheck == 0 && turnDue()) {
                 const bool running = runLoop(false);
                 lastTurnNs = clock.nsecsElapsed();
                 if (!running) {
@@ -256,16 +258,16 @@ FetchResult fetchPage(const QByteArray &address, const FetchOptions &options)
     return fetchPage(addressToUrl(address), options);
 }
 
-FetchResult fetchPageWithStatus(const QUrl &url, const StatusSink &status,
+FetchResult fetchPageWithStatus(const QUrl &url, const ProgressSink &progress,
                                 const FetchOptions &options)
 {
-    return runFetch(url, true, &status, options);
+    return runFetch(url, true, &progress, options);
 }
 
-FetchResult fetchPageWithStatus(const QByteArray &address, const StatusSink &status,
+FetchResult fetchPageWithStatus(const QByteArray &address, const ProgressSink &progress,
                                 const FetchOptions &options)
 {
-    return fetchPageWithStatus(addressToUrl(address), status, options);
+    return fetchPageWithStatus(addressToUrl(address), progress, options);
 }
 
 FetchResult getPage(QByteArray &address, const FetchOptions &options)

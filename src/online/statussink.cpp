@@ -8,33 +8,38 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 
-QString downloadedText(qint64 byteCount)
+QString downloadedText(qint64 length)
 {
-    return u"Downloaded "_s + QString::number(byteCount) + u" bytes."_s;
+    return u"Downloaded "_s + QString::number(length) + u" bytes."_s;
 }
 
-StatusSink latestTextOnEachTurn(QObject *context, std::function<void(const QString &)> apply)
+ProgressSink statusText(std::function<void(const QString &)> setText)
+{
+    return [setText = std::move(setText)](qint64 length) { setText(downloadedText(length)); };
+}
+
+ProgressSink statusTextOnEachTurn(QObject *box, std::function<void(const QString &)> setText)
 {
     struct Pending
     {
-        QPointer<QObject> context;
-        std::function<void(const QString &)> apply;
-        QString text;
+        QPointer<QObject> box;
+        std::function<void(const QString &)> setText;
+        qint64 length = 0;
         bool scheduled = false;
     };
     auto pending = std::make_shared<Pending>();
-    pending->context = context;
-    pending->apply = std::move(apply);
-    return [pending](const QString &text) {
-        pending->text = text;
-        if (pending->scheduled || pending->context.isNull())
+    pending->box = box;
+    pending->setText = std::move(setText);
+    return [pending](qint64 length) {
+        pending->length = length;
+        if (pending->scheduled || pending->box.isNull())
             return;
         pending->scheduled = true;
         QMetaObject::invokeMethod(
-            pending->context.data(),
+            pending->box.data(),
             [pending] {
                 pending->scheduled = false;
-                pending->apply(pending->text);
+                pending->setText(downloadedText(pending->length));
             },
             Qt::QueuedConnection);
     };

@@ -55,7 +55,7 @@ TEST_F(FetchTest, BodyAndProgressSequence)
         server.serve(path, body);
         QStringList progress;
         const FetchResult r = fetchPageWithStatus(
-            server.url(path), [&](const QString &text) { progress.append(text); });
+            server.url(path), statusText([&](const QString &text) { progress.append(text); }));
         EXPECT_EQ(r.body, body) << c.size;
         EXPECT_EQ(r.end, FetchEnd::Complete);
         EXPECT_EQ(progress, c.progress) << c.size;
@@ -175,7 +175,7 @@ TEST_F(FetchTest, SlowBodyStopsAtTheTimeLimitWithWhatCame)
     server.serveDrip("/drip", "abcdefghij", 1000);
     QStringList progress;
     const FetchResult r = fetchPageWithStatus(
-        server.url("/drip"), [&](const QString &t) { progress.append(t); },
+        server.url("/drip"), statusText([&](const QString &t) { progress.append(t); }),
         withLimits(1 << 20, 2'500, 2'000));
     EXPECT_EQ(r.end, FetchEnd::TimeLimit);
     EXPECT_GE(r.body.size(), 1);
@@ -189,7 +189,7 @@ TEST_F(FetchTest, StalledBodyStopsAtTheIdleLimit)
     server.serveStall("/stall", head);
     QStringList progress;
     const FetchResult r = fetchPageWithStatus(
-        server.url("/stall"), [&](const QString &t) { progress.append(t); },
+        server.url("/stall"), statusText([&](const QString &t) { progress.append(t); }),
         withLimits(1 << 20, 20'000, 400));
     EXPECT_EQ(r.end, FetchEnd::IdleLimit);
     EXPECT_EQ(r.body, head);

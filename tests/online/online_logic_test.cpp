@@ -198,22 +198,28 @@ TEST(StatusSink, TextBoxGetsTheLatestTextOncePerTurn)
 {
     EXPECT_EQ(downloadedText(1234567), u"Downloaded 1234567 bytes."_s);
 
+    QStringList every;
+    const ProgressSink direct = statusText([&](const QString &t) { every.append(t); });
+    direct(512);
+    direct(512);
+    EXPECT_EQ(every, QStringList({downloadedText(512), downloadedText(512)}));
+
     auto *box = new QObject;
     QStringList shown;
-    const StatusSink sink = latestTextOnEachTurn(box, [&](const QString &t) { shown.append(t); });
-    sink(downloadedText(512));
-    sink(downloadedText(768));
+    const ProgressSink sink = statusTextOnEachTurn(box, [&](const QString &t) { shown.append(t); });
+    sink(512);
+    sink(768);
     EXPECT_TRUE(shown.isEmpty());
     QCoreApplication::processEvents();
     EXPECT_EQ(shown, QStringList({downloadedText(768)}));
-    sink(downloadedText(1000));
+    sink(1000);
     QCoreApplication::processEvents();
     EXPECT_EQ(shown.last(), downloadedText(1000));
 
-    sink(u"late"_s);
+    sink(2000);
     delete box;
     QCoreApplication::processEvents();
-    sink(u"later"_s);
+    sink(3000);
     QCoreApplication::processEvents();
     EXPECT_EQ(shown.size(), 2);
 }

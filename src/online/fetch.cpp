@@ -33,7 +33,8 @@ constexpr qint64 kTurnIntervalNs = 4'000'000;
 // Reading the clock after every block costs more than the block itself.
 constexpr int kBlocksPerClockCheck = 16;
 // Our own wake-ups end the local loop with this code; any other code means the application
-// asked every event loop to end (QCoreApplication::exit), i.e. it is quitting.
+// asked every event loop to end (QCoreApplication::exit), i.e. it is quitting. That is how a
+// quit reaches fetches nested deep in the stack: aboutToQuit only comes once they unwound.
 constexpr int kWakeCode = 0x4D76;
 
 struct FetchState
@@ -62,16 +63,6 @@ private:
     FetchState *m_state;
 };
 
-void abortFetchesWhenQuitting()
-{
-    static QPointer<QCoreApplication> hooked;
-    QCoreApplication *app = QCoreApplication::instance();
-    if (app == nullptr || hooked == app)
-        return;
-    hooked = app;
-    QObject::connect(app, &QCoreApplication::aboutToQuit, app, &abortAllFetches);
-}
-
 QUrl addressToUrl(const QByteArray &address)
 {
     return QUrl::fromEncoded(encodeAddressBytes(address), QUrl::TolerantMode);
@@ -83,7 +74,6 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *prog
     FetchResult result;
     if (QCoreApplication::instance() == nullptr || !url.isValid())
         return result;
-    abortFetchesWhenQuitting();
 
     FetchLimits limits = options.limits.value_or(fetchLimits(options.use));
     limits.maxBytes = std::max<qint64>(limits.maxBytes, 1);
@@ -182,6 +172,10 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *prog
             }
             if (result.body.size() >= limits.maxBytes) {
                 end = FetchEnd::SizeLimit;
+                break;
+            }
+            if (reads % kBlocksPerClockCheck == 0 && clock.elapsed() >= limits.totalMs) {
+                end = FetchEnd::TimeLimit;
                 break;
             }
             if (reads > 1 && reads % kBlocksPerClockCheck == 0 && turnDue()) {

@@ -65,7 +65,7 @@ FetchResult fetchPageWithStatus(const QUrl &url, const ProgressSink &progress,
 FetchResult getPage(QByteArray &address, const FetchOptions &options = {});
 
 // Aborts every fetch under way; each returns FetchEnd::Aborted with what it had read.
-// Also happens by itself when the application quits.
+// Fetches also abort by themselves when the application quits.
 void abortAllFetches();
 
 // How many fetches are under way (nested ones included).

@@ -156,12 +156,16 @@ TEST_F(FetchTest, UnreachableAddressesGiveNothingAtOnce)
     EXPECT_TRUE(server.requests().isEmpty());
 }
 
-TEST_F(FetchTest, EndlessBodyStopsAtTheByteCap)
+TEST_F(FetchTest, EndlessBodyStopsAtTheByteCapOrTheTimeLimit)
 {
     server.serveEndless("/stream");
     const FetchResult r = fetchPage(server.url("/stream"), withLimits(10'000, 30'000));
     EXPECT_EQ(r.end, FetchEnd::SizeLimit);
     EXPECT_EQ(r.body, TestHttpServer::patternBytes(0, 10'000));
+
+    const FetchResult timed = fetchPage(server.url("/stream"), withLimits(qint64(1) << 40, 500));
+    EXPECT_EQ(timed.end, FetchEnd::TimeLimit);
+    EXPECT_EQ(timed.body, TestHttpServer::patternBytes(0, timed.body.size()));
 
     FetchOptions check;
     check.use = FetchUse::ChannelCheck;

@@ -114,12 +114,10 @@ int main(int argc, char **argv)
         turns.start();
         const FetchResult r = fetchPageWithStatus(
             url,
-            statusTextOnEachTurn(txtStatus,
-                                 [txtStatus](const QString &text) { txtStatus->setText(text); }),
+            statusTextThrottled([txtStatus](const QString &text) { txtStatus->setText(text); }),
             options);
         const double fetch = clock.nsecsElapsed() / 1e9;
         turns.stop();
-        QCoreApplication::processEvents(); // shows the last status text
         if (r.body.size() != kBodyBytes || r.end != FetchEnd::Complete ||
             r.body.left(1 << 20) != test::TestHttpServer::patternBytes(0, 1 << 20)) {
             std::fprintf(stderr, "bench_fetch: wrong body (%lld bytes)\n",

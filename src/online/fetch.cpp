@@ -224,14 +224,15 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *prog
     result.ownerGone = ownerLost();
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (end != FetchEnd::Complete && end != FetchEnd::Failed) {
-        // Keep what has already arrived: a cut-off stream still shows what it is.
-        if (end != FetchEnd::Aborted && end != FetchEnd::SizeLimit) {
+        if (end != FetchEnd::Aborted) {
+            // Keep what has already arrived: a cut-off stream still shows what it is.
             const qint64 room = limits.maxBytes - result.body.size();
             const QByteArray rest = reply->read(std::min(reply->bytesAvailable(), room));
-            if (!rest.isEmpty()) {
-                result.body += rest;
-                if (reads > 0)
+            result.body += rest;
+            if (reads > 0) {
+                if (!rest.isEmpty())
                     showProgress();
+                showProgress(); // closes the sequence as the final empty read would
             }
         }
         QObject::disconnect(reply, nullptr, &state.loop, nullptr);

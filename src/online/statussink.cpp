@@ -1,6 +1,6 @@
 #include "online/statussink.h"
 
-#include <QPointer>
+#include <QElapsedTimer>
 
 #include <memory>
 
@@ -18,30 +18,23 @@ ProgressSink statusText(std::function<void(const QString &)> setText)
     return [setText = std::move(setText)](qint64 length) { setText(downloadedText(length)); };
 }
 
-ProgressSink statusTextOnEachTurn(QObject *box, std::function<void(const QString &)> setText)
+ProgressSink statusTextThrottled(std::function<void(const QString &)> setText, int minIntervalMs)
 {
-    struct Pending
+    struct State
     {
-        QPointer<QObject> box;
         std::function<void(const QString &)> setText;
-        qint64 length = 0;
-        bool scheduled = false;
+        QElapsedTimer sinceShown;
+        qint64 lastLength = -1;
     };
-    auto pending = std::make_shared<Pending>();
-    pending->box = box;
-    pending->setText = std::move(setText);
-    return [pending](qint64 length) {
-        pending->length = length;
-        if (pending->scheduled || pending->box.isNull())
-            return;
-        pending->scheduled = true;
-        QMetaObject::invokeMethod(
-            pending->box.data(),
-            [pending] {
-                pending->scheduled = false;
-                pending->setText(downloadedText(pending->length));
-            },
-            Qt::QueuedConnection);
+    auto state = std::make_shared<State>();
+    state->setText = std::move(setText);
+    return [state, minIntervalMs](qint64 length) {
+        const bool last = length == state->lastLength;
+        state->lastLength = length;
+        if (last || !state->sinceShown.isValid() || state->sinceShown.elapsed() >= minIntervalMs) {
+            state->setText(downloadedText(length));
+            state->sinceShown.start();
+        }
     };
 }
 

@@ -38,9 +38,7 @@ public:
         options.limits = FetchLimits{1 << 20, 20'000, 20'000, 20'000};
         const FetchResult r = fetchPageWithStatus(
             m_address,
-            statusTextOnEachTurn(txtStatus,
-                                 [box = txtStatus](const QString &t) { box->setText(t); }),
-            options);
+            statusTextThrottled([box = txtStatus](const QString &t) { box->setText(t); }), options);
         if (r.ownerGone)
             return false; // the window is gone: touch nothing of it
         m_body = r.body;
@@ -71,7 +69,7 @@ TEST(FetchWindow, ClosingTheWindowDuringItsFetch)
     EXPECT_TRUE(finished);
     EXPECT_EQ(stays->m_body.size(), 3000);
     QApplication::processEvents();
-    EXPECT_EQ(stays->txtStatus->text(), u"Downloaded 3000 bytes."_s);
+    EXPECT_EQ(stays->txtStatus->text(), u"Downloaded 3000 bytes. done"_s);
     delete stays;
 
     // Closed while the body still arrives: the window is deleted during the fetch.

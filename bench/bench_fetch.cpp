@@ -105,7 +105,7 @@ int main(int argc, char **argv)
         QTimer turns;
         turns.setTimerType(Qt::PreciseTimer);
         turns.setInterval(1);
-        QObject::connect(&turns, &QTimer::timeout, [&] {
+        QObject::connect(&turns, &QTimer::timeout, &turns, [&] {
             const qint64 now = clock.nsecsElapsed();
             longestGapNs = std::max(longestGapNs, now - lastTurnNs);
             lastTurnNs = now;

@@ -15,6 +15,14 @@ namespace mavrel {
 // the event loop runs while they wait for data and between blocks (at least every few
 // milliseconds while data keeps coming), so windows repaint and further commands (even other
 // fetches, which then run to their end first) can start meanwhile.
+//
+// A window fetches like this, so that closing it mid-fetch is safe:
+//     FetchOptions options{FetchUse::ListingPage, this};
+//     const FetchResult r = fetchPageWithStatus(
+//         address, statusTextThrottled([box = txtStatus](const QString &t) { box->setText(t); }),
+//         options);
+//     if (r.ownerGone)
+//         return; // the window is gone
 
 enum class FetchEnd
 {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace mavrel {
+
+// What a fetch is for; each use has its own limits (see fetchLimits()).
+enum class FetchUse
+{
+    ChannelCheck, // a stream address, fetched only to look for an error page
+    ListingPage,  // a video-site listing or search page
+    FinderPage,   // a page read by the stream finder or the spider
+    ServerPage,   // catalogue updates, submissions, the localisation download
+    Report,       // a report whose reply nobody reads
+};
+
+// Every fetch ends by itself: after maxBytes, after totalMs, after idleMs without a new byte,
+// or when no reply headers came within connectMs. It then returns what it read.
+struct FetchLimits
+{
+    qint64 maxBytes = 0;
+    int totalMs = 0;
+    int idleMs = 0;
+    int connectMs = 0;
+};
+
+FetchLimits fetchLimits(FetchUse use);
+
+} // namespace mavrel

@@ -1,0 +1,88 @@
+#include "online/reportquery.h"
+#include "online/reports.h"
+
+#include "testhttpserver.h"
+
+#include <gtest/gtest.h>
+
+using namespace mavrel;
+using namespace mavrel::test;
+
+namespace {
+
+class ReportsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.listen());
+        m_saved = qgetenv("MAVREL_CATALOGUE_URL");
+        qputenv("MAVREL_CATALOGUE_URL", server.url(""));
+        server.serve("/tv/getData.asp", "thanks");
+    }
+    void TearDown() override
+    {
+        if (m_saved.isNull())
+            qunsetenv("MAVREL_CATALOGUE_URL");
+        else
+            qputenv("MAVREL_CATALOGUE_URL", m_saved);
+    }
+
+    TestHttpServer server;
+
+private:
+    QByteArray m_saved;
+};
+
+QList<std::pair<QByteArray, QByteArray>> queryItems(const QByteArray &target)
+{
+    QList<std::pair<QByteArray, QByteArray>> items;
+    for (const QByteArray &part : target.mid(target.indexOf('?') + 1).split('&')) {
+        const qsizetype eq = part.indexOf('=');
+        items.append({QByteArray::fromPercentEncoding(part.left(eq)),
+                      QByteArray::fromPercentEncoding(part.mid(eq + 1))});
+    }
+    return items;
+}
+
+TEST_F(ReportsTest, EveryReportReachesTheServerAsItsBytes)
+{
+    struct Case
+    {
+        QByteArray item, type, value, itemOnServer;
+    };
+    const Case cases[] = {
+        {"BBC One", kReportFavorite, "", "BBC One"},
+        {"Foo", kReportRate, "3", "Foo"},
+        {"News: 24/7", kReportOnline, "", "News[colon] 24[slash]7"},
+        {"What?", kReportOffline, "\"", "What[quest]"},
+        {"Rock & Roll #1 = 100% +", kReportOffline, "", "Rock & Roll #1 = 100% +"},
+        {"T\xE9l\xE9 \x01\xFF", kReportRate, "5", "T\xE9l\xE9 \x01\xFF"},
+    };
+    for (bool staff : {false, true}) {
+        for (const Case &c : cases) {
+            server.clearRequests();
+            const FetchResult r = sendData(c.item, c.type, c.value, {staff, nullptr});
+            EXPECT_EQ(r.body, QByteArray("thanks"));
+            const auto requests = server.requestsFor("/tv/getData.asp");
+            ASSERT_EQ(requests.size(), 1) << c.item.constData();
+            const auto items = queryItems(requests[0].target);
+            ASSERT_EQ(items.size(), staff ? 4 : 3) << requests[0].target.constData();
+            EXPECT_EQ(items[0].second, c.type);
+            EXPECT_EQ(items[1].second, c.value);
+            EXPECT_EQ(items[2].second, c.itemOnServer) << requests[0].target.constData();
+            EXPECT_EQ(requests[0].target.endsWith("&admin=true"), staff);
+        }
+    }
+}
+
+TEST_F(ReportsTest, UnreachableServerIsNotNoticed)
+{
+    qputenv("MAVREL_CATALOGUE_URL",
+            "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()));
+    const FetchResult r = sendData("Foo", kReportOnline, "", {});
+    EXPECT_TRUE(r.body.isEmpty());
+    EXPECT_FALSE(r.ownerGone);
+}
+
+} // namespace

@@ -1,0 +1,173 @@
+#include "server/pages.h"
+
+#include "catalogue/scramble.h"
+#include "online/datetext.h"
+#include "server/wire.h"
+
+#include <QDateTime>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel::server {
+
+namespace {
+
+PageReply reply(int status, QByteArray body)
+{
+    PageReply r;
+    r.status = status;
+    r.body = std::move(body);
+    return r;
+}
+
+QByteArray dateText(qint64 secs)
+{
+    return formatDateText(QDateTime::fromSecsSinceEpoch(secs, Qt::UTC)).toLatin1();
+}
+
+// Update pages must never answer an error with "|": the viewer would read it as an update line.
+PageReply serverError()
+{
+    return reply(500, QByteArrayLiteral("Server error"));
+}
+
+} // namespace
+
+CataloguePages::CataloguePages(CatalogueStore &store, QString localizationFile)
+    : m_store(store), m_localizationFile(std::move(localizationFile))
+{}
+
+std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView rawQuery,
+                                                const QString &client)
+{
+    if (path == u"/ostrel/currentdate.asp")
+        return currentDate();
+    if (path == u"/ostrel/getChannels.asp")
+        return channels(rawQuery, client, false);
+    if (path == u"/ostrel/getChannelsOFFLINE.asp")
+        return channels(rawQuery, client, true);
+    if (path == u"/ostrel/date.asp")
+        return storedDate(client);
+    if (path == u"/tv/getData.asp")
+        return report(rawQuery, client);
+    if (path == u"/ostrel/submit.asp")
+        return submit(rawQuery, client);
+    if (path == u"/Languages/26/Localization.txt")
+        return localization();
+    return std::nullopt;
+}
+
+PageReply CataloguePages::currentDate()
+{
+    auto latest = m_store.latestChange();
+    if (!latest)
+        return serverError();
+    return reply(200, dateText(latest.value()));
+}
+
+PageReply CataloguePages::channels(QStringView rawQuery, const QString &client, bool deadOnly)
+{
+    auto query = parseQuery(rawQuery);
+    if (!query)
+        return reply(400, QByteArrayLiteral("Bad request"));
+    QByteArray date = query.value().value(QByteArrayLiteral("date"));
+    if (date.size() > kMaxShortValue)
+        return reply(400, QByteArrayLiteral("Bad date"));
+    date.replace('+', ' ');
+    const auto since = parseDateText(QByteArrayView(date));
+    if (!since)
+        return reply(400, QByteArrayLiteral("Bad date"));
+    auto body = deadOnly ? m_store.deadReply(since->toSecsSinceEpoch(), client)
+                         : m_store.updateReply(since->toSecsSinceEpoch(), client);
+    if (!body)
+        return serverError();
+    return reply(200, std::move(body).value());
+}
+
+PageReply CataloguePages::storedDate(const QString &client)
+{
+    auto date = m_store.dateFor(client);
+    if (!date)
+        return serverError();
+    return reply(200, dateText(date.value()));
+}
+
+PageReply CataloguePages::report(QStringView rawQuery, const QString &client)
+{
+    auto query = parseQuery(rawQuery);
+    if (!query)
+        return reply(400, QByteArrayLiteral("Bad request"));
+    const auto &q = query.value();
+    const auto type = q.constFind(QByteArrayLiteral("strType"));
+    const auto item = q.constFind(QByteArrayLiteral("strItem"));
+    if (type == q.cend() || item == q.cend())
+        return reply(400, QByteArrayLiteral("Bad request"));
+    Report r;
+    r.type = *type;
+    r.value = q.value(QByteArrayLiteral("strValue"));
+    r.item = unescapeItem(*item);
+    r.admin = q.value(QByteArrayLiteral("admin")) == "true";
+    r.client = client;
+    if (r.type.size() > kMaxShortValue || r.value.size() > kMaxShortValue ||
+        r.item.size() > kMaxNameBytes)
+        return reply(400, QByteArrayLiteral("Too long"));
+    if (!m_store.recordReport(r))
+        return serverError();
+    return reply(200, QByteArrayLiteral("OK"));
+}
+
+PageReply CataloguePages::submit(QStringView rawQuery, const QString &client)
+{
+    auto query = parseQuery(rawQuery);
+    if (!query)
+        return reply(400, QByteArrayLiteral("ERROR|bad request|"));
+    const auto &q = query.value();
+    NewChannel c;
+    c.name = q.value(QByteArrayLiteral("name"));
+    c.kind = q.value(QByteArrayLiteral("type"));
+    c.lang = q.value(QByteArrayLiteral("lang"));
+    const QByteArray rating = q.value(QByteArrayLiteral("rating"));
+    const QByteArray scrambled = q.value(QByteArrayLiteral("url"));
+    if (c.name.size() > kMaxNameBytes || c.lang.size() > kMaxLangBytes ||
+        c.kind.size() > kMaxShortValue || rating.size() > kMaxShortValue ||
+        scrambled.size() > kMaxUrlBytes)
+        return reply(400, QByteArrayLiteral("ERROR|too long|"));
+    if (c.kind != "TV" && c.kind != "Radio")
+        return reply(200, QByteArrayLiteral("REFUSED|kind must be TV or Radio|"));
+    auto plain = decryptString(scrambled);
+    if (!plain)
+        return reply(400, QByteArrayLiteral("ERROR|bad address|"));
+    c.url = std::move(plain).value();
+    if (c.url.trimmed().isEmpty() || c.url.trimmed().compare("http://", Qt::CaseInsensitive) == 0)
+        return reply(200, QByteArrayLiteral("REFUSED|missing address|"));
+    if (const auto problem = channelProblem(c))
+        return reply(200, "REFUSED|" + problem->toLatin1() + '|');
+    bool ok = false;
+    const int stars = rating.trimmed().toInt(&ok);
+    auto added = m_store.submit(c, ok ? stars : 0, client);
+    if (!added)
+        return reply(500, QByteArrayLiteral("ERROR|server|"));
+    const QByteArray id = QByteArray::number(added.value().id);
+    switch (added.value().outcome) {
+    case AddOutcome::Added:
+        return reply(200, "SUCCESS|" + id + '|');
+    case AddOutcome::Duplicate:
+        return reply(200, "DUPE|" + id + '|');
+    case AddOutcome::Invalid:
+        break;
+    }
+    return reply(200, "REFUSED|" + added.value().reason.toLatin1() + '|');
+}
+
+PageReply CataloguePages::localization()
+{
+    if (m_localizationFile.isEmpty())
+        return reply(404, QByteArrayLiteral("Not Found"));
+    QFile file(m_localizationFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return reply(404, QByteArrayLiteral("Not Found"));
+    return reply(200, file.readAll());
+}
+
+} // namespace mavrel::server

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "catalogue/channelrecord.h"
+#include "platform/result.h"
+#include "server/rules.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace mavrel::server {
+
+struct StoreOptions
+{
+    qint64 updateMarginSecs = kUpdateMarginSecs;
+    // Seconds since the epoch, UTC; the system clock unless a test sets one.
+    std::function<qint64()> clock;
+};
+
+// A channel as it enters the catalogue. url is plain.
+struct NewChannel
+{
+    QByteArray name;
+    QByteArray kind;
+    QByteArray url;
+    QByteArray lang;
+    QByteArray spare1;
+    QByteArray spare2;
+    qint64 favorites = 0;
+    double ratingSum = 0;
+    qint64 ratingCount = 0;
+    qint64 wantedId = 0; // kept when free (imports of a catalogue file keep the viewers' ids)
+};
+
+enum class AddOutcome
+{
+    Added,
+    Duplicate,
+    Invalid
+};
+
+struct AddResult
+{
+    AddOutcome outcome = AddOutcome::Invalid;
+    qint64 id = 0;
+    QString reason;
+};
+
+// Why a channel cannot enter the catalogue, or nothing when it can.
+std::optional<QString> channelProblem(const NewChannel &channel);
+
+struct ChannelState
+{
+    ChannelRecord record; // favorites and rating as the update lines carry them
+    bool removed = false;
+    bool dead = false;
+    qint64 changed = 0;
+    qint64 deadChanged = 0;
+    qint64 ratingCount = 0;
+};
+
+struct Report
+{
+    QByteArray type;
+    QByteArray value;
+    QByteArray item; // already unescaped
+    bool admin = false;
+    QString client;
+};
+
+// The catalogue, its reports and votes, in one SQLite file (WAL). Every statement is prepared;
+// every accepted change is committed before the caller answers. Not thread-safe: one thread
+// owns a store.
+//
+// Times are whole seconds since the epoch, UTC. Dates handed to viewers to be stored are always
+// earlier than the current second, and changes are stamped with the current second (never
+// earlier than a handed-out date), so no change can share a second with a stored date.
+class CatalogueStore
+{
+public:
+    static Result<std::unique_ptr<CatalogueStore>> open(const QString &path,
+                                                        StoreOptions options = {});
+    ~CatalogueStore();
+    CatalogueStore(const CatalogueStore &) = delete;
+    CatalogueStore &operator=(const CatalogueStore &) = delete;
+
+    qint64 now() const;
+
+    Result<AddResult> addChannel(const NewChannel &channel);
+    // Many adds in one transaction: for imports.
+    Result<void> beginBatch();
+    Result<void> commitBatch();
+    void rollbackBatch();
+    Result<bool> removeChannel(qint64 id);
+
+    // The date of the latest change of the catalogue (the initial update date when empty).
+    Result<qint64> latestChange();
+    // Update lines of every channel added, changed or removed after since (minus the margin).
+    Result<QByteArray> updateReply(qint64 since, const QString &client);
+    // Removal lines of every channel that became dead after since (minus the margin).
+    Result<QByteArray> deadReply(qint64 since, const QString &client);
+    // The date a viewer stores after its merge.
+    Result<qint64> dateFor(const QString &client);
+
+    Result<void> recordReport(const Report &report);
+    // A viewer's submission; stars 1 to 5 count as the submitter's rating, anything else not.
+    Result<AddResult> submit(const NewChannel &channel, int stars, const QString &client);
+
+    Result<QByteArray> exportCatalogue(); // catalogue lines, CR LF
+    Result<std::optional<ChannelState>> channel(qint64 id);
+    Result<qint64> reportCount();
+    Result<qint64> channelCount(); // not removed
+    Result<bool> isEmpty();
+
+private:
+    struct Queries;
+    CatalogueStore(QString connection, StoreOptions options);
+    Result<void> prepare();
+    qint64 stamp();
+    Result<void> handOut(qint64 date);
+    Result<void> rememberRead(const QString &client, qint64 since, qint64 stored);
+    Result<AddResult> insertChannel(const NewChannel &channel);
+    Result<void> vote(qint64 channel, const QString &client, int kind, int stars);
+    Result<void> applyReport(const Report &report);
+
+    QString m_connection;
+    StoreOptions m_options;
+    qint64 m_handedOut = 0;
+    bool m_inBatch = false;
+    std::unique_ptr<Queries> m_q;
+};
+
+} // namespace mavrel::server

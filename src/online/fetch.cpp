@@ -30,8 +30,11 @@ constexpr int kMaxRedirects = 20;
 // passed since its last turn: a turn per 256-byte block would make a long transfer several
 // times slower than the network, and this keeps the window responsive all the same.
 constexpr qint64 kTurnIntervalNs = 4'000'000;
+// Reading the clock after every block costs more than the block itself.
+constexpr int kBlocksPerClockCheck = 16;
 // Our own wake-ups end the local loop with this code; any other code means the application
-// asked every event loop to end (QCoreApplication::exit), i.e. it is quitting.
+// asked every event loop to end (QCoreApplication::exit), i.e. it is quitting. That is how a
+// quit reaches fetches nested deep in the stack: aboutToQuit only comes once they unwound.
 constexpr int kWakeCode = 0x4D76;
 
 struct FetchState
@@ -60,28 +63,17 @@ private:
     FetchState *m_state;
 };
 
-void abortFetchesWhenQuitting()
-{
-    static QPointer<QCoreApplication> hooked;
-    QCoreApplication *app = QCoreApplication::instance();
-    if (app == nullptr || hooked == app)
-        return;
-    hooked = app;
-    QObject::connect(app, &QCoreApplication::aboutToQuit, app, &abortAllFetches);
-}
-
 QUrl addressToUrl(const QByteArray &address)
 {
     return QUrl::fromEncoded(encodeAddressBytes(address), QUrl::TolerantMode);
 }
 
-FetchResult runFetch(const QUrl &url, bool bypassCache, const StatusSink *status,
+FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *progress,
                      const FetchOptions &options)
 {
     FetchResult result;
     if (QCoreApplication::instance() == nullptr || !url.isValid())
         return result;
-    abortFetchesWhenQuitting();
 
     FetchLimits limits = options.limits.value_or(fetchLimits(options.use));
     limits.maxBytes = std::max<qint64>(limits.maxBytes, 1);
@@ -138,8 +130,8 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const StatusSink *status
     QObject::connect(reply, &QNetworkReply::finished, &state.loop, [&state] { state.wake(); });
 
     const auto showProgress = [&] {
-        if (status != nullptr && *status && !ownerLost())
-            (*status)(downloadedText(result.body.size()));
+        if (progress != nullptr && *progress && !ownerLost())
+            (*progress)(result.body.size());
     };
     // One turn of the event loop (wait == false) or a wait for the next wake-up. False when
     // the application is quitting: every event loop has been told to end.
@@ -182,7 +174,11 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const StatusSink *status
                 end = FetchEnd::SizeLimit;
                 break;
             }
-            if (reads > 1 && turnDue()) {
+            if (reads % kBlocksPerClockCheck == 0 && clock.elapsed() >= limits.totalMs) {
+                end = FetchEnd::TimeLimit;
+                break;
+            }
+            if (reads > 1 && reads % kBlocksPerClockCheck == 0 && turnDue()) {
                 const bool running = runLoop(false);
                 lastTurnNs = clock.nsecsElapsed();
                 if (!running) {
@@ -228,14 +224,15 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const StatusSink *status
     result.ownerGone = ownerLost();
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (end != FetchEnd::Complete && end != FetchEnd::Failed) {
-        // Keep what has already arrived: a cut-off stream still shows what it is.
-        if (end != FetchEnd::Aborted && end != FetchEnd::SizeLimit) {
+        if (end != FetchEnd::Aborted) {
+            // Keep what has already arrived: a cut-off stream still shows what it is.
             const qint64 room = limits.maxBytes - result.body.size();
             const QByteArray rest = reply->read(std::min(reply->bytesAvailable(), room));
-            if (!rest.isEmpty()) {
-                result.body += rest;
-                if (reads > 0)
+            result.body += rest;
+            if (reads > 0) {
+                if (!rest.isEmpty())
                     showProgress();
+                showProgress(); // closes the sequence as the final empty read would
             }
         }
         QObject::disconnect(reply, nullptr, &state.loop, nullptr);
@@ -256,16 +253,16 @@ FetchResult fetchPage(const QByteArray &address, const FetchOptions &options)
     return fetchPage(addressToUrl(address), options);
 }
 
-FetchResult fetchPageWithStatus(const QUrl &url, const StatusSink &status,
+FetchResult fetchPageWithStatus(const QUrl &url, const ProgressSink &progress,
                                 const FetchOptions &options)
 {
-    return runFetch(url, true, &status, options);
+    return runFetch(url, true, &progress, options);
 }
 
-FetchResult fetchPageWithStatus(const QByteArray &address, const StatusSink &status,
+FetchResult fetchPageWithStatus(const QByteArray &address, const ProgressSink &progress,
                                 const FetchOptions &options)
 {
-    return fetchPageWithStatus(addressToUrl(address), status, options);
+    return fetchPageWithStatus(addressToUrl(address), progress, options);
 }
 
 FetchResult getPage(QByteArray &address, const FetchOptions &options)

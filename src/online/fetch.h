@@ -15,6 +15,14 @@ namespace mavrel {
 // the event loop runs while they wait for data and between blocks (at least every few
 // milliseconds while data keeps coming), so windows repaint and further commands (even other
 // fetches, which then run to their end first) can start meanwhile.
+//
+// A window fetches like this, so that closing it mid-fetch is safe:
+//     FetchOptions options{FetchUse::ListingPage, this};
+//     const FetchResult r = fetchPageWithStatus(
+//         address, statusTextThrottled([box = txtStatus](const QString &t) { box->setText(t); }),
+//         options);
+//     if (r.ownerGone)
+//         return; // the window is gone
 
 enum class FetchEnd
 {
@@ -31,7 +39,7 @@ struct FetchOptions
 {
     FetchUse use = FetchUse::ServerPage;
     // When the owner (typically the window that started the fetch) is destroyed, the fetch is
-    // aborted, the status sink is no longer called, and the result says so.
+    // aborted, progress is no longer reported, and the result says so.
     QObject *owner = nullptr;
     // Replaces the limits of `use` (measurements, tests).
     std::optional<FetchLimits> limits;
@@ -52,11 +60,11 @@ struct FetchResult
 FetchResult fetchPage(const QByteArray &address, const FetchOptions &options = {});
 FetchResult fetchPage(const QUrl &url, const FetchOptions &options = {});
 
-// The same, and "Downloaded N bytes." goes to the status sink after every read but the first
-// (the final empty read included), so the last text shows the full length.
-FetchResult fetchPageWithStatus(const QByteArray &address, const StatusSink &status,
+// The same, and the length read so far goes to `progress` after every read but the first
+// (the final empty read included), so the last one is the full length.
+FetchResult fetchPageWithStatus(const QByteArray &address, const ProgressSink &progress,
                                 const FetchOptions &options = {});
-FetchResult fetchPageWithStatus(const QUrl &url, const StatusSink &status,
+FetchResult fetchPageWithStatus(const QUrl &url, const ProgressSink &progress,
                                 const FetchOptions &options = {});
 
 // The page read of the stream finder and the spider: "http://" goes in front of an address that
@@ -65,7 +73,7 @@ FetchResult fetchPageWithStatus(const QUrl &url, const StatusSink &status,
 FetchResult getPage(QByteArray &address, const FetchOptions &options = {});
 
 // Aborts every fetch under way; each returns FetchEnd::Aborted with what it had read.
-// Also happens by itself when the application quits.
+// Fetches also abort by themselves when the application quits.
 void abortAllFetches();
 
 // How many fetches are under way (nested ones included).

@@ -1,6 +1,6 @@
 #include "online/statussink.h"
 
-#include <QPointer>
+#include <QElapsedTimer>
 
 #include <memory>
 
@@ -8,35 +8,33 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 
-QString downloadedText(qint64 byteCount)
+QString downloadedText(qint64 length)
 {
-    return u"Downloaded "_s + QString::number(byteCount) + u" bytes."_s;
+    return u"Downloaded "_s + QString::number(length) + u" bytes."_s;
 }
 
-StatusSink latestTextOnEachTurn(QObject *context, std::function<void(const QString &)> apply)
+ProgressSink statusText(std::function<void(const QString &)> setText)
 {
-    struct Pending
+    return [setText = std::move(setText)](qint64 length) { setText(downloadedText(length)); };
+}
+
+ProgressSink statusTextThrottled(std::function<void(const QString &)> setText, int minIntervalMs)
+{
+    struct State
     {
-        QPointer<QObject> context;
-        std::function<void(const QString &)> apply;
-        QString text;
-        bool scheduled = false;
+        std::function<void(const QString &)> setText;
+        QElapsedTimer sinceShown;
+        qint64 lastLength = -1;
     };
-    auto pending = std::make_shared<Pending>();
-    pending->context = context;
-    pending->apply = std::move(apply);
-    return [pending](const QString &text) {
-        pending->text = text;
-        if (pending->scheduled || pending->context.isNull())
-            return;
-        pending->scheduled = true;
-        QMetaObject::invokeMethod(
-            pending->context.data(),
-            [pending] {
-                pending->scheduled = false;
-                pending->apply(pending->text);
-            },
-            Qt::QueuedConnection);
+    auto state = std::make_shared<State>();
+    state->setText = std::move(setText);
+    return [state, minIntervalMs](qint64 length) {
+        const bool last = length == state->lastLength;
+        state->lastLength = length;
+        if (last || !state->sinceShown.isValid() || state->sinceShown.elapsed() >= minIntervalMs) {
+            state->setText(downloadedText(length));
+            state->sinceShown.start();
+        }
     };
 }
 

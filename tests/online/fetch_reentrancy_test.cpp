@@ -60,12 +60,13 @@ TEST_F(FetchReentrancyTest, NestedFetchFromAProgressHandler)
     server.serve("/small", "s");
     int nested = 0;
     QStringList progress;
-    const FetchResult r = fetchPageWithStatus(server.url("/big"), [&](const QString &t) {
-        progress.append(t);
-        if (nested++ == 0) {
-            EXPECT_EQ(fetchPage(server.url("/small")).body, QByteArray("s"));
-        }
-    });
+    const FetchResult r = fetchPageWithStatus(
+        server.url("/big"), statusText([&](const QString &t) {
+            progress.append(t);
+            if (nested++ == 0) {
+                EXPECT_EQ(fetchPage(server.url("/small")).body, QByteArray("s"));
+            }
+        }));
     EXPECT_EQ(r.body, body);
     EXPECT_EQ(progress.size(), 4096 / 256);
     EXPECT_EQ(progress.last(), u"Downloaded 4096 bytes."_s);
@@ -84,7 +85,7 @@ TEST_F(FetchReentrancyTest, DestroyedOwnerAbortsAndIsNotTouched)
     QElapsedTimer clock;
     clock.start();
     const FetchResult r = fetchPageWithStatus(
-        server.url("/drip"), [&](const QString &) { callsAfterDestruction += destroyed ? 1 : 0; },
+        server.url("/drip"), [&](qint64) { callsAfterDestruction += destroyed ? 1 : 0; },
         longLimits(window));
     EXPECT_TRUE(r.ownerGone);
     EXPECT_EQ(r.end, FetchEnd::Aborted);

@@ -8,7 +8,6 @@
 #include "buildconfig.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QList>
 #include <QStringList>
 
@@ -194,28 +193,32 @@ TEST(FetchLimits, EveryUseEndsByItself)
               fetchLimits(FetchUse::ListingPage).maxBytes);
 }
 
-TEST(StatusSink, TextBoxGetsTheLatestTextOncePerTurn)
+TEST(StatusSink, EveryOrThrottledTexts)
 {
     EXPECT_EQ(downloadedText(1234567), u"Downloaded 1234567 bytes."_s);
 
-    auto *box = new QObject;
-    QStringList shown;
-    const StatusSink sink = latestTextOnEachTurn(box, [&](const QString &t) { shown.append(t); });
-    sink(downloadedText(512));
-    sink(downloadedText(768));
-    EXPECT_TRUE(shown.isEmpty());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(shown, QStringList({downloadedText(768)}));
-    sink(downloadedText(1000));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(shown.last(), downloadedText(1000));
+    QStringList every;
+    const ProgressSink direct = statusText([&](const QString &t) { every.append(t); });
+    direct(512);
+    direct(512);
+    EXPECT_EQ(every, QStringList({downloadedText(512), downloadedText(512)}));
 
-    sink(u"late"_s);
-    delete box;
-    QCoreApplication::processEvents();
-    sink(u"later"_s);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(shown.size(), 2);
+    // Long bodies: the first length, then at most one per interval, and always the last.
+    QStringList shown;
+    const ProgressSink throttled =
+        statusTextThrottled([&](const QString &t) { shown.append(t); }, 60'000);
+    for (qint64 length = 512; length <= 100'000; length += 256)
+        throttled(length);
+    throttled(100'096);
+    throttled(100'096);
+    EXPECT_EQ(shown, QStringList({downloadedText(512), downloadedText(100'096)}));
+
+    shown.clear();
+    const ProgressSink eager = statusTextThrottled([&](const QString &t) { shown.append(t); }, 0);
+    eager(512);
+    eager(768);
+    eager(768);
+    EXPECT_EQ(shown, QStringList({downloadedText(512), downloadedText(768), downloadedText(768)}));
 }
 
 } // namespace

@@ -18,11 +18,6 @@ using mavrel::testing::httpGet;
 namespace mavrel::server {
 namespace {
 
-struct Line
-{
-    QList<QByteArray> fields;
-};
-
 QList<QList<QByteArray>> updateLines(const QByteArray &reply)
 {
     QList<QList<QByteArray>> lines;
@@ -99,6 +94,29 @@ TEST_F(HttpTest, DatesAreUsDateTexts)
     const auto stored = get("/ostrel/date.asp");
     EXPECT_EQ(stored.status, 200);
     ASSERT_TRUE(parseDateText(QByteArrayView(stored.body)).has_value()) << stored.body.data();
+}
+
+TEST_F(HttpTest, ViewerUpdateCycleMissesNoChange)
+{
+    addChannel("First", "http://first/");
+    // currentdate, getChannels, a change while the viewer shows its message, date.asp.
+    const auto current = parseDateText(QByteArrayView(get("/ostrel/currentdate.asp").body));
+    ASSERT_TRUE(current.has_value());
+    EXPECT_GT(*current, initialUpdateDate());
+    ASSERT_EQ(fullUpdate().size(), 1);
+    addChannel("Meanwhile", "http://meanwhile/");
+    const QByteArray stored = get("/ostrel/date.asp").body;
+    ASSERT_TRUE(parseDateText(QByteArrayView(stored)).has_value());
+
+    const auto next = parseDateText(QByteArrayView(get("/ostrel/currentdate.asp").body));
+    EXPECT_GT(*next, *parseDateText(QByteArrayView(stored)));
+    QByteArray since = stored;
+    since.replace(' ', "%20");
+    const auto lines = updateLines(get("/ostrel/getChannels.asp?date=" + since).body);
+    bool found = false;
+    for (const auto &l : lines)
+        found = found || l.value(2) == "Meanwhile";
+    EXPECT_TRUE(found);
 }
 
 TEST_F(HttpTest, FullUpdateCarriesEveryChannelInTenFields)

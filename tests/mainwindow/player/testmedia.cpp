@@ -1,5 +1,7 @@
 #include "testmedia.h"
 
+#include "mainwindow/player/vlcengine.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -61,8 +63,7 @@ QByteArray makeVideo(const QString &workDir)
         return {};
     raw.close();
 
-    const char *args[] = {"--quiet", "--aout=adummy", "--vout=vdummy", "--no-xlib"};
-    libvlc_instance_t *engine = libvlc_new(4, args);
+    libvlc_instance_t *engine = vlc::instance();
     if (!engine)
         return {};
     libvlc_media_t *media = libvlc_media_new_path(engine, QFile::encodeName(rawPath).constData());
@@ -83,7 +84,6 @@ QByteArray makeVideo(const QString &workDir)
     libvlc_media_player_stop(player);
     libvlc_media_player_release(player);
     libvlc_media_release(media);
-    libvlc_release(engine);
 
     QFile out(outPath);
     if (!out.open(QIODevice::ReadOnly))

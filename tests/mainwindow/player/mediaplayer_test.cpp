@@ -68,6 +68,9 @@ protected:
         server->serve("/listen", {200, "audio/x-scpls",
                                   "[playlist]\nNumberOfEntries=1\nFile1=" +
                                       server->url(u"/tone.wav"_s).toEncoded() + "\n"});
+        server->serve("/lists/tone.wav", {200, "audio/wav", tone});
+        server->serve("/go", {302, "text/html", "moved", {}, "Location: /lists/tv\r\n"});
+        server->serve("/lists/tv", {200, "", "<asx><entry><ref href=\"tone.wav\"/></entry></asx>"});
         server->serve("/loop", {200, "", "<asx><entryref href=\"/loop\"/></asx>"});
         server->serve("/dead", {200, "video/x-ms-wvx",
                                 "<asx><entry><ref href=\"http://127.0.0.1:" +
@@ -138,6 +141,8 @@ TEST_F(PlayerTest, PlaysMediaAndPlaylistsWhateverTheirNames)
         {"asx with entryref, served as asf", server->url(u"/tv?id=1"_s).toString(), clip},
         {"m3u with a relative entry", server->url(u"/radio.m3u"_s).toString(), tone},
         {"pls under a bare name", server->url(u"/listen"_s).toString(), tone},
+        {"asx behind a redirect, relative ref", server->url(u"/go"_s).toString(),
+         server->url(u"/lists/tone.wav"_s).toString()},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

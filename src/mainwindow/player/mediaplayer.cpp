@@ -299,7 +299,7 @@ void MediaPlayer::onEngineEvent(quint64 attemptId, int type)
     switch (type) {
     case libvlc_MediaPlayerESAdded:
         attempt.hasStream = true;
-        if (attempt.enginePlaying)
+        if (attempt.enginePlaying && !attempt.pauseRequested)
             becomePlaying();
         break;
     case libvlc_MediaPlayerPlaying:
@@ -370,10 +370,11 @@ void MediaPlayer::itemFailed()
         return;
     m_itemActive = false;
     m_errorRaised = true;
-    setState(State::Error);
-    // Never from inside setURL(); and an item replaced in the meantime no longer reports.
+    // Taken before the state signal, whose receiver may already set the next address.
     const quint64 generation = m_itemGeneration;
     const QString text = m_text;
+    setState(State::Error);
+    // Never from inside setURL(); and an item replaced in the meantime no longer reports.
     QMetaObject::invokeMethod(
         this,
         [this, generation, text] {

@@ -26,9 +26,10 @@ class PlaylistProbe;
 // with a compact control bar underneath.
 //
 // Every failure of an item arrives later as exactly one MediaError(): an address that cannot
-// be opened, media that holds nothing decodable, or an address still not playing after
-// openTimeout(). Playlists (Windows Media metafiles, M3U, PLS, WPL) are read here and their
-// entries tried in order until one plays, whatever the address ends with.
+// be opened, media that holds nothing decodable, an address still not playing after
+// openTimeout(), or a stream whose decoders turn out nothing within openTimeout() more. Playlists
+// (Windows Media metafiles, M3U, PLS, WPL) are read here and their entries tried in order until one
+// plays, whatever the address ends with.
 class MediaPlayer : public QWidget
 {
     Q_OBJECT
@@ -110,6 +111,8 @@ private:
     void candidateFailed();
     void itemFailed();
     void becomePlaying();
+    void confirmDecoding();
+    void onOpenTimeout();
     void releaseAttempt();
     void abandonItem();
     void expandPlaylist(const Candidate &playlist, const QList<PlaylistEntry> &entries);

@@ -49,6 +49,10 @@ protected:
         server->serve("/tone.wav", {200, "audio/wav", tone});
         server->serve("/long.wav", {200, "audio/x-wav", makeWav(30.0)});
         server->serve("/icy", {200, "audio/wav", tone, "ICY 200 OK"});
+        server->serve("/badcodec.wav", {200, "audio/wav", makeWav(2.0, 8000, 0x1234)});
+        TestHttpServer::Answer stalled(200, "audio/wav", tone.left(44 + 1600));
+        stalled.stall = true;
+        server->serve("/stalls.wav", stalled);
         server->serve("/junk.mp4", {200, "video/mp4", makeJunk(20000)});
         video = makeVideo(dir->path());
         if (!video.isEmpty())
@@ -172,6 +176,8 @@ TEST_F(PlayerTest, EachFailingItemRaisesExactlyOneMediaError)
         {"silent http port", u"http://127.0.0.1:%1/live"_s.arg(silent->port())},
         {"silent mms port", u"mms://127.0.0.1:%1/live"_s.arg(silent->port())},
         {"undecodable bytes", server->url(u"/junk.mp4"_s).toString()},
+        {"track no decoder reads", server->url(u"/badcodec.wav"_s).toString()},
+        {"stream that stalls after its first bytes", server->url(u"/stalls.wav"_s).toString()},
         {"missing local file", dir->path() + u"/no such file.mp3"_s},
         {"playlist of dead entries", server->url(u"/dead"_s).toString()},
         {"playlist that refers to itself", server->url(u"/loop"_s).toString()},

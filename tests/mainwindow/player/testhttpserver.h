@@ -28,6 +28,8 @@ public:
         // Replaces "HTTP/1.0 <status> ..." (an old radio server says "ICY 200 OK").
         QByteArray statusLine;
         QByteArray extraHeaders; // whole lines, each ending in CR LF
+        // Sends the body as the start of an endless stream, then nothing more.
+        bool stall = false;
     };
 
     TestHttpServer();

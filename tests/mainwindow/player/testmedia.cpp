@@ -22,14 +22,14 @@ void appendLe(QByteArray &out, quint32 value, int bytes)
 
 } // namespace
 
-QByteArray makeWav(double seconds, int sampleRate)
+QByteArray makeWav(double seconds, int sampleRate, quint16 formatTag)
 {
     const int samples = int(seconds * sampleRate);
     QByteArray wav("RIFF");
     appendLe(wav, 36 + samples * 2, 4);
     wav += "WAVEfmt ";
     appendLe(wav, 16, 4);
-    appendLe(wav, 1, 2); // PCM
+    appendLe(wav, formatTag, 2);
     appendLe(wav, 1, 2); // mono
     appendLe(wav, sampleRate, 4);
     appendLe(wav, sampleRate * 2, 4);

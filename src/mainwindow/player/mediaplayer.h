@@ -67,7 +67,9 @@ public:
     void play();  // resumes after pause, or starts the current address again
     void pause(); // keeps the media loaded; media that cannot pause is stopped instead
     void stop();  // stops; the address stays, play() starts it again
-    void close(); // stops and forgets the address
+    // Stops and forgets the address. Hides QWidget::close(): callers of the control mean the
+    // media, never the widget.
+    void close();
 
     State state() const { return m_state; }
     // The address finally handed to the engine (a playlist's entry), once playing.

@@ -29,6 +29,13 @@ constexpr libvlc_event_e kWatchedEvents[] = {
 
 constexpr int kPositionSteps = 1000;
 
+bool hasDecoded(libvlc_media_t *media)
+{
+    libvlc_media_stats_t stats{};
+    return libvlc_media_get_stats(media, &stats) &&
+           stats.i_decoded_audio + stats.i_decoded_video > 0;
+}
+
 } // namespace
 
 // One try of one address on a player of its own, so that tearing it down never waits on the
@@ -43,7 +50,8 @@ struct MediaPlayer::Attempt
     bool attached = false;
     bool enginePlaying = false;
     bool hasStream = false;
-    bool played = false;
+    bool played = false;   // the engine plays a stream with tracks
+    bool decoding = false; // and its decoders have turned out something
     bool pauseRequested = false;
 };
 
@@ -51,7 +59,7 @@ MediaPlayer::MediaPlayer(QWidget *parent)
     : QWidget(parent), m_network(new QNetworkAccessManager(this))
 {
     m_openTimer.setSingleShot(true);
-    connect(&m_openTimer, &QTimer::timeout, this, &MediaPlayer::candidateFailed);
+    connect(&m_openTimer, &QTimer::timeout, this, &MediaPlayer::onOpenTimeout);
     m_positionTimer.setInterval(250);
     connect(&m_positionTimer, &QTimer::timeout, this, &MediaPlayer::updatePosition);
     buildUi();
@@ -299,7 +307,7 @@ void MediaPlayer::onEngineEvent(quint64 attemptId, int type)
     switch (type) {
     case libvlc_MediaPlayerESAdded:
         attempt.hasStream = true;
-        if (attempt.enginePlaying)
+        if (attempt.enginePlaying && !attempt.pauseRequested)
             becomePlaying();
         break;
     case libvlc_MediaPlayerPlaying:
@@ -319,8 +327,10 @@ void MediaPlayer::onEngineEvent(quint64 attemptId, int type)
         candidateFailed();
         break;
     case libvlc_MediaPlayerEndReached:
-        if (!attempt.played) {
-            candidateFailed(); // nothing decodable in it
+        // The final statistics are in by now: an end with nothing decoded is a failure
+        // (no known container, or no decoder for any of its tracks).
+        if (!attempt.decoding && !hasDecoded(attempt.media)) {
+            candidateFailed();
         } else {
             releaseAttempt();
             m_itemActive = false;
@@ -337,13 +347,33 @@ void MediaPlayer::becomePlaying()
     Attempt &attempt = *m_attempt;
     if (!attempt.played) {
         attempt.played = true;
-        m_itemPlayed = true;
-        m_openTimer.stop();
-        m_queue.clear();
         m_playingLocation = attempt.url;
         m_positionTimer.start();
+        // From here the decoders have a full time-out of their own to turn out something.
+        m_openTimer.start(m_openTimeoutMs);
     }
     setState(State::Playing);
+}
+
+void MediaPlayer::confirmDecoding()
+{
+    Attempt &attempt = *m_attempt;
+    if (attempt.decoding || !hasDecoded(attempt.media))
+        return;
+    attempt.decoding = true;
+    m_itemPlayed = true;
+    m_openTimer.stop();
+    m_queue.clear();
+}
+
+void MediaPlayer::onOpenTimeout()
+{
+    // Paused before anything was decoded: decoders wait with the stream, so does the clock.
+    if (m_attempt && m_attempt->pauseRequested) {
+        m_openTimer.start(m_openTimeoutMs);
+        return;
+    }
+    candidateFailed();
 }
 
 void MediaPlayer::candidateFailed()
@@ -355,10 +385,12 @@ void MediaPlayer::candidateFailed()
     }
     if (!m_itemActive)
         return;
-    if (m_itemPlayed)
+    if (m_itemPlayed) {
         itemFailed();
-    else
-        nextCandidate();
+        return;
+    }
+    setState(State::Opening);
+    nextCandidate();
 }
 
 void MediaPlayer::itemFailed()
@@ -370,10 +402,11 @@ void MediaPlayer::itemFailed()
         return;
     m_itemActive = false;
     m_errorRaised = true;
-    setState(State::Error);
-    // Never from inside setURL(); and an item replaced in the meantime no longer reports.
+    // Taken before the state signal, whose receiver may already set the next address.
     const quint64 generation = m_itemGeneration;
     const QString text = m_text;
+    setState(State::Error);
+    // Never from inside setURL(); and an item replaced in the meantime no longer reports.
     QMetaObject::invokeMethod(
         this,
         [this, generation, text] {
@@ -490,6 +523,7 @@ void MediaPlayer::updatePosition()
 {
     if (!m_attempt || !m_attempt->played)
         return;
+    confirmDecoding();
     m_position->setEnabled(libvlc_media_player_is_seekable(m_attempt->player) != 0);
     if (m_position->isSliderDown())
         return;

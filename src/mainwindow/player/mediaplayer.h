@@ -26,9 +26,10 @@ class PlaylistProbe;
 // with a compact control bar underneath.
 //
 // Every failure of an item arrives later as exactly one MediaError(): an address that cannot
-// be opened, media that holds nothing decodable, or an address still not playing after
-// openTimeout(). Playlists (Windows Media metafiles, M3U, PLS, WPL) are read here and their
-// entries tried in order until one plays, whatever the address ends with.
+// be opened, media that holds nothing decodable, an address still not playing after
+// openTimeout(), or a stream whose decoders turn out nothing within openTimeout() more. Playlists
+// (Windows Media metafiles, M3U, PLS, WPL) are read here and their entries tried in order until one
+// plays, whatever the address ends with.
 class MediaPlayer : public QWidget
 {
     Q_OBJECT
@@ -66,7 +67,9 @@ public:
     void play();  // resumes after pause, or starts the current address again
     void pause(); // keeps the media loaded; media that cannot pause is stopped instead
     void stop();  // stops; the address stays, play() starts it again
-    void close(); // stops and forgets the address
+    // Stops and forgets the address. Hides QWidget::close(): callers of the control mean the
+    // media, never the widget.
+    void close();
 
     State state() const { return m_state; }
     // The address finally handed to the engine (a playlist's entry), once playing.
@@ -110,6 +113,8 @@ private:
     void candidateFailed();
     void itemFailed();
     void becomePlaying();
+    void confirmDecoding();
+    void onOpenTimeout();
     void releaseAttempt();
     void abandonItem();
     void expandPlaylist(const Candidate &playlist, const QList<PlaylistEntry> &entries);

@@ -133,8 +133,11 @@ void PlaylistProbe::finish(bool parse)
         return;
     m_done = true;
     m_sniffTimer.stop();
-    if (parse)
-        m_outcome.entries = parsePlaylist(m_data, m_url, m_hint);
+    if (parse) {
+        // Relative entries are relative to where a redirect ended, not to where it began.
+        const QUrl base = m_reply ? m_reply->url() : m_url;
+        m_outcome.entries = parsePlaylist(m_data, base, m_hint);
+    }
     if (m_reply) {
         // Deleting a running reply aborts it; aborting here, inside one of its own signals,
         // would make it report a second error.

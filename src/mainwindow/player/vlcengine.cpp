@@ -46,19 +46,12 @@ bool soundWanted()
     return platform != u"offscreen"_s && platform != u"minimal"_s && requested != "offscreen";
 }
 
-// Releases the shared instance at exit once the last background release is over.
+// At exit, lets the releases still under way finish (they close connections cleanly). The
+// instance itself is left to the operating system: unloading every plugin at exit only costs
+// time, and a release stuck in a plugin would then run into unloaded code.
 struct ExitGuard
 {
-    ~ExitGuard()
-    {
-        Engine &e = engine();
-        if (!waitForReleases(2000))
-            return; // a release is stuck inside libVLC: leave the instance to the OS
-        std::lock_guard lock(e.mutex);
-        if (e.instance)
-            libvlc_release(e.instance);
-        e.instance = nullptr;
-    }
+    ~ExitGuard() { waitForReleases(2000); }
 };
 
 } // namespace

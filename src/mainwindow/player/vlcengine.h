@@ -9,8 +9,9 @@ struct libvlc_media_t;
 // The one libVLC instance of the process, and the place where players are torn down.
 namespace mavrel::vlc {
 
-// Created on first use with arguments fitting the Qt platform (dummy outputs when headless).
-// Null when libVLC cannot start (no plugins): callers then fail every media item.
+// Created on first use with arguments fitting the Qt platform (dummy outputs when headless),
+// and kept to the end of the process. Null when libVLC cannot start (no plugins): callers
+// then fail every media item.
 libvlc_instance_t *instance();
 
 // The arguments instance() uses, decided from the environment and the Qt platform.

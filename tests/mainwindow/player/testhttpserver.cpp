@@ -52,11 +52,14 @@ void TestHttpServer::onData(QTcpSocket *socket)
                               : answer.statusLine + "\r\n";
     if (!answer.contentType.isEmpty())
         response += "Content-Type: " + answer.contentType + "\r\n";
-    response += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    if (!answer.stall)
+        response += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    response += answer.extraHeaders;
     response += "Connection: close\r\n\r\n";
     const bool head = requestLine.value(0) == "HEAD";
     socket->write(response + (head ? QByteArray() : answer.body));
-    socket->disconnectFromHost();
+    if (!answer.stall)
+        socket->disconnectFromHost();
 }
 
 SilentServer::SilentServer()

@@ -18,15 +18,18 @@ public:
     struct Answer
     {
         Answer(int status = 200, QByteArray contentType = {}, QByteArray body = {},
-               QByteArray statusLine = {})
+               QByteArray statusLine = {}, QByteArray extraHeaders = {})
             : status(status), contentType(std::move(contentType)), body(std::move(body)),
-              statusLine(std::move(statusLine))
+              statusLine(std::move(statusLine)), extraHeaders(std::move(extraHeaders))
         {}
         int status;
         QByteArray contentType;
         QByteArray body;
         // Replaces "HTTP/1.0 <status> ..." (an old radio server says "ICY 200 OK").
         QByteArray statusLine;
+        QByteArray extraHeaders; // whole lines, each ending in CR LF
+        // Sends the body as the start of an endless stream, then nothing more.
+        bool stall = false;
     };
 
     TestHttpServer();

@@ -1,5 +1,7 @@
 #include "testmedia.h"
 
+#include "mainwindow/player/vlcengine.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -20,14 +22,14 @@ void appendLe(QByteArray &out, quint32 value, int bytes)
 
 } // namespace
 
-QByteArray makeWav(double seconds, int sampleRate)
+QByteArray makeWav(double seconds, int sampleRate, quint16 formatTag)
 {
     const int samples = int(seconds * sampleRate);
     QByteArray wav("RIFF");
     appendLe(wav, 36 + samples * 2, 4);
     wav += "WAVEfmt ";
     appendLe(wav, 16, 4);
-    appendLe(wav, 1, 2); // PCM
+    appendLe(wav, formatTag, 2);
     appendLe(wav, 1, 2); // mono
     appendLe(wav, sampleRate, 4);
     appendLe(wav, sampleRate * 2, 4);
@@ -61,8 +63,7 @@ QByteArray makeVideo(const QString &workDir)
         return {};
     raw.close();
 
-    const char *args[] = {"--quiet", "--aout=adummy", "--vout=vdummy", "--no-xlib"};
-    libvlc_instance_t *engine = libvlc_new(4, args);
+    libvlc_instance_t *engine = vlc::instance();
     if (!engine)
         return {};
     libvlc_media_t *media = libvlc_media_new_path(engine, QFile::encodeName(rawPath).constData());
@@ -83,7 +84,6 @@ QByteArray makeVideo(const QString &workDir)
     libvlc_media_player_stop(player);
     libvlc_media_player_release(player);
     libvlc_media_release(media);
-    libvlc_release(engine);
 
     QFile out(outPath);
     if (!out.open(QIODevice::ReadOnly))

@@ -6,6 +6,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -322,8 +323,17 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         const auto &langForm = langs.get(lang, textOf);
         const auto &rating = ratings.get(
             f[8], [](QByteArrayView bytes) { return formatRating(displayText(bytes)); });
-        const auto &favs = favorites.get(
-            f[7], [](QByteArrayView bytes) { return padFavorites(displayText(bytes)); });
+        const auto &favs = favorites.get(f[7], [](QByteArrayView bytes) {
+            if (!isAscii(bytes))
+                return padFavorites(displayText(bytes));
+            // The usual digits: padded in place, one allocation.
+            const qsizetype pad = std::max<qsizetype>(6 - bytes.size(), 0);
+            QString text(pad + bytes.size(), u'0');
+            QChar *out = text.data() + pad;
+            for (char c : bytes)
+                *out++ = QLatin1Char(c);
+            return text;
+        });
 
         ChannelRow &row = load.rows.emplace_back();
         row.record.id = f[0].toByteArray();

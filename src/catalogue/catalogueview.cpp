@@ -11,7 +11,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 using namespace Qt::StringLiterals;

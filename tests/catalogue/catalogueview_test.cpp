@@ -423,6 +423,15 @@ TEST(CatalogueForms, RatingAndFavourites)
         EXPECT_EQ(padFavorites(c.in), c.out) << c.in.toStdString();
 }
 
+TEST(CatalogueForms, LanguageIsRememberedForThreeKindsOnly)
+{
+    EXPECT_EQ(languageSettingKey(u"TV"_s), u"TVLang"_s);
+    EXPECT_EQ(languageSettingKey(u"Radio"_s), u"RadioLang"_s);
+    EXPECT_EQ(languageSettingKey(u"Video"_s), u"VideoLang"_s);
+    for (const QString &kind : {u"XXX"_s, u"YOUTUBE"_s, u"tv"_s, QString()})
+        EXPECT_TRUE(languageSettingKey(kind).isEmpty()) << kind.toStdString();
+}
+
 TEST(SortNames, SortsByCharacterCodesLikeAPlainSort)
 {
     std::mt19937 rng(3);

@@ -1,0 +1,99 @@
+#include "mainwindow/channellistmodel.h"
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+ChannelListModel::ChannelListModel(QObject *parent)
+    : QAbstractTableModel(parent),
+      m_headers{u"Channel"_s, u"Category"_s, u"Type"_s, u"Rating"_s, u"Favorites"_s}
+{
+}
+
+void ChannelListModel::addUrlColumn()
+{
+    if (hasUrlColumn())
+        return;
+    beginInsertColumns({}, UrlColumn, UrlColumn);
+    m_headers.append(u"URL"_s);
+    endInsertColumns();
+}
+
+void ChannelListModel::setHeaderText(int column, const QString &text)
+{
+    if (column < 0 || column >= m_headers.size())
+        return;
+    m_headers[column] = text;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void ChannelListModel::setRows(std::vector<ChannelRow> &&rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+void ChannelListModel::clear()
+{
+    if (m_rows.empty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    endResetModel();
+}
+
+int ChannelListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int ChannelListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_headers.size());
+}
+
+const QString &ChannelListModel::cellText(const ChannelRow &row, int column)
+{
+    switch (column) {
+    case ChannelColumn:
+        return row.name;
+    case CategoryColumn:
+        return row.kind;
+    case TypeColumn:
+        return row.lang;
+    case RatingColumn:
+        return row.rating;
+    case FavoritesColumn:
+        return row.favorites;
+    default:
+        return row.url;
+    }
+}
+
+QVariant ChannelListModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const ChannelRow &r = m_rows[std::size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return cellText(r, index.column());
+    case kAddressRole:
+        return r.url;
+    default:
+        return {};
+    }
+}
+
+QVariant ChannelListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < m_headers.size())
+        return m_headers[section];
+    return {};
+}
+
+} // namespace mavrel

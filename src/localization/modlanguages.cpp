@@ -1,0 +1,25 @@
+#include "localization/modlanguages.h"
+
+#include "localization/clslanguages.h"
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+void registerDefaultMessages(clsLanguages &languages)
+{
+    languages.setMessage(u"MSG_CHANNELLIST"_s,
+                         u"The most recent channel list has been downloaded and applied."_s);
+    languages.setMessage(u"MSG_DELETED"_s, u"Deleted "_s);
+    languages.setMessage(u"MSG_NOTFOUND"_s,
+                         u"TV Channel file was not found.  No channels could be loaded.  "
+                         u"Please reinstall or repair this program."_s);
+    languages.setMessage(u"MSG_STATUS1"_s, u"Total Channels: "_s);
+    languages.setMessage(u"MSG_STATUS2"_s, u" | Showing: "_s);
+    languages.setMessage(u"MSG_STATUS3"_s, u" | Laguages/Categories: "_s);
+    languages.setMessage(
+        u"MSG_STATUS4"_s,
+        u" | Don't forget to rate your favorite channels with the Channel Actions button"_s);
+}
+
+} // namespace mavrel

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Every modal box and prompt of the product goes through this seam, so that windows stay testable:
+// the application installs the Qt implementation at start-up, tests install ScriptedDialogs.
+namespace mavrel {
+
+enum class DialogButtons
+{
+    Ok,
+    OkCancel,
+    AbortRetryIgnore,
+    YesNoCancel,
+    YesNo,
+    RetryCancel,
+};
+
+enum class DialogIcon
+{
+    None,
+    Information,
+    Question,
+    Warning,
+    Critical,
+};
+
+enum class DialogAnswer
+{
+    Ok,
+    Cancel,
+    Abort,
+    Retry,
+    Ignore,
+    Yes,
+    No,
+};
+
+// The answers a set of buttons offers, in the order the buttons are shown.
+QList<DialogAnswer> answersOf(DialogButtons buttons);
+
+struct MessageBoxRequest
+{
+    QString text;
+    QString title; // empty: the product name
+    DialogButtons buttons = DialogButtons::Ok;
+    DialogIcon icon = DialogIcon::None;
+    std::optional<DialogAnswer> defaultButton; // unset or not among the buttons: the first button
+};
+
+struct InputRequest
+{
+    QString prompt;
+    QString title; // empty: the product name
+    QString defaultText;
+};
+
+class Dialogs
+{
+public:
+    virtual ~Dialogs();
+
+    // Fills in the product name for an empty title and a valid default button, then asks the
+    // implementation. The answer is always one of the request's buttons.
+    DialogAnswer message(MessageBoxRequest request);
+    // The entered text, or nullopt when the user cancelled.
+    std::optional<QString> input(InputRequest request);
+
+protected:
+    virtual DialogAnswer showMessage(const MessageBoxRequest &request) = 0;
+    virtual std::optional<QString> showInput(const InputRequest &request) = 0;
+};
+
+// The implementation in use. Until one is installed, every box answers its default button and
+// every prompt is cancelled (nothing ever blocks).
+Dialogs &dialogs();
+// Installs `implementation` (not owned; nullptr restores the non-interactive fallback) and
+// returns the one it replaces.
+Dialogs *setDialogs(Dialogs *implementation);
+
+// Shorthand for the common case.
+DialogAnswer messageBox(const QString &text, DialogButtons buttons = DialogButtons::Ok,
+                        const QString &title = {}, DialogIcon icon = DialogIcon::None,
+                        std::optional<DialogAnswer> defaultButton = std::nullopt);
+
+} // namespace mavrel

@@ -42,8 +42,8 @@ struct CatalogueLoad
     // the combo box (the current language when it is one of them, else empty).
     std::optional<QStringList> languages;
     QString comboText;
-    QString statusLine;    // empty when the load failed
-    QString errorMessage;  // MSG_NOTFOUND text when the load failed, else empty
+    QString statusLine;   // empty when the load failed
+    QString errorMessage; // MSG_NOTFOUND text when the load failed, else empty
     bool failed() const { return !errorMessage.isNull(); }
 };
 

@@ -5,10 +5,9 @@ using namespace Qt::StringLiterals;
 namespace mavrel {
 
 ChannelListModel::ChannelListModel(QObject *parent)
-    : QAbstractTableModel(parent),
-      m_headers{u"Channel"_s, u"Category"_s, u"Type"_s, u"Rating"_s, u"Favorites"_s}
-{
-}
+    : QAbstractTableModel(parent), m_headers{u"Channel"_s, u"Category"_s, u"Type"_s, u"Rating"_s,
+                                             u"Favorites"_s}
+{}
 
 void ChannelListModel::addUrlColumn()
 {

@@ -15,7 +15,15 @@ class ChannelListModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { ChannelColumn, CategoryColumn, TypeColumn, RatingColumn, FavoritesColumn, UrlColumn };
+    enum Column
+    {
+        ChannelColumn,
+        CategoryColumn,
+        TypeColumn,
+        RatingColumn,
+        FavoritesColumn,
+        UrlColumn
+    };
     static constexpr int kAddressRole = Qt::UserRole;
 
     explicit ChannelListModel(QObject *parent = nullptr);

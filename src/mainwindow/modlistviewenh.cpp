@@ -1,6 +1,7 @@
 #include "mainwindow/modlistviewenh.h"
 
 #include "mainwindow/sortproxy.h"
+#include "platform/dialogs.h"
 
 #include <QHeaderView>
 #include <QSignalBlocker>
@@ -18,19 +19,21 @@ ListViewEnh::ListViewEnh(QWidget *parent) : QTreeView(parent), m_proxy(new Colla
     setAllColumnsShowFocus(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setSortingEnabled(false); // the sort state is ours, changed only through EnhListView_SortColumns
+    setSortingEnabled(
+        false); // the sort state is ours, changed only through EnhListView_SortColumns
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);
     header()->setStretchLastSection(false);
     connect(header(), &QHeaderView::sectionClicked, this,
             [this](int logical) { emit columnClicked(logical + 1); });
     // A header click may move the indicator by itself; it always shows our state.
-    connect(header(), &QHeaderView::sortIndicatorChanged, this, [this](int section, Qt::SortOrder order) {
-        if (m_sortingOn && (section != m_sortKey || order != m_sortOrder)) {
-            const QSignalBlocker block(header());
-            header()->setSortIndicator(m_sortKey, m_sortOrder);
-        }
-    });
+    connect(header(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int section, Qt::SortOrder order) {
+                if (m_sortingOn && (section != m_sortKey || order != m_sortOrder)) {
+                    const QSignalBlocker block(header());
+                    header()->setSortIndicator(m_sortKey, m_sortOrder);
+                }
+            });
 }
 
 void ListViewEnh::setSourceModel(QAbstractItemModel *model)
@@ -85,15 +88,16 @@ namespace {
 // The list control's own number for a column index it does not have.
 constexpr int kIndexOutOfBounds = 35600;
 
-bool sortByIndex(ListViewEnh &list, int column, bool showErrors, MessageBoxes *boxes)
+bool sortByIndex(ListViewEnh &list, int column, bool showErrors)
 {
     if (list.rowCountShown() == 0)
         return true;
     if (column < 1 || column > list.columnCountShown()) {
-        if (showErrors && boxes)
-            boxes->information(u"Error in Function : EnhListView_SortColumns"_s,
-                               u"Error"_s + QString::number(kIndexOutOfBounds) + u'\t' +
-                                   u"Index out of bounds"_s);
+        if (showErrors)
+            messageBox(u"Error"_s + QString::number(kIndexOutOfBounds) + u'\t' +
+                           u"Index out of bounds"_s,
+                       DialogButtons::Ok, u"Error in Function : EnhListView_SortColumns"_s,
+                       DialogIcon::Information);
         return false;
     }
     const Qt::SortOrder flipped =
@@ -104,13 +108,12 @@ bool sortByIndex(ListViewEnh &list, int column, bool showErrors, MessageBoxes *b
 
 } // namespace
 
-bool EnhListView_SortColumns(ListViewEnh &list, int column, bool showErrors, MessageBoxes *boxes)
+bool EnhListView_SortColumns(ListViewEnh &list, int column, bool showErrors)
 {
-    return sortByIndex(list, column, showErrors, boxes);
+    return sortByIndex(list, column, showErrors);
 }
 
-bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool showErrors,
-                             MessageBoxes *boxes)
+bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool showErrors)
 {
     int index = 0;
     for (int c = 0; c < list.columnCountShown(); ++c) {
@@ -119,7 +122,7 @@ bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool s
             break;
         }
     }
-    return sortByIndex(list, index, showErrors, boxes);
+    return sortByIndex(list, index, showErrors);
 }
 
 } // namespace mavrel

@@ -7,7 +7,6 @@ class QAbstractItemModel;
 namespace mavrel {
 
 class CollatingSortProxy;
-class MessageBoxes;
 
 // A report-mode list that keeps its own sort state: once sorting is on, the rows stay ordered
 // by the sort column, also when the model is reloaded.
@@ -47,9 +46,7 @@ private:
 // Sorts the list by the column with the given one-based index (or the column whose header
 // text equals the key) and flips the direction on every call; an empty list is left as it is.
 // Returns false for a column that does not exist, reporting it when showErrors is set.
-bool EnhListView_SortColumns(ListViewEnh &list, int column, bool showErrors,
-                             MessageBoxes *boxes = nullptr);
-bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool showErrors,
-                             MessageBoxes *boxes = nullptr);
+bool EnhListView_SortColumns(ListViewEnh &list, int column, bool showErrors);
+bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool showErrors);
 
 } // namespace mavrel

@@ -1,6 +1,6 @@
 #include "branding/ui/form8.h"
 
-#include "branding/branding.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 
@@ -25,7 +25,7 @@ bool Form8::Form_Load()
     if (!fileExists(help))
         return false;
     QDesktopServices::openUrl(QUrl::fromLocalFile(help));
-    saveRegSetting(branding().productName, u"Settings"_s, u"showHelp"_s, u"0"_s);
+    storeSetting(SettingKey::MachineShowHelp, u"0"_s);
     return true;
 }
 

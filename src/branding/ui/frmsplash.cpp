@@ -17,7 +17,8 @@ namespace mavrel {
 
 frmSplash::frmSplash(std::function<void()> loadMainWindow, QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint),
-      m_loadMainWindow(std::move(loadMainWindow)), Image1(new QLabel(this)), Timer2(new QTimer(this))
+      m_loadMainWindow(std::move(loadMainWindow)), Image1(new QLabel(this)),
+      Timer2(new QTimer(this))
 {
     setObjectName(u"frmSplash"_s);
     Image1->setObjectName(u"Image1"_s);
@@ -47,9 +48,7 @@ frmSplash::frmSplash(std::function<void()> loadMainWindow, QWidget *parent)
 void frmSplash::Form_Load()
 {
     // A store that cannot be read counts as "0": the window is shown.
-    const Result<QString> chkSplash = getRegSetting(branding().productName, u"Settings"_s,
-                                                    u"chkSplash"_s, u"0"_s);
-    m_hiddenBySetting = chkSplash.ok() && chkSplash.value() == u"1"_s;
+    m_hiddenBySetting = readSetting(SettingKey::MachineChkSplash) == u"1"_s;
     Timer2->start();
 }
 

@@ -47,7 +47,6 @@ void frmWebsite::Timer1_Timer()
 {
     Timer1->stop();
     deleteLater(); // unload
-
 }
 
 } // namespace mavrel

@@ -4,9 +4,25 @@
 
 namespace mavrel {
 
-CollatingSortProxy::CollatingSortProxy(QObject *parent) : QSortFilterProxyModel(parent)
+namespace {
+
+// The user's collation; the bare "C" locale of a minimal environment would order by code point,
+// which puts every accented letter after "z", so English rules stand in for it.
+QCollator userCollator()
 {
-    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+} // namespace
+
+CollatingSortProxy::CollatingSortProxy(QObject *parent)
+    : QSortFilterProxyModel(parent), m_collator(userCollator())
+{
     setDynamicSortFilter(true);
 }
 

@@ -5,13 +5,13 @@
 #include "platform/bytetext.h"
 
 #include <QFile>
-#include <QSet>
 
 #include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 using namespace Qt::StringLiterals;
 
@@ -68,69 +68,146 @@ struct StringViewHash
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
 };
 
-// A catalogue holds few distinct values of lang, rating and favourites; each is decoded once
-// per load and its bytes and texts are shared by every row that carries it.
-template<typename Entry> class ValueCache
+// A catalogue repeats most values of lang, rating and favourites. A small direct-mapped table
+// of the values met lately lets rows share their bytes and texts instead of allocating and
+// decoding them again; a miss costs only a hash of a short field.
+class RecentValues
 {
 public:
-    template<typename Make> const Entry &get(QByteArrayView bytes, Make &&make)
+    struct Value
     {
-        const auto it = m_entries.find(asStringView(bytes));
-        if (it != m_entries.end())
-            return it->second;
-        return m_entries.emplace(std::string(asStringView(bytes)), make(bytes)).first->second;
+        QByteArray bytes;
+        QString text;
+        bool used = false;
+    };
+
+    template<typename Decode> const Value &get(QByteArrayView bytes, Decode &&decode)
+    {
+        uint32_t hash = 2166136261u;
+        for (char c : bytes)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        Value &slot = m_slots[hash % m_slots.size()];
+        if (!slot.used || QByteArrayView(slot.bytes) != bytes) {
+            slot.bytes = bytes.toByteArray();
+            slot.text = decode(bytes);
+            slot.used = true;
+        }
+        return slot;
     }
 
 private:
-    std::unordered_map<std::string, Entry, StringViewHash, std::equal_to<>> m_entries;
+    std::array<Value, 256> m_slots;
 };
 
-struct LangEntry
+char asciiLower(char c)
 {
-    QByteArray bytes;
-    QString text;
-    bool shown = false;
-};
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
 
-struct FormEntry
+// "Contains, ignoring letter case" on the decoded field. For ASCII on both sides Unicode case
+// folding is plain ASCII folding, so the bytes can be searched without decoding them.
+class LangFilter
 {
-    QByteArray bytes;
-    QString text;
+public:
+    explicit LangFilter(const QString &filter) : m_filter(filter)
+    {
+        m_ascii = true;
+        for (QChar c : filter)
+            m_ascii = m_ascii && c.unicode() < 0x80;
+        if (m_ascii) {
+            for (QChar c : filter)
+                m_lowered.push_back(asciiLower(char(c.unicode())));
+        }
+    }
+
+    bool matches(QByteArrayView lang) const
+    {
+        if (m_ascii && isAscii(lang))
+            return containsAscii(lang);
+        return displayText(lang).contains(m_filter, Qt::CaseInsensitive);
+    }
+
+private:
+    bool containsAscii(QByteArrayView lang) const
+    {
+        const qsizetype n = qsizetype(m_lowered.size());
+        if (n == 0)
+            return true;
+        const char first = m_lowered[0];
+        const char firstUpper = (first >= 'a' && first <= 'z') ? char(first - ('a' - 'A')) : first;
+        for (qsizetype i = 0; i + n <= lang.size(); ++i) {
+            if (lang[i] != first && lang[i] != firstUpper)
+                continue;
+            qsizetype k = 1;
+            while (k < n && asciiLower(lang[i + k]) == m_lowered[size_t(k)])
+                ++k;
+            if (k == n)
+                return true;
+        }
+        return false;
+    }
+
+    QString m_filter;
+    std::string m_lowered;
+    bool m_ascii = false;
 };
 
-// Collects language names without regard to letter case, keeping the form met first.
+// Collects language names without regard to letter case, keeping the form met first. Names
+// are keyed by the UTF-8 of their case folding, which for ASCII is the lowered bytes, so the
+// usual ASCII field is handled without decoding it.
 class NameCollector
 {
 public:
-    void addNamesOf(const QString &lang)
+    void addNamesOf(QByteArrayView lang)
     {
-        if (!lang.contains(u'/')) {
-            add(lang);
+        if (isAscii(lang)) {
+            forEachName(lang, '/', [this](QByteArrayView name) {
+                m_key.assign(name.data(), size_t(name.size()));
+                for (char &c : m_key)
+                    c = asciiLower(c);
+                if (m_folded.find(std::string_view(m_key)) == m_folded.end()) {
+                    m_folded.insert(m_key);
+                    m_names.append(QString::fromLatin1(name));
+                }
+            });
             return;
         }
-        for (const QStringView name : QStringView(lang).split(u'/'))
-            add(name.toString());
+        const QString text = displayText(lang);
+        forEachName(QStringView(text), u'/', [this](QStringView name) {
+            const QByteArray key = name.toString().toCaseFolded().toUtf8();
+            if (m_folded.find(asStringView(key)) == m_folded.end()) {
+                m_folded.insert(std::string(asStringView(key)));
+                m_names.append(name.toString());
+            }
+        });
     }
 
     bool containsIgnoringCase(const QString &name) const
     {
-        return m_folded.contains(name.toCaseFolded());
+        return m_folded.find(asStringView(name.toCaseFolded().toUtf8())) != m_folded.end();
     }
+
     QStringList takeNames() { return std::move(m_names); }
 
 private:
-    void add(const QString &name)
+    // A field without "/" is one name; otherwise every part is. Empty names are not names.
+    template<typename View, typename Char, typename Add>
+    static void forEachName(View lang, Char slashChar, Add &&add)
     {
-        if (name.isEmpty())
-            return;
-        QString folded = name.toCaseFolded();
-        if (m_folded.contains(folded))
-            return;
-        m_folded.insert(std::move(folded));
-        m_names.append(name);
+        qsizetype start = 0;
+        for (;;) {
+            const qsizetype slash = lang.indexOf(slashChar, start);
+            const View name = lang.sliced(start, (slash < 0 ? lang.size() : slash) - start);
+            if (!name.isEmpty())
+                add(name);
+            if (slash < 0)
+                return;
+            start = slash + 1;
+        }
     }
 
-    QSet<QString> m_folded;
+    std::unordered_set<std::string, StringViewHash, std::equal_to<>> m_folded;
+    std::string m_key;
     QStringList m_names;
 };
 
@@ -166,26 +243,27 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
     const QString &kindText = state.currentKind;
     const QByteArray kindBytes = kindText.toUtf8();
     const bool showAll = state.currentLang == u"All"_s;
-    const QString &langFilter = state.currentLang;
+    const LangFilter langFilter(state.currentLang);
     const bool collect = state.rebuildLangList;
 
-    ValueCache<LangEntry> langs;
-    ValueCache<FormEntry> ratings;
-    ValueCache<FormEntry> favorites;
+    RecentValues langs;
+    RecentValues ratings;
+    RecentValues favorites;
+    // Most files show about a third of their lines; a guess that avoids most regrowth.
+    load.rows.reserve(size_t(std::min<qint64>(file.size() / 256, 1 << 20)));
     NameCollector names;
 
     CatalogueLineReader reader(&file);
     QByteArrayView line;
     while (reader.readLine(&line)) {
-        if (!line.contains('|'))
-            continue;
-        ++load.total;
-
         FieldCursor cursor(line);
         std::array<QByteArrayView, ChannelRecord::kFieldCount> f;
         int count = 0;
         while (count < 3 && cursor.next(&f[count]))
             ++count;
+        if (count == 1)
+            continue; // no "|": not a channel
+        ++load.total;
         if (count < 3)
             return std::move(fail());
 
@@ -203,15 +281,10 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         if (count < 5)
             return std::move(fail());
 
-        const LangEntry &lang = langs.get(f[4], [&](QByteArrayView bytes) {
-            LangEntry entry{bytes.toByteArray(), displayText(bytes), showAll};
-            if (!showAll)
-                entry.shown = entry.text.contains(langFilter, Qt::CaseInsensitive);
-            if (collect)
-                names.addNamesOf(entry.text);
-            return entry;
-        });
-        if (!lang.shown)
+        const QByteArrayView lang = f[4];
+        if (collect)
+            names.addNamesOf(lang);
+        if (!showAll && !langFilter.matches(lang))
             continue;
 
         while (count < ChannelRecord::kFieldCount && cursor.next(&f[count]))
@@ -222,27 +295,25 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         if (!url)
             return std::move(fail());
 
-        const auto makeForm = [](QString (*format)(const QString &)) {
-            return [format](QByteArrayView bytes) {
-                return FormEntry{bytes.toByteArray(), format(displayText(bytes))};
-            };
-        };
-        const FormEntry &rating = ratings.get(f[8], makeForm(&formatRating));
-        const FormEntry &favs = favorites.get(f[7], makeForm(&padFavorites));
+        const auto &langForm = langs.get(lang, displayText);
+        const auto &rating = ratings.get(
+            f[8], [](QByteArrayView bytes) { return formatRating(displayText(bytes)); });
+        const auto &favs = favorites.get(
+            f[7], [](QByteArrayView bytes) { return padFavorites(displayText(bytes)); });
 
         ChannelRow &row = load.rows.emplace_back();
         row.record.id = f[0].toByteArray();
         row.record.name = f[1].toByteArray();
         row.record.kind = std::move(recordKind);
         row.record.url = std::move(url).value();
-        row.record.lang = lang.bytes;
+        row.record.lang = langForm.bytes;
         row.record.spare1 = f[5].toByteArray();
         row.record.spare2 = f[6].toByteArray();
         row.record.favorites = favs.bytes;
         row.record.rating = rating.bytes;
         row.name = displayText(row.record.name);
         row.kind = kindText;
-        row.lang = lang.text;
+        row.lang = langForm.text;
         row.rating = rating.text;
         row.favorites = favs.text;
         row.url = displayText(row.record.url);

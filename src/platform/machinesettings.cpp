@@ -2,6 +2,7 @@
 
 #include "branding/branding.h"
 #include "platform/dialogs.h"
+#include "platform/inikeys_p.h"
 #include "platform/settings.h"
 
 #include <QDir>
@@ -16,9 +17,6 @@ namespace mavrel {
 namespace {
 
 MachineStoreFolders g_folders;
-
-// Windows error of a registry hive that cannot be parsed.
-constexpr int SystemErrorBadDatabase = 1009;
 
 QString systemConfigDir()
 {
@@ -99,17 +97,17 @@ Lookup lookIn(const QString &path, const QString &group, const QString &key)
             Lookup::Failed,
             {},
             Error{u"Could not open registry section"_s, RegErrorBase + SystemErrorAccessDenied}};
+    // Damaged lines read as absent (see getSetting).
     QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError) {
-        const int code = settings.status() == QSettings::FormatError ? SystemErrorBadDatabase
-                                                                     : SystemErrorAccessDenied;
+    if (settings.status() == QSettings::AccessError)
         return {
-            Lookup::Failed, {}, Error{u"Could not open registry section"_s, RegErrorBase + code}};
-    }
-    settings.beginGroup(group);
-    if (!settings.contains(key))
+            Lookup::Failed,
+            {},
+            Error{u"Could not open registry section"_s, RegErrorBase + SystemErrorAccessDenied}};
+    const QString stored = detail::storedKey(settings, group, key);
+    if (!settings.contains(stored))
         return {};
-    const QVariant value = settings.value(key);
+    const QVariant value = settings.value(stored);
     const int type = registryTypeOf(value);
     if (type != RegTypeSz)
         return {Lookup::Failed, {}, Error{u"Registry data not a string"_s, RegErrorBase + type}};
@@ -124,14 +122,12 @@ bool writeTo(const QString &path, const QString &group, const QString &key, cons
     if (!QDir().mkpath(info.absolutePath()))
         return false;
     QSettings settings(path, QSettings::IniFormat);
-    // A file that cannot be read or parsed is not overwritten: its other values would be lost.
-    if (settings.status() != QSettings::NoError || !settings.isWritable())
+    // A file that cannot be read is not overwritten: its other values would be lost.
+    if (settings.status() == QSettings::AccessError || !settings.isWritable())
         return false;
-    settings.beginGroup(group);
-    settings.setValue(key, value);
-    settings.endGroup();
+    settings.setValue(detail::storedKey(settings, group, key), value);
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    return settings.status() != QSettings::AccessError;
 }
 
 // Once the system file holds the value, an older copy in the overlay must not hide it.
@@ -141,12 +137,11 @@ void dropFromOverlay(const QString &group, const QString &key)
     if (!QFileInfo(path).isFile())
         return;
     QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
+    if (settings.status() == QSettings::AccessError)
         return;
-    settings.beginGroup(group);
-    if (settings.contains(key)) {
-        settings.remove(key);
-        settings.endGroup();
+    const QString stored = detail::storedKey(settings, group, key);
+    if (settings.contains(stored)) {
+        settings.remove(stored);
         settings.sync();
     }
 }

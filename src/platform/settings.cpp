@@ -1,6 +1,7 @@
 #include "platform/settings.h"
 
 #include "branding/branding.h"
+#include "platform/inikeys_p.h"
 #include "platform/machinesettings.h"
 
 #include <QFileInfo>
@@ -72,11 +73,12 @@ QString getSetting(const QString &application, const QString &section, const QSt
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         return defaultValue;
+    // Lines Qt cannot parse are dropped (FormatError): their keys read as absent. Qt reports
+    // that status only on the first read of a file, so it cannot decide anything here.
     QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
+    if (settings.status() == QSettings::AccessError)
         return defaultValue;
-    settings.beginGroup(section);
-    const QVariant value = settings.value(key);
+    const QVariant value = settings.value(detail::storedKey(settings, section, key));
     if (!value.isValid())
         return defaultValue;
     if (value.typeId() == QMetaType::QStringList) // an unquoted comma in a hand-edited file
@@ -91,12 +93,13 @@ bool saveSetting(const QString &application, const QString &section, const QStri
 {
     if (!usableApplication(application) || section.isEmpty() || key.isEmpty())
         return false;
-    QSettings settings(userSettingsFilePath(application), QSettings::IniFormat);
-    settings.beginGroup(section);
-    settings.setValue(key, value);
-    settings.endGroup();
+    const QString path = userSettingsFilePath(application);
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setValue(detail::storedKey(settings, section, key), value);
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    // A FormatError left over from reading a damaged file does not stop the write, which drops
+    // the damaged lines.
+    return settings.status() != QSettings::AccessError;
 }
 
 QString readSetting(SettingKey key)

@@ -1,5 +1,7 @@
 #include "platform/bytetext.h"
 
+#include "qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 using namespace mavrel;

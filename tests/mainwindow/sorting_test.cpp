@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QStandardItemModel>
 
+#include <random>
+
 #include <gtest/gtest.h>
 
 using namespace mavrel;
@@ -187,4 +189,45 @@ TEST(CollatingSortProxyTest, KeysFollowRowsAddedToAGenericModel)
     EXPECT_EQ(order, (QStringList{u"alpha"_s, u"Bravo"_s, u"Charlie"_s, u"delta"_s}));
     favourites.item(0)->setText(u"echo"_s); // "delta" becomes "echo"
     EXPECT_EQ(proxy.index(3, 0).data().toString(), u"echo"_s);
+}
+
+TEST(CollatingSortProxyTest, PlainAsciiComparisonAgreesWithTheCollator)
+{
+    CollatingSortProxy proxy;
+    QCollator english(QLocale(QLocale::English, QLocale::UnitedStates));
+    english.setCaseSensitivity(Qt::CaseInsensitive);
+    proxy.setCollator(english);
+    const QString alphabet = u" !\"#$%&'()*+,-./0123456789:;<=>?@ABCXYZ[\\]^_`abcxyz{|}~"_s;
+    std::mt19937 rng(7);
+    const auto randomText = [&] {
+        QString s;
+        const int length = int(rng() % 6);
+        for (int i = 0; i < length; ++i)
+            s += alphabet[qsizetype(rng() % alphabet.size())];
+        return s;
+    };
+    const auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (int i = 0; i < 20000; ++i) {
+        const QString a = randomText();
+        const QString b = i % 5 == 0 ? a.toUpper() : randomText();
+        ASSERT_EQ(sign(proxy.compareTexts(a, b)), sign(english.compare(a, b)))
+            << a.toStdString() << " | " << b.toStdString();
+    }
+}
+
+TEST(CollatingSortProxyTest, OtherLanguagesKeepTheirOwnRules)
+{
+    ChannelListModel model;
+    CollatingSortProxy proxy;
+    QCollator czech(QLocale(QLocale::Czech, QLocale::CzechRepublic));
+    czech.setCaseSensitivity(Qt::CaseInsensitive);
+    proxy.setCollator(czech);
+    proxy.setSourceModel(&model);
+    model.setRows(
+        rows({row(u"chata"_s, u"1.0"_s), row(u"hrad"_s, u"1.0"_s), row(u"cesta"_s, u"1.0"_s)}));
+    proxy.sort(0, Qt::AscendingOrder);
+    QStringList order;
+    for (int r = 0; r < proxy.rowCount(); ++r)
+        order << proxy.index(r, 0).data().toString();
+    EXPECT_EQ(order, (QStringList{u"cesta"_s, u"hrad"_s, u"chata"_s})); // "ch" follows "h"
 }

@@ -43,12 +43,13 @@ namespace mavrel {
 namespace {
 
 // The designed client area, and the allowance for borders and caption that the layout's
-// outer window size includes (a classic 4-pixel frame and a 23-pixel caption).
+// outer window size includes (a 4-pixel frame and a 31-pixel caption), so that the layout
+// comes out the same whatever decorations the window manager draws, or none.
 constexpr int kClientWidthTwips = 15240;
 constexpr int kClientHeightTwips = 10125;
 constexpr int kStatusBarTwips = 315;
 constexpr int kFrameAllowanceWidth = 8;
-constexpr int kFrameAllowanceHeight = 31;
+constexpr int kFrameAllowanceHeight = 39;
 
 constexpr int kChannelColumnTwips = 2800;
 constexpr int kColumnTwips = 1440;
@@ -225,7 +226,7 @@ void Form1::createControls()
     StatusBar1Panel1->setMinimumWidth(0);
     statusBar()->setObjectName(u"StatusBar1"_s);
     statusBar()->setSizeGripEnabled(true);
-    statusBar()->setFixedHeight(twipsToPixels(kStatusBarTwips) + 4);
+    statusBar()->setFixedHeight(twipsToPixels(kStatusBarTwips));
     statusBar()->addWidget(StatusBar1Panel1, 1);
 }
 

@@ -49,7 +49,7 @@ frmAbout::frmAbout(QWidget *parent)
     title.setBold(true);
     Label1->setFont(title);
     Label5->setWordWrap(true);
-    Label5->setStyleSheet(u"color: palette(mid);"_s);
+    Label5->setStyleSheet(u"color: #5f6673;"_s);
     lblWebsite->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto *facts = new QGridLayout;

@@ -6,11 +6,11 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 using namespace Qt::StringLiterals;
@@ -50,11 +50,25 @@ private:
 
 bool isAscii(QByteArrayView bytes)
 {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080u)
+            return false;
+    }
+    for (; p < end; ++p) {
+        if (static_cast<unsigned char>(*p) >= 0x80)
             return false;
     }
     return true;
+}
+
+// displayText with the common all-ASCII case decided here, word by word.
+QString textOf(QByteArrayView bytes)
+{
+    return isAscii(bytes) ? QString::fromLatin1(bytes) : displayText(bytes);
 }
 
 std::string_view asStringView(QByteArrayView bytes)
@@ -162,6 +176,15 @@ public:
     {
         if (isAscii(lang)) {
             forEachName(lang, '/', [this](QByteArrayView name) {
+                // The same few names come back on nearly every line: remember the exact bytes
+                // of names already collected and skip folding and hashing them again.
+                uint32_t hash = 2166136261u;
+                for (char c : name)
+                    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+                std::string &recent = m_recent[hash % m_recent.size()];
+                if (asStringView(name) == recent)
+                    return;
+                recent.assign(name.data(), size_t(name.size()));
                 m_key.assign(name.data(), size_t(name.size()));
                 for (char &c : m_key)
                     c = asciiLower(c);
@@ -208,6 +231,7 @@ private:
 
     std::unordered_set<std::string, StringViewHash, std::equal_to<>> m_folded;
     std::string m_key;
+    std::array<std::string, 128> m_recent;
     QStringList m_names;
 };
 
@@ -250,7 +274,7 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
     RecentValues ratings;
     RecentValues favorites;
     // Most files show about a third of their lines; a guess that avoids most regrowth.
-    load.rows.reserve(size_t(std::min<qint64>(file.size() / 256, 1 << 20)));
+    load.rows.reserve(size_t(std::min<qint64>(file.size() / 256, 1 << 16)));
     NameCollector names;
 
     CatalogueLineReader reader(&file);
@@ -295,11 +319,20 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         if (!url)
             return std::move(fail());
 
-        const auto &langForm = langs.get(lang, displayText);
+        const auto &langForm = langs.get(lang, textOf);
         const auto &rating = ratings.get(
             f[8], [](QByteArrayView bytes) { return formatRating(displayText(bytes)); });
-        const auto &favs = favorites.get(
-            f[7], [](QByteArrayView bytes) { return padFavorites(displayText(bytes)); });
+        const auto &favs = favorites.get(f[7], [](QByteArrayView bytes) {
+            if (!isAscii(bytes))
+                return padFavorites(displayText(bytes));
+            // The usual digits: padded in place, one allocation.
+            const qsizetype pad = std::max<qsizetype>(6 - bytes.size(), 0);
+            QString text(pad + bytes.size(), u'0');
+            QChar *out = text.data() + pad;
+            for (char c : bytes)
+                *out++ = QLatin1Char(c);
+            return text;
+        });
 
         ChannelRow &row = load.rows.emplace_back();
         row.record.id = f[0].toByteArray();
@@ -311,12 +344,12 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         row.record.spare2 = f[6].toByteArray();
         row.record.favorites = favs.bytes;
         row.record.rating = rating.bytes;
-        row.name = displayText(row.record.name);
+        row.name = textOf(row.record.name);
         row.kind = kindText;
         row.lang = langForm.text;
         row.rating = rating.text;
         row.favorites = favs.text;
-        row.url = displayText(row.record.url);
+        row.url = textOf(row.record.url);
         ++load.shown;
     }
     if (reader.failed())

@@ -49,12 +49,21 @@ struct CatalogueLoad
 
 using MessageLookup = std::function<QString(const QString &key)>;
 
-// Reads the catalogue file and filters it by state.currentKind and state.currentLang.
+// Reads the catalogue file and filters it by state.currentKind and state.currentLang (an empty
+// kind becomes "TV", an empty language "All"). The kind must equal the displayed text of a
+// line's kind; the language is found in its displayed lang ignoring case, unless it is "All".
+// A missing or unreadable file, or a damaged line, ends the load: errorMessage is set, the rows
+// read so far stay in rows, and the language list state is left as it was.
 CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
                               const MessageLookup &messages);
 
+// Three characters that sort as text in the order of the value: "" -> "1.0", "4" -> "4.0",
+// "4.25" -> "4.2", "45" -> "4.0".
 QString formatRating(const QString &text);
+// Left-padded with "0" to six characters, never cut.
 QString padFavorites(const QString &text);
+// In-place quicksort by character codes, capitals before small letters, over the elements up
+// to lastIndex (-1: the last one). Sorts without recursion.
 void sortNames(QStringList &names, qsizetype lastIndex = -1, bool descending = false);
 
 } // namespace mavrel

@@ -10,7 +10,14 @@ namespace mavrel {
 
 CatalogueLineReader::CatalogueLineReader(QIODevice *device, qsizetype blockSize)
     : m_device(device), m_blockSize(std::max<qsizetype>(blockSize, 1))
-{}
+{
+    // A small file needs no large buffer. The size only sizes the buffer: reading goes on
+    // until the device says there is no more, so a file that grows meanwhile is read whole.
+    if (device && device->isOpen() && !device->isSequential()) {
+        const qint64 left = std::max<qint64>(device->size() - device->pos(), 0);
+        m_blockSize = qsizetype(std::min<qint64>(m_blockSize, std::max<qint64>(left + 1, 4096)));
+    }
+}
 
 bool CatalogueLineReader::readLine(QByteArrayView *line)
 {

@@ -50,6 +50,8 @@ void ChannelListModel::setRows(std::vector<ChannelRow> &&rows)
     std::vector<ChannelRow> previous = std::exchange(m_rows, std::move(rows));
     endResetModel();
     releaseLater(std::move(previous));
+    releaseLater(std::move(m_removed));
+    m_removed = {};
 }
 
 void ChannelListModel::clear()
@@ -57,9 +59,13 @@ void ChannelListModel::clear()
     if (m_rows.empty())
         return;
     beginResetModel();
-    std::vector<ChannelRow> previous = std::exchange(m_rows, {});
+    // Kept until the next rows arrive: freeing them while the catalogue is read would make the
+    // two compete for the allocator.
+    if (m_removed.empty())
+        m_removed = std::exchange(m_rows, {});
+    else
+        releaseLater(std::exchange(m_rows, {}));
     endResetModel();
-    releaseLater(std::move(previous));
 }
 
 int ChannelListModel::rowCount(const QModelIndex &parent) const

@@ -48,6 +48,7 @@ public:
 
 private:
     std::vector<ChannelRow> m_rows;
+    std::vector<ChannelRow> m_removed; // cleared rows, released with the next ones
     QStringList m_headers;
 };
 

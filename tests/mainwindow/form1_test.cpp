@@ -520,6 +520,12 @@ TEST_F(Form1Test, WebsiteOpensOnceWhileItsWindowIsLoaded)
     form->mnuCatItem_Click(5);
     EXPECT_EQ(urls.opened.size(), 2);
     EXPECT_TRUE(frmWebsite::modeWord().isEmpty());
+    form->websiteWindow()->Timer1_Timer();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form->mnuCatItem_Click(6);
+    ASSERT_TRUE(form->websiteWindow());
+    EXPECT_EQ(urls.opened.size(), 2);
+    EXPECT_TRUE(frmWebsite::modeWord().isEmpty());
     EXPECT_EQ(visibleFrame(*form), form->Frame1);
 }
 

@@ -50,6 +50,9 @@ protected:
 
     ChannelListModel model;
     ListViewEnh view;
+    // Every sort and reload of the sequences below is checked against the model rules.
+    QAbstractItemModelTester tester{view.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal};
 };
 
 } // namespace
@@ -159,9 +162,9 @@ TEST(ChannelListModelTester, ModelAndProxyPassTheModelTester)
     CollatingSortProxy proxy;
     proxy.setSourceModel(&model);
     QAbstractItemModelTester modelTester(&model,
-                                         QAbstractItemModelTester::FailureReportingMode::Warning);
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     QAbstractItemModelTester proxyTester(&proxy,
-                                         QAbstractItemModelTester::FailureReportingMode::Warning);
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     proxy.sort(3, Qt::DescendingOrder);
     model.setRows(rows({row(u"a"_s, u"2.0"_s), row(u"b"_s, u"4.0"_s)}));
     model.addUrlColumn();

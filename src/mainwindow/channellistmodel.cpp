@@ -46,6 +46,9 @@ void releaseLater(std::vector<ChannelRow> &&rows)
 
 void ChannelListModel::setRows(std::vector<ChannelRow> &&rows)
 {
+    // The load reserves for the whole file; the list keeps only what it shows.
+    if (rows.capacity() - rows.size() > rows.size() / 8 + 64)
+        rows.shrink_to_fit();
     beginResetModel();
     std::vector<ChannelRow> previous = std::exchange(m_rows, std::move(rows));
     endResetModel();

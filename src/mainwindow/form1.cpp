@@ -683,7 +683,10 @@ void Form1::loadChannelList()
         Combo1->addItem(u"All"_s);
         Combo1->addItems(*load.languages);
         Combo1->setCurrentIndex(-1);
-        Combo1->setEditText(load.comboText);
+        // "All" is the list's first item rather than a collected name, but it is the choice in
+        // force all the same: show it instead of an empty box.
+        const bool all = load.comboText.isEmpty() && viewState().currentLang == u"All"_s;
+        Combo1->setEditText(all ? u"All"_s : load.comboText);
     }
     StatusBar1Panel1->setText(load.statusLine);
 }

@@ -405,6 +405,19 @@ TEST_F(Form1Test, LanguageChoiceIsRememberedPerKindButNeverForTheAdultKind)
     EXPECT_EQ(readSetting(SettingKey::TVLang, u"absent"_s), u"absent"_s);
 }
 
+TEST_F(Form1Test, RememberedLanguageThatNoChannelCarriesShowsAnEmptyList)
+{
+    writeSmallCatalogue();
+    storeSetting(SettingKey::RadioLang, u"Klingon"_s);
+    auto form = loaded();
+    form->cmdRadio_Click();
+    EXPECT_EQ(form->ListView1->rowCountShown(), 0);
+    EXPECT_EQ(form->Combo1->count(), 3);
+    EXPECT_TRUE(form->Combo1->currentText().isEmpty());
+    choose(form->Combo1, u"All"_s);
+    EXPECT_EQ(form->ListView1->rowCountShown(), 2);
+}
+
 TEST_F(Form1Test, EveryKindClickRebuildsTheLanguageList)
 {
     writeSmallCatalogue();
@@ -421,6 +434,7 @@ TEST_F(Form1Test, HeaderClicksAndTheSortComboFollowTheFlipRule)
     writeSmallCatalogue();
     storeSetting(SettingKey::TVLang, u"All"_s);
     auto form = loaded();
+    EXPECT_EQ(form->Combo1->currentText(), u"All"_s);
     EXPECT_EQ(shownColumn(*form, 3),
               (QStringList{u"5.0"_s, u"4.5"_s, u"3.0"_s, u"1.0"_s})); // start-up: highest first
     form->ListView1_ColumnClick(4);

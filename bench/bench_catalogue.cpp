@@ -139,6 +139,8 @@ void releaseRows(benchmark::State &state)
 class RecordingReporter : public benchmark::ConsoleReporter
 {
 public:
+    RecordingReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &run : runs) {

@@ -373,6 +373,17 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
     return load;
 }
 
+QString languageSettingKey(const QString &kind)
+{
+    if (kind == u"TV"_s)
+        return u"TVLang"_s;
+    if (kind == u"Radio"_s)
+        return u"RadioLang"_s;
+    if (kind == u"Video"_s)
+        return u"VideoLang"_s;
+    return QString();
+}
+
 QString formatRating(const QString &text)
 {
     if (text.isEmpty())

@@ -9,7 +9,8 @@ namespace mavrel {
 
 // Reads the lines of a catalogue or favourites file: CR LF or a lone CR ends a line, a lone LF
 // belongs to the line. A last line without a line end counts; no empty line follows a final
-// line end. Every other byte (NUL included) is data. The device is read in large blocks.
+// line end. Every other byte (NUL included) is data. The device (a file or a buffer: an empty
+// read means its end) is read in large blocks.
 class CatalogueLineReader
 {
 public:

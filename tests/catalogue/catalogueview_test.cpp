@@ -208,17 +208,6 @@ TEST_F(CatalogueViewTest, RowsCarryTheRecordAndItsDisplayForms)
     EXPECT_EQ(result.rows[2].favorites, u"1234567"_s);
 }
 
-TEST_F(CatalogueViewTest, KindIsComparedAsDisplayedText)
-{
-    // The same kind in UTF-8 and in Windows-1252 bytes; the record keeps the file's bytes.
-    const QByteArray data = line("A", "T\xc3\xa9l\xc3\xa9", "x") + line("B", "T\xe9l\xe9", "x") +
-                            line("C", "t\xc3\xa9l\xc3\xa9", "x");
-    CatalogueViewState state{u"T\u00e9l\u00e9"_s, u"All"_s, false, 0};
-    const CatalogueLoad result = load(data, state);
-    ASSERT_EQ(names(result), (QStringList{u"A"_s, u"B"_s}));
-    EXPECT_EQ(result.rows[1].record.kind, "T\xe9l\xe9");
-}
-
 TEST_F(CatalogueViewTest, DamagedOrMissingCatalogueEndsTheLoad)
 {
     const QByteArray good = line("Good", "TV", "English");
@@ -393,6 +382,7 @@ TEST_F(CatalogueViewTest, AgreesWithTheStraightforwardRulesOnAGeneratedCatalogue
                 EXPECT_EQ(row.rating, formatRating(displayText(row.record.rating)));
                 EXPECT_EQ(row.favorites, padFavorites(displayText(row.record.favorites)));
                 EXPECT_EQ(row.record.url, "http://s/" + row.record.name);
+                EXPECT_EQ(displayText(row.record.kind), kind); // the file's bytes, either form
             }
         }
     }
@@ -421,6 +411,15 @@ TEST(CatalogueForms, RatingAndFavourites)
     };
     for (const auto &c : favourites)
         EXPECT_EQ(padFavorites(c.in), c.out) << c.in.toStdString();
+}
+
+TEST(CatalogueForms, LanguageIsRememberedForThreeKindsOnly)
+{
+    EXPECT_EQ(languageSettingKey(u"TV"_s), u"TVLang"_s);
+    EXPECT_EQ(languageSettingKey(u"Radio"_s), u"RadioLang"_s);
+    EXPECT_EQ(languageSettingKey(u"Video"_s), u"VideoLang"_s);
+    for (const QString &kind : {u"XXX"_s, u"YOUTUBE"_s, u"tv"_s, QString()})
+        EXPECT_TRUE(languageSettingKey(kind).isEmpty()) << kind.toStdString();
 }
 
 TEST(SortNames, SortsByCharacterCodesLikeAPlainSort)

@@ -42,19 +42,32 @@ struct CatalogueLoad
     // the combo box (the current language when it is one of them, else empty).
     std::optional<QStringList> languages;
     QString comboText;
-    QString statusLine;    // empty when the load failed
-    QString errorMessage;  // MSG_NOTFOUND text when the load failed, else empty
+    QString statusLine;   // empty when the load failed
+    QString errorMessage; // MSG_NOTFOUND text when the load failed, else empty
     bool failed() const { return !errorMessage.isNull(); }
 };
 
 using MessageLookup = std::function<QString(const QString &key)>;
 
-// Reads the catalogue file and filters it by state.currentKind and state.currentLang.
+// Reads the catalogue file and filters it by state.currentKind and state.currentLang (an empty
+// kind becomes "TV", an empty language "All"). The kind must equal the displayed text of a
+// line's kind; the language is found in its displayed lang ignoring case, unless it is "All".
+// A missing or unreadable file, or a damaged line, ends the load: errorMessage is set, the rows
+// read so far stay in rows, and the language list state is left as it was.
 CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
                               const MessageLookup &messages);
 
+// The setting that remembers the language chosen for a kind: "TVLang", "RadioLang",
+// "VideoLang"; empty for any other kind (the adult kind included), whose choice is not kept.
+QString languageSettingKey(const QString &kind);
+
+// Three characters that sort as text in the order of the value: "" -> "1.0", "4" -> "4.0",
+// "4.25" -> "4.2", "45" -> "4.0".
 QString formatRating(const QString &text);
+// Left-padded with "0" to six characters, never cut.
 QString padFavorites(const QString &text);
+// In-place quicksort by character codes, capitals before small letters, over the elements up
+// to lastIndex (-1: the last one). Sorts without recursion.
 void sortNames(QStringList &names, qsizetype lastIndex = -1, bool descending = false);
 
 } // namespace mavrel

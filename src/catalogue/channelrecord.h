@@ -27,7 +27,9 @@ struct ChannelRecord
     // channels and fail too (callers skip those before parsing).
     static Result<ChannelRecord> parse(QByteArrayView line);
 
-    // "id|name|kind|url|lang|spare1|spare2|favorites|rating|" + CR LF, url scrambled.
+    // "id|name|kind|url|lang|spare1|spare2|favorites|rating|" + CR LF, url scrambled. Bytes the
+    // line cannot carry are replaced (makeCarriable), so the line always reads back as nine
+    // fields. Fails when the address is too long to scramble.
     Result<QByteArray> toLine() const;
 
     friend bool operator==(const ChannelRecord &, const ChannelRecord &) = default;
@@ -44,8 +46,11 @@ struct FourFieldRecord
     QByteArray kind;
     QByteArray lang;
 
+    // Fails for a line that holds no "|" once unscrambled (not a favourite); missing fields
+    // are empty.
     static Result<FourFieldRecord> parse(QByteArrayView scrambledLine);
-    Result<QByteArray> toScrambledLine() const; // without the line end
+    // Without the line end; bytes the line cannot carry are replaced (makeCarriable).
+    Result<QByteArray> toScrambledLine() const;
 
     friend bool operator==(const FourFieldRecord &, const FourFieldRecord &) = default;
 };

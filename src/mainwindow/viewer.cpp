@@ -1,21 +1,49 @@
 #include "mainwindow/viewer.h"
 
 #include "branding/branding.h"
+#include "branding/ui/frmsplash.h"
+#include "mainwindow/form1.h"
+#include "platform/dialogs.h"
+#include "platform/widgets/qtdialogs.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QTimer>
+
+#include <memory>
 
 namespace mavrel {
 
 int runViewer(QApplication &app)
 {
-    app.setApplicationName(branding().productName);
-    app.setOrganizationName(branding().companyName);
-    QLabel window(branding().productName);
-    window.setWindowTitle(branding().productName);
-    window.resize(640, 480);
-    window.show();
-    return app.exec();
+    const Branding &b = branding();
+    QApplication::setApplicationName(b.productName);
+    QApplication::setOrganizationName(b.companyName);
+    QApplication::setApplicationVersion(QString::number(b.versionMajor) + u'.' +
+                                        QString::number(b.versionMinor));
+    // The main window's unload ends the application, whatever else is open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QtDialogs boxes;
+    setDialogs(&boxes);
+
+    std::unique_ptr<Form1> mainWindow;
+    std::unique_ptr<frmSplash> splash;
+    splash = std::make_unique<frmSplash>([&] {
+        mainWindow = std::make_unique<Form1>(splash.get());
+        QObject::connect(mainWindow.get(), &Form1::unloaded, &app, &QCoreApplication::quit);
+        if (!mainWindow->Form_Load()) {
+            // Another instance runs: end quietly.
+            QTimer::singleShot(0, &app, &QCoreApplication::quit);
+            return;
+        }
+        mainWindow->show();
+    });
+    splash->start();
+    const int code = app.exec();
+    mainWindow.reset();
+    splash.reset();
+    setDialogs(nullptr);
+    return code;
 }
 
 } // namespace mavrel

@@ -4,7 +4,7 @@ class QApplication;
 
 namespace mavrel {
 
-// Sets up the application object and shows the first window; returns the exit code.
+// Starts the viewer: the splash window, then the main window; returns the exit code.
 int runViewer(QApplication &app);
 
 } // namespace mavrel

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace mavrel {
+
+// Product, version, owner and website; modeless, one instance at a time (the main window keeps
+// it).
+class frmAbout : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmAbout(QWidget *parent = nullptr);
+
+    void Form_Load();
+
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *lblVersion;
+    QLabel *Label3;
+    QLabel *lblCompany;
+    QLabel *Label4;
+    QLabel *lblWebsite;
+    QLabel *Label5;
+    QLabel *Picture1;
+    QPushButton *cmdOK;
+};
+
+} // namespace mavrel

@@ -1,0 +1,26 @@
+#include "mainwindow/cataloguecontroller.h"
+
+#include "mainwindow/channellistmodel.h"
+
+namespace mavrel {
+
+CatalogueController::CatalogueController(ChannelListModel &model, MessageLookup messages)
+    : m_model(model), m_messages(std::move(messages))
+{}
+
+CatalogueLoad CatalogueController::load()
+{
+    m_model.clear();
+    CatalogueLoad result = loadChannelList(m_catalogueFile, m_state, m_messages);
+    // A load that failed half-way keeps the rows it read.
+    m_model.setRows(std::move(result.rows));
+    result.rows = {};
+    return result;
+}
+
+void CatalogueController::clearRows()
+{
+    m_model.clear();
+}
+
+} // namespace mavrel

@@ -1,0 +1,721 @@
+#include "mainwindow/form1.h"
+
+#include "branding/branding.h"
+#include "branding/ui/artwork.h"
+#include "branding/ui/form8.h"
+#include "branding/ui/frmabout.h"
+#include "branding/ui/frmwebsite.h"
+#include "branding/ui/windowicon.h"
+#include "localization/clslanguages.h"
+#include "localization/modlanguages.h"
+#include "mainwindow/cataloguecontroller.h"
+#include "mainwindow/channellistmodel.h"
+#include "mainwindow/modlistviewenh.h"
+#include "mainwindow/navigation.h"
+#include "mainwindow/singleinstance.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/settings.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScreen>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QWebEngineView>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+namespace {
+
+// The designed client area, and the allowance for borders and caption that the layout's
+// outer window size includes (a 4-pixel frame and a 31-pixel caption), so that the layout
+// comes out the same whatever decorations the window manager draws, or none.
+constexpr int kClientWidthTwips = 15240;
+constexpr int kClientHeightTwips = 10125;
+constexpr int kStatusBarTwips = 315;
+constexpr int kFrameAllowanceWidth = 8;
+constexpr int kFrameAllowanceHeight = 39;
+
+constexpr int kChannelColumnTwips = 2800;
+constexpr int kColumnTwips = 1440;
+
+QRect toPixels(const TwipsRect &r)
+{
+    return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
+            twipsToPixels(r.height)};
+}
+
+TwipsRect toTwips(const QRect &r)
+{
+    return {pixelsToTwips(r.x()), pixelsToTwips(r.y()), pixelsToTwips(r.width()),
+            pixelsToTwips(r.height())};
+}
+
+void place(QWidget *w, int left, int top, int width, int height)
+{
+    w->setGeometry(toPixels({left, top, width, height}));
+}
+
+template<typename W> W *named(W *w, const QString &name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+QPushButton *categoryButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *button = named(new QPushButton(caption, parent), name);
+    QFont font = button->font();
+    font.setBold(true);
+    button->setFont(font);
+    return button;
+}
+
+QString placeholderPage()
+{
+    return u"<html><body bgcolor=black><center><font color=white><h1>Please select a video from "
+           "the list to the left</h1><br></font></center></body></html>\r\n"_s;
+}
+
+} // namespace
+
+Form1::Form1(QWidget *splash)
+    : QMainWindow(nullptr), m_languages(std::make_unique<clsLanguages>()),
+      m_channels(new ChannelListModel(this)), m_favorites(new QStandardItemModel(0, 3, this)),
+      m_splash(splash)
+{
+    setObjectName(u"Form1"_s);
+    m_catalogue = std::make_unique<CatalogueController>(
+        *m_channels, [this](const QString &key) { return m_languages->getMessages(key); });
+    createControls();
+    createMenus();
+    connectEvents();
+    const int menuHeight = menuBar()->sizeHint().height();
+    resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips) + menuHeight);
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    auto *client = named(new QWidget(this), u"client"_s);
+    setCentralWidget(client);
+
+    cmdTV = categoryButton(client, u"cmdTV"_s, u"TV/Video"_s);
+    cmdRadio = categoryButton(client, u"cmdRadio"_s, u"Radio/Music"_s);
+    cmdYouTube = categoryButton(client, u"cmdYouTube"_s, u"YouTube\u2122"_s);
+    cmdFavorites = categoryButton(client, u"cmdFavorites"_s, u"Favorites"_s);
+    cmdFiles = categoryButton(client, u"cmdFiles"_s, u"My Files"_s);
+    cmdUpdate = categoryButton(client, u"cmdUpdate"_s, u"Update"_s);
+    cmdWebsite = categoryButton(client, u"cmdWebsite"_s, QString());
+    cmdExtras = categoryButton(client, u"cmdExtras"_s, u"Extras"_s);
+    cmdSports = categoryButton(client, u"cmdSports"_s, u"Live Sports"_s);
+    cmdXXX = categoryButton(client, u"cmdXXX"_s, u"Adult"_s);
+    cmdVideo = categoryButton(client, u"cmdVideo"_s, u"Video"_s);
+    place(cmdTV, 60, 60, 1335, 915);
+    place(cmdRadio, 1440, 60, 1435, 915);
+    place(cmdYouTube, 2880, 60, 1275, 915);
+    place(cmdFavorites, 4200, 60, 1275, 915);
+    place(cmdFiles, 5520, 60, 1275, 915);
+    place(cmdUpdate, 6840, 60, 1275, 915);
+    place(cmdWebsite, 8160, 60, 2775, 915);
+    place(cmdExtras, 9000, 60, 1275, 915);
+    place(cmdSports, 9120, 60, 1275, 915);
+    place(cmdXXX, 9720, 0, 1275, 915);
+    place(cmdVideo, 10440, 0, 1275, 915);
+    cmdExtras->hide();
+    cmdSports->hide();
+    cmdXXX->hide();
+    cmdVideo->hide();
+    // Catalogue updates arrive with the update command.
+    cmdUpdate->setEnabled(false);
+
+    // Channels.
+    Frame1 = named(new QGroupBox(u"Channels"_s, client), u"Frame1"_s);
+    place(Frame1, 60, 1020, 5235, 8175);
+    lblCountry = named(new QLabel(u"Type:"_s, Frame1), u"lblCountry"_s);
+    place(lblCountry, 180, 270, 720, 315);
+    Combo1 = named(new QComboBox(Frame1), u"Combo1"_s);
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setMaxVisibleItems(20);
+    place(Combo1, 960, 225, 4155, 345);
+    lblSort = named(new QLabel(u"Sort by:"_s, Frame1), u"lblSort"_s);
+    place(lblSort, 180, 615, 720, 315);
+    cmbSortTV = named(new QComboBox(Frame1), u"cmbSortTV"_s);
+    cmbSortTV->addItems({u"Channel"_s, u"Category"_s, u"Type"_s, u"Rating"_s, u"Favorites"_s});
+    cmbSortTV->setCurrentText(u"Rating"_s);
+    place(cmbSortTV, 960, 570, 2160, 345);
+    ListView1 = named(new ListViewEnh(Frame1), u"ListView1"_s);
+    ListView1->setSourceModel(m_channels);
+    place(ListView1, 180, 960, 4935, 3795);
+    ListView1->header()->resizeSection(ChannelListModel::ChannelColumn,
+                                       twipsToPixels(kChannelColumnTwips));
+    for (int c = ChannelListModel::CategoryColumn; c <= ChannelListModel::FavoritesColumn; ++c)
+        ListView1->header()->resizeSection(c, twipsToPixels(kColumnTwips));
+
+    // List editing: never shown; only its check box has an effect.
+    Frame2 = named(new QGroupBox(u"List Editing"_s, client), u"Frame2"_s);
+    place(Frame2, 60, 1020, 5235, 1200);
+    chkLoad = named(new QCheckBox(u"Don't Load Video While Editing"_s, Frame2), u"chkLoad"_s);
+    place(chkLoad, 180, 300, 4800, 315);
+    Frame2->hide();
+
+    // Favourites.
+    Frame3 = named(new QGroupBox(u"Favorites"_s, client), u"Frame3"_s);
+    place(Frame3, 60, 1020, 5235, 6675);
+    ListView2 = named(new ListViewEnh(Frame3), u"ListView2"_s);
+    m_favorites->setHorizontalHeaderLabels({u"Channel"_s, u"Category"_s, u"Type"_s});
+    ListView2->setSourceModel(m_favorites);
+    place(ListView2, 180, 900, 4935, 3795);
+    ListView2->header()->resizeSection(0, twipsToPixels(kChannelColumnTwips));
+    Frame3->hide();
+
+    // Local files.
+    Frame4 = named(new QGroupBox(u"My Files"_s, client), u"Frame4"_s);
+    place(Frame4, 180, 1020, 5235, 6735);
+    Drive1 = named(new QComboBox(Frame4), u"Drive1"_s);
+    place(Drive1, 120, 240, 4995, 315);
+    Dir1 = named(new QListWidget(Frame4), u"Dir1"_s);
+    place(Dir1, 120, 660, 4995, 2340);
+    File1 = named(new QListWidget(Frame4), u"File1"_s);
+    place(File1, 120, 3060, 4995, 3405);
+    Frame4->hide();
+
+    // Video site.
+    Frame5 = named(new QGroupBox(u"YouTube\u2122"_s, client), u"Frame5"_s);
+    place(Frame5, 60, 1020, 5235, 8175);
+    ListView3 = named(new QTreeView(Frame5), u"ListView3"_s);
+    ListView3->setRootIsDecorated(false);
+    ListView3->setUniformRowHeights(true);
+    place(ListView3, 180, 1140, 4935, 3555);
+    txtStatus = named(new QLineEdit(Frame5), u"txtStatus"_s);
+    txtStatus->setReadOnly(true);
+    place(txtStatus, 180, 7800, 4875, 285);
+
+    WindowsMediaPlayer1 = named(new QWidget(client), u"WindowsMediaPlayer1"_s);
+    WindowsMediaPlayer1->setAutoFillBackground(true);
+    QPalette black = WindowsMediaPlayer1->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    WindowsMediaPlayer1->setPalette(black);
+    place(WindowsMediaPlayer1, 5520, 1020, 9570, 6705);
+    m_browserRect = toTwips(WindowsMediaPlayer1->geometry());
+
+    imgOffline = named(new QLabel(client), u"imgOffline"_s);
+    imgOffline->setPixmap(offlinePicture());
+    imgOffline->setScaledContents(true);
+    place(imgOffline, 11340, 120, 6000, 3000);
+    imgOffline->hide();
+
+    StatusBar1Panel1 = named(new QLabel(this), u"Panel1"_s);
+    StatusBar1Panel1->setMinimumWidth(0);
+    statusBar()->setObjectName(u"StatusBar1"_s);
+    statusBar()->setSizeGripEnabled(true);
+    statusBar()->setFixedHeight(twipsToPixels(kStatusBarTwips));
+    statusBar()->addWidget(StatusBar1Panel1, 1);
+}
+
+void Form1::createMenus()
+{
+    auto addItem = [](QMenu *menu, const QString &name, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(name);
+        return action;
+    };
+    mnuFile = named(menuBar()->addMenu(u"&File"_s), u"mnuFile"_s);
+    mnuFileItem[2] = addItem(mnuFile, u"mnuFileItem2"_s, u"E&xit"_s);
+
+    mnuCat = named(menuBar()->addMenu(u"&Categories"_s), u"mnuCat"_s);
+    const QString categories[] = {u"TV/Video"_s,  u"Radio/Music"_s, u"Video"_s,
+                                  u"Favorites"_s, u"My Files"_s,    u"Live Sports"_s,
+                                  u"Extras"_s,    u"Adult"_s,       u"YouTube\u2122"_s};
+    for (int i = 0; i < int(mnuCatItem.size()); ++i)
+        mnuCatItem[i] = addItem(mnuCat, u"mnuCatItem%1"_s.arg(i), categories[i]);
+    for (const int hidden : {2, 5, 6, 7})
+        mnuCatItem[hidden]->setVisible(false);
+
+    mnuUpdate = named(menuBar()->addMenu(u"&Update Channels"_s), u"mnuUpdate"_s);
+    const QString updates[] = {u"Update Channels Online"_s, u"Add Channels"_s,
+                               u"Download Dead Channels"_s, u"Check all channels"_s};
+    for (int i = 0; i < int(mnuUpdateItem.size()); ++i) {
+        mnuUpdateItem[i] = addItem(mnuUpdate, u"mnuUpdateItem%1"_s.arg(i), updates[i]);
+        // Their commands arrive with the update, submission and channel-check windows.
+        mnuUpdateItem[i]->setEnabled(false);
+    }
+    mnuUpdateItem[2]->setVisible(false);
+    mnuUpdateItem[3]->setVisible(false);
+
+    mnuLanguage = named(menuBar()->addMenu(u"&Languages"_s), u"mnuLanguage"_s);
+    mnuLanguageItem[0] = addItem(mnuLanguage, u"mnuLanguageItem0"_s, u"Change Language"_s);
+    mnuLanguageItem[0]->setEnabled(false); // arrives with the language window
+
+    mnuHelp = named(menuBar()->addMenu(u"&Help"_s), u"mnuHelp"_s);
+    mnuHelpItem[0] = addItem(mnuHelp, u"mnuHelpItem0"_s, u"View Help"_s);
+    mnuAbout = named(menuBar()->addMenu(u"&About"_s), u"mnuAbout"_s);
+    mnuAboutItem[0] = addItem(mnuAbout, u"mnuAboutItem0"_s, u"About this software"_s);
+}
+
+void Form1::connectEvents()
+{
+    connect(cmdTV, &QPushButton::clicked, this, &Form1::cmdTV_Click);
+    connect(cmdRadio, &QPushButton::clicked, this, &Form1::cmdRadio_Click);
+    connect(cmdVideo, &QPushButton::clicked, this, &Form1::cmdVideo_Click);
+    connect(cmdXXX, &QPushButton::clicked, this, &Form1::cmdXXX_Click);
+    connect(cmdFavorites, &QPushButton::clicked, this, &Form1::cmdFavorites_Click);
+    connect(cmdFiles, &QPushButton::clicked, this, &Form1::cmdFiles_Click);
+    connect(cmdYouTube, &QPushButton::clicked, this, &Form1::cmdYouTube_Click);
+    connect(cmdSports, &QPushButton::clicked, this, &Form1::cmdSports_Click);
+    connect(cmdExtras, &QPushButton::clicked, this, &Form1::cmdExtras_Click);
+    connect(cmdWebsite, &QPushButton::clicked, this, &Form1::cmdWebsite_Click);
+    connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
+    connect(cmbSortTV, &QComboBox::activated, this, &Form1::cmbSortTV_Click);
+    connect(ListView1, &ListViewEnh::columnClicked, this, &Form1::ListView1_ColumnClick);
+    connect(ListView2, &ListViewEnh::columnClicked, this, &Form1::ListView2_ColumnClick);
+
+    // Menu arrays: each item hands its index to the array's handler.
+    const auto wire = [this](auto &items, void (Form1::*handler)(int)) {
+        for (int i = 0; i < int(items.size()); ++i) {
+            if (items[i])
+                connect(items[i], &QAction::triggered, this,
+                        [this, handler, i] { (this->*handler)(i); });
+        }
+    };
+    wire(mnuFileItem, &Form1::mnuFileItem_Click);
+    wire(mnuCatItem, &Form1::mnuCatItem_Click);
+    wire(mnuHelpItem, &Form1::mnuHelpItem_Click);
+    wire(mnuAboutItem, &Form1::mnuAboutItem_Click);
+}
+
+// ---- Start-up ---------------------------------------------------------------------------------
+
+bool Form1::Form_Load()
+{
+    dataDirectory = mavrel::dataDirectory();
+    m_catalogue->setCatalogueFile(dataDirectory + u"/Data.txt"_s);
+
+    writeBrowserPlaceholder();
+    countryCode = u"en_us"_s;
+    mavrel::setWindowIcon(this, u"AAA"_s, true);
+
+    applyCompanySwitch(branding().companyName);
+    applyStaffSwitch(fileExists(applicationFolder() + u"/admin.txt"_s));
+
+    firstStart = readSetting(SettingKey::Language, QString()).isEmpty();
+    currentLanguage = readSetting(SettingKey::Language);
+    registerDefaultMessages(*m_languages);
+    if (firstStart)
+        storeSetting(SettingKey::Language, u"English"_s);
+
+    m_instance = std::make_unique<SingleInstance>();
+    if (!m_instance->tryAcquire())
+        return false;
+
+    const Branding &b = branding();
+    setWindowTitle(b.productName + u" by "_s + b.companyName);
+    cmdWebsite->setText(u"Visit "_s + b.siteName);
+    if (b.splashIcon && m_splash)
+        setWindowIcon(m_splash->windowIcon());
+
+    if (readSetting(SettingKey::ShowHelp) == u"1"_s) {
+        Form8::run(this);
+        storeSetting(SettingKey::ShowHelp, u"0"_s);
+    }
+
+    cmdTV_Click();
+    EnhListView_SortColumns(*ListView1, ChannelListModel::RatingColumn + 1, false);
+    return true;
+}
+
+void Form1::writeBrowserPlaceholder()
+{
+    const QString path = applicationFolder() + u"/youtube.html"_s;
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(placeholderPage().toLatin1());
+        file.commit();
+    }
+    m_browserPage = QUrl::fromLocalFile(path);
+    if (wbyoutube)
+        wbyoutube->load(m_browserPage);
+}
+
+void Form1::applyCompanySwitch(const QString &companyName)
+{
+    if (companyName != QLatin1StringView(kExtrasCompany))
+        return;
+    // The three extra buttons continue the row after Update; the website button follows them.
+    place(cmdSports, 8160, 60, 1275, 915);
+    place(cmdExtras, 9480, 60, 1275, 915);
+    place(cmdXXX, 10800, 60, 1275, 915);
+    cmdSports->show();
+    cmdExtras->show();
+    cmdXXX->show();
+    const TwipsRect xxx = toTwips(cmdXXX->geometry());
+    TwipsRect website = toTwips(cmdWebsite->geometry());
+    website.left = xxx.left + xxx.width + 60;
+    cmdWebsite->setGeometry(toPixels(website));
+    for (const int shown : {5, 6, 7})
+        mnuCatItem[shown]->setVisible(true);
+    layoutControls();
+}
+
+void Form1::applyStaffSwitch(bool adminFilePresent)
+{
+    if (!adminFilePresent)
+        return;
+    staffMode = true;
+    mnuUpdateItem[2]->setVisible(true);
+    mnuUpdateItem[3]->setVisible(true);
+    m_channels->addUrlColumn();
+    ListView1->header()->resizeSection(ChannelListModel::UrlColumn,
+                                       twipsToPixels(kChannelColumnTwips));
+    chkLoad->setChecked(true);
+}
+
+// ---- Layout -----------------------------------------------------------------------------------
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    Form_Resize();
+}
+
+void Form1::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    layoutControls();
+}
+
+ResizableControls Form1::currentGeometry() const
+{
+    ResizableControls c;
+    c.player = toTwips(WindowsMediaPlayer1->geometry());
+    c.wbyoutube = wbyoutube ? toTwips(wbyoutube->geometry()) : m_browserRect;
+    c.imgOffline = toTwips(imgOffline->geometry());
+    c.frame1 = toTwips(Frame1->geometry());
+    c.frame3 = toTwips(Frame3->geometry());
+    c.frame4 = toTwips(Frame4->geometry());
+    c.frame5 = toTwips(Frame5->geometry());
+    c.listView1 = toTwips(ListView1->geometry());
+    c.listView2 = toTwips(ListView2->geometry());
+    c.listView3 = toTwips(ListView3->geometry());
+    c.txtStatus = toTwips(txtStatus->geometry());
+    c.dir1 = toTwips(Dir1->geometry());
+    c.file1 = toTwips(File1->geometry());
+    c.cmdWebsite = toTwips(cmdWebsite->geometry());
+    c.statusPanelWidth = pixelsToTwips(StatusBar1Panel1->maximumWidth());
+    return c;
+}
+
+void Form1::applyGeometry(const ResizableControls &c)
+{
+    WindowsMediaPlayer1->setGeometry(toPixels(c.player));
+    m_browserRect = c.wbyoutube;
+    if (wbyoutube)
+        wbyoutube->setGeometry(toPixels(c.wbyoutube));
+    imgOffline->setGeometry(toPixels(c.imgOffline));
+    Frame1->setGeometry(toPixels(c.frame1));
+    Frame3->setGeometry(toPixels(c.frame3));
+    Frame4->setGeometry(toPixels(c.frame4));
+    Frame5->setGeometry(toPixels(c.frame5));
+    ListView1->setGeometry(toPixels(c.listView1));
+    ListView2->setGeometry(toPixels(c.listView2));
+    ListView3->setGeometry(toPixels(c.listView3));
+    txtStatus->setGeometry(toPixels(c.txtStatus));
+    Dir1->setGeometry(toPixels(c.dir1));
+    File1->setGeometry(toPixels(c.file1));
+    cmdWebsite->setGeometry(toPixels(c.cmdWebsite));
+    StatusBar1Panel1->setMaximumWidth(twipsToPixels(c.statusPanelWidth));
+}
+
+void Form1::layoutControls()
+{
+    const int outerWidth = pixelsToTwips(width() + kFrameAllowanceWidth);
+    const int outerHeight = pixelsToTwips(height() + kFrameAllowanceHeight);
+    applyGeometry(mavrel::layoutControls(currentGeometry(), outerWidth, outerHeight));
+}
+
+// ---- Shutdown ---------------------------------------------------------------------------------
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::Form_Unload()
+{
+    if (m_about)
+        m_about->close();
+    if (m_splash)
+        m_splash->close();
+    emit unloaded();
+}
+
+void Form1::mnuFileItem_Click(int Index)
+{
+    if (Index == 2)
+        close();
+}
+
+// ---- Categories -------------------------------------------------------------------------------
+
+void Form1::showFrame(QGroupBox *frame)
+{
+    for (QGroupBox *f : {Frame1, Frame3, Frame4, Frame5})
+        f->setVisible(f == frame);
+}
+
+void Form1::showPlayerArea()
+{
+    m_browserArea = false;
+    if (wbyoutube)
+        wbyoutube->hide();
+    WindowsMediaPlayer1->show();
+}
+
+void Form1::ensureBrowser()
+{
+    if (wbyoutube)
+        return;
+    wbyoutube = named(new QWebEngineView(centralWidget()), u"wbyoutube"_s);
+    wbyoutube->setGeometry(toPixels(m_browserRect));
+    if (!m_browserPage.isEmpty())
+        wbyoutube->load(m_browserPage);
+}
+
+void Form1::showBrowserArea()
+{
+    m_browserArea = true;
+    ensureBrowser();
+    wbyoutube->show();
+    wbyoutube->raise();
+    WindowsMediaPlayer1->hide();
+}
+
+void Form1::showCatalogueKind(const QString &kind)
+{
+    showFrame(Frame1);
+    showPlayerArea();
+    CatalogueViewState &state = viewState();
+    state.currentKind = kind;
+    m_catalogue->clearRows();
+    const std::optional<SettingKey> setting = languageSettingToRead(kind);
+    state.currentLang = setting ? readSetting(*setting) : QString();
+    state.rebuildLangList = true;
+    loadChannelList();
+}
+
+void Form1::cmdTV_Click()
+{
+    showCatalogueKind(QLatin1StringView(kKindTV));
+}
+
+void Form1::cmdRadio_Click()
+{
+    showCatalogueKind(QLatin1StringView(kKindRadio));
+}
+
+void Form1::cmdVideo_Click()
+{
+    showCatalogueKind(QLatin1StringView(kKindVideo));
+}
+
+void Form1::cmdXXX_Click()
+{
+    const DialogAnswer answer = messageBox(adultNoticeText(), DialogButtons::OkCancel,
+                                           QLatin1StringView(kAdultNoticeTitle));
+    if (answer != DialogAnswer::Ok)
+        return;
+    showCatalogueKind(QLatin1StringView(kKindAdult));
+}
+
+void Form1::cmdFavorites_Click()
+{
+    showFrame(Frame3);
+    showPlayerArea();
+}
+
+void Form1::cmdFiles_Click()
+{
+    showFrame(Frame4);
+    showPlayerArea();
+}
+
+void Form1::cmdYouTube_Click()
+{
+    showFrame(Frame5);
+    showBrowserArea();
+    viewState().currentKind = QLatin1StringView(kKindYouTube);
+    m_catalogue->clearRows();
+}
+
+void Form1::cmdSports_Click()
+{
+    frmWebsite::modeWord() = u"Sports"_s;
+    if (!m_website) {
+        m_website = new frmWebsite(this);
+        m_website->Form_Load();
+    }
+}
+
+void Form1::cmdExtras_Click()
+{
+    frmWebsite::modeWord() = u"Extras"_s;
+    if (!m_website) {
+        m_website = new frmWebsite(this);
+        m_website->Form_Load();
+    }
+}
+
+void Form1::cmdWebsite_Click()
+{
+    frmWebsite::modeWord() = u"Website"_s;
+    // While the window of an earlier press is still loaded, its load does not run again.
+    if (!m_website) {
+        m_website = new frmWebsite(this);
+        m_website->Form_Load();
+    }
+}
+
+void Form1::mnuCatItem_Click(int Index)
+{
+    switch (Index) {
+    case 0:
+        cmdTV_Click();
+        break;
+    case 1:
+        cmdRadio_Click();
+        break;
+    case 2:
+        cmdVideo_Click();
+        break;
+    case 3:
+        cmdFavorites_Click();
+        break;
+    case 4:
+        cmdFiles_Click();
+        break;
+    case 5:
+        cmdSports_Click();
+        break;
+    case 6:
+        cmdExtras_Click();
+        break;
+    case 7:
+        cmdXXX_Click();
+        break;
+    case 8:
+        cmdYouTube_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+void Form1::mnuHelpItem_Click(int)
+{
+    Form8::run(this);
+}
+
+void Form1::mnuAboutItem_Click(int)
+{
+    if (!m_about)
+        m_about = new frmAbout(this);
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+// ---- Channel list -----------------------------------------------------------------------------
+
+CatalogueViewState &Form1::viewState()
+{
+    return m_catalogue->state();
+}
+
+void Form1::loadChannelList()
+{
+    CatalogueLoad load = m_catalogue->load();
+    if (load.failed()) {
+        messageBox(load.errorMessage, DialogButtons::Ok);
+        return;
+    }
+    if (load.languages) {
+        Combo1->clear();
+        Combo1->addItem(u"All"_s);
+        Combo1->addItems(*load.languages);
+        Combo1->setCurrentIndex(-1);
+        // "All" is the list's first item rather than a collected name, but it is the choice in
+        // force all the same: show it instead of an empty box.
+        const bool all = load.comboText.isEmpty() && viewState().currentLang == u"All"_s;
+        Combo1->setEditText(all ? u"All"_s : load.comboText);
+    }
+    StatusBar1Panel1->setText(load.statusLine);
+}
+
+void Form1::Combo1_Click()
+{
+    CatalogueViewState &state = viewState();
+    state.currentLang = Combo1->currentText();
+    if (const std::optional<SettingKey> setting = languageSettingToWrite(state.currentKind))
+        storeSetting(*setting, state.currentLang);
+    loadChannelList();
+}
+
+void Form1::cmbSortTV_Click()
+{
+    for (int c = 0; c < ListView1->columnCountShown(); ++c) {
+        if (cmbSortTV->currentText() == ListView1->headerText(c))
+            EnhListView_SortColumns(*ListView1, c + 1, false);
+    }
+}
+
+void Form1::ListView1_ColumnClick(int ColumnHeader)
+{
+    EnhListView_SortColumns(*ListView1, ColumnHeader, false);
+}
+
+void Form1::ListView2_ColumnClick(int ColumnHeader)
+{
+    EnhListView_SortColumns(*ListView2, ColumnHeader, false);
+}
+
+} // namespace mavrel

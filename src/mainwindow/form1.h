@@ -1,0 +1,183 @@
+#pragma once
+
+#include "mainwindow/layout.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QUrl>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QStandardItemModel;
+class QTreeView;
+class QWebEngineView;
+
+namespace mavrel {
+
+class CatalogueController;
+class ChannelListModel;
+class ListViewEnh;
+class SingleInstance;
+class clsLanguages;
+class frmAbout;
+class frmWebsite;
+struct CatalogueViewState;
+
+// The main window: category buttons, the left panel with its frames, the player area and the
+// status bar. Each area's work lives in its own files; this class holds the controls and wires
+// their events.
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // splash: the start window, whose icon the main window takes and which it closes at the end.
+    explicit Form1(QWidget *splash = nullptr);
+    ~Form1() override;
+
+    // Runs the start-up. Returns false when another instance is running: the caller ends this
+    // one without a word.
+    bool Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void layoutControls();
+
+    // Start-up switches, exposed so that each configuration can be exercised.
+    void applyCompanySwitch(const QString &companyName);
+    void applyStaffSwitch(bool adminFilePresent);
+
+    // Catalogue view.
+    void loadChannelList();
+    CatalogueViewState &viewState();
+    ChannelListModel &channelModel() { return *m_channels; }
+
+    // Event handlers.
+    void cmdTV_Click();
+    void cmdRadio_Click();
+    void cmdVideo_Click();
+    void cmdXXX_Click();
+    void cmdFavorites_Click();
+    void cmdFiles_Click();
+    void cmdYouTube_Click();
+    void cmdSports_Click();
+    void cmdExtras_Click();
+    void cmdWebsite_Click();
+    void mnuFileItem_Click(int Index);
+    void mnuCatItem_Click(int Index);
+    void mnuHelpItem_Click(int Index);
+    void mnuAboutItem_Click(int Index);
+    void Combo1_Click();
+    void cmbSortTV_Click();
+    void ListView1_ColumnClick(int ColumnHeader);
+    void ListView2_ColumnClick(int ColumnHeader);
+
+    // Window state set at start-up.
+    QString dataDirectory;
+    bool staffMode = false;
+    QString countryCode;
+    QString currentLanguage;
+    bool firstStart = false;
+    clsLanguages &languages() { return *m_languages; }
+
+    // The browser is created the first time it is shown, so start-up never waits for it.
+    QWebEngineView *browser() const { return wbyoutube; }
+    QUrl browserPage() const { return m_browserPage; }
+    bool browserAreaShown() const { return m_browserArea; }
+
+    // Controls.
+    QPushButton *cmdTV;
+    QPushButton *cmdRadio;
+    QPushButton *cmdYouTube;
+    QPushButton *cmdFavorites;
+    QPushButton *cmdFiles;
+    QPushButton *cmdUpdate;
+    QPushButton *cmdWebsite;
+    QPushButton *cmdExtras;
+    QPushButton *cmdSports;
+    QPushButton *cmdXXX;
+    QPushButton *cmdVideo;
+    QGroupBox *Frame1;
+    QGroupBox *Frame2;
+    QGroupBox *Frame3;
+    QGroupBox *Frame4;
+    QGroupBox *Frame5;
+    QLabel *lblCountry;
+    QComboBox *Combo1;
+    QLabel *lblSort;
+    QComboBox *cmbSortTV;
+    ListViewEnh *ListView1;
+    ListViewEnh *ListView2;
+    QTreeView *ListView3;
+    QLineEdit *txtStatus;
+    QCheckBox *chkLoad;
+    QComboBox *Drive1;
+    QListWidget *Dir1;
+    QListWidget *File1;
+    QWidget *WindowsMediaPlayer1; // the player control takes this place
+    QLabel *imgOffline;
+    QLabel *StatusBar1Panel1;
+
+    QMenu *mnuFile;
+    QMenu *mnuCat;
+    QMenu *mnuUpdate;
+    QMenu *mnuLanguage;
+    QMenu *mnuHelp;
+    QMenu *mnuAbout;
+    std::array<QAction *, 3> mnuFileItem{};
+    std::array<QAction *, 9> mnuCatItem{};
+    std::array<QAction *, 4> mnuUpdateItem{};
+    std::array<QAction *, 1> mnuLanguageItem{};
+    std::array<QAction *, 1> mnuHelpItem{};
+    std::array<QAction *, 1> mnuAboutItem{};
+
+    QPointer<frmAbout> aboutWindow() const { return m_about; }
+    QPointer<frmWebsite> websiteWindow() const { return m_website; }
+
+signals:
+    // The window has unloaded; the application ends.
+    void unloaded();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void connectEvents();
+    void showCatalogueKind(const QString &kind);
+    void showFrame(QGroupBox *frame);
+    void showPlayerArea();
+    void showBrowserArea();
+    void ensureBrowser();
+    void writeBrowserPlaceholder();
+    ResizableControls currentGeometry() const;
+    void applyGeometry(const ResizableControls &c);
+
+    std::unique_ptr<clsLanguages> m_languages;
+    ChannelListModel *m_channels;
+    QStandardItemModel *m_favorites;
+    std::unique_ptr<CatalogueController> m_catalogue;
+    std::unique_ptr<SingleInstance> m_instance;
+    QPointer<QWidget> m_splash;
+    QPointer<frmAbout> m_about;
+    QPointer<frmWebsite> m_website;
+    QWebEngineView *wbyoutube = nullptr;
+    TwipsRect m_browserRect;
+    QUrl m_browserPage;
+    bool m_browserArea = false;
+    bool m_centred = false;
+};
+
+} // namespace mavrel

@@ -1,0 +1,43 @@
+#include "mainwindow/layout.h"
+
+#include <cstdlib>
+
+namespace mavrel {
+
+ResizableControls layoutControls(const ResizableControls &current, int windowWidth,
+                                 int windowHeight)
+{
+    ResizableControls c = current;
+
+    c.player.width = std::abs(windowWidth - c.player.left - 600);
+    c.player.height = std::abs(windowHeight - c.player.top - 1200);
+
+    c.wbyoutube = c.player;
+
+    c.imgOffline.top = std::abs(c.player.height / 2 - c.imgOffline.height / 2 + c.player.top);
+    c.imgOffline.left = std::abs(c.player.width / 2 - c.imgOffline.width / 2 + c.player.left);
+
+    c.frame1.height = c.player.height + 140;
+    c.frame3 = c.frame1;
+    c.frame4 = c.frame1;
+    c.frame5 = c.frame1;
+
+    c.listView1.height = std::abs(c.frame1.height - c.listView1.top - 300);
+    c.listView2.top = c.listView1.top;
+    c.listView2.left = c.listView1.left;
+    c.listView2.height = c.listView1.height;
+    c.listView2.width = c.listView1.width;
+
+    c.listView3.height = std::abs(c.listView2.height - c.txtStatus.height - 60);
+    c.txtStatus.top = c.listView1.height + c.listView1.top + 60;
+
+    c.dir1.height = std::abs((c.frame4.height - c.dir1.top - 600) / 2);
+    c.file1.top = std::abs(c.dir1.height + c.dir1.top + 60);
+    c.file1.height = c.dir1.height;
+
+    c.cmdWebsite.width = std::abs(windowWidth - c.cmdWebsite.left - 600);
+    c.statusPanelWidth = windowWidth;
+    return c;
+}
+
+} // namespace mavrel

@@ -1,0 +1,53 @@
+#pragma once
+
+namespace mavrel {
+
+// Window geometry is designed in twips; at 96 dpi fifteen of them make a pixel. Qt scales the
+// pixels for high-density screens.
+constexpr int kTwipsPerPixel = 15;
+constexpr int twipsToPixels(int twips)
+{
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+constexpr int pixelsToTwips(int pixels)
+{
+    return pixels * kTwipsPerPixel;
+}
+
+struct TwipsRect
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const TwipsRect &, const TwipsRect &) = default;
+};
+
+// The controls that follow the window size, in twips; children of a frame in the frame's
+// coordinates.
+struct ResizableControls
+{
+    TwipsRect player; // WindowsMediaPlayer1
+    TwipsRect wbyoutube;
+    TwipsRect imgOffline;
+    TwipsRect frame1;
+    TwipsRect frame3;
+    TwipsRect frame4;
+    TwipsRect frame5;
+    TwipsRect listView1;
+    TwipsRect listView2;
+    TwipsRect listView3;
+    TwipsRect txtStatus;
+    TwipsRect dir1;
+    TwipsRect file1;
+    TwipsRect cmdWebsite;
+    int statusPanelWidth = 0;
+    friend bool operator==(const ResizableControls &, const ResizableControls &) = default;
+};
+
+// The main window's arithmetic for its outer size (frame, caption and menu bar included).
+// Lengths come out positive even when the window is smaller than the margins.
+ResizableControls layoutControls(const ResizableControls &current, int windowWidth,
+                                 int windowHeight);
+
+} // namespace mavrel

@@ -1,0 +1,128 @@
+#include "mainwindow/modlistviewenh.h"
+
+#include "mainwindow/sortproxy.h"
+#include "platform/dialogs.h"
+
+#include <QHeaderView>
+#include <QSignalBlocker>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+ListViewEnh::ListViewEnh(QWidget *parent) : QTreeView(parent), m_proxy(new CollatingSortProxy(this))
+{
+    setModel(m_proxy);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSortingEnabled(
+        false); // the sort state is ours, changed only through EnhListView_SortColumns
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(false);
+    header()->setStretchLastSection(false);
+    connect(header(), &QHeaderView::sectionClicked, this,
+            [this](int logical) { emit columnClicked(logical + 1); });
+    // A header click may move the indicator by itself; it always shows our state.
+    connect(header(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int section, Qt::SortOrder order) {
+                if (m_sortingOn && (section != m_sortKey || order != m_sortOrder)) {
+                    const QSignalBlocker block(header());
+                    header()->setSortIndicator(m_sortKey, m_sortOrder);
+                }
+            });
+}
+
+void ListViewEnh::setSourceModel(QAbstractItemModel *model)
+{
+    m_proxy->setSourceModel(model);
+    if (m_sortingOn)
+        m_proxy->sort(m_sortKey, m_sortOrder);
+}
+
+QAbstractItemModel *ListViewEnh::sourceModel() const
+{
+    return m_proxy->sourceModel();
+}
+
+void ListViewEnh::setSortState(bool on, int key, Qt::SortOrder order)
+{
+    m_sortingOn = on;
+    m_sortKey = key;
+    m_sortOrder = order;
+    {
+        const QSignalBlocker block(header());
+        header()->setSortIndicatorShown(on);
+        header()->setSortIndicator(on ? key : -1, order);
+    }
+    m_proxy->sort(on ? key : -1, order);
+}
+
+int ListViewEnh::rowCountShown() const
+{
+    return m_proxy->rowCount();
+}
+
+int ListViewEnh::columnCountShown() const
+{
+    return m_proxy->columnCount();
+}
+
+QString ListViewEnh::headerText(int column) const
+{
+    if (column < 0 || column >= m_proxy->columnCount())
+        return {};
+    return m_proxy->headerData(column, Qt::Horizontal).toString();
+}
+
+int ListViewEnh::sourceRow(int viewRow) const
+{
+    return m_proxy->mapToSource(m_proxy->index(viewRow, 0)).row();
+}
+
+namespace {
+
+// The list control's own number for a column index it does not have.
+constexpr int kIndexOutOfBounds = 35600;
+
+bool sortByIndex(ListViewEnh &list, int column, bool showErrors)
+{
+    if (list.rowCountShown() == 0)
+        return true;
+    if (column < 1 || column > list.columnCountShown()) {
+        if (showErrors)
+            messageBox(u"Error"_s + QString::number(kIndexOutOfBounds) + u'\t' +
+                           u"Index out of bounds"_s,
+                       DialogButtons::Ok, u"Error in Function : EnhListView_SortColumns"_s,
+                       DialogIcon::Information);
+        return false;
+    }
+    const Qt::SortOrder flipped =
+        list.sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    list.setSortState(true, column - 1, flipped);
+    return true;
+}
+
+} // namespace
+
+bool EnhListView_SortColumns(ListViewEnh &list, int column, bool showErrors)
+{
+    return sortByIndex(list, column, showErrors);
+}
+
+bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool showErrors)
+{
+    int index = 0;
+    for (int c = 0; c < list.columnCountShown(); ++c) {
+        if (list.headerText(c) == columnKey) {
+            index = c + 1;
+            break;
+        }
+    }
+    return sortByIndex(list, index, showErrors);
+}
+
+} // namespace mavrel

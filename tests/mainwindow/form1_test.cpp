@@ -1,0 +1,588 @@
+#include "branding/branding.h"
+#include "branding/ui/frmabout.h"
+#include "branding/ui/frmwebsite.h"
+#include "mainwindow/channellistmodel.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/modlistviewenh.h"
+#include "mainwindow/navigation.h"
+#include "platform/machinesettings.h"
+#include "platform/paths.h"
+#include "platform/scripteddialogs.h"
+#include "platform/settings.h"
+#include "support/cataloguefixture.h"
+
+using mavrel::testing::FixtureChannel;
+using mavrel::testing::writeCatalogue;
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLockFile>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+using namespace mavrel;
+using namespace Qt::StringLiterals;
+
+// Records what the application asks the desktop to open.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+namespace {
+
+const std::vector<FixtureChannel> &smallCatalogue()
+{
+    static const std::vector<FixtureChannel> channels = {
+        {"Alpha TV", "TV", "English", "4.5", "120", "http://a.example/tv"},
+        {"Beta News", "TV", "English/Spanish", "3", "99", "http://b.example/tv"},
+        {"Canal Sur", "TV", "spanish/French", "5", "900", "http://c.example/tv"},
+        {"Kids Zone", "TV", "", "", "0", "http://k.example/tv"},
+        {"Lower Kind", "tv", "English", "4.0", "1", "http://l.example/tv"},
+        {"Radio Uno", "Radio", "Spanish", "4", "7", "http://r.example/1"},
+        {"Jazz FM", "Radio", "English", "2", "8", "http://r.example/2"},
+        {"Clips", "Video", "English", "3.5", "5", "http://v.example/1"},
+        {"Night", "XXX", "English", "1", "2", "http://x.example/1"},
+        {"Nuit", "XXX", "French", "2", "3", "http://x.example/2"},
+    };
+    return channels;
+}
+
+class Form1Test : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        ASSERT_TRUE(temp.isValid());
+        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s})
+            QDir(temp.path()).mkpath(sub);
+        setApplicationFolderOverride(appDir());
+        setDataDirectoryOverride(temp.path() + u"/data"_s);
+        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
+        QFile::remove(userSettingsFilePath(settingsApplication()));
+        // A later start unless a test says otherwise: no language window, no help.
+        storeSetting(SettingKey::Language, u"English"_s);
+        storeSetting(SettingKey::ShowHelp, u"0"_s);
+        for (const QString &scheme : {u"file"_s, u"http"_s, u"https"_s})
+            QDesktopServices::setUrlHandler(scheme, &urls, "open");
+        frmWebsite::modeWord().clear();
+    }
+
+    void TearDown() override
+    {
+        for (const QString &scheme : {u"file"_s, u"http"_s, u"https"_s})
+            QDesktopServices::unsetUrlHandler(scheme);
+        setApplicationFolderOverride({});
+        setDataDirectoryOverride({});
+        setMachineStoreFolders({});
+    }
+
+    QString appDir() const { return temp.path() + u"/app"_s; }
+    QString catalogueFile() const { return temp.path() + u"/data/Data.txt"_s; }
+    void writeSmallCatalogue() { ASSERT_TRUE(writeCatalogue(catalogueFile(), smallCatalogue())); }
+    void touch(const QString &name)
+    {
+        QFile f(appDir() + u'/' + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<html></html>");
+    }
+
+    std::unique_ptr<Form1> loaded()
+    {
+        auto form = std::make_unique<Form1>();
+        EXPECT_TRUE(form->Form_Load());
+        return form;
+    }
+
+    static QStringList shownColumn(const Form1 &form, int column)
+    {
+        QStringList texts;
+        const QAbstractItemModel *m = form.ListView1->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            texts << m->index(r, column).data().toString();
+        return texts;
+    }
+
+    static QGroupBox *visibleFrame(const Form1 &form)
+    {
+        QGroupBox *shown = nullptr;
+        for (QGroupBox *f : {form.Frame1, form.Frame3, form.Frame4, form.Frame5}) {
+            if (!f->isHidden()) {
+                EXPECT_EQ(shown, nullptr) << "two frames shown";
+                shown = f;
+            }
+        }
+        return shown;
+    }
+
+    static void choose(QComboBox *combo, const QString &text)
+    {
+        const int index = combo->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
+    QTemporaryDir temp;
+    ScopedScriptedDialogs boxes;
+    UrlRecorder urls;
+};
+
+} // namespace
+
+TEST_F(Form1Test, StartUpShowsTheTvChannelsSortedByRatingWithTheStatusLine)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    EXPECT_EQ(form->windowTitle(), u"Mavrel by Brintover"_s);
+    EXPECT_EQ(form->cmdWebsite->text(), u"Visit "_s + branding().siteName);
+    EXPECT_EQ(form->countryCode, u"en_us"_s);
+    EXPECT_FALSE(form->windowIcon().isNull());
+    EXPECT_EQ(visibleFrame(*form), form->Frame1);
+    EXPECT_EQ(form->viewState().currentKind, u"TV"_s);
+    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Alpha TV"_s, u"Beta News"_s}));
+    EXPECT_EQ(shownColumn(*form, 3), (QStringList{u"4.5"_s, u"3.0"_s}));
+    EXPECT_EQ(shownColumn(*form, 4), (QStringList{u"000120"_s, u"000099"_s}));
+    EXPECT_TRUE(form->ListView1->sortingOn());
+    EXPECT_EQ(form->ListView1->sortKey(), 3);
+    EXPECT_EQ(form->ListView1->sortOrder(), Qt::DescendingOrder);
+    QStringList items;
+    for (int i = 0; i < form->Combo1->count(); ++i)
+        items << form->Combo1->itemText(i);
+    EXPECT_EQ(items, (QStringList{u"All"_s, u"English"_s, u"French"_s, u"Spanish"_s}));
+    EXPECT_EQ(form->Combo1->currentText(), u"English"_s);
+    EXPECT_EQ(form->cmbSortTV->currentText(), u"Rating"_s);
+    EXPECT_EQ(form->StatusBar1Panel1->text(),
+              u"Total Channels: 10 | Showing: 2 | Laguages/Categories: 3 | Don't forget to rate "
+              "your favorite channels with the Channel Actions button"_s);
+    // The placeholder page is written and becomes the browser's page once it exists.
+    QFile page(appDir() + u"/youtube.html"_s);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(page.readAll().endsWith("to the left</h1><br></font></center></body></html>\r\n"));
+    EXPECT_EQ(form->browserPage(), QUrl::fromLocalFile(page.fileName()));
+    EXPECT_EQ(form->browser(), nullptr);
+}
+
+TEST_F(Form1Test, FirstStartStoresEnglishAndOpensTheHelpOnce)
+{
+    QFile::remove(userSettingsFilePath(settingsApplication()));
+    touch(u"Help.html"_s);
+    writeSmallCatalogue();
+    {
+        auto form = loaded();
+        EXPECT_TRUE(form->firstStart);
+        EXPECT_EQ(form->currentLanguage, u"English"_s);
+        EXPECT_EQ(readSetting(SettingKey::Language, QString()), u"English"_s);
+        EXPECT_EQ(readSetting(SettingKey::ShowHelp), u"0"_s);
+        EXPECT_EQ(readSetting(SettingKey::MachineShowHelp), u"0"_s);
+        ASSERT_EQ(urls.opened.size(), 1);
+        EXPECT_EQ(urls.opened[0], QUrl::fromLocalFile(appDir() + u"/Help.html"_s));
+    }
+    auto again = loaded();
+    EXPECT_FALSE(again->firstStart);
+    EXPECT_EQ(urls.opened.size(), 1);
+
+    // "View Help" opens it whenever asked.
+    again->mnuHelpItem_Click(0);
+    EXPECT_EQ(urls.opened.size(), 2);
+}
+
+TEST_F(Form1Test, MissingHelpDocumentOpensNothingButStillStoresTheSetting)
+{
+    storeSetting(SettingKey::ShowHelp, u"1"_s);
+    writeSmallCatalogue();
+    auto form = loaded();
+    EXPECT_TRUE(urls.opened.isEmpty());
+    EXPECT_EQ(readSetting(SettingKey::ShowHelp), u"0"_s);
+    EXPECT_EQ(readSetting(SettingKey::MachineShowHelp, u"absent"_s), u"absent"_s);
+    form->mnuHelpItem_Click(0);
+    EXPECT_TRUE(urls.opened.isEmpty());
+    EXPECT_TRUE(boxes.shown().isEmpty());
+}
+
+TEST_F(Form1Test, StaffModeAddsTheUrlColumnAndTheStaffUpdateItems)
+{
+    writeSmallCatalogue();
+    {
+        auto form = loaded();
+        EXPECT_FALSE(form->staffMode);
+        EXPECT_EQ(form->ListView1->columnCountShown(), 5);
+        EXPECT_FALSE(form->mnuUpdateItem[2]->isVisible());
+        EXPECT_FALSE(form->mnuUpdateItem[3]->isVisible());
+        EXPECT_FALSE(form->chkLoad->isChecked());
+    }
+    touch(u"admin.txt"_s);
+    auto form = loaded();
+    EXPECT_TRUE(form->staffMode);
+    ASSERT_EQ(form->ListView1->columnCountShown(), 6);
+    EXPECT_EQ(form->ListView1->headerText(5), u"URL"_s);
+    EXPECT_EQ(form->ListView1->model()->index(0, 5).data().toString(), u"http://a.example/tv"_s);
+    for (QAction *item : form->mnuUpdateItem)
+        EXPECT_TRUE(item->isVisible());
+    EXPECT_TRUE(form->chkLoad->isChecked());
+    EXPECT_TRUE(form->Frame2->isHidden());
+}
+
+TEST_F(Form1Test, SecondInstanceEndsAndAStaleLockDoesNotBlock)
+{
+    writeSmallCatalogue();
+    {
+        auto first = loaded();
+        Form1 second;
+        EXPECT_FALSE(second.Form_Load());
+        EXPECT_TRUE(boxes.shown().isEmpty());
+    }
+    // A lock left by a process that no longer runs.
+    const QString lockPath =
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u"/mavrel.lock"_s;
+    {
+        QFile stale(lockPath);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.write("4194303\nmavrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    }
+    auto next = loaded();
+}
+
+TEST_F(Form1Test, MissingCatalogueShowsItsBoxAndAnEmptyList)
+{
+    auto form = loaded();
+    ASSERT_EQ(boxes.shown().size(), 1);
+    const auto &box = boxes.shown()[0];
+    EXPECT_EQ(box.text, u"TV Channel file was not found.  No channels could be loaded.  Please "
+                        "reinstall or repair this program."_s);
+    EXPECT_EQ(box.title, u"Mavrel"_s);
+    EXPECT_EQ(box.buttons, DialogButtons::Ok);
+    EXPECT_EQ(form->ListView1->rowCountShown(), 0);
+    EXPECT_EQ(visibleFrame(*form), form->Frame1);
+    EXPECT_FALSE(form->ListView1->sortingOn()); // sorting an empty list does nothing
+    // Every catalogue click shows it again.
+    form->cmdRadio_Click();
+    EXPECT_EQ(boxes.shown().size(), 2);
+}
+
+TEST_F(Form1Test, CategoryButtonsAndMenuItemsSwitchFrameAreaAndKind)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    struct Case
+    {
+        int index;
+        QPushButton *Form1::*button;
+        QGroupBox *Form1::*frame;
+        bool browser;
+        const char *kind;
+    };
+    const Case cases[] = {
+        {0, &Form1::cmdTV, &Form1::Frame1, false, "TV"},
+        {1, &Form1::cmdRadio, &Form1::Frame1, false, "Radio"},
+        {2, &Form1::cmdVideo, &Form1::Frame1, false, "Video"},
+        {3, &Form1::cmdFavorites, &Form1::Frame3, false, "Video"}, // kind unchanged
+        {8, &Form1::cmdYouTube, &Form1::Frame5, true, "YOUTUBE"},
+        {4, &Form1::cmdFiles, &Form1::Frame4, false, "YOUTUBE"},
+        {7, &Form1::cmdXXX, &Form1::Frame1, false, "XXX"},
+        {3, &Form1::cmdFavorites, &Form1::Frame3, false, "XXX"},
+    };
+    for (const bool viaMenu : {true, false}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(::testing::Message()
+                         << "index " << c.index << (viaMenu ? " menu" : " button"));
+            boxes.pushAnswer(DialogAnswer::Ok); // the adult notice, when it comes
+            if (viaMenu)
+                form->mnuCatItem_Click(c.index);
+            else
+                ((*form).*(c.button))->click();
+            EXPECT_EQ(visibleFrame(*form), (*form).*(c.frame));
+            EXPECT_EQ(form->browserAreaShown(), c.browser);
+            EXPECT_EQ(form->WindowsMediaPlayer1->isHidden(), c.browser);
+            if (form->browser()) {
+                EXPECT_EQ(form->browser()->isHidden(), !c.browser);
+            }
+            EXPECT_EQ(form->viewState().currentKind, QLatin1StringView(c.kind));
+        }
+        boxes.clear();
+    }
+    // The video site empties the channel list; its page is the placeholder.
+    form->mnuCatItem_Click(8);
+    EXPECT_EQ(form->ListView1->rowCountShown(), 0);
+    ASSERT_NE(form->browser(), nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    while (form->browser()->url().isEmpty() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(form->browser()->url(), form->browserPage());
+    EXPECT_EQ(form->browser()->geometry(), form->WindowsMediaPlayer1->geometry());
+
+    // Indexes outside the menu do nothing.
+    for (const int index : {-1, 9, 42}) {
+        form->mnuCatItem_Click(index);
+        EXPECT_EQ(visibleFrame(*form), form->Frame5);
+        EXPECT_EQ(form->viewState().currentKind, u"YOUTUBE"_s);
+    }
+    // The Video category is never offered.
+    EXPECT_TRUE(form->cmdVideo->isHidden());
+    EXPECT_FALSE(form->mnuCatItem[2]->isVisible());
+}
+
+TEST_F(Form1Test, AdultNoticeCancelKeepsTheViewAndOkEntersWithTheVideoLanguage)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    form->cmdYouTube_Click();
+    boxes.pushAnswer(DialogAnswer::Cancel);
+    form->cmdXXX_Click();
+    ASSERT_EQ(boxes.shown().size(), 1);
+    const auto &notice = boxes.shown()[0];
+    EXPECT_EQ(notice.title, u"Adult Material"_s);
+    EXPECT_EQ(notice.buttons, DialogButtons::OkCancel);
+    EXPECT_EQ(notice.text, adultNoticeText());
+    EXPECT_TRUE(notice.text.startsWith(u"In order to have access"_s));
+    EXPECT_TRUE(notice.text.endsWith(u"from this adult section."_s));
+    EXPECT_EQ(notice.text.count(u"\r\n\r\n"_s), 3);
+    EXPECT_EQ(visibleFrame(*form), form->Frame5);
+    EXPECT_TRUE(form->browserAreaShown());
+    EXPECT_EQ(form->viewState().currentKind, u"YOUTUBE"_s);
+
+    form->cmdFavorites_Click();
+    boxes.pushAnswer(DialogAnswer::Cancel);
+    form->cmdXXX_Click();
+    EXPECT_EQ(visibleFrame(*form), form->Frame3);
+
+    boxes.pushAnswer(DialogAnswer::Ok);
+    form->cmdXXX_Click();
+    EXPECT_EQ(boxes.shown().size(), 3); // asked every time
+    EXPECT_EQ(visibleFrame(*form), form->Frame1);
+    EXPECT_EQ(form->viewState().currentKind, u"XXX"_s);
+    EXPECT_EQ(form->viewState().currentLang, u"English"_s); // VideoLang never stored
+    EXPECT_EQ(shownColumn(*form, 0), QStringList{u"Night"_s});
+}
+
+TEST_F(Form1Test, LanguageChoiceIsRememberedPerKindButNeverForTheAdultKind)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    form->cmdRadio_Click();
+    choose(form->Combo1, u"Spanish"_s);
+    EXPECT_EQ(readSetting(SettingKey::RadioLang), u"Spanish"_s);
+    EXPECT_EQ(shownColumn(*form, 0), QStringList{u"Radio Uno"_s});
+
+    form->cmdTV_Click();
+    EXPECT_EQ(form->viewState().currentLang, u"English"_s);
+    form->cmdRadio_Click();
+    EXPECT_EQ(form->viewState().currentLang, u"Spanish"_s);
+    EXPECT_EQ(form->Combo1->currentText(), u"Spanish"_s);
+
+    // "All" shows the whole kind; the language list is kept, not rebuilt.
+    const int itemsBefore = form->Combo1->count();
+    choose(form->Combo1, u"All"_s);
+    EXPECT_EQ(form->ListView1->rowCountShown(), 2);
+    EXPECT_EQ(form->Combo1->count(), itemsBefore);
+    EXPECT_EQ(readSetting(SettingKey::RadioLang), u"All"_s);
+
+    boxes.pushAnswer(DialogAnswer::Ok);
+    form->cmdXXX_Click();
+    choose(form->Combo1, u"French"_s);
+    EXPECT_EQ(shownColumn(*form, 0), QStringList{u"Nuit"_s});
+    EXPECT_EQ(readSetting(SettingKey::VideoLang, u"absent"_s), u"absent"_s);
+    EXPECT_EQ(readSetting(SettingKey::TVLang, u"absent"_s), u"absent"_s);
+}
+
+TEST_F(Form1Test, RememberedLanguageThatNoChannelCarriesShowsAnEmptyList)
+{
+    writeSmallCatalogue();
+    storeSetting(SettingKey::RadioLang, u"Klingon"_s);
+    auto form = loaded();
+    form->cmdRadio_Click();
+    EXPECT_EQ(form->ListView1->rowCountShown(), 0);
+    EXPECT_EQ(form->Combo1->count(), 3);
+    EXPECT_TRUE(form->Combo1->currentText().isEmpty());
+    choose(form->Combo1, u"All"_s);
+    EXPECT_EQ(form->ListView1->rowCountShown(), 2);
+}
+
+TEST_F(Form1Test, EveryKindClickRebuildsTheLanguageList)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    form->cmdRadio_Click();
+    form->Combo1->clear();
+    form->cmdRadio_Click();
+    EXPECT_EQ(form->Combo1->count(), 3); // All, English, Spanish
+    EXPECT_EQ(form->viewState().langCount, 2);
+}
+
+TEST_F(Form1Test, HeaderClicksAndTheSortComboFollowTheFlipRule)
+{
+    writeSmallCatalogue();
+    storeSetting(SettingKey::TVLang, u"All"_s);
+    auto form = loaded();
+    EXPECT_EQ(form->Combo1->currentText(), u"All"_s);
+    EXPECT_EQ(shownColumn(*form, 3),
+              (QStringList{u"5.0"_s, u"4.5"_s, u"3.0"_s, u"1.0"_s})); // start-up: highest first
+    form->ListView1_ColumnClick(4);
+    EXPECT_EQ(shownColumn(*form, 3), (QStringList{u"1.0"_s, u"3.0"_s, u"4.5"_s, u"5.0"_s}));
+    form->ListView1_ColumnClick(4);
+    EXPECT_EQ(shownColumn(*form, 3), (QStringList{u"5.0"_s, u"4.5"_s, u"3.0"_s, u"1.0"_s}));
+
+    choose(form->cmbSortTV, u"Channel"_s);
+    EXPECT_EQ(shownColumn(*form, 0),
+              (QStringList{u"Alpha TV"_s, u"Beta News"_s, u"Canal Sur"_s, u"Kids Zone"_s}));
+    choose(form->cmbSortTV, u"Channel"_s);
+    EXPECT_EQ(shownColumn(*form, 0),
+              (QStringList{u"Kids Zone"_s, u"Canal Sur"_s, u"Beta News"_s, u"Alpha TV"_s}));
+
+    // The order survives a reload.
+    form->cmdTV_Click();
+    EXPECT_EQ(shownColumn(*form, 0).first(), u"Kids Zone"_s);
+
+    // Translated headers: the combo matches none of them, header clicks still sort.
+    form->channelModel().setHeaderText(0, u"Kanal"_s);
+    choose(form->cmbSortTV, u"Channel"_s);
+    EXPECT_EQ(form->ListView1->sortOrder(), Qt::DescendingOrder);
+    form->ListView1_ColumnClick(1);
+    EXPECT_EQ(form->ListView1->sortOrder(), Qt::AscendingOrder);
+
+    // The favourites list is empty: a click changes nothing.
+    form->ListView2_ColumnClick(1);
+    EXPECT_FALSE(form->ListView2->sortingOn());
+}
+
+TEST_F(Form1Test, ResizeLaysOutAndMinimisingMovesNothing)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    form->show();
+    const QRect player = form->WindowsMediaPlayer1->geometry();
+    const QRect frame = form->Frame1->geometry();
+    const QRect website = form->cmdWebsite->geometry();
+    form->resize(form->width() + 60, form->height()); // 900 twips
+    EXPECT_EQ(form->WindowsMediaPlayer1->geometry(), player.adjusted(0, 0, 60, 0));
+    EXPECT_EQ(form->cmdWebsite->geometry(), website.adjusted(0, 0, 60, 0));
+    EXPECT_EQ(form->Frame1->geometry(), frame);
+
+    const QRect before = form->WindowsMediaPlayer1->geometry();
+    form->showMinimized();
+    form->resize(form->width() + 120, form->height() + 90);
+    EXPECT_EQ(form->WindowsMediaPlayer1->geometry(), before);
+    form->showNormal();
+    EXPECT_EQ(form->WindowsMediaPlayer1->geometry(), before.adjusted(0, 0, 120, 90));
+    EXPECT_EQ(form->Frame1->height(), form->WindowsMediaPlayer1->height() + 9); // 140 twips
+}
+
+TEST_F(Form1Test, CompanySwitchShowsTheExtraCategoriesSideBySide)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    for (QPushButton *b : {form->cmdSports, form->cmdExtras, form->cmdXXX})
+        EXPECT_TRUE(b->isHidden());
+    for (const int i : {5, 6, 7})
+        EXPECT_FALSE(form->mnuCatItem[i]->isVisible());
+
+    form->applyCompanySwitch(QLatin1StringView(kExtrasCompany));
+    QRect previous = form->cmdUpdate->geometry();
+    for (QPushButton *b : {form->cmdSports, form->cmdExtras, form->cmdXXX}) {
+        EXPECT_FALSE(b->isHidden());
+        EXPECT_GT(b->geometry().left(), previous.right()); // no overlap
+        EXPECT_EQ(b->geometry().top(), previous.top());
+        previous = b->geometry();
+    }
+    EXPECT_EQ(form->cmdWebsite->geometry().left(), previous.right() + 1 + 4); // + 60 twips
+    EXPECT_GT(form->cmdWebsite->width(), 100);
+    for (const int i : {5, 6, 7})
+        EXPECT_TRUE(form->mnuCatItem[i]->isVisible());
+    EXPECT_FALSE(form->mnuCatItem[2]->isVisible());
+}
+
+TEST_F(Form1Test, WebsiteOpensOnceWhileItsWindowIsLoaded)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    form->cmdWebsite_Click();
+    form->cmdWebsite_Click();
+    ASSERT_EQ(urls.opened.size(), 1);
+    EXPECT_EQ(urls.opened[0], QUrl(u"http://"_s + branding().siteName));
+    ASSERT_TRUE(form->websiteWindow());
+    EXPECT_FALSE(form->websiteWindow()->isVisible());
+
+    form->websiteWindow()->Timer1_Timer();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(form->websiteWindow());
+    form->cmdWebsite_Click();
+    EXPECT_EQ(urls.opened.size(), 2);
+
+    // Sports and Extras hand over their word; the window opens nothing for them.
+    form->websiteWindow()->Timer1_Timer();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form->mnuCatItem_Click(5);
+    EXPECT_EQ(urls.opened.size(), 2);
+    EXPECT_TRUE(frmWebsite::modeWord().isEmpty());
+    form->websiteWindow()->Timer1_Timer();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form->mnuCatItem_Click(6);
+    ASSERT_TRUE(form->websiteWindow());
+    EXPECT_EQ(urls.opened.size(), 2);
+    EXPECT_TRUE(frmWebsite::modeWord().isEmpty());
+    EXPECT_EQ(visibleFrame(*form), form->Frame1);
+}
+
+TEST(FrmWebsite, SchemeIsAddedOnlyWhenMissing)
+{
+    struct Case
+    {
+        QString target;
+        QString expected;
+    };
+    const Case cases[] = {
+        {u"www.example.org"_s, u"http://www.example.org"_s},
+        {u"HTTPS://WWW.EXAMPLE.ORG"_s, u"HTTPS://WWW.EXAMPLE.ORG"_s},
+        {u"Http://example.org/x"_s, u"Http://example.org/x"_s},
+        {u"example.org/?next=https://x"_s, u"example.org/?next=https://x"_s},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(frmWebsite::withScheme(c.target), c.expected) << c.target.toStdString();
+}
+
+TEST_F(Form1Test, AboutWindowShowsTheBrandingAndIsReused)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    form->mnuAboutItem_Click(0);
+    const QPointer<frmAbout> about = form->aboutWindow();
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->windowTitle(), u"About Mavrel"_s);
+    EXPECT_EQ(about->Label1->text(), u"Mavrel"_s);
+    EXPECT_EQ(about->lblVersion->text(), u"2.1"_s);
+    EXPECT_EQ(about->lblCompany->text(), u"Brintover"_s);
+    EXPECT_EQ(about->lblWebsite->text(), branding().siteName);
+    form->mnuAboutItem_Click(0);
+    EXPECT_EQ(form->aboutWindow(), about);
+
+    // Closing the main window closes it and reports the end.
+    bool ended = false;
+    QObject::connect(form.get(), &Form1::unloaded, [&] { ended = true; });
+    form->mnuFileItem_Click(1);
+    EXPECT_FALSE(ended);
+    form->mnuFileItem_Click(2);
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(about->isVisible());
+}
+
+#include "form1_test.moc"

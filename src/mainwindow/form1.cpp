@@ -10,8 +10,12 @@
 #include "localization/modlanguages.h"
 #include "mainwindow/cataloguecontroller.h"
 #include "mainwindow/channellistmodel.h"
+#include "mainwindow/localfiles/localfilesview.h"
 #include "mainwindow/modlistviewenh.h"
 #include "mainwindow/navigation.h"
+#include "mainwindow/playback/channelplayback.h"
+#include "mainwindow/playback/checkallrun.h"
+#include "mainwindow/player/mediaplayer.h"
 #include "mainwindow/singleinstance.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -104,6 +108,7 @@ Form1::Form1(QWidget *splash)
         *m_channels, [this](const QString &key) { return m_languages->getMessages(key); });
     createControls();
     createMenus();
+    createPlayback();
     connectEvents();
     const int menuHeight = menuBar()->sizeHint().height();
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips) + menuHeight);
@@ -208,11 +213,7 @@ void Form1::createControls()
     txtStatus->setReadOnly(true);
     place(txtStatus, 180, 7800, 4875, 285);
 
-    WindowsMediaPlayer1 = named(new QWidget(client), u"WindowsMediaPlayer1"_s);
-    WindowsMediaPlayer1->setAutoFillBackground(true);
-    QPalette black = WindowsMediaPlayer1->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    WindowsMediaPlayer1->setPalette(black);
+    WindowsMediaPlayer1 = named(new MediaPlayer(client), u"WindowsMediaPlayer1"_s);
     place(WindowsMediaPlayer1, 5520, 1020, 9570, 6705);
     m_browserRect = toTwips(WindowsMediaPlayer1->geometry());
 
@@ -228,6 +229,42 @@ void Form1::createControls()
     statusBar()->setSizeGripEnabled(true);
     statusBar()->setFixedHeight(twipsToPixels(kStatusBarTwips));
     statusBar()->addWidget(StatusBar1Panel1, 1);
+}
+
+void Form1::createPlayback()
+{
+    ChannelPlayback::Hooks hooks;
+    hooks.selectedChannel = [this]() -> std::optional<SelectedChannel> {
+        const QModelIndex current = ListView1->currentIndex();
+        if (!current.isValid() || !ListView1->selectionModel()->isSelected(current))
+            return std::nullopt;
+        const int row = ListView1->sourceRow(current.row());
+        if (row < 0 || row >= m_channels->rowCount())
+            return std::nullopt;
+        const ChannelRecord &record = m_channels->row(row).record;
+        return SelectedChannel{record.name, record.url};
+    };
+    hooks.reportContext = [this] { return ReportContext{staffMode, this}; };
+    m_playback = new ChannelPlayback(WindowsMediaPlayer1, imgOffline, std::move(hooks), this);
+
+    CheckAllRun::Hooks run;
+    run.rowCount = [this] { return ListView1->rowCountShown(); };
+    run.rowName = [this](int row) {
+        return ListView1->model()->index(row, ChannelListModel::ChannelColumn).data().toString();
+    };
+    run.selectRow = [this](int row) {
+        const QModelIndex index = ListView1->model()->index(row, 0);
+        ListView1->setCurrentIndex(index);
+        ListView1->scrollTo(index);
+    };
+    run.checkSelected = [this] { checkChannel(true); };
+    run.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
+    m_checkRun = new CheckAllRun(std::move(run), this);
+
+    m_localFiles = new LocalFilesView(
+        Drive1, Dir1, File1, [this](const QString &path) { WindowsMediaPlayer1->setURL(path); },
+        this);
+    m_localFiles->setVolumes(mountedVolumes());
 }
 
 void Form1::createMenus()
@@ -257,6 +294,7 @@ void Form1::createMenus()
         // Their commands arrive with the update, submission and channel-check windows.
         mnuUpdateItem[i]->setEnabled(false);
     }
+    mnuUpdateItem[3]->setEnabled(true);
     mnuUpdateItem[2]->setVisible(false);
     mnuUpdateItem[3]->setVisible(false);
 
@@ -286,6 +324,16 @@ void Form1::connectEvents()
     connect(cmbSortTV, &QComboBox::activated, this, &Form1::cmbSortTV_Click);
     connect(ListView1, &ListViewEnh::columnClicked, this, &Form1::ListView1_ColumnClick);
     connect(ListView2, &ListViewEnh::columnClicked, this, &Form1::ListView2_ColumnClick);
+    connect(ListView1, &QAbstractItemView::clicked, this, &Form1::ListView1_Click);
+    connect(WindowsMediaPlayer1, &MediaPlayer::MediaError, this,
+            &Form1::WindowsMediaPlayer1_MediaError);
+    connect(WindowsMediaPlayer1, &MediaPlayer::Warning, this, &Form1::WindowsMediaPlayer1_Warning);
+    connect(txtStatus, &QLineEdit::textChanged, this, &Form1::txtStatus_Change);
+    connect(mnuUpdateItem[3], &QAction::triggered, this, &Form1::checkAllChannels);
+    // A run over the list ends when the list is reloaded under it.
+    connect(m_channels, &QAbstractItemModel::modelReset, m_checkRun, &CheckAllRun::listChanged);
+    connect(m_channels, &QAbstractItemModel::rowsRemoved, m_checkRun, &CheckAllRun::listChanged);
+    connect(m_channels, &QAbstractItemModel::rowsInserted, m_checkRun, &CheckAllRun::listChanged);
 
     // Menu arrays: each item hands its index to the array's handler.
     const auto wire = [this](auto &items, void (Form1::*handler)(int)) {
@@ -338,6 +386,7 @@ bool Form1::Form_Load()
 
     cmdTV_Click();
     EnhListView_SortColumns(*ListView1, ChannelListModel::RatingColumn + 1, false);
+    m_localFiles->restoreFromSettings();
     return true;
 }
 
@@ -482,6 +531,9 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::Form_Unload()
 {
+    m_checkRun->abort();
+    WindowsMediaPlayer1->stop();
+    WindowsMediaPlayer1->close();
     if (m_about)
         m_about->close();
     if (m_splash)
@@ -527,6 +579,7 @@ void Form1::showBrowserArea()
     ensureBrowser();
     wbyoutube->show();
     wbyoutube->raise();
+    WindowsMediaPlayer1->pause();
     WindowsMediaPlayer1->hide();
 }
 
@@ -716,6 +769,63 @@ void Form1::ListView1_ColumnClick(int ColumnHeader)
 void Form1::ListView2_ColumnClick(int ColumnHeader)
 {
     EnhListView_SortColumns(*ListView2, ColumnHeader, false);
+}
+
+// ---- Playback, My Files, channel checking ------------------------------------------------------
+
+void Form1::ListView1_Click()
+{
+    m_playback->ListView1_Click();
+}
+
+void Form1::imgOffline_Click()
+{
+    m_playback->imgOffline_Click();
+}
+
+void Form1::WindowsMediaPlayer1_MediaError(const QString &url)
+{
+    m_playback->WindowsMediaPlayer1_MediaError(url);
+}
+
+void Form1::WindowsMediaPlayer1_Warning(int WarningType, int Param, const QString &Description)
+{
+    m_playback->WindowsMediaPlayer1_Warning(WarningType, Param, Description);
+}
+
+void Form1::Drive1_Change()
+{
+    m_localFiles->Drive1_Change();
+}
+
+void Form1::Dir1_Change()
+{
+    m_localFiles->Dir1_Change();
+}
+
+void Form1::File1_Click()
+{
+    m_localFiles->File1_Click();
+}
+
+void Form1::txtStatus_Change()
+{
+    mirrorStatusText(txtStatus->text(), StatusBar1Panel1);
+}
+
+void Form1::checkChannel(bool checkOnly)
+{
+    m_playback->checkChannel(checkOnly);
+}
+
+void Form1::checkAllChannels()
+{
+    m_checkRun->checkAllChannels();
+}
+
+void Form1::Timer1_Timer()
+{
+    m_checkRun->Timer1_Timer();
 }
 
 } // namespace mavrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mainwindow/layout.h"
+#include "mainwindow/player/mediaplayer.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -25,6 +26,9 @@ class QWebEngineView;
 namespace mavrel {
 
 class CatalogueController;
+class ChannelPlayback;
+class CheckAllRun;
+class LocalFilesView;
 class ChannelListModel;
 class ListViewEnh;
 class SingleInstance;
@@ -80,6 +84,23 @@ public:
     void ListView1_ColumnClick(int ColumnHeader);
     void ListView2_ColumnClick(int ColumnHeader);
 
+    // Playing channels, the player's events, "My Files" and the status mirror.
+    void ListView1_Click();
+    void imgOffline_Click();
+    void WindowsMediaPlayer1_MediaError(const QString &url);
+    void WindowsMediaPlayer1_Warning(int WarningType, int Param, const QString &Description);
+    void Drive1_Change();
+    void Dir1_Change();
+    void File1_Click();
+    void txtStatus_Change();
+
+    // Channel checking; the run's Timer1, checkDone and checkTicks live in checkRun().
+    void checkChannel(bool checkOnly);
+    void checkAllChannels();
+    void Timer1_Timer();
+    CheckAllRun &checkRun() { return *m_checkRun; }
+    LocalFilesView &localFiles() { return *m_localFiles; }
+
     // Window state set at start-up.
     QString dataDirectory;
     bool staffMode = false;
@@ -122,7 +143,7 @@ public:
     QComboBox *Drive1;
     QListWidget *Dir1;
     QListWidget *File1;
-    QWidget *WindowsMediaPlayer1; // the player control takes this place
+    MediaPlayer *WindowsMediaPlayer1;
     QLabel *imgOffline;
     QLabel *StatusBar1Panel1;
 
@@ -154,6 +175,7 @@ protected:
 
 private:
     void createControls();
+    void createPlayback();
     void createMenus();
     void connectEvents();
     void showCatalogueKind(const QString &kind);
@@ -169,6 +191,9 @@ private:
     ChannelListModel *m_channels;
     QStandardItemModel *m_favorites;
     std::unique_ptr<CatalogueController> m_catalogue;
+    ChannelPlayback *m_playback = nullptr;
+    CheckAllRun *m_checkRun = nullptr;
+    LocalFilesView *m_localFiles = nullptr;
     std::unique_ptr<SingleInstance> m_instance;
     QPointer<QWidget> m_splash;
     QPointer<frmAbout> m_about;

@@ -1,0 +1,237 @@
+// The main window with the real player against the real catalogue server and its demo
+// catalogue: clicks in the channel list, the offline picture, "Check all channels", the status
+// mirror and "My Files".
+#include "catalogueserver.h"
+#include "mainwindow/channellistmodel.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/localfiles/localfilesview.h"
+#include "mainwindow/modlistviewenh.h"
+#include "mainwindow/playback/checkallrun.h"
+#include "platform/machinesettings.h"
+#include "platform/paths.h"
+#include "platform/settings.h"
+
+#include "../player/testmedia.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace mavrel;
+using namespace mavrel::test;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+class WindowPlaybackTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        server = new CatalogueServer;
+        if (!server->start())
+            FAIL() << "catalogue server: " << server->error().toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(temp.isValid());
+        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s, u"files"_s})
+            QDir(temp.path()).mkpath(sub);
+        setApplicationFolderOverride(temp.path() + u"/app"_s);
+        setDataDirectoryOverride(temp.path() + u"/data"_s);
+        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
+        QFile::remove(userSettingsFilePath(settingsApplication()));
+        storeSetting(SettingKey::Language, u"English"_s);
+        storeSetting(SettingKey::ShowHelp, u"0"_s);
+        qputenv("MAVREL_CATALOGUE_URL", server->baseUrl());
+
+        QFile data(temp.path() + u"/data/Data.txt"_s);
+        ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+        for (const ChannelRecord &record : server->catalogue())
+            data.write(record.toLine().value());
+        data.close();
+        m_reportsBefore = int(server->reports().size());
+    }
+    void TearDown() override
+    {
+        form.reset();
+        setApplicationFolderOverride({});
+        setDataDirectoryOverride({});
+        setMachineStoreFolders({});
+    }
+
+    void load(bool staff = false)
+    {
+        if (staff) {
+            QFile admin(temp.path() + u"/app/admin.txt"_s);
+            ASSERT_TRUE(admin.open(QIODevice::WriteOnly));
+        }
+        form = std::make_unique<Form1>();
+        ASSERT_TRUE(form->Form_Load());
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    int rowOf(const QString &name) const
+    {
+        const QAbstractItemModel *m = form->ListView1->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            if (m->index(r, ChannelListModel::ChannelColumn).data().toString() == name)
+                return r;
+        }
+        return -1;
+    }
+    void clickRow(const QString &name)
+    {
+        const int row = rowOf(name);
+        ASSERT_GE(row, 0) << name.toStdString();
+        const QModelIndex index = form->ListView1->model()->index(row, 0);
+        form->ListView1->scrollTo(index);
+        const QRect rect = form->ListView1->visualRect(index);
+        QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    QStringList recorded() const
+    {
+        QStringList out;
+        const auto all = server->reports();
+        for (qsizetype i = m_reportsBefore; i < all.size(); ++i)
+            out << QString::fromUtf8(all[i].type + ' ' + all[i].item);
+        return out;
+    }
+    bool waitPlaying()
+    {
+        return QTest::qWaitFor(
+            [&] { return form->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; },
+            kWaitMs);
+    }
+
+    static inline CatalogueServer *server = nullptr;
+    QTemporaryDir temp;
+    std::unique_ptr<Form1> form;
+
+private:
+    int m_reportsBefore = 0;
+};
+
+TEST_F(WindowPlaybackTest, ClickOnADemoChannelPlaysItAndReportsIt)
+{
+    load();
+    clickRow(u"Demo Test Card"_s);
+    EXPECT_TRUE(waitPlaying());
+    EXPECT_TRUE(form->imgOffline->isHidden());
+    EXPECT_EQ(recorded(), QStringList{u"ONLINE Demo Test Card"_s});
+}
+
+TEST_F(WindowPlaybackTest, DeadChannelShowsTheOfflinePictureUntilClicked)
+{
+    load();
+    clickRow(u"Demo Offline Channel"_s);
+    EXPECT_TRUE(form->imgOffline->isVisible());
+    EXPECT_TRUE(form->WindowsMediaPlayer1->URL().isEmpty());
+    EXPECT_EQ(recorded(), QStringList{u"OFFLINE Demo Offline Channel"_s});
+    QTest::mouseClick(form->imgOffline, Qt::LeftButton);
+    EXPECT_FALSE(form->imgOffline->isVisible());
+    // A click on a live one after a dead one leaves it hidden.
+    clickRow(u"Demo Offline Channel"_s);
+    EXPECT_TRUE(form->imgOffline->isVisible());
+    clickRow(u"Demo Test Card"_s);
+    EXPECT_FALSE(form->imgOffline->isVisible());
+}
+
+TEST_F(WindowPlaybackTest, CheckAllChannelsFromTheStaffMenu)
+{
+    load(true);
+    ASSERT_TRUE(form->mnuUpdateItem[3]->isVisible());
+    ASSERT_TRUE(form->mnuUpdateItem[3]->isEnabled());
+    form->checkRun().Timer1.setInterval(10);
+    const int all = form->Combo1->findText(u"All"_s);
+    ASSERT_GE(all, 0);
+    form->Combo1->setCurrentIndex(all);
+    emit form->Combo1->activated(all); // every TV channel of the demo
+    const int rows = form->ListView1->rowCountShown();
+    ASSERT_EQ(rows, 3);
+    QStringList expected, names;
+    for (int r = 0; r < rows; ++r) {
+        const QString name = form->ListView1->model()->index(r, 0).data().toString();
+        names << name;
+        expected << (name.contains(u"Offline"_s) || name.contains(u"Movido"_s) ? u"OFFLINE "_s
+                                                                               : u"ONLINE "_s) +
+                        name;
+    }
+    form->mnuUpdateItem[3]->trigger();
+    EXPECT_EQ(recorded(), expected);
+    EXPECT_EQ(form->StatusBar1Panel1->text(),
+              u"Checking %1 of %1 - %2"_s.arg(rows).arg(names.last()));
+    EXPECT_EQ(form->ListView1->currentIndex().row(), rows - 1);
+    EXPECT_TRUE(form->WindowsMediaPlayer1->URL().isEmpty());
+    EXPECT_FALSE(form->checkRun().isRunning());
+}
+
+TEST_F(WindowPlaybackTest, CheckAllEndsWhenTheListIsReloaded)
+{
+    load(true);
+    form->checkRun().Timer1.setInterval(50);
+    int checksStarted = 0;
+    QObject::connect(&form->checkRun(), &CheckAllRun::finished, [&](int n) { checksStarted = n; });
+    // The user switches to radio during the first pause.
+    QTimer::singleShot(20, form.get(), [&] { form->cmdRadio->click(); });
+    form->checkAllChannels();
+    EXPECT_EQ(checksStarted, 1);
+    EXPECT_EQ(recorded().size(), 1);
+    EXPECT_FALSE(form->checkRun().isRunning());
+    EXPECT_GE(rowOf(u"Demo Radio"_s), 0);
+}
+
+TEST_F(WindowPlaybackTest, StatusBoxIsMirroredIntoTheStatusBar)
+{
+    load();
+    form->txtStatus->setText(u"Downloaded 768 bytes."_s);
+    EXPECT_EQ(form->StatusBar1Panel1->text(), u"Downloaded 768 bytes."_s);
+}
+
+TEST_F(WindowPlaybackTest, MyFilesRestoresTheFolderAndPlaysAFile)
+{
+    const QString folder = temp.path() + u"/files"_s;
+    QFile wav(folder + u"/Tone.WAV"_s);
+    ASSERT_TRUE(wav.open(QIODevice::WriteOnly));
+    wav.write(makeWav(3.0));
+    wav.close();
+    QFile(folder + u"/readme.txt"_s).open(QIODevice::WriteOnly);
+    storeSetting(SettingKey::Drive, u"/"_s);
+    storeSetting(SettingKey::Dir, folder);
+
+    load();
+    EXPECT_EQ(form->localFiles().dirPath(), folder);
+    EXPECT_EQ(form->Drive1->currentData().toString(), u"/"_s);
+    ASSERT_EQ(form->File1->count(), 1);
+    EXPECT_EQ(form->File1->item(0)->text(), u"Tone.WAV"_s);
+
+    form->cmdFiles->click();
+    const QRect rect = form->File1->visualItemRect(form->File1->item(0));
+    QTest::mouseClick(form->File1->viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_EQ(form->WindowsMediaPlayer1->URL(), folder + u"/Tone.WAV"_s);
+    EXPECT_TRUE(waitPlaying());
+    EXPECT_TRUE(recorded().isEmpty());
+}
+
+} // namespace

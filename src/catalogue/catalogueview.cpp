@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 using namespace Qt::StringLiterals;
@@ -82,35 +83,33 @@ struct StringViewHash
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
 };
 
-// A catalogue repeats most values of lang, rating and favourites. A small direct-mapped table
-// of the values met lately lets rows share their bytes and texts instead of allocating and
-// decoding them again; a miss costs only a hash of a short field.
-class RecentValues
+// A catalogue repeats most values of lang, rating and favourites. Rows share the bytes and
+// texts of a value met before instead of allocating and decoding them again, which keeps a big
+// list both quicker to build and smaller.
+class SharedValues
 {
 public:
     struct Value
     {
         QByteArray bytes;
         QString text;
-        bool used = false;
     };
 
-    template<typename Decode> const Value &get(QByteArrayView bytes, Decode &&decode)
+    template<typename Decode> Value get(QByteArrayView bytes, Decode &&decode)
     {
-        uint32_t hash = 2166136261u;
-        for (char c : bytes)
-            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-        Value &slot = m_slots[hash % m_slots.size()];
-        if (!slot.used || QByteArrayView(slot.bytes) != bytes) {
-            slot.bytes = bytes.toByteArray();
-            slot.text = decode(bytes);
-            slot.used = true;
-        }
-        return slot;
+        const std::string_view key = asStringView(bytes);
+        if (const auto it = m_values.find(key); it != m_values.end())
+            return it->second;
+        Value value{bytes.toByteArray(), decode(bytes)};
+        // A field whose values hardly repeat would only fill the map: stop remembering.
+        if (m_values.size() < kMaxRemembered)
+            m_values.emplace(std::string(key), value);
+        return value;
     }
 
 private:
-    std::array<Value, 256> m_slots;
+    static constexpr std::size_t kMaxRemembered = 8192;
+    std::unordered_map<std::string, Value, StringViewHash, std::equal_to<>> m_values;
 };
 
 char asciiLower(char c)
@@ -270,9 +269,9 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
     const LangFilter langFilter(state.currentLang);
     const bool collect = state.rebuildLangList;
 
-    RecentValues langs;
-    RecentValues ratings;
-    RecentValues favorites;
+    SharedValues langs;
+    SharedValues ratings;
+    SharedValues favorites;
     // Most files show about a third of their lines; a guess that avoids most regrowth.
     load.rows.reserve(size_t(std::min<qint64>(file.size() / 256, 1 << 16)));
     NameCollector names;
@@ -319,10 +318,10 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         if (!url)
             return std::move(fail());
 
-        const auto &langForm = langs.get(lang, textOf);
-        const auto &rating = ratings.get(
+        auto langForm = langs.get(lang, textOf);
+        auto rating = ratings.get(
             f[8], [](QByteArrayView bytes) { return formatRating(displayText(bytes)); });
-        const auto &favs = favorites.get(f[7], [](QByteArrayView bytes) {
+        auto favs = favorites.get(f[7], [](QByteArrayView bytes) {
             if (!isAscii(bytes))
                 return padFavorites(displayText(bytes));
             // The usual digits: padded in place, one allocation.
@@ -339,17 +338,16 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         row.record.name = f[1].toByteArray();
         row.record.kind = std::move(recordKind);
         row.record.url = std::move(url).value();
-        row.record.lang = langForm.bytes;
+        row.record.lang = std::move(langForm.bytes);
         row.record.spare1 = f[5].toByteArray();
         row.record.spare2 = f[6].toByteArray();
-        row.record.favorites = favs.bytes;
-        row.record.rating = rating.bytes;
+        row.record.favorites = std::move(favs.bytes);
+        row.record.rating = std::move(rating.bytes);
         row.name = textOf(row.record.name);
         row.kind = kindText;
-        row.lang = langForm.text;
-        row.rating = rating.text;
-        row.favorites = favs.text;
-        row.url = textOf(row.record.url);
+        row.lang = std::move(langForm.text);
+        row.rating = std::move(rating.text);
+        row.favorites = std::move(favs.text);
         ++load.shown;
     }
     if (reader.failed())
@@ -382,6 +380,11 @@ QString languageSettingKey(const QString &kind)
     if (kind == u"Video"_s)
         return u"VideoLang"_s;
     return QString();
+}
+
+QString ChannelRow::urlText() const
+{
+    return textOf(record.url);
 }
 
 QString formatRating(const QString &text)

@@ -21,7 +21,10 @@ struct ChannelRow
     QString lang;
     QString rating;    // formatRating
     QString favorites; // padFavorites
-    QString url;       // the plain address as text (the staff "URL" column, the player)
+
+    // The plain address as text (the staff "URL" column, the player). Decoded on demand: few
+    // rows ever need it, and a stored copy would cost every row of a big list.
+    QString urlText() const;
 };
 
 // The main window's view state; the load updates it as the channel list does.

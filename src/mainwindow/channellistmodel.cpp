@@ -81,8 +81,9 @@ int ChannelListModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_headers.size());
 }
 
-const QString &ChannelListModel::cellText(const ChannelRow &row, int column)
+const QString &ChannelListModel::storedText(const ChannelRow &row, int column)
 {
+    Q_ASSERT(column != UrlColumn);
     switch (column) {
     case ChannelColumn:
         return row.name;
@@ -95,8 +96,13 @@ const QString &ChannelListModel::cellText(const ChannelRow &row, int column)
     case FavoritesColumn:
         return row.favorites;
     default:
-        return row.url;
+        return row.name;
     }
+}
+
+QString ChannelListModel::cellText(const ChannelRow &row, int column)
+{
+    return column == UrlColumn ? row.urlText() : storedText(row, column);
 }
 
 QVariant ChannelListModel::data(const QModelIndex &index, int role) const
@@ -109,7 +115,7 @@ QVariant ChannelListModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         return cellText(r, index.column());
     case kAddressRole:
-        return r.url;
+        return r.urlText();
     default:
         return {};
     }

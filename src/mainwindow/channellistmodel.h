@@ -44,7 +44,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    static const QString &cellText(const ChannelRow &row, int column);
+    // The text of a column other than UrlColumn, without a copy (sorting reads it often).
+    static const QString &storedText(const ChannelRow &row, int column);
+    static QString cellText(const ChannelRow &row, int column);
 
 private:
     std::vector<ChannelRow> m_rows;

@@ -153,16 +153,19 @@ std::vector<int> CollatingSortProxy::ranks(int column) const
     const QAbstractItemModel *source = sourceModel();
     const int rows = source->rowCount();
     const auto *channels = qobject_cast<const ChannelListModel *>(source);
-    std::vector<QString> fetched; // texts of other models, read once
-    if (!channels) {
+    // The channel list is the big one: its stored texts are read in place, without QVariant.
+    const bool inPlace = channels && column != ChannelListModel::UrlColumn;
+    std::vector<QString> fetched; // other texts, made once
+    if (!inPlace) {
         fetched.reserve(std::size_t(rows));
-        for (int r = 0; r < rows; ++r)
-            fetched.push_back(source->index(r, column).data().toString());
+        for (int r = 0; r < rows; ++r) {
+            fetched.push_back(channels ? channels->rows()[std::size_t(r)].urlText()
+                                       : source->index(r, column).data().toString());
+        }
     }
-    // The channel list is the big one: its texts are read without going through QVariant.
     const auto textOf = [&](int row) -> const QString & {
-        return channels ? ChannelListModel::cellText(channels->rows()[std::size_t(row)], column)
-                        : fetched[std::size_t(row)];
+        return inPlace ? ChannelListModel::storedText(channels->rows()[std::size_t(row)], column)
+                       : fetched[std::size_t(row)];
     };
 
     std::vector<int> order(static_cast<std::size_t>(rows));

@@ -16,14 +16,16 @@ struct Error
 };
 
 // The one result type across module boundaries: a value or an Error, never an exception.
-template<typename T>
-class [[nodiscard]] Result
+template<typename T> class [[nodiscard]] Result
 {
 public:
     Result(T value) : m_value(std::move(value)) {}
     Result(Error error) : m_error(std::move(error)) {}
 
-    static Result failure(QString message, qint64 code = 0) { return Error{std::move(message), code}; }
+    static Result failure(QString message, qint64 code = 0)
+    {
+        return Error{std::move(message), code};
+    }
 
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }
@@ -40,14 +42,16 @@ private:
     Error m_error;
 };
 
-template<>
-class [[nodiscard]] Result<void>
+template<> class [[nodiscard]] Result<void>
 {
 public:
     Result() = default;
     Result(Error error) : m_failed(true), m_error(std::move(error)) {}
 
-    static Result failure(QString message, qint64 code = 0) { return Error{std::move(message), code}; }
+    static Result failure(QString message, qint64 code = 0)
+    {
+        return Error{std::move(message), code};
+    }
 
     bool ok() const { return !m_failed; }
     explicit operator bool() const { return ok(); }

@@ -201,7 +201,7 @@ TEST_F(CatalogueViewTest, RowsCarryTheRecordAndItsDisplayForms)
     EXPECT_EQ(row.lang, u"English/Spanish"_s);
     EXPECT_EQ(row.rating, u"4.2"_s);
     EXPECT_EQ(row.favorites, u"000007"_s);
-    EXPECT_EQ(row.url, u"http://x/\u00e9"_s);
+    EXPECT_EQ(row.urlText(), u"http://x/\u00e9"_s);
     EXPECT_EQ(result.rows[1].rating, u"1.0"_s);
     EXPECT_EQ(result.rows[1].favorites, u"000000"_s);
     EXPECT_EQ(result.rows[2].rating, u"4.0"_s);

@@ -25,7 +25,7 @@ ChannelRow row(const QString &name, const QString &rating, const QString &favori
     r.lang = u"English"_s;
     r.rating = rating;
     r.favorites = favorites;
-    r.url = url.isEmpty() ? u"http://example.net/"_s + name : url;
+    r.record.url = (url.isEmpty() ? u"http://example.net/"_s + name : url).toUtf8();
     return r;
 }
 

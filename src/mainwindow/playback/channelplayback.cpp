@@ -21,8 +21,10 @@ ChannelPlayback::ChannelPlayback(MediaPlayer *player, QLabel *offlinePicture, Ho
     : QObject(window), m_player(player), m_offline(offlinePicture), m_hooks(std::move(hooks)),
       m_window(window)
 {
-    if (m_offline)
+    if (m_offline) {
+        m_offlineObject = m_offline.data();
         m_offline->installEventFilter(this);
+    }
 }
 
 void ChannelPlayback::checkChannel(bool checkOnly)
@@ -88,7 +90,8 @@ void ChannelPlayback::WindowsMediaPlayer1_Warning(int, int, const QString &)
 
 bool ChannelPlayback::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_offline && event->type() == QEvent::MouseButtonRelease &&
+    // Compared as a plain object: the filter also sees the events of the picture's destruction.
+    if (event->type() == QEvent::MouseButtonRelease && watched == m_offlineObject &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         imgOffline_Click();
         return true;

@@ -59,6 +59,7 @@ private:
 
     QPointer<MediaPlayer> m_player;
     QPointer<QLabel> m_offline;
+    const QObject *m_offlineObject = nullptr;
     Hooks m_hooks;
     QObject *m_window;
     std::optional<SelectedChannel> m_playing;

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QStyle>
 
@@ -64,7 +65,8 @@ void LocalFilesView::Drive1_Change()
 
 bool LocalFilesView::setDirPath(const QString &folder)
 {
-    if (!isListableFolder(folder))
+    // A folder that exists but cannot be read is entered all the same and shows empty lists.
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
     m_dirPath = QDir::cleanPath(folder);
     fillDirList();

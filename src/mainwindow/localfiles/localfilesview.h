@@ -17,7 +17,8 @@ namespace mavrel {
 
 // "My Files": the drive list drives the folder list, the folder list drives the file list, and
 // a click on a file plays it. The drive and folder chosen are kept in the settings "Drive" and
-// "Dir". A folder that cannot be listed shows empty lists and changes nothing else.
+// "Dir". A folder that cannot be listed shows empty lists; one that does not exist is not
+// entered.
 class LocalFilesView : public QObject
 {
     Q_OBJECT
@@ -39,7 +40,7 @@ public:
     // not overwrite the saved folder. A drive or folder that no longer exists is skipped.
     void restoreFromSettings();
 
-    // Moves the folder list to `folder`; false (nothing changes) when it cannot be entered.
+    // Moves the folder list to `folder`; false (nothing changes) when it is not a folder.
     bool setDirPath(const QString &folder);
 
     QString drivePath() const;

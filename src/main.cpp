@@ -9,6 +9,11 @@ int main(int argc, char *argv[])
     // The web engine refuses to start its sandbox for the root user.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The web view draws through the software scene graph: with OpenGL compositing, showing it
+    // recreates the main window, which leaves the player's native video window behind (black
+    // video, or a black window where OpenGL is missing). QT_QUICK_BACKEND still wins when set.
+    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     return mavrel::runViewer(app);

@@ -93,18 +93,25 @@ private:
         m_route = route;
         if (route.mode == TestHttpServer::Mode::Silent)
             return;
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' +
-                          reasonPhrase(route.status) + "\r\n";
-        head += "Content-Type: text/html\r\nConnection: close\r\n";
+        QByteArray head = route.statusLine.isEmpty()
+                              ? "HTTP/1.1 " + QByteArray::number(route.status) + ' ' +
+                                    reasonPhrase(route.status) + "\r\n"
+                              : route.statusLine + "\r\n";
+        if (!route.contentType.isEmpty())
+            head += "Content-Type: " + route.contentType + "\r\n";
+        head += "Connection: close\r\n";
         if (!route.location.isEmpty())
             head += "Location: " + route.location + "\r\n";
         switch (route.mode) {
         case TestHttpServer::Mode::Fixed:
-            head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n";
+            if (route.sendLength)
+                head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n";
             break;
         case TestHttpServer::Mode::Stall:
             // Promises more than it ever sends.
-            head += "Content-Length: " + QByteArray::number(route.body.size() + 1'000'000) + "\r\n";
+            if (route.sendLength)
+                head +=
+                    "Content-Length: " + QByteArray::number(route.body.size() + 1'000'000) + "\r\n";
             break;
         case TestHttpServer::Mode::Generated:
             head += "Content-Length: " + QByteArray::number(route.size) + "\r\n";
@@ -176,6 +183,9 @@ private:
 
 TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent), m_server(this)
 {
+    m_defaultRoute.status = 404;
+    m_defaultRoute.body = "<html><head><title>404 Not Found</title></head>"
+                          "<body><h1>Not Found</h1></body></html>";
     connect(&m_server, &QTcpServer::newConnection, this, &TestHttpServer::onNewConnection);
 }
 
@@ -286,8 +296,10 @@ QByteArray TestHttpServer::patternBytes(qint64 offset, qint64 count)
 
 void TestHttpServer::onNewConnection()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection())
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        ++m_connectionCount;
         new TestHttpConnection(this, socket);
+    }
 }
 
 TestHttpServer::Route TestHttpServer::routeFor(const QByteArray &target) const
@@ -297,11 +309,7 @@ TestHttpServer::Route TestHttpServer::routeFor(const QByteArray &target) const
     const auto it = m_routes.constFind(path);
     if (it != m_routes.constEnd())
         return *it;
-    Route missing;
-    missing.status = 404;
-    missing.body = "<html><head><title>404 Not Found</title></head>"
-                   "<body><h1>Not Found</h1></body></html>";
-    return missing;
+    return m_defaultRoute;
 }
 
 } // namespace mavrel::test

@@ -17,7 +17,8 @@ struct RecordedRequest
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 and an ephemeral port, for tests and benchmarks.
-// Every answer closes its connection. Unknown paths get a 404 page with a body.
+// Every answer closes its connection. Unknown paths get a 404 page with a body, unless a
+// default route says otherwise.
 class TestHttpServer : public QObject
 {
     Q_OBJECT
@@ -39,7 +40,12 @@ public:
         QByteArray body;
         qint64 size = 0;
         int intervalMs = 1000;
-        QByteArray location; // a redirect target when set
+        QByteArray location;                  // a redirect target when set
+        QByteArray contentType = "text/html"; // empty: no Content-Type line
+        // Replaces "HTTP/1.1 <status> <reason>" (an old radio server says "ICY 200 OK").
+        QByteArray statusLine;
+        // Fixed and Stall only; without a length the body reads as the start of a stream.
+        bool sendLength = true;
     };
 
     explicit TestHttpServer(QObject *parent = nullptr);
@@ -58,6 +64,12 @@ public:
     void serveDrip(const QByteArray &path, const QByteArray &body, int intervalMs = 1000);
     void serveStall(const QByteArray &path, const QByteArray &body);
     void serveSilent(const QByteArray &path);
+    // The answer for paths without a route of their own; a Silent one makes a port that
+    // accepts connections and never answers, whatever the protocol.
+    void setDefaultRoute(const Route &route) { m_defaultRoute = route; }
+
+    // Connections accepted so far, whether or not a request came.
+    int connectionCount() const { return m_connectionCount; }
 
     const QList<RecordedRequest> &requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
@@ -76,6 +88,8 @@ private:
 
     QTcpServer m_server;
     QHash<QByteArray, Route> m_routes;
+    Route m_defaultRoute;
+    int m_connectionCount = 0;
     QList<RecordedRequest> m_requests;
     friend class TestHttpConnection;
 };

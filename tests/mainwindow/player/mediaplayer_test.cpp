@@ -34,52 +34,72 @@ bool waitForState(MediaPlayer &player, MediaPlayer::State state, int msecs = kPl
     return QTest::qWaitFor([&] { return player.state() == state; }, msecs);
 }
 
+// A fixed answer of the given type; an empty type sends no Content-Type line.
+TestHttpServer::Route fixed(const QByteArray &contentType, const QByteArray &body)
+{
+    TestHttpServer::Route route;
+    route.contentType = contentType;
+    route.body = body;
+    return route;
+}
+
 class PlayerTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
         server = new TestHttpServer;
-        silent = new SilentServer;
+        silent = new TestHttpServer;
         dir = new QTemporaryDir;
-        ASSERT_TRUE(server->listening());
+        ASSERT_TRUE(server->listen());
+        TestHttpServer::Route never;
+        never.mode = TestHttpServer::Mode::Silent;
+        silent->setDefaultRoute(never);
+        ASSERT_TRUE(silent->listen());
         ASSERT_TRUE(dir->isValid());
 
         const QByteArray tone = makeWav(2.0);
-        server->serve("/tone.wav", {200, "audio/wav", tone});
-        server->serve("/long.wav", {200, "audio/x-wav", makeWav(30.0)});
-        server->serve("/icy", {200, "audio/wav", tone, "ICY 200 OK"});
-        server->serve("/badcodec.wav", {200, "audio/wav", makeWav(2.0, 8000, 0x1234)});
-        TestHttpServer::Answer stalled(200, "audio/wav", tone.left(44 + 1600));
-        stalled.stall = true;
-        server->serve("/stalls.wav", stalled);
-        server->serve("/junk.mp4", {200, "video/mp4", makeJunk(20000)});
+        server->setRoute("/tone.wav", fixed("audio/wav", tone));
+        server->setRoute("/long.wav", fixed("audio/x-wav", makeWav(30.0)));
+        TestHttpServer::Route icy = fixed("audio/wav", tone);
+        icy.statusLine = "ICY 200 OK";
+        server->setRoute("/icy", icy);
+        server->setRoute("/badcodec.wav", fixed("audio/wav", makeWav(2.0, 8000, 0x1234)));
+        TestHttpServer::Route stalled = fixed("audio/wav", tone.left(44 + 1600));
+        stalled.mode = TestHttpServer::Mode::Stall;
+        stalled.sendLength = false; // the start of an endless stream
+        server->setRoute("/stalls.wav", stalled);
+        server->setRoute("/junk.mp4", fixed("video/mp4", makeJunk(20000)));
         video = makeVideo(dir->path());
         if (!video.isEmpty())
-            server->serve("/clip.ts", {200, "video/mp2t", video});
+            server->setRoute("/clip.ts", fixed("video/mp2t", video));
 
         // Playlists under names that say nothing, or with types that say nothing.
-        server->serve("/channel", {200, "text/plain",
-                                   "<ASX version=\"3.0\"><Entry><Ref href=\"/missing.wav\"/>"
-                                   "<Ref href=\"/tone.wav\"/></Entry></ASX>"});
-        server->serve("/tv", {200, "video/x-ms-asf", "<asx><entryref href=\"/nested\"/></asx>"});
-        server->serve("/nested", {200, "",
-                                  "<asx><entry><ref href=\"" +
-                                      QByteArray(video.isEmpty() ? "tone.wav" : "clip.ts") +
-                                      "\"/></entry></asx>"});
-        server->serve("/radio.m3u",
-                      {200, "audio/x-mpegurl", "#EXTM3U\n#EXTINF:-1,Tone\ntone.wav\n"});
-        server->serve("/listen", {200, "audio/x-scpls",
-                                  "[playlist]\nNumberOfEntries=1\nFile1=" +
-                                      server->url(u"/tone.wav"_s).toEncoded() + "\n"});
-        server->serve("/lists/tone.wav", {200, "audio/wav", tone});
-        server->serve("/go", {302, "text/html", "moved", {}, "Location: /lists/tv\r\n"});
-        server->serve("/lists/tv", {200, "", "<asx><entry><ref href=\"tone.wav\"/></entry></asx>"});
-        server->serve("/loop", {200, "", "<asx><entryref href=\"/loop\"/></asx>"});
-        server->serve("/dead", {200, "video/x-ms-wvx",
-                                "<asx><entry><ref href=\"http://127.0.0.1:" +
-                                    QByteArray::number(refusedPort()) +
-                                    "/x\"/><ref href=\"/gone.wmv\"/></entry></asx>"});
+        server->setRoute("/channel",
+                         fixed("text/plain",
+                               "<ASX version=\"3.0\"><Entry><Ref href=\"/missing.wav\"/>"
+                               "<Ref href=\"/tone.wav\"/></Entry></ASX>"));
+        server->setRoute("/tv", fixed("video/x-ms-asf", "<asx><entryref href=\"/nested\"/></asx>"));
+        server->setRoute("/nested",
+                         fixed("", "<asx><entry><ref href=\"" +
+                                       QByteArray(video.isEmpty() ? "tone.wav" : "clip.ts") +
+                                       "\"/></entry></asx>"));
+        server->setRoute("/radio.m3u",
+                         fixed("audio/x-mpegurl", "#EXTM3U\n#EXTINF:-1,Tone\ntone.wav\n"));
+        server->setRoute("/listen", fixed("audio/x-scpls", "[playlist]\nNumberOfEntries=1\nFile1=" +
+                                                               server->url("/tone.wav") + "\n"));
+        server->setRoute("/lists/tone.wav", fixed("audio/wav", tone));
+        TestHttpServer::Route go = fixed("text/html", "moved");
+        go.status = 302;
+        go.location = "/lists/tv";
+        server->setRoute("/go", go);
+        server->setRoute("/lists/tv",
+                         fixed("", "<asx><entry><ref href=\"tone.wav\"/></entry></asx>"));
+        server->setRoute("/loop", fixed("", "<asx><entryref href=\"/loop\"/></asx>"));
+        server->setRoute(
+            "/dead", fixed("video/x-ms-wvx", "<asx><entry><ref href=\"http://127.0.0.1:" +
+                                                 QByteArray::number(TestHttpServer::refusedPort()) +
+                                                 "/x\"/><ref href=\"/gone.wmv\"/></entry></asx>"));
 
         localWav = dir->path() + u"/long tone.wav"_s;
         QFile file(localWav);
@@ -96,10 +116,16 @@ protected:
     }
 
     static inline TestHttpServer *server = nullptr;
-    static inline SilentServer *silent = nullptr;
+    // Accepts connections and never answers, whatever the protocol.
+    static inline TestHttpServer *silent = nullptr;
     static inline QTemporaryDir *dir = nullptr;
     static inline QByteArray video;
     static inline QString localWav;
+
+    static QString at(const QByteArray &pathAndQuery)
+    {
+        return QString::fromLatin1(server->url(pathAndQuery));
+    }
 };
 
 TEST_F(PlayerTest, StartsWithVolumeFiftyAndMiniBar)
@@ -128,8 +154,8 @@ TEST_F(PlayerTest, StartsWithVolumeFiftyAndMiniBar)
 
 TEST_F(PlayerTest, PlaysMediaAndPlaylistsWhateverTheirNames)
 {
-    const QString tone = server->url(u"/tone.wav"_s).toString();
-    const QString clip = server->url(video.isEmpty() ? u"/tone.wav"_s : u"/clip.ts"_s).toString();
+    const QString tone = at("/tone.wav");
+    const QString clip = at(video.isEmpty() ? "/tone.wav" : "/clip.ts");
     const struct
     {
         const char *name;
@@ -138,15 +164,13 @@ TEST_F(PlayerTest, PlaysMediaAndPlaylistsWhateverTheirNames)
     } cases[] = {
         {"local file with a space", localWav, QUrl::fromLocalFile(localWav).toString()},
         {"wav over http", tone, tone},
-        {"old radio server answering ICY", server->url(u"/icy"_s).toString(),
-         server->url(u"/icy"_s).toString()},
+        {"old radio server answering ICY", at("/icy"), at("/icy")},
         {"video over http", clip, clip},
-        {"asx as text/plain, first ref dead", server->url(u"/channel?id=7"_s).toString(), tone},
-        {"asx with entryref, served as asf", server->url(u"/tv?id=1"_s).toString(), clip},
-        {"m3u with a relative entry", server->url(u"/radio.m3u"_s).toString(), tone},
-        {"pls under a bare name", server->url(u"/listen"_s).toString(), tone},
-        {"asx behind a redirect, relative ref", server->url(u"/go"_s).toString(),
-         server->url(u"/lists/tone.wav"_s).toString()},
+        {"asx as text/plain, first ref dead", at("/channel?id=7"), tone},
+        {"asx with entryref, served as asf", at("/tv?id=1"), clip},
+        {"m3u with a relative entry", at("/radio.m3u"), tone},
+        {"pls under a bare name", at("/listen"), tone},
+        {"asx behind a redirect, relative ref", at("/go"), at("/lists/tone.wav")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -171,16 +195,16 @@ TEST_F(PlayerTest, EachFailingItemRaisesExactlyOneMediaError)
         const char *name;
         QString address;
     } cases[] = {
-        {"http 404", server->url(u"/nothere.mp3"_s).toString()},
-        {"refused port", u"http://127.0.0.1:%1/live.mp3"_s.arg(refusedPort())},
+        {"http 404", at("/nothere.mp3")},
+        {"refused port", u"http://127.0.0.1:%1/live.mp3"_s.arg(TestHttpServer::refusedPort())},
         {"silent http port", u"http://127.0.0.1:%1/live"_s.arg(silent->port())},
         {"silent mms port", u"mms://127.0.0.1:%1/live"_s.arg(silent->port())},
-        {"undecodable bytes", server->url(u"/junk.mp4"_s).toString()},
-        {"track no decoder reads", server->url(u"/badcodec.wav"_s).toString()},
-        {"stream that stalls after its first bytes", server->url(u"/stalls.wav"_s).toString()},
+        {"undecodable bytes", at("/junk.mp4")},
+        {"track no decoder reads", at("/badcodec.wav")},
+        {"stream that stalls after its first bytes", at("/stalls.wav")},
         {"missing local file", dir->path() + u"/no such file.mp3"_s},
-        {"playlist of dead entries", server->url(u"/dead"_s).toString()},
-        {"playlist that refers to itself", server->url(u"/loop"_s).toString()},
+        {"playlist of dead entries", at("/dead")},
+        {"playlist that refers to itself", at("/loop")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -205,7 +229,7 @@ TEST_F(PlayerTest, ReplacedItemDoesNotReport)
     QSignalSpy errors(&player, &MediaPlayer::MediaError);
     player.setURL(u"mms://127.0.0.1:%1/stuck"_s.arg(silent->port()));
     QTest::qWait(200);
-    const QString second = server->url(u"/long.wav"_s).toString();
+    const QString second = at("/long.wav");
     player.setURL(second);
     ASSERT_TRUE(waitForState(player, MediaPlayer::State::Playing));
     QTest::qWait(1500); // past the first item's time-out
@@ -218,16 +242,16 @@ TEST_F(PlayerTest, DestroyingWhileAStreamOpensNeitherCrashesNorHangs)
     const QString addresses[] = {
         u"http://127.0.0.1:%1/live.asx"_s.arg(silent->port()), // stuck reading the playlist
         u"mms://127.0.0.1:%1/live"_s.arg(silent->port()),      // stuck inside the engine
-        server->url(u"/long.wav"_s).toString(),                // just started
+        at("/long.wav"),                                       // just started
     };
     for (const QString &address : addresses) {
         SCOPED_TRACE(address.toStdString());
-        const int before = silent->connections();
+        const int before = silent->connectionCount();
         auto player = std::make_unique<MediaPlayer>();
         player->show();
         player->setURL(address);
         if (address.contains(QString::number(silent->port())))
-            ASSERT_TRUE(QTest::qWaitFor([&] { return silent->connections() > before; }, 5000));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return silent->connectionCount() > before; }, 5000));
         else
             QTest::qWait(5);
         player.reset();
@@ -244,7 +268,7 @@ TEST_F(PlayerTest, QuittingWhileAStreamOpensEndsTheProcess)
     };
     for (const QString &address : addresses) {
         SCOPED_TRACE(address.toStdString());
-        const int before = silent->connections();
+        const int before = silent->connectionCount();
         QProcess helper;
         helper.start(QStringLiteral(PLAYER_QUIT_HELPER), {address, u"400"_s});
         ASSERT_TRUE(helper.waitForStarted(5000));
@@ -252,7 +276,7 @@ TEST_F(PlayerTest, QuittingWhileAStreamOpensEndsTheProcess)
         ASSERT_TRUE(QTest::qWaitFor([&] { return helper.state() == QProcess::NotRunning; }, 20000));
         EXPECT_EQ(helper.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(helper.exitCode(), 0);
-        EXPECT_GT(silent->connections(), before); // it really was opening
+        EXPECT_GT(silent->connectionCount(), before); // it really was opening
         EXPECT_TRUE(helper.readAllStandardOutput().contains("done"));
     }
 }
@@ -286,7 +310,7 @@ TEST_F(PlayerTest, ShortMediaEndsWithoutError)
 {
     MediaPlayer player;
     QSignalSpy errors(&player, &MediaPlayer::MediaError);
-    player.setURL(server->url(u"/tone.wav"_s).toString());
+    player.setURL(at("/tone.wav"));
     ASSERT_TRUE(waitForState(player, MediaPlayer::State::Ended, 15000));
     EXPECT_EQ(errors.count(), 0);
 }

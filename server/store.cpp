@@ -91,6 +91,25 @@ QByteArray figureLine(const QSqlQuery &q, int first)
     return line ? std::move(line).value() : QByteArray();
 }
 
+// Update lines from a query whose column 0 says whether the channel was removed: ten fields
+// each ("ADD" or "DEL" first, no closing "|"), separated by "<BR>". A dead-channel reply
+// removes every channel it lists.
+QByteArray updateLines(QSqlQuery &q, bool removeAll)
+{
+    QByteArray body;
+    while (q.next()) {
+        QByteArray line = figureLine(q, 1);
+        if (line.size() < 3)
+            continue;
+        line.chop(3); // the closing "|" and CR LF
+        body.append(removeAll || q.value(0).toInt() ? "DEL|" : "ADD|");
+        body.append(line);
+        body.append("<BR>");
+    }
+    q.finish();
+    return body;
+}
+
 constexpr const char *kLineColumns =
     "id, name, kind, url, lang, spare1, spare2, favorites, rating_sum, rating_count";
 
@@ -424,17 +443,7 @@ Result<QByteArray> CatalogueStore::updateReply(qint64 since, const QString &clie
     q.bindValue(0, since - m_options.updateMarginSecs);
     if (auto r = run(q); !r)
         return r.error();
-    QByteArray body;
-    while (q.next()) {
-        QByteArray line = figureLine(q, 1);
-        if (line.size() < 3)
-            continue;
-        line.chop(3); // the closing "|" and CR LF: update lines have exactly ten fields
-        body.append(q.value(0).toInt() ? "DEL|" : "ADD|");
-        body.append(line);
-        body.append("<BR>");
-    }
-    q.finish();
+    const QByteArray body = updateLines(q, false);
     if (auto r = rememberRead(client, since, stored); !r)
         return r.error();
     if (auto r = tx.commit(); !r)
@@ -451,17 +460,7 @@ Result<QByteArray> CatalogueStore::deadReply(qint64 since, const QString &client
     q.bindValue(0, since - m_options.updateMarginSecs);
     if (auto r = run(q); !r)
         return r.error();
-    QByteArray body;
-    while (q.next()) {
-        QByteArray line = figureLine(q, 1);
-        if (line.size() < 3)
-            continue;
-        line.chop(3);
-        body.append("DEL|");
-        body.append(line);
-        body.append("<BR>");
-    }
-    q.finish();
+    const QByteArray body = updateLines(q, true);
     // The viewer stores the following date answer in the one update date it has: keep it at the
     // date it asked from, so that the ordinary update loses nothing.
     if (auto r = rememberRead(client, since, since); !r)

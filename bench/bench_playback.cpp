@@ -2,7 +2,7 @@
 // the check fetch, the report and the player's start, median of 20 clicks.
 #include "catalogueserver.h"
 #include "mainwindow/playback/channelplayback.h"
-#include "mainwindow/player/mediaplayer.h"
+#include "player/ui/mediaplayer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

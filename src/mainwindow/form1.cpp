@@ -15,12 +15,12 @@
 #include "mainwindow/navigation.h"
 #include "mainwindow/playback/channelplayback.h"
 #include "mainwindow/playback/checkallrun.h"
-#include "mainwindow/player/mediaplayer.h"
 #include "mainwindow/singleinstance.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
+#include "player/ui/mediaplayer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

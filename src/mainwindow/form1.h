@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mainwindow/layout.h"
-#include "mainwindow/player/mediaplayer.h"
+#include "player/ui/mediaplayer.h"
 
 #include <QMainWindow>
 #include <QPointer>

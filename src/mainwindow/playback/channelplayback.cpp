@@ -1,11 +1,11 @@
 #include "mainwindow/playback/channelplayback.h"
 
 #include "mainwindow/playback/channelcheck.h"
-#include "mainwindow/player/mediaplayer.h"
 #include "online/fetch.h"
 #include "online/reportquery.h"
 #include "platform/bytetext.h"
 #include "platform/dialogs.h"
+#include "player/ui/mediaplayer.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -11,7 +11,7 @@
 #include "platform/paths.h"
 #include "platform/settings.h"
 
-#include "../player/testmedia.h"
+#include "../../player/testmedia.h"
 
 #include <gtest/gtest.h>
 

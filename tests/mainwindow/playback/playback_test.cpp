@@ -1,9 +1,9 @@
 #include "mainwindow/playback/channelplayback.h"
 #include "mainwindow/playback/checkallrun.h"
-#include "mainwindow/player/mediaplayer.h"
 #include "platform/scripteddialogs.h"
+#include "player/ui/mediaplayer.h"
 
-#include "../player/testmedia.h"
+#include "../../player/testmedia.h"
 #include "catalogueserver.h"
 #include "testhttpserver.h"
 

@@ -2,7 +2,7 @@
 // must end by itself, without a crash. Modes: "fetch" quits during the check's fetch, "open"
 // quits while the player opens a stream that never answers.
 #include "mainwindow/playback/channelplayback.h"
-#include "mainwindow/player/mediaplayer.h"
+#include "player/ui/mediaplayer.h"
 
 #include <QApplication>
 #include <QLabel>

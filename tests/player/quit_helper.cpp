@@ -1,7 +1,7 @@
 // Opens an address in a player and quits the application after a delay, for the test that
 // quitting while a stream opens ends the process cleanly.
-#include "mainwindow/player/mediaplayer.h"
-#include "mainwindow/player/vlcengine.h"
+#include "player/ui/mediaplayer.h"
+#include "player/vlcengine.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "mainwindow/player/playlist.h"
+#include "player/playlist.h"
 
 #include <gtest/gtest.h>
 

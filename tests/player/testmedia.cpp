@@ -1,6 +1,6 @@
 #include "testmedia.h"
 
-#include "mainwindow/player/vlcengine.h"
+#include "player/vlcengine.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "mainwindow/player/playlist.h"
+#include "player/playlist.h"
+
+#include <QFuture>
 
 #include <QObject>
 #include <QPointer>
@@ -27,6 +29,9 @@ public:
     {
         // Empty when the address is not a readable playlist: play the address itself.
         QList<PlaylistEntry> entries;
+        // False for a local path that is not a regular file (missing, a folder, a FIFO, a
+        // device): nothing to hand to the engine.
+        bool playable = true;
     };
 
     explicit PlaylistProbe(QNetworkAccessManager *network, QObject *parent = nullptr);
@@ -38,8 +43,12 @@ public:
 
     // Whether probing an address can help at all.
     static bool canProbe(const QUrl &url);
-    // The same decision for a local file, synchronously.
+    // The same decision for a local file. Blocks as long as the file system does (a hung network
+    // mount, say); never opens anything but a regular file.
     static Outcome probeLocalFile(const QUrl &url, bool expectPlaylist);
+    // probeLocalFile() on a thread of the player's own, so the caller's thread never waits on
+    // a file system.
+    static QFuture<Outcome> probeLocalFileInBackground(const QUrl &url, bool expectPlaylist);
 
 signals:
     void finished();

@@ -1,5 +1,5 @@
-#include "mainwindow/player/mediaplayer.h"
-#include "mainwindow/player/vlcengine.h"
+#include "player/ui/mediaplayer.h"
+#include "player/vlcengine.h"
 #include "testhttpserver.h"
 #include "testmedia.h"
 
@@ -13,7 +13,13 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel;
@@ -304,6 +310,64 @@ TEST_F(PlayerTest, PauseStopAndClose)
     EXPECT_EQ(player.state(), MediaPlayer::State::Closed);
     EXPECT_TRUE(player.URL().isEmpty());
     EXPECT_EQ(errors.count(), 0);
+}
+
+TEST_F(PlayerTest, PauseWhileOpeningHoldsTheMediaLoaded)
+{
+    const QByteArray path = "/long.wav";
+    for (const bool whileOpening : {true, false}) {
+        SCOPED_TRACE(whileOpening ? "while opening" : "while playing");
+        server->clearRequests();
+        MediaPlayer player;
+        QSignalSpy errors(&player, &MediaPlayer::MediaError);
+        player.setURL(at(path));
+        if (!whileOpening) {
+            ASSERT_TRUE(waitForState(player, MediaPlayer::State::Playing));
+        }
+        player.pause();
+        EXPECT_EQ(player.state(), MediaPlayer::State::Paused);
+        QTest::qWait(1000); // the engine has opened it by now, and must keep it held
+        EXPECT_EQ(player.state(), MediaPlayer::State::Paused);
+        const qsizetype fetched = server->requestsFor(path).size();
+        player.play();
+        ASSERT_TRUE(waitForState(player, MediaPlayer::State::Playing));
+        QTest::qWait(300);
+        EXPECT_EQ(server->requestsFor(path).size(), fetched); // resumed, not opened again
+        EXPECT_EQ(errors.count(), 0);
+    }
+}
+
+TEST_F(PlayerTest, PathThatIsNoRegularFileFailsWithoutBlocking)
+{
+    const QByteArray fifo = QFile::encodeName(dir->path() + u"/hang.mp3"_s);
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    // Watchdog: a reader blocked on the FIFO is released by a writer, and the test then fails
+    // instead of hanging.
+    std::atomic<bool> readerFound = false;
+    std::atomic<bool> done = false;
+    std::thread watchdog([&] {
+        for (int i = 0; i < 40 && !done; ++i) {
+            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                readerFound = true;
+                ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    for (const QString &address : {QString::fromLocal8Bit(fifo),
+                                   QUrl::fromLocalFile(QString::fromLocal8Bit(fifo)).toString()}) {
+        SCOPED_TRACE(address.toStdString());
+        MediaPlayer player;
+        QSignalSpy errors(&player, &MediaPlayer::MediaError);
+        player.setURL(address);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return errors.count() > 0; }, 3000));
+        QTest::qWait(100);
+        EXPECT_EQ(errors.count(), 1);
+    }
+    done = true;
+    watchdog.join();
+    EXPECT_FALSE(readerFound);
 }
 
 TEST_F(PlayerTest, ShortMediaEndsWithoutError)

@@ -1,9 +1,12 @@
 #include "playlistprobe.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPromise>
+#include <QThreadPool>
 
 using namespace Qt::StringLiterals;
 
@@ -151,8 +154,12 @@ void PlaylistProbe::finish(bool parse)
 
 PlaylistProbe::Outcome PlaylistProbe::probeLocalFile(const QUrl &url, bool expectPlaylist)
 {
-    QFile file(url.toLocalFile());
-    if (!file.open(QIODevice::ReadOnly))
+    // Opening a FIFO waits for a writer, and a device may never answer: regular files only.
+    const QFileInfo info(url.toLocalFile());
+    if (!info.isFile())
+        return {{}, false};
+    QFile file(info.filePath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
     PlaylistFormat hint = playlistFormatFromAddress(url);
     if (expectPlaylist && hint == PlaylistFormat::None)
@@ -162,6 +169,26 @@ PlaylistProbe::Outcome PlaylistProbe::probeLocalFile(const QUrl &url, bool expec
         return {};
     data += file.read(kProbeCap - data.size());
     return {parsePlaylist(data, url, hint)};
+}
+
+QFuture<PlaylistProbe::Outcome> PlaylistProbe::probeLocalFileInBackground(const QUrl &url,
+                                                                          bool expectPlaylist)
+{
+    // A pool of its own, never destroyed: a probe stuck on a dead mount must neither hold up
+    // the application's shared pool nor the exit.
+    static QThreadPool *const pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(4);
+        return p;
+    }();
+    auto promise = std::make_shared<QPromise<Outcome>>();
+    QFuture<Outcome> future = promise->future();
+    promise->start();
+    pool->start([promise, url, expectPlaylist] {
+        promise->addResult(probeLocalFile(url, expectPlaylist));
+        promise->finish();
+    });
+    return future;
 }
 
 } // namespace mavrel

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "player/playbacksession.h"
+
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+class QSlider;
+class QToolButton;
+
+namespace mavrel {
+
+class MediaEngine;
+
+// The embedded media player: give it an address and it plays it, inside its own picture area,
+// with a compact control bar underneath. The playing itself, and the rule that each failed item
+// raises exactly one MediaError(), are the session's (see PlaybackSession).
+class MediaPlayer : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QString URL READ URL WRITE setURL)
+    Q_PROPERTY(int volume READ volume WRITE setVolume)
+    Q_PROPERTY(bool muted READ isMuted WRITE setMuted)
+
+public:
+    using State = PlaybackSession::State;
+    static constexpr int kDefaultOpenTimeoutMs = PlaybackSession::kDefaultOpenTimeoutMs;
+    static constexpr int kDefaultVolume = PlaybackSession::kDefaultVolume;
+
+    // Plays on libVLC.
+    explicit MediaPlayer(QWidget *parent = nullptr);
+    // Plays on the given engine, which must outlive the player.
+    MediaPlayer(MediaEngine &engine, QWidget *parent);
+    ~MediaPlayer() override;
+
+    // Replaces the current media and starts playing the new one; an empty text closes.
+    void setURL(const QString &url) { m_session->setURL(url); }
+    QString URL() const { return m_session->URL(); }
+
+    void play() { m_session->play(); }
+    // Keeps the media loaded and paused; media the engine cannot pause is stopped instead.
+    void pause() { m_session->pause(); }
+    void stop() { m_session->stop(); } // the address stays, play() starts it again
+    // Stops and forgets the address. Hides QWidget::close(): callers of the control mean the
+    // media, never the widget.
+    void close() { m_session->close(); }
+
+    State state() const { return m_session->state(); }
+    // The address finally handed to the engine (a playlist's entry), once playing.
+    QUrl playingLocation() const { return m_session->playingLocation(); }
+
+    int volume() const { return m_session->volume(); }
+    void setVolume(int volume);
+    bool isMuted() const { return m_session->isMuted(); }
+    void setMuted(bool muted);
+
+    int openTimeout() const { return m_session->openTimeout(); }
+    void setOpenTimeout(int msecs) { m_session->setOpenTimeout(msecs); }
+
+    // The area the video is drawn into.
+    QWidget *videoSurface() const { return m_surface; }
+    PlaybackSession &session() { return *m_session; }
+
+    QSize sizeHint() const override;
+
+signals:
+    // Raised once for each item that fails; `url` is the address that was set.
+    void MediaError(const QString &url);
+    // Kept for callers of the control; the engine reports no condition that playback survives
+    // in a form that could be tied to one player, so this is not raised.
+    void Warning(int warningType, int param, const QString &description);
+    void stateChanged(mavrel::PlaybackSession::State state);
+
+private:
+    void buildUi();
+    void updateControls();
+    void onPositionChanged(double position, bool seekable);
+
+    PlaybackSession *m_session;
+    QWidget *m_surface = nullptr;
+    QToolButton *m_playPause = nullptr;
+    QToolButton *m_stop = nullptr;
+    QSlider *m_position = nullptr;
+    QSlider *m_volumeSlider = nullptr;
+    QToolButton *m_mute = nullptr;
+};
+
+} // namespace mavrel

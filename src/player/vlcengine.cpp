@@ -1,0 +1,247 @@
+#include "vlcengine.h"
+
+#include "player/vlcref.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QGuiApplication>
+
+#include <vlc/vlc.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel::vlc {
+namespace {
+
+using MediaRef = Ref<libvlc_media_t, libvlc_media_release>;
+using PlayerRef = Ref<libvlc_media_player_t, libvlc_media_player_release>;
+
+struct Process
+{
+    std::mutex mutex;
+    std::condition_variable idle;
+    int pending = 0;
+    libvlc_instance_t *instance = nullptr;
+    bool created = false;
+};
+
+// Never destroyed: detached release threads may still touch it while the process exits.
+Process &process()
+{
+    static Process *const p = new Process;
+    return *p;
+}
+
+QString platformName()
+{
+    return qGuiApp ? QGuiApplication::platformName() : QString();
+}
+
+bool soundWanted()
+{
+    if (qEnvironmentVariableIsSet("CI") || qEnvironmentVariableIsSet("MAVREL_NO_SOUND"))
+        return false;
+    const QString platform = platformName();
+    const QByteArray requested = qgetenv("QT_QPA_PLATFORM");
+    return platform != u"offscreen"_s && platform != u"minimal"_s && requested != "offscreen";
+}
+
+// At exit, lets the releases still under way finish (they close connections cleanly). The
+// instance itself is left to the operating system: unloading every plugin at exit only costs
+// time, and a release stuck in a plugin would then run into unloaded code.
+struct ExitGuard
+{
+    ~ExitGuard() { waitForReleases(2000); }
+};
+
+// Stopping a player joins its input thread, which some access modules keep blocked on the
+// network; so stop and release happen on a thread of their own, never on the caller's.
+void releaseInBackground(PlayerRef player, MediaRef media)
+{
+    if (!player && !media)
+        return;
+    Process &p = process();
+    {
+        std::lock_guard lock(p.mutex);
+        ++p.pending;
+    }
+    std::thread([player = std::move(player), media = std::move(media), &p]() mutable {
+        if (player)
+            libvlc_media_player_stop(player.get());
+        player.reset();
+        media.reset();
+        std::lock_guard lock(p.mutex);
+        --p.pending;
+        p.idle.notify_all();
+    }).detach();
+}
+
+// Engine events we act on; Buffering is left out on purpose (it fires hundreds of times).
+constexpr struct
+{
+    libvlc_event_e type;
+    EngineEvent event;
+} kWatchedEvents[] = {
+    {libvlc_MediaPlayerPlaying, EngineEvent::Playing},
+    {libvlc_MediaPlayerESAdded, EngineEvent::TrackAdded},
+    {libvlc_MediaPlayerPaused, EngineEvent::Paused},
+    {libvlc_MediaPlayerEndReached, EngineEvent::EndReached},
+    {libvlc_MediaPlayerEncounteredError, EngineEvent::Error},
+};
+
+class VlcPlayback final : public EnginePlayback
+{
+public:
+    VlcPlayback(MediaRef media, PlayerRef player)
+        : m_media(std::move(media)), m_player(std::move(player))
+    {
+        libvlc_video_set_mouse_input(m_player.get(), 0);
+        libvlc_video_set_key_input(m_player.get(), 0);
+        libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player.get());
+        for (const auto &watched : kWatchedEvents)
+            libvlc_event_attach(events, watched.type, &VlcPlayback::callback, this);
+    }
+
+    ~VlcPlayback() override
+    {
+        // Detaching waits for a callback in flight; after it no engine thread posts to us, and
+        // what was posted already dies with this object.
+        libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player.get());
+        for (const auto &watched : kWatchedEvents)
+            libvlc_event_detach(events, watched.type, &VlcPlayback::callback, this);
+        releaseInBackground(std::move(m_player), std::move(m_media));
+    }
+
+    bool play() override { return libvlc_media_player_play(m_player.get()) == 0; }
+    void setPaused(bool paused) override
+    {
+        // libVLC stops media it cannot pause instead of pausing it.
+        if (!paused || canPause())
+            libvlc_media_player_set_pause(m_player.get(), paused ? 1 : 0);
+    }
+    bool canPause() const override { return libvlc_media_player_can_pause(m_player.get()) != 0; }
+    bool isSeekable() const override
+    {
+        return libvlc_media_player_is_seekable(m_player.get()) != 0;
+    }
+    double position() const override { return libvlc_media_player_get_position(m_player.get()); }
+    void setPosition(double position) override
+    {
+        libvlc_media_player_set_position(m_player.get(), float(position));
+    }
+    bool hasDecoded() const override
+    {
+        libvlc_media_stats_t stats{};
+        return libvlc_media_get_stats(m_media.get(), &stats) &&
+               stats.i_decoded_audio + stats.i_decoded_video > 0;
+    }
+    void setAudio(int volume, bool muted) override
+    {
+        libvlc_audio_set_volume(m_player.get(), volume);
+        libvlc_audio_set_mute(m_player.get(), muted ? 1 : 0);
+    }
+
+private:
+    static void callback(const libvlc_event_t *event, void *opaque)
+    {
+        // On an engine thread: only hand the event over, never call the player from here.
+        auto *self = static_cast<VlcPlayback *>(opaque);
+        for (const auto &watched : kWatchedEvents) {
+            if (watched.type == event->type) {
+                const EngineEvent e = watched.event;
+                QMetaObject::invokeMethod(
+                    self, [self, e] { emit self->engineEvent(e); }, Qt::QueuedConnection);
+                return;
+            }
+        }
+    }
+
+    MediaRef m_media;
+    PlayerRef m_player;
+};
+
+class VlcEngine final : public MediaEngine
+{
+public:
+    std::unique_ptr<EnginePlayback> open(const QUrl &url, quintptr videoWindow) override
+    {
+        libvlc_instance_t *vlc = instance();
+        if (!vlc)
+            return nullptr;
+        MediaRef media(
+            url.isLocalFile()
+                ? libvlc_media_new_path(vlc, QFile::encodeName(url.toLocalFile()).constData())
+                : libvlc_media_new_location(vlc, url.toEncoded().constData()));
+        if (!media)
+            return nullptr;
+        PlayerRef player(libvlc_media_player_new_from_media(media.get()));
+        if (!player) {
+            releaseInBackground({}, std::move(media));
+            return nullptr;
+        }
+        if (videoWindow && embedsVideo())
+            libvlc_media_player_set_xwindow(player.get(), uint32_t(videoWindow));
+        return std::make_unique<VlcPlayback>(std::move(media), std::move(player));
+    }
+};
+
+} // namespace
+
+MediaEngine &engine()
+{
+    static VlcEngine *const e = new VlcEngine;
+    return *e;
+}
+
+bool embedsVideo()
+{
+    return platformName() == u"xcb"_s;
+}
+
+QStringList instanceArguments()
+{
+    QStringList args{u"--no-xlib"_s, u"--no-disable-screensaver"_s, u"--no-video-title-show"_s,
+                     u"--no-snapshot-preview"_s, u"--no-osd"_s};
+    if (!embedsVideo())
+        args << u"--vout=vdummy"_s;
+    if (!soundWanted())
+        args << u"--aout=adummy"_s;
+    if (!qEnvironmentVariableIsSet("MAVREL_VLC_VERBOSE"))
+        args << u"--quiet"_s;
+    return args;
+}
+
+libvlc_instance_t *instance()
+{
+    static ExitGuard guard;
+    Process &p = process();
+    std::lock_guard lock(p.mutex);
+    if (!p.created) {
+        p.created = true;
+        std::vector<QByteArray> storage;
+        for (const QString &arg : instanceArguments())
+            storage.push_back(arg.toUtf8());
+        std::vector<const char *> argv;
+        for (const QByteArray &arg : storage)
+            argv.push_back(arg.constData());
+        p.instance = libvlc_new(int(argv.size()), argv.data());
+        if (p.instance)
+            libvlc_set_user_agent(p.instance, "Mavrel", "Mavrel/2.1");
+    }
+    return p.instance;
+}
+
+bool waitForReleases(int msecs)
+{
+    Process &p = process();
+    std::unique_lock lock(p.mutex);
+    return p.idle.wait_for(lock, std::chrono::milliseconds(msecs), [&] { return p.pending == 0; });
+}
+
+} // namespace mavrel::vlc

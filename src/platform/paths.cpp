@@ -1,8 +1,12 @@
 #include "platform/paths.h"
 
+#include "branding/branding.h"
+#include "platform/appfolder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -172,6 +176,13 @@ QString withoutTrailingSlash(QString folder)
     return folder;
 }
 
+QString executableFolder()
+{
+    if (!QCoreApplication::instance())
+        return QDir::currentPath();
+    return QCoreApplication::applicationDirPath();
+}
+
 } // namespace
 
 QString getSpecialFolder(int csidl)
@@ -216,9 +227,52 @@ QString applicationFolder()
     const QString fromEnvironment = qEnvironmentVariable("MAVREL_APP_DIR");
     if (!fromEnvironment.isEmpty())
         return withoutTrailingSlash(fromEnvironment);
-    if (!QCoreApplication::instance())
-        return QDir::currentPath();
-    return QCoreApplication::applicationDirPath();
+    return applicationFolderFor(executableFolder());
+}
+
+QString applicationFolderFor(const QString &executableFolder)
+{
+    if (QFileInfo(executableFolder + u'/' + QLatin1StringView(kPortableMarker)).isFile())
+        return withoutTrailingSlash(executableFolder);
+    // An unresolved data home leaves the relative "Mavrel", as the data directory does.
+    return dataHome() + branding().productName;
+}
+
+QString shippedFilesFolder(const QString &executableFolder)
+{
+    return QDir::cleanPath(executableFolder + u"/../share/"_s + branding().productName.toLower());
+}
+
+Result<void> prepareApplicationFolder(const QString &folder, const QString &shippedFolder)
+{
+    if (!QDir().mkpath(folder)) {
+        const QString reason = u"cannot create the folder"_s;
+        reportApplicationFolderFailure(folder, reason);
+        return Result<void>::failure(folder + u": "_s + reason);
+    }
+    Result<void> outcome;
+    const QDir shipped(shippedFolder);
+    for (const QFileInfo &source : shipped.entryInfoList(QDir::Files | QDir::Readable)) {
+        const QString name = source.fileName();
+        if (QFileInfo::exists(folder + u'/' + name))
+            continue;
+        QFile in(source.filePath());
+        Result<void> copied = in.open(QIODevice::ReadOnly)
+                                  ? writeFileReported(folder + u'/' + name, in.readAll())
+                                  : Result<void>::failure(in.errorString());
+        if (!copied && outcome)
+            outcome = copied;
+    }
+    return outcome;
+}
+
+Result<void> prepareApplicationFolder()
+{
+    const QString folder = applicationFolder();
+    const QString exe = executableFolder();
+    if (folder == withoutTrailingSlash(exe))
+        return {};
+    return prepareApplicationFolder(folder, shippedFilesFolder(exe));
 }
 
 void setApplicationFolderOverride(const QString &folder)

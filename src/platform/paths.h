@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/result.h"
+
 #include <QString>
 
 namespace mavrel {
@@ -51,9 +53,30 @@ QString expandSpecialFolders(QString &path);
 QString dataDirectory();
 void setDataDirectoryOverride(const QString &folder); // empty: no override
 
-// The folder of the running executable, without a trailing "/" (Favorites.txt, Localization.txt,
-// admin.txt, ...). Overridden by $MAVREL_APP_DIR or setApplicationFolderOverride.
+// The folder of the user's own files (Favorites.txt, Localization.txt, admin.txt, youtube.html,
+// ...), without a trailing "/". A copy with the portable marker next to its executable (the build
+// tree writes one, an installation does not) keeps the executable's folder; an installed copy uses
+// $XDG_DATA_HOME/Mavrel, so users do not share favourites and nobody needs to write to /usr.
+// Overridden by $MAVREL_APP_DIR or setApplicationFolderOverride.
 QString applicationFolder();
 void setApplicationFolderOverride(const QString &folder); // empty: no override
+
+inline constexpr auto kPortableMarker = "mavrel.portable";
+
+// applicationFolder() for an executable in `executableFolder`, without the overrides.
+QString applicationFolderFor(const QString &executableFolder);
+
+// The read-only files an installation ships (Help.html, ...): <prefix>/share/mavrel beside
+// <prefix>/bin, found from the executable so an unpacked or relocated tree works too.
+QString shippedFilesFolder(const QString &executableFolder);
+
+// Creates `folder` and copies into it each file of `shippedFolder` it lacks; a file already there
+// (edited or downloaded by the user) is never replaced. Each failure is reported (appfolder.h);
+// the first is returned.
+Result<void> prepareApplicationFolder(const QString &folder, const QString &shippedFolder);
+
+// The same for the running program, unless its application folder is its executable's folder
+// (a build tree or a portable copy, which carries its files itself).
+Result<void> prepareApplicationFolder();
 
 } // namespace mavrel

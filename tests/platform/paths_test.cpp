@@ -143,7 +143,8 @@ TEST(AppFolders, DataDirectory)
 
 TEST(AppFolders, ApplicationFolder)
 {
-    EXPECT_EQ(applicationFolder(), QCoreApplication::applicationDirPath());
+    const QString unset = applicationFolderFor(QCoreApplication::applicationDirPath());
+    EXPECT_EQ(applicationFolder(), unset);
     {
         ScopedEnv env("MAVREL_APP_DIR", "/opt/mavrel/");
         EXPECT_EQ(applicationFolder(), u"/opt/mavrel"_s);
@@ -151,7 +152,7 @@ TEST(AppFolders, ApplicationFolder)
         EXPECT_EQ(applicationFolder(), u"/tmp/app"_s);
         setApplicationFolderOverride({});
     }
-    EXPECT_EQ(applicationFolder(), QCoreApplication::applicationDirPath());
+    EXPECT_EQ(applicationFolder(), unset);
 }
 
 } // namespace

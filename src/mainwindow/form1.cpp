@@ -16,10 +16,12 @@
 #include "mainwindow/playback/channelplayback.h"
 #include "mainwindow/playback/checkallrun.h"
 #include "mainwindow/singleinstance.h"
+#include "platform/appfolder.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
+#include "platform/widgets/folderreports.h"
 #include "player/ui/mediaplayer.h"
 
 #include <QCheckBox>
@@ -34,7 +36,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -353,6 +354,7 @@ void Form1::connectEvents()
 
 bool Form1::Form_Load()
 {
+    showApplicationFolderFailures(statusBar());
     dataDirectory = mavrel::dataDirectory();
     m_catalogue->setCatalogueFile(dataDirectory + u"/Data.txt"_s);
 
@@ -393,11 +395,7 @@ bool Form1::Form_Load()
 void Form1::writeBrowserPlaceholder()
 {
     const QString path = applicationFolder() + u"/youtube.html"_s;
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(placeholderPage().toLatin1());
-        file.commit();
-    }
+    (void)writeFileReported(path, placeholderPage().toLatin1());
     m_browserPage = QUrl::fromLocalFile(path);
     if (wbyoutube)
         wbyoutube->load(m_browserPage);

@@ -4,6 +4,8 @@
 #include "branding/ui/frmsplash.h"
 #include "mainwindow/form1.h"
 #include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "platform/termination.h"
 #include "platform/widgets/qtdialogs.h"
 
 #include <QApplication>
@@ -25,6 +27,8 @@ int runViewer(QApplication &app)
 
     QtDialogs boxes;
     setDialogs(&boxes);
+    // Reported in the status bar once the main window is up.
+    (void)prepareApplicationFolder();
 
     std::unique_ptr<Form1> mainWindow;
     std::unique_ptr<frmSplash> splash;
@@ -37,6 +41,13 @@ int runViewer(QApplication &app)
             return;
         }
         mainWindow->show();
+    });
+    // A session logging out or a kill ends the viewer the way File > Exit does.
+    onTerminationSignals([&] {
+        if (mainWindow)
+            mainWindow->close();
+        else
+            QCoreApplication::quit();
     });
     splash->start();
     const int code = app.exec();

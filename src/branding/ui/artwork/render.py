@@ -55,7 +55,7 @@ def render(svg, png, width, height):
 
 
 OUT.mkdir(exist_ok=True)
-for size in (16, 32, 48, 64, 128):
+for size in (16, 24, 32, 48, 64, 128, 256):
     render("icon.svg", f"AAA-{size}.png", size, size)
 # Pictures at twice their size on screen, so they stay sharp on high-density displays.
 render("splash.svg", "splash.png", 960, 600)

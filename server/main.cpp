@@ -1,5 +1,6 @@
 // catalogue-server: serves the catalogue to viewers, imports and exports it.
 
+#include "buildconfig.h"
 #include "server/demomedia.h"
 #include "server/httpserver.h"
 #include "server/importer.h"
@@ -31,7 +32,7 @@ const char kUsage[] =
     "  catalogue-server import --db FILE SOURCE...\n"
     "  catalogue-server export --db FILE\n"
     "  catalogue-server remove --db FILE ID...\n"
-    "  catalogue-server --help\n"
+    "  catalogue-server --help | --version\n"
     "\n"
     "serve    answers the viewers on ADDRESS (default 127.0.0.1) and port N (default 8077;\n"
     "         0 picks a free one). The first line of output is 'listening on http://HOST:PORT'.\n"
@@ -221,6 +222,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"catalogue-server"_s);
+    if (QCoreApplication::arguments().value(1) == u"--version") {
+        std::printf("catalogue-server %d.%d\n", MAVREL_VERSION_MAJOR, MAVREL_VERSION_MINOR);
+        return ExitOk;
+    }
     Options o;
     if (const auto problem = parseArguments(QCoreApplication::arguments(), o))
         return usageError(*problem);

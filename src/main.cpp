@@ -1,3 +1,4 @@
+#include "mainwindow/commandline.h"
 #include "mainwindow/viewer.h"
 
 #include <QApplication>
@@ -6,6 +7,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Answered before Qt looks for a display, so they work on a console too.
+    if (const auto code = mavrel::answerInformationOptions(argc, argv, stdout))
+        return *code;
     // The web engine refuses to start its sandbox for the root user.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -16,5 +20,9 @@ int main(int argc, char *argv[])
         qputenv("QT_QUICK_BACKEND", "software");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    if (const auto code = mavrel::refuseArguments(QCoreApplication::arguments(), stderr))
+        return *code;
+    // Ties the windows to the installed desktop file, whose icon the desktop then shows.
+    QGuiApplication::setDesktopFileName(QStringLiteral(MAVREL_APP_ID));
     return mavrel::runViewer(app);
 }

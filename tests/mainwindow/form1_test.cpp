@@ -5,6 +5,7 @@
 #include "mainwindow/form1.h"
 #include "mainwindow/modlistviewenh.h"
 #include "mainwindow/navigation.h"
+#include "platform/appfolder.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/scripteddialogs.h"
@@ -27,6 +28,7 @@ using mavrel::testing::writeCatalogue;
 #include <QLockFile>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QWebEngineView>
@@ -180,6 +182,25 @@ TEST_F(Form1Test, StartUpShowsTheTvChannelsSortedByRatingWithTheStatusLine)
     EXPECT_TRUE(page.readAll().endsWith("to the left</h1><br></font></center></body></html>\r\n"));
     EXPECT_EQ(form->browserPage(), QUrl::fromLocalFile(page.fileName()));
     EXPECT_EQ(form->browser(), nullptr);
+}
+
+TEST_F(Form1Test, AnApplicationFolderThatCannotBeWrittenShowsInTheStatusBarOnce)
+{
+    resetApplicationFolderReports();
+    writeSmallCatalogue();
+    // A file where the folder should be: no write succeeds there, not even as root.
+    const QString blocked = temp.path() + u"/blocked"_s;
+    QFile(blocked).open(QIODevice::WriteOnly);
+    setApplicationFolderOverride(blocked);
+    {
+        auto form = loaded();
+        const QString shown = form->statusBar()->currentMessage();
+        EXPECT_TRUE(shown.contains(blocked + u"/youtube.html"_s)) << shown.toStdString();
+        EXPECT_TRUE(form->StatusBar1Panel1->text().startsWith(u"Total Channels"_s));
+    }
+    auto again = loaded();
+    EXPECT_EQ(again->statusBar()->currentMessage(), QString());
+    resetApplicationFolderReports();
 }
 
 TEST_F(Form1Test, FirstStartStoresEnglishAndOpensTheHelpOnce)

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Installs into a temporary DESTDIR, validates what the desktop reads, and starts the installed
+# viewer as a new user: it must make its own folder and leave the installed tree alone.
+set -euo pipefail
+build=$1 app_id=$2 version=$3
+source "$(dirname "$0")/common.sh"
+
+work=$(mktemp -d)
+viewer=
+cleanup() {
+    [ -z "$viewer" ] || kill -KILL "$viewer" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+dest=$work/dest
+DESTDIR=$dest cmake --install "$build" --prefix /usr >"$work/install.log" ||
+    { cat "$work/install.log"; fail "cmake --install"; }
+usr=$dest/usr
+
+for f in $(installed_files "$app_id"); do
+    [ -s "$usr/$f" ] || fail "not installed: $f"
+done
+[ ! -e "$usr/bin/mavrel.portable" ] || fail "the portable marker was installed"
+for size in 16 24 32 48 64 128 256; do
+    # Width and height of a PNG: big-endian words at bytes 16 and 20.
+    read -r w h < <(od -An -tu4 --endian=big -j16 -N8 \
+        "$usr/share/icons/hicolor/${size}x$size/apps/$app_id.png")
+    [ "$w $h" = "$size $size" ] || fail "icon ${size}x$size is ${w}x$h"
+done
+
+desktop=$usr/share/applications/$app_id.desktop
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+grep -qx "Icon=$app_id" "$desktop" || fail "desktop file names another icon"
+exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
+[ -x "$usr/bin/$exec_name" ] || fail "desktop file starts '$exec_name', not an installed program"
+
+appstreamcli validate --no-net "$usr/share/metainfo/$app_id.metainfo.xml" >"$work/as.log" 2>&1 ||
+    { cat "$work/as.log"; fail "appstreamcli validate"; }
+! grep -E '^[EW]:' "$work/as.log" || fail "metainfo has errors or warnings"
+grep -q '<screenshot type="default">' "$usr/share/metainfo/$app_id.metainfo.xml" ||
+    fail "metainfo has no screenshot"
+
+unit=$usr/lib/systemd/system/mavrel-catalogue-server.service
+for line in "ExecStart=/usr/bin/catalogue-server serve --db /var/lib/mavrel-catalogue/" \
+    DynamicUser=yes StateDirectory=mavrel-catalogue ProtectSystem=strict NoNewPrivileges=yes; do
+    grep -q "^$line" "$unit" || fail "unit lacks $line"
+done
+
+# The manual pages document every option of --help, and the server's exit codes.
+for program in mavrel catalogue-server; do
+    page=$(zcat "$usr/share/man/man1/$program.1.gz" | sed 's/\\-/-/g')
+    for option in $("$usr/bin/$program" --help | grep -o -- '--[a-z-]*[a-z]' | sort -u); do
+        grep -q -- "$option" <<<"$page" || fail "$program.1 does not document $option"
+    done
+done
+codes=$("$usr/bin/catalogue-server" --help | grep -i '^exit codes:' | grep -o '\b[0-9]\b')
+[ -n "$codes" ] || fail "catalogue-server --help names no exit codes"
+for code in $codes; do
+    zcat "$usr/share/man/man1/catalogue-server.1.gz" | grep -qx "\.B $code" ||
+        fail "catalogue-server.1 does not document exit code $code"
+done
+
+check_versions "$usr/bin" "$version"
+"$usr/bin/mavrel" --help | grep -q '^Usage: mavrel' || fail "mavrel --help"
+status=0
+QT_QPA_PLATFORM=offscreen "$usr/bin/mavrel" --no-such-option 2>"$work/err" || status=$?
+[ "$status" = 2 ] && grep -q "no-such-option" "$work/err" || fail "an unknown option gave $status"
+
+# First start of a new user. Nothing may be written into the installed tree.
+snapshot() { (cd "$dest" && find . -printf '%p %y %m %s %T@\n' | sort); }
+snapshot >"$work/before"
+home=$work/home
+mkdir -p "$home" "$work/runtime"
+chmod 700 "$work/runtime"
+env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
+    MAVREL_NO_SOUND=1 "$usr/bin/mavrel" >"$work/viewer.log" 2>&1 &
+viewer=$!
+folder=$home/.local/share/Mavrel
+for _ in $(seq 600); do
+    [ -s "$folder/youtube.html" ] && break
+    kill -0 "$viewer" 2>/dev/null || { cat "$work/viewer.log"; fail "the viewer ended by itself"; }
+    sleep 0.1
+done
+[ -s "$folder/youtube.html" ] || { cat "$work/viewer.log"; fail "no youtube.html in $folder"; }
+
+# A session ending sends SIGTERM: the viewer closes as File > Exit does and exits 0.
+kill -TERM "$viewer"
+for _ in $(seq 300); do
+    kill -0 "$viewer" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$viewer" 2>/dev/null && fail "the viewer did not end on SIGTERM"
+status=0
+wait "$viewer" || status=$?
+viewer=
+[ "$status" = 0 ] || { cat "$work/viewer.log"; fail "the viewer exited $status on SIGTERM"; }
+
+cmp -s "$folder/Help.html" "$usr/share/mavrel/Help.html" || fail "Help.html not copied to $folder"
+grep -q 'Please select a video' "$folder/youtube.html" || fail "youtube.html has other content"
+snapshot | diff "$work/before" - || fail "the installed tree changed"
+echo "install test passed"

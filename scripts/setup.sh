@@ -10,6 +10,7 @@ packages=(
     libvlc-dev libvlc-bin vlc-plugin-base vlc-plugin-video-output
     qt6-svg-dev libclang-rt-14-dev clang-format
     xvfb xauth imagemagick fonts-dejavu-core curl
+    dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()

@@ -22,18 +22,17 @@ for f in $(installed_files "$app_id"); do
     [ -s "$usr/$f" ] || fail "not installed: $f"
 done
 [ ! -e "$usr/bin/mavrel.portable" ] || fail "the portable marker was installed"
-for size in 16 24 32 48 64 128 256; do
-    # Width and height of a PNG: big-endian words at bytes 16 and 20.
-    read -r w h < <(od -An -tu4 --endian=big -j16 -N8 \
-        "$usr/share/icons/hicolor/${size}x$size/apps/$app_id.png")
-    [ "$w $h" = "$size $size" ] || fail "icon ${size}x$size is ${w}x$h"
+for png in "$usr"/share/icons/hicolor/*x*/apps/$app_id.png; do
+    size=$(basename "$(dirname "$(dirname "$png")")")
+    # A PNG's width and height are big-endian words at byte 16.
+    [ "$(od -An -tu4 --endian=big -j16 -N8 "$png" | xargs | tr ' ' x)" = "$size" ] ||
+        fail "icon $png is not $size"
 done
 
 desktop=$usr/share/applications/$app_id.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
 grep -qx "Icon=$app_id" "$desktop" || fail "desktop file names another icon"
-exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
-[ -x "$usr/bin/$exec_name" ] || fail "desktop file starts '$exec_name', not an installed program"
+[ -x "$usr/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")" ] || fail "Exec is not installed"
 
 appstreamcli validate --no-net "$usr/share/metainfo/$app_id.metainfo.xml" >"$work/as.log" 2>&1 ||
     { cat "$work/as.log"; fail "appstreamcli validate"; }
@@ -62,7 +61,6 @@ for code in $codes; do
 done
 
 check_versions "$usr/bin" "$version"
-"$usr/bin/mavrel" --help | grep -q '^Usage: mavrel' || fail "mavrel --help"
 status=0
 QT_QPA_PLATFORM=offscreen "$usr/bin/mavrel" --no-such-option 2>"$work/err" || status=$?
 [ "$status" = 2 ] && grep -q "no-such-option" "$work/err" || fail "an unknown option gave $status"

@@ -51,6 +51,7 @@ int runViewer(QApplication &app)
     });
     splash->start();
     const int code = app.exec();
+    onTerminationSignals({});
     mainWindow.reset();
     splash.reset();
     setDialogs(nullptr);

@@ -33,26 +33,10 @@ Listener &listener()
     return l;
 }
 
-} // namespace
-
-bool onTerminationSignals(std::function<void()> handler)
+bool setDisposition(void (*handler)(int))
 {
-    Listener &l = listener();
-    l.handler = std::move(handler);
-    if (l.notifier)
-        return true;
-    if (g_signalPipe[0] < 0 &&
-        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return false;
-    l.notifier =
-        new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(l.notifier, &QSocketNotifier::activated, l.notifier, [] {
-        char byte;
-        if (::read(g_signalPipe[1], &byte, 1) == 1 && listener().handler)
-            listener().handler();
-    });
     struct sigaction action = {};
-    action.sa_handler = writeSignal;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
@@ -60,6 +44,29 @@ bool onTerminationSignals(std::function<void()> handler)
             return false;
     }
     return true;
+}
+
+} // namespace
+
+bool onTerminationSignals(std::function<void()> handler)
+{
+    Listener &l = listener();
+    l.handler = std::move(handler);
+    if (!l.handler)
+        return setDisposition(SIG_DFL);
+    if (g_signalPipe[0] < 0 &&
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return false;
+    if (!l.notifier) {
+        l.notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read,
+                                         QCoreApplication::instance());
+        QObject::connect(l.notifier, &QSocketNotifier::activated, l.notifier, [] {
+            char byte;
+            if (::read(g_signalPipe[1], &byte, 1) == 1 && listener().handler)
+                listener().handler();
+        });
+    }
+    return setDisposition(writeSignal);
 }
 
 } // namespace mavrel

@@ -138,7 +138,10 @@ TEST(TerminationSignals, EachSignalReachesTheHandlerOnTheEventLoop)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         EXPECT_EQ(calls, before + 1) << signal;
     }
-    onTerminationSignals({});
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(signal, SIG_DFL);
+    ASSERT_TRUE(onTerminationSignals({}));
+    struct sigaction action = {};
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        ASSERT_EQ(::sigaction(signal, nullptr, &action), 0);
+        EXPECT_EQ(action.sa_handler, SIG_DFL) << signal;
+    }
 }

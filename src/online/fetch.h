@@ -51,6 +51,9 @@ struct FetchResult
     QByteArray body;
     FetchEnd end = FetchEnd::Failed;
     int httpStatus = 0;
+    // The reply's Content-Type header as sent ("audio/mpeg", "text/html; charset=utf-8");
+    // empty when the server sent none.
+    QByteArray contentType;
     // True when the owner was destroyed during the fetch: the caller must return at once
     // without touching it.
     bool ownerGone = false;

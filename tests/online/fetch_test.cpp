@@ -266,8 +266,26 @@ TEST_F(FetchTest, IcyStatusLineIsReadLikeHttp)
     EXPECT_EQ(requests.last().headers.value("host"),
               "127.0.0.1:" + QByteArray::number(server.port()));
 
-    // A live stream ends at the channel check's cap.
+    // A live stream ends at the channel check's cap, and aborts like any fetch.
     server.setRoute("/icy-live", icy(TestHttpServer::Mode::Endless, {}, "audio/mpeg"));
+    for (const bool ownerGoes : {false, true}) {
+        auto *owner = new QObject;
+        QTimer::singleShot(300, [&] {
+            if (ownerGoes)
+                delete owner;
+            else
+                abortAllFetches();
+        });
+        FetchOptions options = withLimits(qint64(1) << 40, 20'000);
+        options.owner = owner;
+        const FetchResult aborted = fetchPage(server.url("/icy-live"), options);
+        EXPECT_EQ(aborted.end, FetchEnd::Aborted);
+        EXPECT_EQ(aborted.ownerGone, ownerGoes);
+        EXPECT_EQ(activeFetchCount(), 0);
+        if (!ownerGoes)
+            delete owner;
+    }
+
     FetchOptions check;
     check.use = FetchUse::ChannelCheck;
     const FetchResult live = fetchPage(server.url("/icy-live"), check);

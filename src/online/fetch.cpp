@@ -78,8 +78,6 @@ bool isHttpScheme(const QUrl &url)
            scheme.compare(u"https"_s, Qt::CaseInsensitive) == 0;
 }
 
-class FetchRun;
-
 // The reply side of one transfer, read by FetchRun::pump whatever carries it.
 class Transfer
 {
@@ -506,13 +504,13 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *prog
         return {};
 
     FetchRun run(progress, options);
-    FetchEnd end = FetchEnd::Failed;
     QUrl icyUrl;
     {
         NetworkTransfer network(run, url, bypassCache);
-        end = run.pump(network);
-        // TLS would need its own socket; radio servers that answer this way speak plain HTTP.
-        if (end == FetchEnd::Failed && network.endedWithoutStatus() &&
+        // Only when the server answered in something else than HTTP is the request made again,
+        // on a socket of our own. TLS would need its own socket; radio servers that answer
+        // this way speak plain HTTP.
+        if (run.pump(network) == FetchEnd::Failed && network.endedWithoutStatus() &&
             network.url().scheme().compare(u"http"_s, Qt::CaseInsensitive) == 0)
             icyUrl = network.url();
     }

@@ -1,8 +1,8 @@
 // From a click on a demo channel of the catalogue server (on loopback) to the player playing:
 // the check fetch, the report and the player's start, median of 20 clicks.
 #include "catalogueserver.h"
-#include "mainwindow/playback/channelplayback.h"
 #include "mainwindow/player/mediaplayer.h"
+#include "mainwindow/ui/channelplayback.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

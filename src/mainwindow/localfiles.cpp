@@ -1,4 +1,4 @@
-#include "mainwindow/localfiles/localfiles.h"
+#include "mainwindow/localfiles.h"
 
 #include <QCollator>
 #include <QDir>

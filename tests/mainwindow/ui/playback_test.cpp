@@ -1,6 +1,6 @@
-#include "mainwindow/playback/channelplayback.h"
-#include "mainwindow/playback/checkallrun.h"
+#include "mainwindow/checkallrun.h"
 #include "mainwindow/player/mediaplayer.h"
+#include "mainwindow/ui/channelplayback.h"
 #include "platform/scripteddialogs.h"
 
 #include "../player/testmedia.h"

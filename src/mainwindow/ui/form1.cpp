@@ -1,4 +1,4 @@
-#include "mainwindow/form1.h"
+#include "mainwindow/ui/form1.h"
 
 #include "branding/branding.h"
 #include "branding/ui/artwork.h"
@@ -6,17 +6,18 @@
 #include "branding/ui/frmabout.h"
 #include "branding/ui/frmwebsite.h"
 #include "branding/ui/windowicon.h"
+#include "catalogue/kinds.h"
+#include "catalogue/ui/cataloguecontroller.h"
+#include "catalogue/ui/channellistmodel.h"
+#include "catalogue/ui/modlistviewenh.h"
 #include "localization/clslanguages.h"
 #include "localization/modlanguages.h"
-#include "mainwindow/cataloguecontroller.h"
-#include "mainwindow/channellistmodel.h"
-#include "mainwindow/localfiles/localfilesview.h"
-#include "mainwindow/modlistviewenh.h"
+#include "mainwindow/checkallrun.h"
 #include "mainwindow/navigation.h"
-#include "mainwindow/playback/channelplayback.h"
-#include "mainwindow/playback/checkallrun.h"
 #include "mainwindow/player/mediaplayer.h"
 #include "mainwindow/singleinstance.h"
+#include "mainwindow/ui/channelplayback.h"
+#include "mainwindow/ui/localfilesview.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -598,17 +599,17 @@ void Form1::showCatalogueKind(const QString &kind)
 
 void Form1::cmdTV_Click()
 {
-    showCatalogueKind(QLatin1StringView(kKindTV));
+    showCatalogueKind(kKindTV);
 }
 
 void Form1::cmdRadio_Click()
 {
-    showCatalogueKind(QLatin1StringView(kKindRadio));
+    showCatalogueKind(kKindRadio);
 }
 
 void Form1::cmdVideo_Click()
 {
-    showCatalogueKind(QLatin1StringView(kKindVideo));
+    showCatalogueKind(kKindVideo);
 }
 
 void Form1::cmdXXX_Click()
@@ -617,7 +618,7 @@ void Form1::cmdXXX_Click()
                                            QLatin1StringView(kAdultNoticeTitle));
     if (answer != DialogAnswer::Ok)
         return;
-    showCatalogueKind(QLatin1StringView(kKindAdult));
+    showCatalogueKind(kKindAdult);
 }
 
 void Form1::cmdFavorites_Click()
@@ -636,7 +637,7 @@ void Form1::cmdYouTube_Click()
 {
     showFrame(Frame5);
     showBrowserArea();
-    viewState().currentKind = QLatin1StringView(kKindYouTube);
+    viewState().currentKind = kKindYouTube;
     m_catalogue->clearRows();
 }
 

@@ -1,6 +1,6 @@
-#include "mainwindow/playback/channelplayback.h"
+#include "mainwindow/ui/channelplayback.h"
 
-#include "mainwindow/playback/channelcheck.h"
+#include "mainwindow/channelcheck.h"
 #include "mainwindow/player/mediaplayer.h"
 #include "online/fetch.h"
 #include "online/reportquery.h"

@@ -1,0 +1,23 @@
+#include "catalogue/kinds.h"
+
+namespace mavrel {
+
+std::optional<SettingKey> languageSettingToRead(const QString &kind)
+{
+    if (kind == kKindAdult)
+        return SettingKey::VideoLang;
+    return languageSettingToWrite(kind);
+}
+
+std::optional<SettingKey> languageSettingToWrite(const QString &kind)
+{
+    if (kind == kKindTV)
+        return SettingKey::TVLang;
+    if (kind == kKindRadio)
+        return SettingKey::RadioLang;
+    if (kind == kKindVideo)
+        return SettingKey::VideoLang;
+    return std::nullopt;
+}
+
+} // namespace mavrel

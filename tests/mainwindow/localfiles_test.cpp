@@ -6,7 +6,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <ostream>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString &text, std::ostream *out)
@@ -71,6 +77,36 @@ TEST(LocalFiles, ChainsAndPaths)
     EXPECT_EQ(folderChain(u"/media/usb"_s, u"/media/usb2/a"_s), QStringList{u"/media/usb2/a"_s});
     EXPECT_EQ(filePathIn(u"/"_s, u"a.mp3"_s), u"/a.mp3"_s);
     EXPECT_EQ(filePathIn(u"/music"_s, u"a.mp3"_s), u"/music/a.mp3"_s);
+}
+
+// Opening a FIFO blocks until a writer comes, and sockets and devices are no media either: only
+// regular files are offered, through a link or not.
+TEST(LocalFiles, OnlyRegularFilesAreListed)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString dir = tmp.path();
+    QFile regular(dir + u"/music.mp3"_s);
+    ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
+    regular.close();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir + u"/hang.mp3"_s).constData(), 0600), 0);
+
+    const QByteArray socketPath = QFile::encodeName(dir + u"/socket.wav"_s);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(std::size_t(socketPath.size()), sizeof address.sun_path);
+    std::copy(socketPath.cbegin(), socketPath.cend(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    ::close(fd);
+
+    ASSERT_TRUE(QFile::link(dir + u"/hang.mp3"_s, dir + u"/fifo-link.mp3"_s));
+    ASSERT_TRUE(QFile::link(dir + u"/music.mp3"_s, dir + u"/tune.mp3"_s));
+    ASSERT_TRUE(QFile::link(dir + u"/gone.mp3"_s, dir + u"/dangling.mp3"_s));
+    ASSERT_TRUE(QFile::link(u"/dev/null"_s, dir + u"/device.mp3"_s));
+
+    EXPECT_EQ(listMediaFiles(dir), (QStringList{u"music.mp3"_s, u"tune.mp3"_s}));
 }
 
 } // namespace

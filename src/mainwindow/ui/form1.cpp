@@ -258,7 +258,7 @@ void Form1::createPlayback()
         ListView1->setCurrentIndex(index);
         ListView1->scrollTo(index);
     };
-    run.checkSelected = [this] { checkChannel(true); };
+    run.checkSelected = [this] { m_playback->checkChannel(true); };
     run.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
     m_checkRun = new CheckAllRun(std::move(run), this);
 
@@ -641,32 +641,29 @@ void Form1::cmdYouTube_Click()
     m_catalogue->clearRows();
 }
 
-void Form1::cmdSports_Click()
+void Form1::openWebsiteWindow(const QString &modeWord)
 {
-    frmWebsite::modeWord() = u"Sports"_s;
-    if (!m_website) {
-        m_website = new frmWebsite(this);
-        m_website->Form_Load();
-    }
-}
-
-void Form1::cmdExtras_Click()
-{
-    frmWebsite::modeWord() = u"Extras"_s;
-    if (!m_website) {
-        m_website = new frmWebsite(this);
-        m_website->Form_Load();
-    }
-}
-
-void Form1::cmdWebsite_Click()
-{
-    frmWebsite::modeWord() = u"Website"_s;
+    frmWebsite::modeWord() = modeWord;
     // While the window of an earlier press is still loaded, its load does not run again.
     if (!m_website) {
         m_website = new frmWebsite(this);
         m_website->Form_Load();
     }
+}
+
+void Form1::cmdSports_Click()
+{
+    openWebsiteWindow(u"Sports"_s);
+}
+
+void Form1::cmdExtras_Click()
+{
+    openWebsiteWindow(u"Extras"_s);
+}
+
+void Form1::cmdWebsite_Click()
+{
+    openWebsiteWindow(u"Website"_s);
 }
 
 void Form1::mnuCatItem_Click(int Index)
@@ -779,11 +776,6 @@ void Form1::ListView1_Click()
     m_playback->ListView1_Click();
 }
 
-void Form1::imgOffline_Click()
-{
-    m_playback->imgOffline_Click();
-}
-
 void Form1::WindowsMediaPlayer1_MediaError(const QString &url)
 {
     m_playback->WindowsMediaPlayer1_MediaError(url);
@@ -794,39 +786,14 @@ void Form1::WindowsMediaPlayer1_Warning(int WarningType, int Param, const QStrin
     m_playback->WindowsMediaPlayer1_Warning(WarningType, Param, Description);
 }
 
-void Form1::Drive1_Change()
-{
-    m_localFiles->Drive1_Change();
-}
-
-void Form1::Dir1_Change()
-{
-    m_localFiles->Dir1_Change();
-}
-
-void Form1::File1_Click()
-{
-    m_localFiles->File1_Click();
-}
-
 void Form1::txtStatus_Change()
 {
     mirrorStatusText(txtStatus->text(), StatusBar1Panel1);
 }
 
-void Form1::checkChannel(bool checkOnly)
-{
-    m_playback->checkChannel(checkOnly);
-}
-
 void Form1::checkAllChannels()
 {
     m_checkRun->checkAllChannels();
-}
-
-void Form1::Timer1_Timer()
-{
-    m_checkRun->Timer1_Timer();
 }
 
 } // namespace mavrel

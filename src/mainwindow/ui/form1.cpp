@@ -167,9 +167,12 @@ void Form1::createControls()
     cmbSortTV->addItems({u"Channel"_s, u"Category"_s, u"Type"_s, u"Rating"_s, u"Favorites"_s});
     cmbSortTV->setCurrentText(u"Rating"_s);
     place(cmbSortTV, 960, 570, 2160, 345);
+    lblCountry->setBuddy(Combo1);
+    lblSort->setBuddy(cmbSortTV);
     ListView1 = named(new ListViewEnh(Frame1), u"ListView1"_s);
     ListView1->setSourceModel(m_channels);
     place(ListView1, 180, 960, 4935, 3795);
+    ListView1->setAccessibleName(Frame1->title());
     ListView1->header()->resizeSection(ChannelListModel::ChannelColumn,
                                        twipsToPixels(kChannelColumnTwips));
     for (int c = ChannelListModel::CategoryColumn; c <= ChannelListModel::FavoritesColumn; ++c)
@@ -189,6 +192,7 @@ void Form1::createControls()
     m_favorites->setHorizontalHeaderLabels({u"Channel"_s, u"Category"_s, u"Type"_s});
     ListView2->setSourceModel(m_favorites);
     place(ListView2, 180, 900, 4935, 3795);
+    ListView2->setAccessibleName(Frame3->title());
     ListView2->header()->resizeSection(0, twipsToPixels(kChannelColumnTwips));
     Frame3->hide();
 
@@ -197,10 +201,13 @@ void Form1::createControls()
     place(Frame4, 180, 1020, 5235, 6735);
     Drive1 = named(new QComboBox(Frame4), u"Drive1"_s);
     place(Drive1, 120, 240, 4995, 315);
+    Drive1->setAccessibleName(u"Drive"_s);
     Dir1 = named(new QListWidget(Frame4), u"Dir1"_s);
     place(Dir1, 120, 660, 4995, 2340);
+    Dir1->setAccessibleName(u"Folders"_s);
     File1 = named(new QListWidget(Frame4), u"File1"_s);
     place(File1, 120, 3060, 4995, 3405);
+    File1->setAccessibleName(u"Files"_s);
     Frame4->hide();
 
     // Video site.
@@ -210,22 +217,29 @@ void Form1::createControls()
     ListView3->setRootIsDecorated(false);
     ListView3->setUniformRowHeights(true);
     place(ListView3, 180, 1140, 4935, 3555);
+    ListView3->setAccessibleName(Frame5->title());
     txtStatus = named(new QLineEdit(Frame5), u"txtStatus"_s);
     txtStatus->setReadOnly(true);
     place(txtStatus, 180, 7800, 4875, 285);
+    txtStatus->setAccessibleName(u"Video status"_s);
 
     WindowsMediaPlayer1 = named(new MediaPlayer(client), u"WindowsMediaPlayer1"_s);
+    WindowsMediaPlayer1->setAccessibleName(u"Player"_s);
     place(WindowsMediaPlayer1, 5520, 1020, 9570, 6705);
     m_browserRect = toTwips(WindowsMediaPlayer1->geometry());
 
     imgOffline = named(new QLabel(client), u"imgOffline"_s);
     imgOffline->setPixmap(offlinePicture());
     imgOffline->setScaledContents(true);
+    imgOffline->setAccessibleName(u"Channel offline"_s);
+    imgOffline->setAccessibleDescription(
+        u"The channel did not answer. Click the picture to hide it."_s);
     place(imgOffline, 11340, 120, 6000, 3000);
     imgOffline->hide();
 
     StatusBar1Panel1 = named(new QLabel(this), u"Panel1"_s);
     StatusBar1Panel1->setMinimumWidth(0);
+    StatusBar1Panel1->setAccessibleName(u"Status"_s);
     statusBar()->setObjectName(u"StatusBar1"_s);
     statusBar()->setSizeGripEnabled(true);
     statusBar()->setFixedHeight(twipsToPixels(kStatusBarTwips));
@@ -569,6 +583,7 @@ void Form1::ensureBrowser()
     if (wbyoutube)
         return;
     wbyoutube = named(new QWebEngineView(centralWidget()), u"wbyoutube"_s);
+    wbyoutube->setAccessibleName(Frame5->title());
     wbyoutube->setGeometry(toPixels(m_browserRect));
     if (!m_browserPage.isEmpty())
         wbyoutube->load(m_browserPage);

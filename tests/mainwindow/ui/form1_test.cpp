@@ -3,6 +3,7 @@
 #include "branding/ui/frmwebsite.h"
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "mainwindow/checkallrun.h"
 #include "mainwindow/navigation.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/machinesettings.h"
@@ -14,6 +15,10 @@
 using mavrel::testing::FixtureChannel;
 using mavrel::testing::writeCatalogue;
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,7 +29,9 @@ using mavrel::testing::writeCatalogue;
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLockFile>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -32,6 +39,9 @@ using mavrel::testing::writeCatalogue;
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
 
 using namespace mavrel;
 using namespace Qt::StringLiterals;
@@ -583,6 +593,66 @@ TEST_F(Form1Test, AboutWindowShowsTheBrandingAndIsReused)
     form->mnuFileItem_Click(2);
     EXPECT_TRUE(ended);
     EXPECT_FALSE(about->isVisible());
+}
+
+// A screen reader announces a control by its caption, its buddy label or its accessible name.
+TEST_F(Form1Test, EveryControlHasANameForScreenReaders)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    form->cmdYouTube_Click(); // creates the browser
+    const auto interactive = [](const QWidget *w) {
+        return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QComboBox *>(w) ||
+               qobject_cast<const QLineEdit *>(w) || qobject_cast<const QAbstractItemView *>(w) ||
+               qobject_cast<const QAbstractSlider *>(w);
+    };
+    // Parts of a control (a list's header and scroll bars, an editable box's line edit) are
+    // announced with the control; the menu bar names its own items.
+    const auto partOfAnother = [&](const QWidget *w) {
+        for (const QWidget *p = w->parentWidget(); p && p != form.get(); p = p->parentWidget()) {
+            if (interactive(p) || qobject_cast<const QMenuBar *>(p))
+                return true;
+        }
+        return false;
+    };
+    const QList<QLabel *> labels = form->findChildren<QLabel *>();
+    const auto named = [&](const QWidget *w) {
+        if (!w->accessibleName().trimmed().isEmpty())
+            return true;
+        if (const auto *button = qobject_cast<const QAbstractButton *>(w))
+            return !button->text().trimmed().isEmpty();
+        return std::any_of(labels.cbegin(), labels.cend(), [&](const QLabel *l) {
+            return l->buddy() == w && !l->text().trimmed().isEmpty();
+        });
+    };
+
+    QStringList unnamed;
+    int checked = 0;
+    for (QWidget *w : form->findChildren<QWidget *>()) {
+        if (!interactive(w) || partOfAnother(w))
+            continue;
+        ++checked;
+        if (!named(w))
+            unnamed << QLatin1StringView(w->metaObject()->className()) + u' ' + w->objectName();
+    }
+    EXPECT_GE(checked, 25);
+    for (QLabel *label : {form->imgOffline, form->StatusBar1Panel1}) {
+        if (!named(label))
+            unnamed << label->objectName();
+    }
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u", "_s).toStdString();
+    EXPECT_FALSE(form->imgOffline->accessibleDescription().isEmpty());
+
+    // What the accessibility bus carries: a list's name, a box's label as its relation.
+    const auto onTheBus = [](QWidget *w) { return QAccessible::queryAccessibleInterface(w); };
+    EXPECT_EQ(onTheBus(form->ListView1)->text(QAccessible::Name), form->Frame1->title());
+    for (auto [box, label] :
+         {std::pair{form->Combo1, form->lblCountry}, std::pair{form->cmbSortTV, form->lblSort}}) {
+        const auto relations = onTheBus(box)->relations(QAccessible::Label);
+        EXPECT_TRUE(std::any_of(relations.cbegin(), relations.cend(), [&](const auto &r) {
+            return r.first->object() == label;
+        })) << box->objectName().toStdString();
+    }
 }
 
 #include "form1_test.moc"

@@ -655,4 +655,42 @@ TEST_F(Form1Test, EveryControlHasANameForScreenReaders)
     }
 }
 
+// Channel names come from the catalogue and titles from the network: markup in them is text.
+TEST_F(Form1Test, RemoteTextReachesTheStatusPanelAsTyped)
+{
+    const QByteArray name = "<b>Bold</b> &amp; <i>Co</i>";
+    // A ".wmv" address is played without a check fetch; reports go to a closed port.
+    ASSERT_TRUE(writeCatalogue(catalogueFile(),
+                               {{name, "TV", "English", "4", "1", "http://127.0.0.1:9/a.wmv"}}));
+    qputenv("MAVREL_CATALOGUE_URL", "http://127.0.0.1:9");
+    auto form = loaded();
+    form->checkRun().Timer1.setInterval(1);
+
+    const struct
+    {
+        const char *route;
+        std::function<void()> deliver;
+        QString shown;
+    } cases[] = {
+        {"check-all status", [&] { form->checkAllChannels(); },
+         u"Checking 1 of 1 - "_s + QString::fromUtf8(name)},
+        {"status box mirror", [&] { form->txtStatus->setText(u"<h1>Title</h1>"_s); },
+         u"<h1>Title</h1>"_s},
+    };
+    QLabel *panel = form->StatusBar1Panel1;
+    for (const auto &c : cases) {
+        c.deliver();
+        EXPECT_EQ(panel->text(), c.shown) << c.route;
+        EXPECT_EQ(panel->textFormat(), Qt::PlainText) << c.route;
+        // Drawn as rich text the tags would vanish and the text would need less room.
+        EXPECT_GE(panel->sizeHint().width(), panel->fontMetrics().horizontalAdvance(c.shown))
+            << c.route;
+    }
+    qunsetenv("MAVREL_CATALOGUE_URL");
+
+    form->mnuAboutItem_Click(0);
+    for (const QLabel *label : form->aboutWindow()->findChildren<QLabel *>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+}
+
 #include "form1_test.moc"

@@ -2,6 +2,15 @@
 
 namespace mavrel {
 
+bool isCatalogueKind(QByteArrayView kind)
+{
+    for (const QLatin1StringView word : {kKindTV, kKindRadio, kKindVideo, kKindAdult}) {
+        if (kind == QByteArrayView(word.data(), word.size()))
+            return true;
+    }
+    return false;
+}
+
 std::optional<SettingKey> languageSettingToRead(const QString &kind)
 {
     if (kind == kKindAdult)

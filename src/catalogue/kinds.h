@@ -2,6 +2,7 @@
 
 #include "platform/settings.h"
 
+#include <QByteArrayView>
 #include <QLatin1StringView>
 #include <QString>
 
@@ -15,6 +16,9 @@ inline constexpr QLatin1StringView kKindRadio{"Radio"};
 inline constexpr QLatin1StringView kKindVideo{"Video"};
 inline constexpr QLatin1StringView kKindAdult{"XXX"};
 inline constexpr QLatin1StringView kKindYouTube{"YOUTUBE"};
+
+// One of the four kinds a catalogue line may carry (the video site's word is none of them).
+bool isCatalogueKind(QByteArrayView kind);
 
 // The setting a kind takes its language from when it is shown. The adult kind starts from the
 // Video language; the video site has none.

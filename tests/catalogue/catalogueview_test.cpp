@@ -414,24 +414,27 @@ TEST(CatalogueForms, RatingAndFavourites)
         EXPECT_EQ(padFavorites(c.in), c.out) << c.in.toStdString();
 }
 
-TEST(CatalogueKinds, LanguageIsRememberedForThreeKindsAndTheAdultKindStartsFromVideo)
+TEST(CatalogueKinds, FourKindsAreCarriedAndThreeRememberTheirLanguage)
 {
     using Setting = std::optional<SettingKey>;
     const struct
     {
         QString kind;
+        bool carried; // by a catalogue line
         Setting read;
         Setting write;
     } cases[] = {
-        {u"TV"_s, SettingKey::TVLang, SettingKey::TVLang},
-        {u"Radio"_s, SettingKey::RadioLang, SettingKey::RadioLang},
-        {u"Video"_s, SettingKey::VideoLang, SettingKey::VideoLang},
-        {u"XXX"_s, SettingKey::VideoLang, std::nullopt},
-        {u"YOUTUBE"_s, std::nullopt, std::nullopt},
-        {u"tv"_s, std::nullopt, std::nullopt},
-        {QString(), std::nullopt, std::nullopt},
+        {u"TV"_s, true, SettingKey::TVLang, SettingKey::TVLang},
+        {u"Radio"_s, true, SettingKey::RadioLang, SettingKey::RadioLang},
+        {u"Video"_s, true, SettingKey::VideoLang, SettingKey::VideoLang},
+        {u"XXX"_s, true, SettingKey::VideoLang, std::nullopt},
+        {u"YOUTUBE"_s, false, std::nullopt, std::nullopt},
+        {u"tv"_s, false, std::nullopt, std::nullopt},
+        {u"TV "_s, false, std::nullopt, std::nullopt},
+        {QString(), false, std::nullopt, std::nullopt},
     };
     for (const auto &c : cases) {
+        EXPECT_EQ(isCatalogueKind(c.kind.toLatin1()), c.carried) << c.kind.toStdString();
         EXPECT_EQ(languageSettingToRead(c.kind), c.read) << c.kind.toStdString();
         EXPECT_EQ(languageSettingToWrite(c.kind), c.write) << c.kind.toStdString();
     }

@@ -1,4 +1,4 @@
-#include "mainwindow/viewer.h"
+#include "mainwindow/ui/viewer.h"
 
 #include <QApplication>
 

@@ -1,5 +1,5 @@
-#include "mainwindow/playback/channelplayback.h"
-#include "mainwindow/playback/checkallrun.h"
+#include "mainwindow/checkallrun.h"
+#include "mainwindow/ui/channelplayback.h"
 #include "platform/scripteddialogs.h"
 #include "player/ui/mediaplayer.h"
 

@@ -1,5 +1,5 @@
-#include "mainwindow/playback/channelcheck.h"
-#include "mainwindow/playback/checkallrun.h"
+#include "mainwindow/channelcheck.h"
+#include "mainwindow/checkallrun.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mainwindow/playback/channelcheck.h"
+#include "mainwindow/channelcheck.h"
 
 #include "online/errorpage.h"
 #include "online/reportquery.h"

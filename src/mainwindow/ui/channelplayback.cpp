@@ -1,6 +1,6 @@
-#include "mainwindow/playback/channelplayback.h"
+#include "mainwindow/ui/channelplayback.h"
 
-#include "mainwindow/playback/channelcheck.h"
+#include "mainwindow/channelcheck.h"
 #include "online/fetch.h"
 #include "online/reportquery.h"
 #include "platform/bytetext.h"

@@ -646,8 +646,10 @@ TEST_F(Form1Test, EveryControlHasANameForScreenReaders)
     // What the accessibility bus carries: a list's name, a box's label as its relation.
     const auto onTheBus = [](QWidget *w) { return QAccessible::queryAccessibleInterface(w); };
     EXPECT_EQ(onTheBus(form->ListView1)->text(QAccessible::Name), form->Frame1->title());
-    for (auto [box, label] :
+    for (const auto &pair :
          {std::pair{form->Combo1, form->lblCountry}, std::pair{form->cmbSortTV, form->lblSort}}) {
+        QWidget *box = pair.first;
+        QObject *label = pair.second;
         const auto relations = onTheBus(box)->relations(QAccessible::Label);
         EXPECT_TRUE(std::any_of(relations.cbegin(), relations.cend(), [&](const auto &r) {
             return r.first->object() == label;

@@ -1,4 +1,5 @@
 #include "mainwindow/localfiles.h"
+#include "qstringprinter.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +14,6 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 using namespace Qt::StringLiterals;
 using namespace mavrel;

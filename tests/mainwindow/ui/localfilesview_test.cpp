@@ -1,5 +1,6 @@
 #include "mainwindow/ui/localfilesview.h"
 #include "platform/settings.h"
+#include "qstringprinter.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +11,6 @@
 #include <QTemporaryDir>
 
 #include <ostream>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 using namespace Qt::StringLiterals;
 using namespace mavrel;

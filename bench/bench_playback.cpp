@@ -1,7 +1,7 @@
 // From a click on a demo channel of the catalogue server (on loopback) to the player playing:
 // the check fetch, the report and the player's start, median of 20 clicks.
 #include "catalogueserver.h"
-#include "mainwindow/playback/channelplayback.h"
+#include "mainwindow/ui/channelplayback.h"
 #include "player/ui/mediaplayer.h"
 
 #include <QApplication>

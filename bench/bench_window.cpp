@@ -1,9 +1,9 @@
 // The main window with a 100,000-line catalogue: a kind click, a language change, a header click
 // and the window's load, each until the sorted rows are in the view, and the memory the rows take.
 #include "catalogue/catalogueview.h"
-#include "mainwindow/channellistmodel.h"
-#include "mainwindow/form1.h"
-#include "mainwindow/modlistviewenh.h"
+#include "catalogue/ui/channellistmodel.h"
+#include "catalogue/ui/modlistviewenh.h"
+#include "mainwindow/ui/form1.h"
 #include "platform/paths.h"
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"

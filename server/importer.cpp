@@ -1,6 +1,7 @@
 #include "server/importer.h"
 
 #include "catalogue/channelrecord.h"
+#include "catalogue/kinds.h"
 
 #include <QFile>
 
@@ -139,7 +140,7 @@ ParsedSource parsePlaylist(QByteArrayView data)
             const bool radio =
                 attribute(attrs, "radio").compare("true", Qt::CaseInsensitive) == 0 ||
                 group.contains("Radio") || group.contains("radio");
-            entry.kind = radio ? QByteArrayLiteral("Radio") : QByteArrayLiteral("TV");
+            entry.kind = QByteArray((radio ? kKindRadio : kKindTV).latin1());
             continue;
         }
         if (line.startsWith('#'))

@@ -1,5 +1,6 @@
 #include "server/pages.h"
 
+#include "catalogue/kinds.h"
 #include "catalogue/scramble.h"
 #include "online/datetext.h"
 #include "server/wire.h"
@@ -133,7 +134,7 @@ PageReply CataloguePages::submit(QStringView rawQuery, const QString &client)
         c.kind.size() > kMaxShortValue || rating.size() > kMaxShortValue ||
         scrambled.size() > kMaxUrlBytes)
         return reply(400, QByteArrayLiteral("ERROR|too long|"));
-    if (c.kind != "TV" && c.kind != "Radio")
+    if (c.kind != kKindTV.latin1() && c.kind != kKindRadio.latin1())
         return reply(200, QByteArrayLiteral("REFUSED|kind must be TV or Radio|"));
     auto plain = decryptString(scrambled);
     if (!plain)

@@ -45,9 +45,4 @@ bool isCarriableAddress(QByteArrayView plainUrl)
     return scrambled && isCarriableField(scrambled.value());
 }
 
-bool isKnownKind(QByteArrayView kind)
-{
-    return kind == "TV" || kind == "Radio" || kind == "Video" || kind == "XXX";
-}
-
 } // namespace mavrel::server

@@ -46,6 +46,4 @@ bool isCarriableField(QByteArrayView field);
 // carriable field too, and byte 255 has no scrambled form.
 bool isCarriableAddress(QByteArrayView plainUrl);
 
-bool isKnownKind(QByteArrayView kind);
-
 } // namespace mavrel::server

@@ -1,5 +1,6 @@
 #include "server/store.h"
 
+#include "catalogue/kinds.h"
 #include "online/datetext.h"
 
 #include <QDateTime>
@@ -119,7 +120,7 @@ std::optional<QString> channelProblem(const NewChannel &c)
 {
     if (c.name.trimmed().isEmpty())
         return u"missing name"_s;
-    if (!isKnownKind(c.kind))
+    if (!isCatalogueKind(c.kind))
         return u"unknown kind"_s;
     if (c.url.trimmed().isEmpty())
         return u"missing address"_s;

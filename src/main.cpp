@@ -1,5 +1,5 @@
 #include "mainwindow/commandline.h"
-#include "mainwindow/viewer.h"
+#include "mainwindow/ui/viewer.h"
 
 #include <QApplication>
 

@@ -1,5 +1,6 @@
 #include "catalogue/catalogueview.h"
 
+#include "catalogue/kinds.h"
 #include "catalogue/linereader.h"
 #include "catalogue/scramble.h"
 #include "platform/bytetext.h"
@@ -249,7 +250,7 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
                               const MessageLookup &messages)
 {
     if (state.currentKind.isEmpty())
-        state.currentKind = u"TV"_s;
+        state.currentKind = kKindTV;
     if (state.currentLang.isEmpty())
         state.currentLang = u"All"_s;
 
@@ -369,17 +370,6 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
                       message(u"MSG_STATUS3"_s) + QString::number(state.langCount) +
                       message(u"MSG_STATUS4"_s);
     return load;
-}
-
-QString languageSettingKey(const QString &kind)
-{
-    if (kind == u"TV"_s)
-        return u"TVLang"_s;
-    if (kind == u"Radio"_s)
-        return u"RadioLang"_s;
-    if (kind == u"Video"_s)
-        return u"VideoLang"_s;
-    return QString();
 }
 
 QString ChannelRow::urlText() const

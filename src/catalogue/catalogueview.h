@@ -60,10 +60,6 @@ using MessageLookup = std::function<QString(const QString &key)>;
 CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
                               const MessageLookup &messages);
 
-// The setting that remembers the language chosen for a kind: "TVLang", "RadioLang",
-// "VideoLang"; empty for any other kind (the adult kind included), whose choice is not kept.
-QString languageSettingKey(const QString &kind);
-
 // Three characters that sort as text in the order of the value: "" -> "1.0", "4" -> "4.0",
 // "4.25" -> "4.2", "45" -> "4.0".
 QString formatRating(const QString &text);

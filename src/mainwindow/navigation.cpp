@@ -1,28 +1,8 @@
 #include "mainwindow/navigation.h"
 
-#include <QLatin1StringView>
-
 using namespace Qt::StringLiterals;
 
 namespace mavrel {
-
-std::optional<SettingKey> languageSettingToRead(const QString &kind)
-{
-    if (kind == QLatin1StringView(kKindAdult))
-        return SettingKey::VideoLang;
-    return languageSettingToWrite(kind);
-}
-
-std::optional<SettingKey> languageSettingToWrite(const QString &kind)
-{
-    if (kind == QLatin1StringView(kKindTV))
-        return SettingKey::TVLang;
-    if (kind == QLatin1StringView(kKindRadio))
-        return SettingKey::RadioLang;
-    if (kind == QLatin1StringView(kKindVideo))
-        return SettingKey::VideoLang;
-    return std::nullopt;
-}
 
 QString adultNoticeText()
 {

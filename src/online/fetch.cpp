@@ -11,6 +11,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
@@ -68,119 +69,138 @@ QUrl addressToUrl(const QByteArray &address)
     return QUrl::fromEncoded(encodeAddressBytes(address), QUrl::TolerantMode);
 }
 
-FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *progress,
-                     const FetchOptions &options)
+// Anything else (files, data, streaming protocols) is not ours to read: a local path may be a
+// FIFO or a device that never answers, and no time limit could end that read.
+bool isHttpScheme(const QUrl &url)
 {
-    FetchResult result;
-    if (QCoreApplication::instance() == nullptr || !url.isValid())
-        return result;
+    const QString scheme = url.scheme();
+    return scheme.compare(u"http"_s, Qt::CaseInsensitive) == 0 ||
+           scheme.compare(u"https"_s, Qt::CaseInsensitive) == 0;
+}
 
-    FetchLimits limits = options.limits.value_or(fetchLimits(options.use));
-    limits.maxBytes = std::max<qint64>(limits.maxBytes, 1);
-    const bool hasOwner = options.owner != nullptr;
-    const QPointer<QObject> owner(options.owner);
-    const auto ownerLost = [&] { return hasOwner && owner.isNull(); };
+// The reply side of one transfer, read by FetchRun::pump whatever carries it.
+class Transfer
+{
+public:
+    virtual ~Transfer() = default;
+    // Nothing more will arrive; what is buffered can still be read.
+    virtual bool finished() = 0;
+    virtual qint64 bytesAvailable() = 0;
+    virtual qint64 read(char *data, qint64 maxSize) = 0;
+    // How a transfer ended whose last read came back empty: Complete or Failed.
+    virtual FetchEnd endOfData() = 0;
+    virtual int status() = 0;
+    virtual QByteArray contentType() = 0;
+    virtual void abort() = 0;
+};
 
-    FetchState state;
-    const ActiveFetch registration(&state);
-
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastProgressMs = 0;
-    qint64 lastTurnNs = 0;
-    bool headersSeen = false;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &state.loop, [&state] { state.wake(); });
-    if (hasOwner) {
-        QObject::connect(options.owner, &QObject::destroyed, &state.loop, [&state] {
-            state.abortRequested = true;
-            state.wake();
-        });
+// The state one fetch shares between its transfers: limits, clock, owner, event loop, result.
+class FetchRun
+{
+public:
+    FetchRun(const ProgressSink *progress, const FetchOptions &options)
+        : m_progress(progress), m_hasOwner(options.owner != nullptr), m_owner(options.owner)
+    {
+        m_limits = options.limits.value_or(fetchLimits(options.use));
+        m_limits.maxBytes = std::max<qint64>(m_limits.maxBytes, 1);
+        m_clock.start();
+        m_deadline.setSingleShot(true);
+        QObject::connect(&m_deadline, &QTimer::timeout, &m_state.loop, [this] { m_state.wake(); });
+        if (m_hasOwner) {
+            QObject::connect(options.owner, &QObject::destroyed, &m_state.loop, [this] {
+                m_state.abortRequested = true;
+                m_state.wake();
+            });
+        }
     }
 
-    QNetworkAccessManager manager;
-    manager.setProxy(QNetworkProxy::NoProxy);
-    manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, u"Mozilla"_s);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
-    request.setTransferTimeout(0);
-    if (bypassCache) {
-        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                             QNetworkRequest::AlwaysNetwork);
-        request.setRawHeader("Cache-Control", "no-cache");
-        request.setRawHeader("Pragma", "no-cache");
+    QObject *context() { return &m_state.loop; }
+    FetchResult &result() { return m_result; }
+    bool ownerLost() const { return m_hasOwner && m_owner.isNull(); }
+    void wake() { m_state.wake(); }
+    void headersArrived(qint64 announcedLength)
+    {
+        if (announcedLength > m_result.body.capacity())
+            m_result.body.reserve(std::min(announcedLength, m_limits.maxBytes));
+        dataArrived();
     }
-    QNetworkReply *reply = manager.get(request);
-    reply->setReadBufferSize(kReplyBufferBytes);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &state.loop, [&] {
-        const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (announced > result.body.capacity())
-            result.body.reserve(std::min(announced, limits.maxBytes));
-        headersSeen = true;
-        lastProgressMs = clock.elapsed();
-        state.wake();
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, &state.loop, [&] {
-        headersSeen = true;
-        lastProgressMs = clock.elapsed();
-        state.wake();
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &state.loop, [&state] { state.wake(); });
+    void dataArrived()
+    {
+        m_headersSeen = true;
+        m_lastProgressMs = m_clock.elapsed();
+        m_state.wake();
+    }
 
-    const auto showProgress = [&] {
-        if (progress != nullptr && *progress && !ownerLost())
-            (*progress)(result.body.size());
-    };
+    // Reads the transfer to its end or to a limit, and stops it unless it ended by itself.
+    FetchEnd pump(Transfer &transfer);
+
+private:
+    void showProgress()
+    {
+        if (m_progress != nullptr && *m_progress && !ownerLost())
+            (*m_progress)(m_result.body.size());
+    }
     // One turn of the event loop (wait == false) or a wait for the next wake-up. False when
     // the application is quitting: every event loop has been told to end.
-    const auto runLoop = [&state](bool wait) {
+    bool runLoop(bool wait)
+    {
         if (!wait)
             QMetaObject::invokeMethod(
-                &state.loop, [&state] { state.wake(); }, Qt::QueuedConnection);
-        return state.loop.exec() == kWakeCode;
-    };
-    const auto turnDue = [&] { return clock.nsecsElapsed() - lastTurnNs >= kTurnIntervalNs; };
+                &m_state.loop, [this] { m_state.wake(); }, Qt::QueuedConnection);
+        return m_state.loop.exec() == kWakeCode;
+    }
+    bool turnDue() const { return m_clock.nsecsElapsed() - m_lastTurnNs >= kTurnIntervalNs; }
 
+    const ProgressSink *m_progress;
+    const bool m_hasOwner;
+    const QPointer<QObject> m_owner;
+    FetchLimits m_limits;
+    FetchState m_state;
+    const ActiveFetch m_registration{&m_state};
+    QElapsedTimer m_clock;
+    QTimer m_deadline;
+    qint64 m_lastProgressMs = 0;
+    qint64 m_lastTurnNs = 0;
+    bool m_headersSeen = false;
+    FetchResult m_result;
+};
+
+FetchEnd FetchRun::pump(Transfer &transfer)
+{
     int reads = 0;
     FetchEnd end = FetchEnd::Complete;
+    QByteArray &body = m_result.body;
     for (;;) {
-        if (state.abortRequested || ownerLost()) {
+        if (m_state.abortRequested || ownerLost()) {
             end = FetchEnd::Aborted;
             break;
         }
-        const bool finished = reply->isFinished();
-        if (finished || reply->bytesAvailable() >= kBlockSize) {
+        const bool finished = transfer.finished();
+        if (finished || transfer.bytesAvailable() >= kBlockSize) {
             // Straight into the result: no buffer per block.
-            const qsizetype before = result.body.size();
-            const qint64 want = std::min(kBlockSize, limits.maxBytes - before);
-            result.body.resize(before + want);
-            const qint64 got = reply->read(result.body.data() + before, want);
-            result.body.resize(before + std::max<qint64>(got, 0));
+            const qsizetype before = body.size();
+            const qint64 want = std::min(kBlockSize, m_limits.maxBytes - before);
+            body.resize(before + want);
+            const qint64 got = transfer.read(body.data() + before, want);
+            body.resize(before + std::max<qint64>(got, 0));
             ++reads;
             if (reads > 1)
                 showProgress();
             if (got <= 0) {
-                const bool answered =
-                    reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-                end = (reply->error() == QNetworkReply::NoError ||
-                       (answered && reply->error() > QNetworkReply::UnknownProxyError))
-                          ? FetchEnd::Complete
-                          : FetchEnd::Failed;
+                end = transfer.endOfData();
                 break;
             }
-            if (result.body.size() >= limits.maxBytes) {
+            if (body.size() >= m_limits.maxBytes) {
                 end = FetchEnd::SizeLimit;
                 break;
             }
-            if (reads % kBlocksPerClockCheck == 0 && clock.elapsed() >= limits.totalMs) {
+            if (reads % kBlocksPerClockCheck == 0 && m_clock.elapsed() >= m_limits.totalMs) {
                 end = FetchEnd::TimeLimit;
                 break;
             }
             if (reads > 1 && reads % kBlocksPerClockCheck == 0 && turnDue()) {
                 const bool running = runLoop(false);
-                lastTurnNs = clock.nsecsElapsed();
+                m_lastTurnNs = m_clock.nsecsElapsed();
                 if (!running) {
                     end = FetchEnd::Aborted;
                     break;
@@ -189,56 +209,317 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *prog
             continue;
         }
 
-        const qint64 now = clock.elapsed();
-        qint64 waitMs = limits.totalMs - now;
+        const qint64 now = m_clock.elapsed();
+        qint64 waitMs = m_limits.totalMs - now;
         if (waitMs <= 0) {
             end = FetchEnd::TimeLimit;
             break;
         }
-        if (!headersSeen) {
-            const qint64 connectLeft = limits.connectMs - now;
+        if (!m_headersSeen) {
+            const qint64 connectLeft = m_limits.connectMs - now;
             if (connectLeft <= 0) {
                 end = FetchEnd::ConnectLimit;
                 break;
             }
             waitMs = std::min(waitMs, connectLeft);
         } else {
-            const qint64 idleLeft = limits.idleMs - (now - lastProgressMs);
+            const qint64 idleLeft = m_limits.idleMs - (now - m_lastProgressMs);
             if (idleLeft <= 0) {
                 end = FetchEnd::IdleLimit;
                 break;
             }
             waitMs = std::min(waitMs, idleLeft);
         }
-        deadline.start(static_cast<int>(waitMs));
+        m_deadline.start(static_cast<int>(waitMs));
         const bool running = runLoop(true);
-        lastTurnNs = clock.nsecsElapsed();
-        deadline.stop();
+        m_lastTurnNs = m_clock.nsecsElapsed();
+        m_deadline.stop();
         if (!running) {
             end = FetchEnd::Aborted;
             break;
         }
     }
 
-    result.end = end;
-    result.ownerGone = ownerLost();
-    result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_result.end = end;
+    m_result.ownerGone = ownerLost();
+    m_result.httpStatus = transfer.status();
+    m_result.contentType = transfer.contentType();
     if (end != FetchEnd::Complete && end != FetchEnd::Failed) {
         if (end != FetchEnd::Aborted) {
             // Keep what has already arrived: a cut-off stream still shows what it is.
-            const qint64 room = limits.maxBytes - result.body.size();
-            const QByteArray rest = reply->read(std::min(reply->bytesAvailable(), room));
-            result.body += rest;
+            const qint64 room = m_limits.maxBytes - body.size();
+            const qsizetype before = body.size();
+            const qint64 want = std::min(transfer.bytesAvailable(), room);
+            body.resize(before + want);
+            const qint64 got = transfer.read(body.data() + before, want);
+            body.resize(before + std::max<qint64>(got, 0));
             if (reads > 0) {
-                if (!rest.isEmpty())
+                if (got > 0)
                     showProgress();
                 showProgress(); // closes the sequence as the final empty read would
             }
         }
-        QObject::disconnect(reply, nullptr, &state.loop, nullptr);
-        reply->abort();
+        transfer.abort();
     }
-    return result;
+    return end;
+}
+
+// The fetch through QtNetwork: redirects, TLS, caches.
+class NetworkTransfer final : public Transfer
+{
+public:
+    NetworkTransfer(FetchRun &run, const QUrl &url, bool bypassCache) : m_context(run.context())
+    {
+        m_manager.setProxy(QNetworkProxy::NoProxy);
+        m_manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+        QNetworkRequest request(url);
+        request.setHeader(QNetworkRequest::UserAgentHeader, u"Mozilla"_s);
+        request.setMaximumRedirectsAllowed(kMaxRedirects);
+        request.setTransferTimeout(0);
+        if (bypassCache) {
+            request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                                 QNetworkRequest::AlwaysNetwork);
+            request.setRawHeader("Cache-Control", "no-cache");
+            request.setRawHeader("Pragma", "no-cache");
+        }
+        m_reply = m_manager.get(request);
+        m_reply->setReadBufferSize(kReplyBufferBytes);
+        QObject::connect(m_reply, &QNetworkReply::metaDataChanged, run.context(), [this, &run] {
+            m_headersSeen = true;
+            run.headersArrived(m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+        });
+        QObject::connect(m_reply, &QNetworkReply::readyRead, run.context(),
+                         [&run] { run.dataArrived(); });
+        QObject::connect(m_reply, &QNetworkReply::finished, run.context(), [&run] { run.wake(); });
+    }
+
+    bool finished() override { return m_reply->isFinished(); }
+    qint64 bytesAvailable() override { return m_reply->bytesAvailable(); }
+    qint64 read(char *data, qint64 maxSize) override { return m_reply->read(data, maxSize); }
+    FetchEnd endOfData() override
+    {
+        return (m_reply->error() == QNetworkReply::NoError ||
+                (answered() && m_reply->error() > QNetworkReply::UnknownProxyError))
+                   ? FetchEnd::Complete
+                   : FetchEnd::Failed;
+    }
+    int status() override
+    {
+        return m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    }
+    QByteArray contentType() override { return m_reply->rawHeader("Content-Type"); }
+    void abort() override
+    {
+        QObject::disconnect(m_reply, nullptr, m_context, nullptr);
+        m_reply->abort();
+    }
+    ~NetworkTransfer() override { QObject::disconnect(m_reply, nullptr, m_context, nullptr); }
+
+    // The connection ended before any HTTP status line: the server may have answered in a
+    // protocol QtNetwork does not take (an old radio server's "ICY 200 OK"), which it reports
+    // as the server closing the connection.
+    bool endedWithoutStatus() const
+    {
+        const auto error = m_reply->error();
+        return (error == QNetworkReply::RemoteHostClosedError ||
+                error == QNetworkReply::ProtocolFailure) &&
+               !m_headersSeen && !answered();
+    }
+    // Where the request ended up after redirects.
+    QUrl url() const { return m_reply->url(); }
+
+private:
+    bool answered() const
+    {
+        return m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    }
+
+    QObject *m_context;
+    QNetworkAccessManager m_manager;
+    QNetworkReply *m_reply = nullptr;
+    bool m_headersSeen = false;
+};
+
+// A plain GET over a socket that also accepts an "ICY <status>" line, for the radio servers
+// QtNetwork refuses. HTTP/1.0 keeps the body unchunked; no metadata is asked for, so the body
+// is the stream's bytes alone.
+class IcyTransfer final : public Transfer
+{
+public:
+    IcyTransfer(FetchRun &run, const QUrl &url, bool bypassCache) : m_run(run)
+    {
+        QByteArray target =
+            url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+        if (target.isEmpty())
+            target = "/";
+        QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+        if (host.contains(':'))
+            host = '[' + host + ']';
+        if (url.port() != -1)
+            host += ':' + QByteArray::number(url.port());
+        m_request = "GET " + target + " HTTP/1.0\r\nHost: " + host +
+                    "\r\nUser-Agent: Mozilla\r\nAccept: */*\r\n";
+        if (bypassCache)
+            m_request += "Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+        m_request += "Connection: close\r\n\r\n";
+
+        m_socket.setProxy(QNetworkProxy::NoProxy);
+        m_socket.setReadBufferSize(kReplyBufferBytes);
+        QObject::connect(&m_socket, &QTcpSocket::connected, run.context(),
+                         [this] { m_socket.write(m_request); });
+        QObject::connect(&m_socket, &QTcpSocket::readyRead, run.context(), [this] {
+            if (readHead())
+                m_run.dataArrived();
+        });
+        QObject::connect(&m_socket, &QTcpSocket::disconnected, run.context(),
+                         [this] { m_run.wake(); });
+        QObject::connect(&m_socket, &QTcpSocket::errorOccurred, run.context(),
+                         [this] { m_run.wake(); });
+        m_socket.connectToHost(url.host(), static_cast<quint16>(url.port(80)));
+    }
+
+    bool finished() override
+    {
+        readHead();
+        return m_refused || m_left == 0 || m_socket.state() == QAbstractSocket::UnconnectedState;
+    }
+    qint64 bytesAvailable() override
+    {
+        if (!readHead())
+            return 0;
+        const qint64 available = m_socket.bytesAvailable();
+        return m_left < 0 ? available : std::min(available, m_left);
+    }
+    qint64 read(char *data, qint64 maxSize) override
+    {
+        if (!readHead())
+            return 0;
+        if (m_left >= 0)
+            maxSize = std::min(maxSize, m_left);
+        const qint64 got = maxSize > 0 ? m_socket.read(data, maxSize) : 0;
+        if (got > 0 && m_left > 0)
+            m_left -= got;
+        return got;
+    }
+    FetchEnd endOfData() override
+    {
+        if (!m_headDone || m_refused)
+            return FetchEnd::Failed;
+        // A stream ends by closing; a length, when given, must have been met.
+        const auto error = m_socket.error();
+        return m_left <= 0 && (error == QAbstractSocket::RemoteHostClosedError ||
+                               error == QAbstractSocket::UnknownSocketError)
+                   ? FetchEnd::Complete
+                   : FetchEnd::Failed;
+    }
+    int status() override { return m_status; }
+    QByteArray contentType() override { return m_contentType; }
+    void abort() override
+    {
+        QObject::disconnect(&m_socket, nullptr, m_run.context(), nullptr);
+        m_socket.abort();
+    }
+    ~IcyTransfer() override { QObject::disconnect(&m_socket, nullptr, m_run.context(), nullptr); }
+
+private:
+    // Takes the status line and headers off the socket once they are all there; true when
+    // the body can be read.
+    bool readHead()
+    {
+        if (m_headDone || m_refused)
+            return m_headDone;
+        const QByteArray seen = m_socket.peek(kMaxHeadBytes);
+        qsizetype lineStart = 0;
+        QByteArrayList lines;
+        for (;;) {
+            const qsizetype newline = seen.indexOf('\n', lineStart);
+            if (newline < 0) {
+                if (seen.size() >= kMaxHeadBytes)
+                    refuse();
+                return false;
+            }
+            QByteArray line = seen.mid(lineStart, newline - lineStart);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            lineStart = newline + 1;
+            if (line.isEmpty())
+                break;
+            lines.append(line);
+        }
+        m_socket.skip(lineStart);
+
+        const QByteArrayList statusLine = lines.value(0).simplified().split(' ');
+        const QByteArray protocol = statusLine.value(0).toUpper();
+        bool numeric = false;
+        m_status = statusLine.value(1).toInt(&numeric);
+        if (!numeric || (protocol != "ICY" && !protocol.startsWith("HTTP/"))) {
+            m_status = 0;
+            refuse();
+            return false;
+        }
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const qsizetype colon = lines[i].indexOf(':');
+            if (colon <= 0)
+                continue;
+            const QByteArray name = lines[i].left(colon).trimmed().toLower();
+            const QByteArray value = lines[i].mid(colon + 1).trimmed();
+            if (name == "content-type") {
+                m_contentType = value;
+            } else if (name == "content-length") {
+                bool valid = false;
+                const qint64 length = value.toLongLong(&valid);
+                if (valid && length >= 0)
+                    m_left = length;
+            }
+        }
+        m_headDone = true;
+        m_run.headersArrived(m_left);
+        return true;
+    }
+    void refuse()
+    {
+        m_refused = true;
+        m_socket.abort();
+        m_run.wake();
+    }
+
+    // More than any real header; a server sending endless bytes without an empty line is not
+    // speaking HTTP.
+    static constexpr qint64 kMaxHeadBytes = 16 * 1024;
+
+    FetchRun &m_run;
+    QTcpSocket m_socket;
+    QByteArray m_request;
+    bool m_headDone = false;
+    bool m_refused = false;
+    int m_status = 0;
+    QByteArray m_contentType;
+    qint64 m_left = -1; // body bytes still announced; -1: no length, read to the close
+};
+
+FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *progress,
+                     const FetchOptions &options)
+{
+    if (QCoreApplication::instance() == nullptr || !url.isValid() || !isHttpScheme(url))
+        return {};
+
+    FetchRun run(progress, options);
+    QUrl icyUrl;
+    {
+        NetworkTransfer network(run, url, bypassCache);
+        // Only when the server answered in something else than HTTP is the request made again,
+        // on a socket of our own. TLS would need its own socket; radio servers that answer
+        // this way speak plain HTTP.
+        if (run.pump(network) == FetchEnd::Failed && network.endedWithoutStatus() &&
+            network.url().scheme().compare(u"http"_s, Qt::CaseInsensitive) == 0)
+            icyUrl = network.url();
+    }
+    if (!icyUrl.isEmpty()) {
+        run.result().body.clear();
+        IcyTransfer icy(run, icyUrl, bypassCache);
+        run.pump(icy);
+    }
+    return run.result();
 }
 
 } // namespace

@@ -11,10 +11,15 @@
 
 namespace mavrel {
 
-// Blocking HTTP GETs for the user-interface thread. The body is read in blocks of 256 bytes;
-// the event loop runs while they wait for data and between blocks (at least every few
-// milliseconds while data keeps coming), so windows repaint and further commands (even other
-// fetches, which then run to their end first) can start meanwhile.
+// Blocking HTTP GETs for the user-interface thread. Only http and https addresses are fetched;
+// any other (a local file, data:, mms:, none) fails at once. A server that answers with an
+// "ICY <status>" line instead of HTTP's (old radio servers) is read like an HTTP one, over a
+// second plain connection, within the same limits.
+//
+// The body is read in blocks of 256 bytes; the event loop runs while they wait for data and
+// between blocks (at least every few milliseconds while data keeps coming), so windows repaint
+// and further commands (even other fetches, which then run to their end first) can start
+// meanwhile.
 //
 // A window fetches like this, so that closing it mid-fetch is safe:
 //     FetchOptions options{FetchUse::ListingPage, this};
@@ -27,7 +32,8 @@ namespace mavrel {
 enum class FetchEnd
 {
     Complete,     // the server ended the body (whatever its status)
-    Failed,       // no reply at all, or the transfer broke (the body holds what came)
+    Failed,       // no reply at all, not an http(s) address, or the transfer broke (the body
+                  // holds what came)
     SizeLimit,    // the byte cap was reached
     TimeLimit,    // the total time ran out
     IdleLimit,    // no byte arrived for too long
@@ -51,6 +57,9 @@ struct FetchResult
     QByteArray body;
     FetchEnd end = FetchEnd::Failed;
     int httpStatus = 0;
+    // The reply's Content-Type header as sent ("audio/mpeg", "text/html; charset=utf-8");
+    // empty when the server sent none.
+    QByteArray contentType;
     // True when the owner was destroyed during the fetch: the caller must return at once
     // without touching it.
     bool ownerGone = false;

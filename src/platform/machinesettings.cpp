@@ -18,16 +18,20 @@ namespace {
 
 MachineStoreFolders g_folders;
 
-QString systemConfigDir()
+// Most important first. Relative entries are invalid and ignored, as are empty ones.
+QStringList systemConfigDirs()
 {
     if (!g_folders.systemConfigDir.isEmpty())
-        return g_folders.systemConfigDir;
-    const QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
-    for (const QString &dir : dirs.split(u':', Qt::SkipEmptyParts)) {
+        return {g_folders.systemConfigDir};
+    QStringList dirs;
+    const QString variable = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    for (const QString &dir : variable.split(u':', Qt::SkipEmptyParts)) {
         if (QDir::isAbsolutePath(dir))
-            return dir;
+            dirs.append(dir);
     }
-    return u"/etc/xdg"_s;
+    if (dirs.isEmpty())
+        dirs.append(u"/etc/xdg"_s);
+    return dirs;
 }
 
 QString overlayConfigDir()
@@ -171,7 +175,15 @@ void setMachineStoreFolders(const MachineStoreFolders &folders)
 
 QString machineStoreSystemFile()
 {
-    return storeFileUnder(systemConfigDir());
+    return storeFileUnder(systemConfigDirs().constFirst());
+}
+
+QStringList machineStoreSystemFiles()
+{
+    QStringList files;
+    for (const QString &dir : systemConfigDirs())
+        files.append(storeFileUnder(dir));
+    return files;
 }
 
 QString machineStoreOverlayFile()
@@ -190,7 +202,8 @@ Result<QString> getRegSetting(const QString &appName, const QString &section, co
         return Error{u"Key may not be empty"_s, RegErrorKeyEmpty};
 
     const QString group = groupPath(appName, section);
-    for (const QString &path : {machineStoreOverlayFile(), machineStoreSystemFile()}) {
+    // The first file holding the key decides; one that cannot be read might hold it.
+    for (const QString &path : QStringList{machineStoreOverlayFile()} + machineStoreSystemFiles()) {
         Lookup found = lookIn(path, group, key);
         if (found.outcome == Lookup::Found)
             return found.value;

@@ -3,12 +3,14 @@
 #include "platform/result.h"
 
 #include <QString>
+#include <QStringList>
 
-// The machine-wide store: a system INI file (<system config dir>/<company>/<product>.ini, the
-// system config dir being the first entry of $XDG_CONFIG_DIRS, else /etc/xdg), the key path
-// "SOFTWARE\<company>\<application>\<section>" mapped onto nested groups. Ordinary users cannot
-// write there, so a write the system file refuses goes to a per-user overlay with the same layout
-// in the XDG config home; reads consult the overlay first.
+// The machine-wide store: system INI files (<system config dir>/<company>/<product>.ini for each
+// absolute entry of $XDG_CONFIG_DIRS in order, else /etc/xdg), the key path
+// "SOFTWARE\<company>\<application>\<section>" mapped onto nested groups. Reads take the first
+// file holding the key; writes go to the first one. Ordinary users cannot write there, so a write
+// the system file refuses goes to a per-user overlay with the same layout in the XDG config home;
+// reads consult the overlay first.
 namespace mavrel {
 
 // Error numbers of getRegSetting (Error::code).
@@ -46,11 +48,14 @@ QString permissionDeniedText();
 // folders.
 struct MachineStoreFolders
 {
-    QString systemConfigDir;  // default: first of $XDG_CONFIG_DIRS, else /etc/xdg
+    QString systemConfigDir;  // default: the entries of $XDG_CONFIG_DIRS, else /etc/xdg
     QString overlayConfigDir; // default: the XDG config home
 };
 void setMachineStoreFolders(const MachineStoreFolders &folders);
+// The file writes go to: the first of machineStoreSystemFiles().
 QString machineStoreSystemFile();
+// The system files in the order reads consult them (after the overlay).
+QStringList machineStoreSystemFiles();
 QString machineStoreOverlayFile();
 
 } // namespace mavrel

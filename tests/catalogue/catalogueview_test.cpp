@@ -1,6 +1,7 @@
 #include "catalogue/catalogueview.h"
 
 #include "catalogue/channelrecord.h"
+#include "catalogue/kinds.h"
 #include "catalogue/linereader.h"
 #include "catalogue/scramble.h"
 #include "platform/bytetext.h"
@@ -413,13 +414,30 @@ TEST(CatalogueForms, RatingAndFavourites)
         EXPECT_EQ(padFavorites(c.in), c.out) << c.in.toStdString();
 }
 
-TEST(CatalogueForms, LanguageIsRememberedForThreeKindsOnly)
+TEST(CatalogueKinds, FourKindsAreCarriedAndThreeRememberTheirLanguage)
 {
-    EXPECT_EQ(languageSettingKey(u"TV"_s), u"TVLang"_s);
-    EXPECT_EQ(languageSettingKey(u"Radio"_s), u"RadioLang"_s);
-    EXPECT_EQ(languageSettingKey(u"Video"_s), u"VideoLang"_s);
-    for (const QString &kind : {u"XXX"_s, u"YOUTUBE"_s, u"tv"_s, QString()})
-        EXPECT_TRUE(languageSettingKey(kind).isEmpty()) << kind.toStdString();
+    using Setting = std::optional<SettingKey>;
+    const struct
+    {
+        QString kind;
+        bool carried; // by a catalogue line
+        Setting read;
+        Setting write;
+    } cases[] = {
+        {u"TV"_s, true, SettingKey::TVLang, SettingKey::TVLang},
+        {u"Radio"_s, true, SettingKey::RadioLang, SettingKey::RadioLang},
+        {u"Video"_s, true, SettingKey::VideoLang, SettingKey::VideoLang},
+        {u"XXX"_s, true, SettingKey::VideoLang, std::nullopt},
+        {u"YOUTUBE"_s, false, std::nullopt, std::nullopt},
+        {u"tv"_s, false, std::nullopt, std::nullopt},
+        {u"TV "_s, false, std::nullopt, std::nullopt},
+        {QString(), false, std::nullopt, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(isCatalogueKind(c.kind.toLatin1()), c.carried) << c.kind.toStdString();
+        EXPECT_EQ(languageSettingToRead(c.kind), c.read) << c.kind.toStdString();
+        EXPECT_EQ(languageSettingToWrite(c.kind), c.write) << c.kind.toStdString();
+    }
 }
 
 TEST(SortNames, SortsByCharacterCodesLikeAPlainSort)

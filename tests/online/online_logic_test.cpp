@@ -49,6 +49,38 @@ TEST(ErrorPage, MarkersAnywhereIgnoringCase)
         EXPECT_EQ(isValidPage(c.page), c.valid) << c.page.constData();
 }
 
+TEST(ErrorPage, OnlyTextRepliesCanBeErrorPages)
+{
+    QByteArray mp3("\xff\xfb\x90\x64", 4);
+    for (int i = 0; i < 600; ++i)
+        mp3.append(static_cast<char>(0x80 + i % 0x7f)); // no control byte in the first 512...
+    mp3.append("\x01 404", 5);                          // ...and one later
+    struct Case
+    {
+        QByteArray type, body;
+        bool text;
+    };
+    const Case cases[] = {
+        {"text/html", "<h1>404 Not Found</h1>", true},
+        {" Text/HTML; charset=UTF-8", "x", true},
+        {"application/rss+xml", "x", true},
+        {"application/json;charset=utf-8", "x", true},
+        {"audio/mpeg", "Not Found", false},
+        {"video/mp2t", "404", false},
+        {"application/octet-stream", "404", false},
+        {"audio/x-mpegurl", "#EXTM3U\nhttp://host/404", false}, // the type says audio
+        {"", "Not Found\r\n\tplain\x1b[0m", true},
+        {"", QByteArray("ID3\x04\0\0 404", 10), false},
+        {"", mp3, true}, // bytes beyond the first 512 do not count
+        {"text/html", QByteArray("OggS\0\x02 404", 10), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.type.constData());
+        EXPECT_EQ(isTextReply(c.type, c.body), c.text) << c.body.left(20).toHex().constData();
+        EXPECT_EQ(isErrorReply(c.type, c.body), c.text && !isValidPage(c.body));
+    }
+}
+
 // Splits "k=v&k=v" and decodes each part to bytes, as the catalogue server does.
 QList<std::pair<QByteArray, QByteArray>> decodeQuery(const QByteArray &address)
 {

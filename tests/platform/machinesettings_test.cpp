@@ -84,11 +84,55 @@ TEST_F(MachineStoreTest, FilesLiveUnderTheConfiguredFolders)
 
     setMachineStoreFolders({});
     const QByteArray saved = qgetenv("XDG_CONFIG_DIRS");
-    qputenv("XDG_CONFIG_DIRS", "relative:/opt/xdg:/other");
+    qputenv("XDG_CONFIG_DIRS", "relative:/opt/xdg::/other");
     EXPECT_EQ(machineStoreSystemFile(), u"/opt/xdg/Brintover/Mavrel.ini"_s);
+    EXPECT_EQ(machineStoreSystemFiles(),
+              QStringList({u"/opt/xdg/Brintover/Mavrel.ini"_s, u"/other/Brintover/Mavrel.ini"_s}));
+    for (const char *unset : {"", ":", "relative"}) {
+        qputenv("XDG_CONFIG_DIRS", unset);
+        EXPECT_EQ(machineStoreSystemFiles(), QStringList({u"/etc/xdg/Brintover/Mavrel.ini"_s}))
+            << unset;
+    }
     qunsetenv("XDG_CONFIG_DIRS");
     EXPECT_EQ(machineStoreSystemFile(), u"/etc/xdg/Brintover/Mavrel.ini"_s);
     if (!saved.isNull())
+        qputenv("XDG_CONFIG_DIRS", saved);
+}
+
+TEST_F(MachineStoreTest, SystemFoldersAreReadInOrderAndTheFirstHoldingTheKeyWins)
+{
+    const QString dirs[] = {m_root.filePath(u"first"_s), m_root.filePath(u"second"_s),
+                            m_root.filePath(u"third"_s)};
+    const auto file = [](const QString &dir) { return dir + u"/Brintover/Mavrel.ini"_s; };
+    writeRawFile(file(dirs[0]), "[SOFTWARE]\nBrintover\\Mavrel\\Settings\\a=first\n");
+    writeRawFile(file(dirs[1]), "[SOFTWARE]\nBrintover\\Mavrel\\Settings\\a=second\n"
+                                "Brintover\\Mavrel\\Settings\\b=second\n"
+                                "Brintover\\Mavrel\\Settings\\bad=@ByteArray(x)\n");
+    writeRawFile(file(dirs[2]), "[SOFTWARE]\nBrintover\\Mavrel\\Settings\\b=third\n"
+                                "Brintover\\Mavrel\\Settings\\c=third\n");
+    const QByteArray saved = qgetenv("XDG_CONFIG_DIRS");
+    // Empty and relative entries are skipped, not read as the working folder.
+    qputenv("XDG_CONFIG_DIRS",
+            (u"::"_s + dirs[0] + u":third:"_s + dirs[1] + u":"_s + dirs[2]).toUtf8());
+    setMachineStoreFolders({{}, m_overlay});
+
+    EXPECT_EQ(read(u"a"_s), u"first"_s);
+    EXPECT_EQ(read(u"b"_s), u"second"_s);
+    EXPECT_EQ(read(u"c"_s), u"third"_s);
+    EXPECT_EQ(read(u"absent"_s), u"default"_s);
+    EXPECT_EQ(read(u"bad"_s), u"error: Registry data not a string"_s); // not passed over
+
+    // Writes go to the first folder; the overlay is read before every system file.
+    saveRegSetting(app, section, u"c"_s, u"written"_s);
+    EXPECT_EQ(rawValue(file(dirs[0]), u"c"_s), u"written"_s);
+    EXPECT_EQ(rawValue(file(dirs[2]), u"c"_s), u"third"_s);
+    EXPECT_EQ(read(u"c"_s), u"written"_s);
+    writeRawFile(machineStoreOverlayFile(), "[SOFTWARE]\nBrintover\\Mavrel\\Settings\\b=overlay\n");
+    EXPECT_EQ(read(u"b"_s), u"overlay"_s);
+
+    if (saved.isNull())
+        qunsetenv("XDG_CONFIG_DIRS");
+    else
         qputenv("XDG_CONFIG_DIRS", saved);
 }
 

@@ -20,6 +20,8 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text = {}
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(name);
+    // Names and addresses are configured at build time; none of them is markup.
+    label->setTextFormat(Qt::PlainText);
     return label;
 }
 

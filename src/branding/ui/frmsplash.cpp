@@ -34,6 +34,7 @@ frmSplash::frmSplash(std::function<void()> loadMainWindow, QWidget *parent)
 
     auto *caption = new QLabel(this);
     caption->setObjectName(u"lblVersion"_s);
+    caption->setTextFormat(Qt::PlainText);
     caption->setText(u"Version %1.%2  \u00b7  %3"_s.arg(branding().versionMajor)
                          .arg(branding().versionMinor)
                          .arg(branding().companyName));

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "../qstringprinter.h"
+#include "qstringprinter.h"
 
 #include <gtest/gtest.h>
 

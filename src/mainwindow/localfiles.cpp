@@ -1,4 +1,4 @@
-#include "mainwindow/localfiles/localfiles.h"
+#include "mainwindow/localfiles.h"
 
 #include <QCollator>
 #include <QDir>
@@ -134,7 +134,10 @@ QStringList listSubfolders(const QString &folder)
 QStringList listMediaFiles(const QString &folder)
 {
     QStringList names = listEntries(folder, QDir::Files | QDir::Hidden | QDir::System);
-    names.removeIf([](const QString &name) { return !matchesMediaPattern(name); });
+    // Opening a FIFO, socket or device blocks or fails; a symbolic link counts by its target.
+    names.removeIf([&](const QString &name) {
+        return !matchesMediaPattern(name) || !QFileInfo(filePathIn(folder, name)).isFile();
+    });
     return names;
 }
 

@@ -1,4 +1,4 @@
-#include "mainwindow/localfiles/localfilesview.h"
+#include "mainwindow/ui/localfilesview.h"
 
 #include "platform/settings.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/localfiles/localfiles.h"
+#include "mainwindow/localfiles.h"
 
 #include <QHash>
 #include <QObject>

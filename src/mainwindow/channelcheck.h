@@ -26,9 +26,10 @@ struct CheckDecision
 // download the file. Anywhere in the address, any letter case.
 bool skipsCheckFetch(QByteArrayView address);
 
-// The empty page (nothing could be fetched, or nothing was) plays without a report; a page with
-// an error marker marks the channel dead; any other page plays and reports it online.
-CheckDecision decideCheck(QByteArrayView page, bool checkOnly);
+// The empty page (nothing could be fetched, or nothing was) plays without a report; a text reply
+// with an error marker marks the channel dead; any other reply (a stream's bytes included, marker
+// or not) plays and reports it online. `contentType` is the reply's Content-Type, empty if none.
+CheckDecision decideCheck(QByteArrayView page, QByteArrayView contentType, bool checkOnly);
 
 // How much of an address a check reads. Error pages are small, so the first 32 KiB decide;
 // a live stream, which never ends, must not hold the click up for long.

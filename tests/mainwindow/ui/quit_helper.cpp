@@ -1,7 +1,7 @@
 // Clicks a channel and quits the application while its stream is still opening: the process
 // must end by itself, without a crash. Modes: "fetch" quits during the check's fetch, "open"
 // quits while the player opens a stream that never answers.
-#include "mainwindow/playback/channelplayback.h"
+#include "mainwindow/ui/channelplayback.h"
 #include "player/ui/mediaplayer.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "mainwindow/modlistviewenh.h"
+#include "catalogue/ui/modlistviewenh.h"
 
-#include "mainwindow/sortproxy.h"
+#include "catalogue/ui/sortproxy.h"
 #include "platform/dialogs.h"
 
 #include <QHeaderView>

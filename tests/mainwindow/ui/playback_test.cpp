@@ -1,5 +1,5 @@
-#include "mainwindow/playback/channelplayback.h"
-#include "mainwindow/playback/checkallrun.h"
+#include "mainwindow/checkallrun.h"
+#include "mainwindow/ui/channelplayback.h"
 #include "platform/scripteddialogs.h"
 #include "player/ui/mediaplayer.h"
 
@@ -245,11 +245,20 @@ TEST_F(PlaybackTest, WarningShowsItsBox)
     EXPECT_EQ(dialogs.shown()[0].buttons, DialogButtons::Ok);
 }
 
-TEST_F(PlaybackTest, CheckAllOverThreeRowsReportsEachAndPlaysNone)
+TEST_F(PlaybackTest, CheckAllOverFourRowsReportsEachAndPlaysNone)
 {
+    // An old radio server: "ICY 200 OK", and audio bytes that happen to hold "404". Only the
+    // type tells them from text here.
+    TestHttpServer::Route icy;
+    icy.body = QByteArray(2000, '\xe3') + "404 Not Found" + QByteArray(2000, '\x9c');
+    icy.contentType = "audio/mpeg";
+    icy.statusLine = "ICY 200 OK";
+    icy.sendLength = false;
+    server.setRoute("/icy", icy);
     addChannel(u"Alive"_s, server.url("/tone.wav"));
     addChannel(u"Dead"_s, server.url("/dead"));
     addChannel(u"Windows"_s, server.url("/x.wmv"));
+    addChannel(u"Icy"_s, server.url("/icy"));
     QStringList statuses;
     QList<int> selectedRows;
     CheckAllRun run({[&] { return model.rowCount(); },
@@ -263,10 +272,10 @@ TEST_F(PlaybackTest, CheckAllOverThreeRowsReportsEachAndPlaysNone)
                     window.get());
     run.Timer1.setInterval(10);
     run.checkAllChannels();
-    EXPECT_EQ(statuses, (QStringList{u"Checking 1 of 3 - Alive"_s, u"Checking 2 of 3 - Dead"_s,
-                                     u"Checking 3 of 3 - Windows"_s}));
-    EXPECT_EQ(selectedRows, (QList<int>{0, 1, 2}));
-    EXPECT_EQ(reports(), (QStringList{u"ONLINE Alive"_s, u"OFFLINE Dead"_s}));
+    EXPECT_EQ(statuses, (QStringList{u"Checking 1 of 4 - Alive"_s, u"Checking 2 of 4 - Dead"_s,
+                                     u"Checking 3 of 4 - Windows"_s, u"Checking 4 of 4 - Icy"_s}));
+    EXPECT_EQ(selectedRows, (QList<int>{0, 1, 2, 3}));
+    EXPECT_EQ(reports(), (QStringList{u"ONLINE Alive"_s, u"OFFLINE Dead"_s, u"ONLINE Icy"_s}));
     EXPECT_TRUE(player->URL().isEmpty());
     EXPECT_EQ(fetchesOf("/x.wmv"), 0);
     EXPECT_TRUE(offline->isHidden()); // each check hides it first; the last row is alive

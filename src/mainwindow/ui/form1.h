@@ -84,20 +84,14 @@ public:
     void ListView1_ColumnClick(int ColumnHeader);
     void ListView2_ColumnClick(int ColumnHeader);
 
-    // Playing channels, the player's events, "My Files" and the status mirror.
+    // Playing channels, the player's events and the status mirror.
     void ListView1_Click();
-    void imgOffline_Click();
     void WindowsMediaPlayer1_MediaError(const QString &url);
     void WindowsMediaPlayer1_Warning(int WarningType, int Param, const QString &Description);
-    void Drive1_Change();
-    void Dir1_Change();
-    void File1_Click();
     void txtStatus_Change();
 
-    // Channel checking; the run's Timer1, checkDone and checkTicks live in checkRun().
-    void checkChannel(bool checkOnly);
+    // Checking every channel; the run's Timer1, checkDone and checkTicks live in checkRun().
     void checkAllChannels();
-    void Timer1_Timer();
     CheckAllRun &checkRun() { return *m_checkRun; }
     LocalFilesView &localFiles() { return *m_localFiles; }
 
@@ -179,6 +173,7 @@ private:
     void createMenus();
     void connectEvents();
     void showCatalogueKind(const QString &kind);
+    void openWebsiteWindow(const QString &modeWord);
     void showFrame(QGroupBox *frame);
     void showPlayerArea();
     void showBrowserArea();

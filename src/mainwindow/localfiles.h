@@ -30,8 +30,8 @@ QList<Volume> mountedVolumes();
 // The folders below `folder`, names only, hidden ones left out, in name order ignoring case.
 // A folder that cannot be listed gives the empty list.
 QStringList listSubfolders(const QString &folder);
-// The files of `folder` that match the media pattern, names only, in name order ignoring case.
-// A folder that cannot be listed gives the empty list.
+// The regular files of `folder` (or links to one) that match the media pattern, names only, in
+// name order ignoring case. A folder that cannot be listed gives the empty list.
 QStringList listMediaFiles(const QString &folder);
 
 // True when `path` is a folder that can be entered and listed.

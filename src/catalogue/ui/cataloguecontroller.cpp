@@ -1,6 +1,6 @@
-#include "mainwindow/cataloguecontroller.h"
+#include "catalogue/ui/cataloguecontroller.h"
 
-#include "mainwindow/channellistmodel.h"
+#include "catalogue/ui/channellistmodel.h"
 
 namespace mavrel {
 

@@ -1,6 +1,6 @@
-#include "mainwindow/sortproxy.h"
+#include "catalogue/ui/sortproxy.h"
 
-#include "mainwindow/channellistmodel.h"
+#include "catalogue/ui/channellistmodel.h"
 
 #include <QHash>
 

@@ -1,5 +1,5 @@
-#include "mainwindow/playback/channelcheck.h"
-#include "mainwindow/playback/checkallrun.h"
+#include "mainwindow/channelcheck.h"
+#include "mainwindow/checkallrun.h"
 
 #include <gtest/gtest.h>
 
@@ -33,28 +33,37 @@ TEST(ChannelCheck, WindowsMediaAddressesSkipTheFetch)
         EXPECT_EQ(skipsCheckFetch(c.address), c.skips) << c.address;
 }
 
-TEST(ChannelCheck, PageDecidesPlayReportAndPicture)
+TEST(ChannelCheck, ReplyDecidesPlayReportAndPicture)
 {
+    // A stream's bytes: MPEG frames that happen to hold "404".
+    QByteArray stream("\xff\xfb\x90\x00\x00\x01", 6);
+    stream += QByteArray(300, '\x80') + "404 Not Found" + QByteArray(300, '\x7f');
     struct Case
     {
-        QByteArray page;
+        QByteArray page, contentType;
         bool checkOnly;
         CheckDecision expected;
     };
     const Case cases[] = {
-        {"", false, {true, false, CheckReport::None}},
-        {"", true, {false, false, CheckReport::None}},
-        {"<html>live</html>", false, {true, false, CheckReport::Online}},
-        {"<html>live</html>", true, {false, false, CheckReport::Online}},
-        {"<h1>404 Not Found</h1>", false, {false, true, CheckReport::Offline}},
-        {"Internal ERROR", true, {false, true, CheckReport::Offline}},
-        {"   \r\n", false, {true, false, CheckReport::Online}},
+        {"", "", false, {true, false, CheckReport::None}},
+        {"", "", true, {false, false, CheckReport::None}},
+        {"<html>live</html>", "text/html", false, {true, false, CheckReport::Online}},
+        {"<html>live</html>", "", true, {false, false, CheckReport::Online}},
+        {"<h1>404 Not Found</h1>", "text/html", false, {false, true, CheckReport::Offline}},
+        {"Not Found", "", false, {false, true, CheckReport::Offline}},
+        {"Internal ERROR", "text/plain; charset=utf-8", true, {false, true, CheckReport::Offline}},
+        {"   \r\n", "", false, {true, false, CheckReport::Online}},
+        {stream, "audio/mpeg", false, {true, false, CheckReport::Online}},
+        {stream, "audio/mpeg", true, {false, false, CheckReport::Online}},
+        {stream, "", false, {true, false, CheckReport::Online}},
+        {"404 Not Found", "audio/aacp", false, {true, false, CheckReport::Online}},
     };
     for (const Case &c : cases) {
-        const CheckDecision d = decideCheck(c.page, c.checkOnly);
-        EXPECT_EQ(d.play, c.expected.play) << c.page.constData();
-        EXPECT_EQ(d.showOffline, c.expected.showOffline) << c.page.constData();
-        EXPECT_EQ(d.report, c.expected.report) << c.page.constData();
+        SCOPED_TRACE(c.page.left(24).toHex().constData());
+        const CheckDecision d = decideCheck(c.page, c.contentType, c.checkOnly);
+        EXPECT_EQ(d.play, c.expected.play);
+        EXPECT_EQ(d.showOffline, c.expected.showOffline);
+        EXPECT_EQ(d.report, c.expected.report);
     }
     EXPECT_EQ(reportType(CheckReport::Online), "ONLINE");
     EXPECT_EQ(reportType(CheckReport::Offline), "OFFLINE");

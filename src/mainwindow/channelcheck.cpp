@@ -1,4 +1,4 @@
-#include "mainwindow/playback/channelcheck.h"
+#include "mainwindow/channelcheck.h"
 
 #include "online/errorpage.h"
 #include "online/reportquery.h"
@@ -14,10 +14,10 @@ bool skipsCheckFetch(QByteArrayView address)
     return QByteArray::fromRawData(address.data(), address.size()).toLower().contains(".wmv");
 }
 
-CheckDecision decideCheck(QByteArrayView page, bool checkOnly)
+CheckDecision decideCheck(QByteArrayView page, QByteArrayView contentType, bool checkOnly)
 {
     CheckDecision decision;
-    if (!isValidPage(page)) {
+    if (isErrorReply(contentType, page)) {
         decision.showOffline = true;
         decision.report = CheckReport::Offline;
         return decision;

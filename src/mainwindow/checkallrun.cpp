@@ -1,6 +1,6 @@
-#include "mainwindow/playback/checkallrun.h"
+#include "mainwindow/checkallrun.h"
 
-#include "mainwindow/playback/channelcheck.h"
+#include "mainwindow/channelcheck.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

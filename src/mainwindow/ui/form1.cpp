@@ -1,4 +1,4 @@
-#include "mainwindow/form1.h"
+#include "mainwindow/ui/form1.h"
 
 #include "branding/branding.h"
 #include "branding/ui/artwork.h"
@@ -6,16 +6,17 @@
 #include "branding/ui/frmabout.h"
 #include "branding/ui/frmwebsite.h"
 #include "branding/ui/windowicon.h"
+#include "catalogue/kinds.h"
+#include "catalogue/ui/cataloguecontroller.h"
+#include "catalogue/ui/channellistmodel.h"
+#include "catalogue/ui/modlistviewenh.h"
 #include "localization/clslanguages.h"
 #include "localization/modlanguages.h"
-#include "mainwindow/cataloguecontroller.h"
-#include "mainwindow/channellistmodel.h"
-#include "mainwindow/localfiles/localfilesview.h"
-#include "mainwindow/modlistviewenh.h"
+#include "mainwindow/checkallrun.h"
 #include "mainwindow/navigation.h"
-#include "mainwindow/playback/channelplayback.h"
-#include "mainwindow/playback/checkallrun.h"
 #include "mainwindow/singleinstance.h"
+#include "mainwindow/ui/channelplayback.h"
+#include "mainwindow/ui/localfilesview.h"
 #include "platform/appfolder.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -167,9 +168,12 @@ void Form1::createControls()
     cmbSortTV->addItems({u"Channel"_s, u"Category"_s, u"Type"_s, u"Rating"_s, u"Favorites"_s});
     cmbSortTV->setCurrentText(u"Rating"_s);
     place(cmbSortTV, 960, 570, 2160, 345);
+    lblCountry->setBuddy(Combo1);
+    lblSort->setBuddy(cmbSortTV);
     ListView1 = named(new ListViewEnh(Frame1), u"ListView1"_s);
     ListView1->setSourceModel(m_channels);
     place(ListView1, 180, 960, 4935, 3795);
+    ListView1->setAccessibleName(Frame1->title());
     ListView1->header()->resizeSection(ChannelListModel::ChannelColumn,
                                        twipsToPixels(kChannelColumnTwips));
     for (int c = ChannelListModel::CategoryColumn; c <= ChannelListModel::FavoritesColumn; ++c)
@@ -189,6 +193,7 @@ void Form1::createControls()
     m_favorites->setHorizontalHeaderLabels({u"Channel"_s, u"Category"_s, u"Type"_s});
     ListView2->setSourceModel(m_favorites);
     place(ListView2, 180, 900, 4935, 3795);
+    ListView2->setAccessibleName(Frame3->title());
     ListView2->header()->resizeSection(0, twipsToPixels(kChannelColumnTwips));
     Frame3->hide();
 
@@ -197,10 +202,13 @@ void Form1::createControls()
     place(Frame4, 180, 1020, 5235, 6735);
     Drive1 = named(new QComboBox(Frame4), u"Drive1"_s);
     place(Drive1, 120, 240, 4995, 315);
+    Drive1->setAccessibleName(u"Drive"_s);
     Dir1 = named(new QListWidget(Frame4), u"Dir1"_s);
     place(Dir1, 120, 660, 4995, 2340);
+    Dir1->setAccessibleName(u"Folders"_s);
     File1 = named(new QListWidget(Frame4), u"File1"_s);
     place(File1, 120, 3060, 4995, 3405);
+    File1->setAccessibleName(u"Files"_s);
     Frame4->hide();
 
     // Video site.
@@ -210,22 +218,31 @@ void Form1::createControls()
     ListView3->setRootIsDecorated(false);
     ListView3->setUniformRowHeights(true);
     place(ListView3, 180, 1140, 4935, 3555);
+    ListView3->setAccessibleName(Frame5->title());
     txtStatus = named(new QLineEdit(Frame5), u"txtStatus"_s);
     txtStatus->setReadOnly(true);
     place(txtStatus, 180, 7800, 4875, 285);
+    txtStatus->setAccessibleName(u"Video status"_s);
 
     WindowsMediaPlayer1 = named(new MediaPlayer(client), u"WindowsMediaPlayer1"_s);
+    WindowsMediaPlayer1->setAccessibleName(u"Player"_s);
     place(WindowsMediaPlayer1, 5520, 1020, 9570, 6705);
     m_browserRect = toTwips(WindowsMediaPlayer1->geometry());
 
     imgOffline = named(new QLabel(client), u"imgOffline"_s);
     imgOffline->setPixmap(offlinePicture());
     imgOffline->setScaledContents(true);
+    imgOffline->setAccessibleName(u"Channel offline"_s);
+    imgOffline->setAccessibleDescription(
+        u"The channel did not answer. Click the picture to hide it."_s);
     place(imgOffline, 11340, 120, 6000, 3000);
     imgOffline->hide();
 
     StatusBar1Panel1 = named(new QLabel(this), u"Panel1"_s);
     StatusBar1Panel1->setMinimumWidth(0);
+    StatusBar1Panel1->setAccessibleName(u"Status"_s);
+    // Channel names and catalogue figures reach the panel: markup in them is shown as typed.
+    StatusBar1Panel1->setTextFormat(Qt::PlainText);
     statusBar()->setObjectName(u"StatusBar1"_s);
     statusBar()->setSizeGripEnabled(true);
     statusBar()->setFixedHeight(twipsToPixels(kStatusBarTwips));
@@ -258,7 +275,7 @@ void Form1::createPlayback()
         ListView1->setCurrentIndex(index);
         ListView1->scrollTo(index);
     };
-    run.checkSelected = [this] { checkChannel(true); };
+    run.checkSelected = [this] { m_playback->checkChannel(true); };
     run.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
     m_checkRun = new CheckAllRun(std::move(run), this);
 
@@ -566,6 +583,7 @@ void Form1::ensureBrowser()
     if (wbyoutube)
         return;
     wbyoutube = named(new QWebEngineView(centralWidget()), u"wbyoutube"_s);
+    wbyoutube->setAccessibleName(Frame5->title());
     wbyoutube->setGeometry(toPixels(m_browserRect));
     if (!m_browserPage.isEmpty())
         wbyoutube->load(m_browserPage);
@@ -596,17 +614,17 @@ void Form1::showCatalogueKind(const QString &kind)
 
 void Form1::cmdTV_Click()
 {
-    showCatalogueKind(QLatin1StringView(kKindTV));
+    showCatalogueKind(kKindTV);
 }
 
 void Form1::cmdRadio_Click()
 {
-    showCatalogueKind(QLatin1StringView(kKindRadio));
+    showCatalogueKind(kKindRadio);
 }
 
 void Form1::cmdVideo_Click()
 {
-    showCatalogueKind(QLatin1StringView(kKindVideo));
+    showCatalogueKind(kKindVideo);
 }
 
 void Form1::cmdXXX_Click()
@@ -615,7 +633,7 @@ void Form1::cmdXXX_Click()
                                            QLatin1StringView(kAdultNoticeTitle));
     if (answer != DialogAnswer::Ok)
         return;
-    showCatalogueKind(QLatin1StringView(kKindAdult));
+    showCatalogueKind(kKindAdult);
 }
 
 void Form1::cmdFavorites_Click()
@@ -634,36 +652,33 @@ void Form1::cmdYouTube_Click()
 {
     showFrame(Frame5);
     showBrowserArea();
-    viewState().currentKind = QLatin1StringView(kKindYouTube);
+    viewState().currentKind = kKindYouTube;
     m_catalogue->clearRows();
 }
 
-void Form1::cmdSports_Click()
+void Form1::openWebsiteWindow(const QString &modeWord)
 {
-    frmWebsite::modeWord() = u"Sports"_s;
-    if (!m_website) {
-        m_website = new frmWebsite(this);
-        m_website->Form_Load();
-    }
-}
-
-void Form1::cmdExtras_Click()
-{
-    frmWebsite::modeWord() = u"Extras"_s;
-    if (!m_website) {
-        m_website = new frmWebsite(this);
-        m_website->Form_Load();
-    }
-}
-
-void Form1::cmdWebsite_Click()
-{
-    frmWebsite::modeWord() = u"Website"_s;
+    frmWebsite::modeWord() = modeWord;
     // While the window of an earlier press is still loaded, its load does not run again.
     if (!m_website) {
         m_website = new frmWebsite(this);
         m_website->Form_Load();
     }
+}
+
+void Form1::cmdSports_Click()
+{
+    openWebsiteWindow(u"Sports"_s);
+}
+
+void Form1::cmdExtras_Click()
+{
+    openWebsiteWindow(u"Extras"_s);
+}
+
+void Form1::cmdWebsite_Click()
+{
+    openWebsiteWindow(u"Website"_s);
 }
 
 void Form1::mnuCatItem_Click(int Index)
@@ -776,11 +791,6 @@ void Form1::ListView1_Click()
     m_playback->ListView1_Click();
 }
 
-void Form1::imgOffline_Click()
-{
-    m_playback->imgOffline_Click();
-}
-
 void Form1::WindowsMediaPlayer1_MediaError(const QString &url)
 {
     m_playback->WindowsMediaPlayer1_MediaError(url);
@@ -791,39 +801,14 @@ void Form1::WindowsMediaPlayer1_Warning(int WarningType, int Param, const QStrin
     m_playback->WindowsMediaPlayer1_Warning(WarningType, Param, Description);
 }
 
-void Form1::Drive1_Change()
-{
-    m_localFiles->Drive1_Change();
-}
-
-void Form1::Dir1_Change()
-{
-    m_localFiles->Dir1_Change();
-}
-
-void Form1::File1_Click()
-{
-    m_localFiles->File1_Click();
-}
-
 void Form1::txtStatus_Change()
 {
     mirrorStatusText(txtStatus->text(), StatusBar1Panel1);
 }
 
-void Form1::checkChannel(bool checkOnly)
-{
-    m_playback->checkChannel(checkOnly);
-}
-
 void Form1::checkAllChannels()
 {
     m_checkRun->checkAllChannels();
-}
-
-void Form1::Timer1_Timer()
-{
-    m_checkRun->Timer1_Timer();
 }
 
 } // namespace mavrel

@@ -1,8 +1,8 @@
-#include "mainwindow/viewer.h"
+#include "mainwindow/ui/viewer.h"
 
 #include "branding/branding.h"
 #include "branding/ui/frmsplash.h"
-#include "mainwindow/form1.h"
+#include "mainwindow/ui/form1.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "platform/termination.h"

@@ -1,6 +1,6 @@
-#include "mainwindow/channellistmodel.h"
-#include "mainwindow/modlistviewenh.h"
-#include "mainwindow/sortproxy.h"
+#include "catalogue/ui/channellistmodel.h"
+#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/sortproxy.h"
 #include "platform/scripteddialogs.h"
 
 #include <QAbstractItemModelTester>

@@ -1,4 +1,4 @@
-#include "mainwindow/channellistmodel.h"
+#include "catalogue/ui/channellistmodel.h"
 
 #include <QThreadPool>
 

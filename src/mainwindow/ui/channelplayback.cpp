@@ -1,6 +1,6 @@
-#include "mainwindow/playback/channelplayback.h"
+#include "mainwindow/ui/channelplayback.h"
 
-#include "mainwindow/playback/channelcheck.h"
+#include "mainwindow/channelcheck.h"
 #include "online/fetch.h"
 #include "online/reportquery.h"
 #include "platform/bytetext.h"
@@ -38,6 +38,7 @@ void ChannelPlayback::checkChannel(bool checkOnly)
     // A click made while this check waits for its page supersedes it: the newer choice plays.
     const quint64 request = checkOnly ? m_playRequests : ++m_playRequests;
     QByteArray page;
+    QByteArray contentType;
     if (!skipsCheckFetch(channel->address)) {
         FetchOptions options;
         options.use = FetchUse::ChannelCheck;
@@ -49,9 +50,10 @@ void ChannelPlayback::checkChannel(bool checkOnly)
         if (fetched.ownerGone || !self || fetched.end == FetchEnd::Aborted)
             return;
         page = std::move(fetched.body);
+        contentType = std::move(fetched.contentType);
     }
 
-    const CheckDecision decision = decideCheck(page, checkOnly);
+    const CheckDecision decision = decideCheck(page, contentType, checkOnly);
     if (decision.play && request == m_playRequests && m_player) {
         m_playing = channel;
         m_playingText = displayText(channel->address);

@@ -1,12 +1,12 @@
 // The main window with the real player against the real catalogue server and its demo
 // catalogue: clicks in the channel list, the offline picture, "Check all channels", the status
 // mirror and "My Files".
+#include "catalogue/ui/channellistmodel.h"
+#include "catalogue/ui/modlistviewenh.h"
 #include "catalogueserver.h"
-#include "mainwindow/channellistmodel.h"
-#include "mainwindow/form1.h"
-#include "mainwindow/localfiles/localfilesview.h"
-#include "mainwindow/modlistviewenh.h"
-#include "mainwindow/playback/checkallrun.h"
+#include "mainwindow/checkallrun.h"
+#include "mainwindow/ui/form1.h"
+#include "mainwindow/ui/localfilesview.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/settings.h"

@@ -1,0 +1,242 @@
+#include "online/catalogueupdate.h"
+
+#include "catalogue/linereader.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QSet>
+
+#include <functional>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+namespace {
+
+constexpr QByteArrayView kSeparator("<BR>");
+constexpr qsizetype kFlushBytes = qsizetype(1) << 20;
+
+QByteArrayView trimBlanks(QByteArrayView s)
+{
+    while (!s.isEmpty() && s.front() == ' ')
+        s = s.sliced(1);
+    while (!s.isEmpty() && s.back() == ' ')
+        s.chop(1);
+    return s;
+}
+
+// A whole number as the legacy conversion reads it: blanks around, an optional sign, digits.
+std::optional<qint64> readWholeNumber(QByteArrayView text)
+{
+    QByteArrayView s = trimBlanks(text);
+    bool negative = false;
+    if (!s.isEmpty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s = s.sliced(1);
+    }
+    if (s.isEmpty() || s.size() > 18)
+        return std::nullopt;
+    qint64 value = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
+// Buffered writes into the replacement file; remembers the first failure.
+class CatalogueWriter
+{
+public:
+    explicit CatalogueWriter(QSaveFile &file) : m_file(file) { m_buffer.reserve(kFlushBytes); }
+
+    void append(QByteArrayView bytes)
+    {
+        m_buffer.append(bytes);
+        if (m_buffer.size() >= kFlushBytes)
+            flush();
+    }
+    bool flush()
+    {
+        if (m_ok && !m_buffer.isEmpty())
+            m_ok = m_file.write(m_buffer) == m_buffer.size();
+        m_buffer.clear();
+        return m_ok;
+    }
+
+private:
+    QSaveFile &m_file;
+    QByteArray m_buffer;
+    bool m_ok = true;
+};
+
+// Keeps the lines of the catalogue whose trimmed id is not listed (the empty id always is),
+// then appends `added`, and replaces the file in one step.
+Result<void> rewriteCatalogue(const QString &path, const QSet<QByteArray> &ids,
+                              const std::function<void(CatalogueWriter &)> &appendAdded)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return Result<void>::failure(u"the channel list %1 cannot be read"_s.arg(path));
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return Result<void>::failure(u"the channel list %1 cannot be written"_s.arg(path));
+    CatalogueWriter writer(out);
+    CatalogueLineReader reader(&in);
+    QByteArrayView line;
+    while (reader.readLine(&line)) {
+        const qsizetype bar = line.indexOf('|');
+        if (bar < 0)
+            continue;
+        const QByteArrayView id = trimBlanks(line.first(bar));
+        if (id.isEmpty() || ids.contains(QByteArray::fromRawData(id.data(), id.size())))
+            continue;
+        writer.append(line);
+        writer.append("\r\n");
+    }
+    if (reader.failed()) {
+        out.cancelWriting();
+        return Result<void>::failure(u"the channel list %1 cannot be read"_s.arg(path));
+    }
+    writer.append("\r\n");
+    if (appendAdded)
+        appendAdded(writer);
+    if (!writer.flush() || !out.commit()) {
+        out.cancelWriting();
+        return Result<void>::failure(u"the channel list %1 cannot be written"_s.arg(path));
+    }
+    return {};
+}
+
+} // namespace
+
+QString updateDateFile(const QString &dataDirectory)
+{
+    return dataDirectory + u"/date.dat"_s;
+}
+
+QString getINI(const QString &dataDirectory)
+{
+    QFile file(updateDateFile(dataDirectory));
+    if (!file.open(QIODevice::ReadOnly))
+        return u"3/16/2006 12:00:00 AM"_s;
+    // The date is short; a damaged file must not make us read a huge first line.
+    QByteArray head = file.read(4096);
+    const qsizetype end = head.indexOf('\r') >= 0 ? head.indexOf('\r') : head.indexOf('\n');
+    if (end >= 0)
+        head.truncate(end);
+    return QString::fromLatin1(head);
+}
+
+bool makeINI(const QString &dataDirectory, const QString &strDate)
+{
+    QSaveFile file(updateDateFile(dataDirectory));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = strDate.toLatin1() + "\r\n";
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QString cleanDateReply(QByteArrayView reply)
+{
+    QString text = QString::fromLatin1(reply).trimmed();
+    text.remove(u'\t');
+    text.remove(u'\r');
+    text.remove(u'\n');
+    qsizetype at = text.indexOf(u"PM"_s, 0, Qt::CaseInsensitive);
+    if (at < 0)
+        at = text.indexOf(u"AM"_s, 0, Qt::CaseInsensitive);
+    if (at >= 0)
+        text.truncate(at + 2);
+    return text;
+}
+
+Result<QList<UpdateLine>> parseUpdateReply(QByteArrayView reply)
+{
+    using R = Result<QList<UpdateLine>>;
+    QList<UpdateLine> lines;
+    qsizetype from = 0;
+    while (from <= reply.size()) {
+        qsizetype to = reply.indexOf(kSeparator, from);
+        if (to < 0)
+            to = reply.size();
+        const QByteArrayView element = reply.sliced(from, to - from);
+        from = to + kSeparator.size();
+        if (!element.contains('|'))
+            continue;
+        std::array<QByteArrayView, 10> fields;
+        qsizetype count = 0;
+        qsizetype start = 0;
+        while (count < 10) {
+            const qsizetype bar = element.indexOf('|', start);
+            const qsizetype stop = bar < 0 ? element.size() : bar;
+            fields[count++] = element.sliced(start, stop - start);
+            if (bar < 0)
+                break;
+            start = bar + 1;
+        }
+        const int lineNo = int(lines.size()) + 1;
+        if (count < 10)
+            return R::failure(u"update line %1 has fewer than ten fields"_s.arg(lineNo));
+        for (const QByteArrayView f : fields) {
+            if (f.contains('\r') || f.contains('\n'))
+                return R::failure(u"update line %1 holds a line break"_s.arg(lineNo));
+        }
+        const std::optional<qint64> id = readWholeNumber(fields[1]);
+        if (!id)
+            return R::failure(u"update line %1 has no channel number"_s.arg(lineNo));
+        UpdateLine line;
+        line.add = fields[0] == QByteArrayView("ADD");
+        line.id = *id;
+        std::copy(fields.begin() + 2, fields.end(), line.fields.begin());
+        lines.append(line);
+    }
+    return lines;
+}
+
+Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs)
+{
+    auto parsed = parseUpdateReply(strDefs);
+    if (!parsed)
+        return parsed.error();
+    const QList<UpdateLine> &lines = parsed.value();
+    QSet<QByteArray> ids;
+    ids.reserve(lines.size());
+    for (const UpdateLine &l : lines)
+        ids.insert(QByteArray::number(l.id));
+    int added = 0;
+    auto result = rewriteCatalogue(catalogueFile, ids, [&](CatalogueWriter &w) {
+        for (const UpdateLine &l : lines) {
+            if (!l.add)
+                continue;
+            w.append(QByteArray::number(l.id));
+            w.append("|");
+            for (const QByteArrayView f : l.fields) {
+                w.append(f);
+                w.append("|");
+            }
+            w.append("\r\n");
+            ++added;
+        }
+    });
+    if (!result)
+        return result.error();
+    return added;
+}
+
+Result<void> removeChannels(const QString &catalogueFile, QByteArrayView ids)
+{
+    QSet<QByteArray> listed;
+    for (const QByteArray &id : ids.toByteArray().split(','))
+        listed.insert(trimBlanks(id).toByteArray());
+    return rewriteCatalogue(catalogueFile, listed, {});
+}
+
+} // namespace mavrel

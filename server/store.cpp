@@ -143,16 +143,16 @@ struct CatalogueStore::Queries
 {
     explicit Queries(const QSqlDatabase &db)
         : insertChannel(db), insertChannelWithId(db), idTaken(db), byUrl(db), remove(db),
-          latest(db), updates(db), dead(db), insertReport(db), byName(db), selectVote(db),
-          upsertVote(db), addFavorite(db), addRating(db), clearOffline(db), addOffline(db),
-          countOffline(db), markDead(db), revive(db), forgetReads(db), pruneReads(db),
-          insertRead(db), minRead(db), setMeta(db), exportAll(db), one(db), countReports(db),
-          countChannels(db)
+          latest(db), latestDead(db), updates(db), dead(db), insertReport(db), byName(db),
+          selectVote(db), upsertVote(db), addFavorite(db), addRating(db), clearOffline(db),
+          addOffline(db), countOffline(db), markDead(db), revive(db), forgetReads(db),
+          pruneReads(db), insertRead(db), minRead(db), setMeta(db), exportAll(db), one(db),
+          countReports(db), countChannels(db)
     {}
-    QSqlQuery insertChannel, insertChannelWithId, idTaken, byUrl, remove, latest, updates, dead,
-        insertReport, byName, selectVote, upsertVote, addFavorite, addRating, clearOffline,
-        addOffline, countOffline, markDead, revive, forgetReads, pruneReads, insertRead, minRead,
-        setMeta, exportAll, one, countReports, countChannels;
+    QSqlQuery insertChannel, insertChannelWithId, idTaken, byUrl, remove, latest, latestDead,
+        updates, dead, insertReport, byName, selectVote, upsertVote, addFavorite, addRating,
+        clearOffline, addOffline, countOffline, markDead, revive, forgetReads, pruneReads,
+        insertRead, minRead, setMeta, exportAll, one, countReports, countChannels;
 };
 
 CatalogueStore::CatalogueStore(QString connection, StoreOptions options)
@@ -220,6 +220,8 @@ Result<void> CatalogueStore::prepare()
         {&m_q->remove,
          u"UPDATE channels SET removed = 1, dead = 0, changed = ? WHERE id = ? AND removed = 0"_s},
         {&m_q->latest, u"SELECT MAX(changed) FROM channels"_s},
+        {&m_q->latestDead,
+         u"SELECT MAX(dead_changed) FROM channels WHERE dead = 1 AND removed = 0"_s},
         {&m_q->updates, u"SELECT removed, "_s + lineColumns +
                             u" FROM channels WHERE changed > ? ORDER BY changed, id"_s},
         {&m_q->dead, u"SELECT 0, "_s + lineColumns +
@@ -413,6 +415,20 @@ Result<qint64> CatalogueStore::latestChange()
         latest = m_q->latest.value(0).toLongLong();
     m_q->latest.finish();
     return latest > 0 ? latest : initialUpdateDate().toSecsSinceEpoch();
+}
+
+Result<qint64> CatalogueStore::latestUpdateDate()
+{
+    auto latest = latestChange();
+    if (!latest)
+        return latest;
+    if (auto r = run(m_q->latestDead); !r)
+        return r.error();
+    qint64 dead = 0;
+    if (m_q->latestDead.next() && !m_q->latestDead.value(0).isNull())
+        dead = m_q->latestDead.value(0).toLongLong();
+    m_q->latestDead.finish();
+    return std::max(latest.value(), dead);
 }
 
 Result<void> CatalogueStore::rememberRead(const QString &client, qint64 since, qint64 stored)

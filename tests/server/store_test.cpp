@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUuid>
 
 using namespace Qt::StringLiterals;
 
@@ -246,6 +249,22 @@ TEST_F(StoreTest, ClockSteppingBackDoesNotDateChangesBeforeAStoredDate)
     EXPECT_GT(state(id).changed, stored);
     EXPECT_TRUE(lineHeads(store->updateReply(stored, kA).value())
                     .contains("ADD " + QByteArray::number(id)));
+}
+
+TEST_F(StoreTest, DeadMarksMoveTheCurrentDateButAreNoChange)
+{
+    const qint64 id = add("Flaky", "http://flaky/");
+    now += 10;
+    ASSERT_TRUE(store->updateReply(initialUpdateDate().toSecsSinceEpoch(), kA).ok());
+    const qint64 stored = store->dateFor(kA).value();
+    EXPECT_LE(store->latestUpdateDate().value(), stored);
+    now += 60;
+    report("OFFLINE", "", "Flaky", kB, /*admin=*/true);
+    EXPECT_LE(store->latestChange().value(), stored);
+    EXPECT_GT(store->latestUpdateDate().value(), stored) << "the dead list must be asked for";
+    EXPECT_TRUE(lineHeads(store->updateReply(stored, kA).value()).isEmpty());
+    EXPECT_EQ(lineHeads(store->deadReply(stored, kA).value()),
+              QList<QByteArray>{"DEL " + QByteArray::number(id)});
 }
 
 TEST_F(StoreTest, HandedOutDateSurvivesARestart)

@@ -51,7 +51,7 @@ std::optional<qint64> readWholeNumber(QByteArrayView text)
 class CatalogueWriter
 {
 public:
-    explicit CatalogueWriter(QSaveFile &file) : m_file(file) { m_buffer.reserve(kFlushBytes); }
+    explicit CatalogueWriter(QIODevice *out) : m_out(out) { m_buffer.reserve(kFlushBytes); }
 
     void append(QByteArrayView bytes)
     {
@@ -62,30 +62,24 @@ public:
     bool flush()
     {
         if (m_ok && !m_buffer.isEmpty())
-            m_ok = m_file.write(m_buffer) == m_buffer.size();
+            m_ok = m_out->write(m_buffer) == m_buffer.size();
         m_buffer.clear();
         return m_ok;
     }
 
 private:
-    QSaveFile &m_file;
+    QIODevice *m_out;
     QByteArray m_buffer;
     bool m_ok = true;
 };
 
-// Keeps the lines of the catalogue whose trimmed id is not listed (the empty id always is),
-// then appends `added`, and replaces the file in one step.
-Result<void> rewriteCatalogue(const QString &path, const QSet<QByteArray> &ids,
-                              const std::function<void(CatalogueWriter &)> &appendAdded)
+// Copies the catalogue lines whose trimmed id is not listed (the empty id always is), then the
+// empty line, then what `appendAdded` writes. False when a read or a write failed.
+bool copyKeptLines(QIODevice *in, QIODevice *out, const QSet<QByteArray> &ids,
+                   const std::function<void(CatalogueWriter &)> &appendAdded)
 {
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        return Result<void>::failure(u"the channel list %1 cannot be read"_s.arg(path));
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return Result<void>::failure(u"the channel list %1 cannot be written"_s.arg(path));
     CatalogueWriter writer(out);
-    CatalogueLineReader reader(&in);
+    CatalogueLineReader reader(in);
     QByteArrayView line;
     while (reader.readLine(&line)) {
         const qsizetype bar = line.indexOf('|');
@@ -97,18 +91,56 @@ Result<void> rewriteCatalogue(const QString &path, const QSet<QByteArray> &ids,
         writer.append(line);
         writer.append("\r\n");
     }
-    if (reader.failed()) {
-        out.cancelWriting();
-        return Result<void>::failure(u"the channel list %1 cannot be read"_s.arg(path));
-    }
+    if (reader.failed())
+        return false;
     writer.append("\r\n");
     if (appendAdded)
         appendAdded(writer);
-    if (!writer.flush() || !out.commit()) {
-        out.cancelWriting();
+    return writer.flush();
+}
+
+// The same into a replacement of the file, which takes its place in one step.
+Result<void> rewriteCatalogue(const QString &path, const QSet<QByteArray> &ids,
+                              const std::function<void(CatalogueWriter &)> &appendAdded)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return Result<void>::failure(u"the channel list %1 cannot be read"_s.arg(path));
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
         return Result<void>::failure(u"the channel list %1 cannot be written"_s.arg(path));
+    if (!copyKeptLines(&in, &out, ids, appendAdded) || !out.commit()) {
+        out.cancelWriting();
+        return Result<void>::failure(u"the channel list %1 could not be rewritten"_s.arg(path));
     }
     return {};
+}
+
+QSet<QByteArray> idsOf(const QList<UpdateLine> &lines)
+{
+    QSet<QByteArray> ids;
+    ids.reserve(lines.size());
+    for (const UpdateLine &l : lines)
+        ids.insert(QByteArray::number(l.id));
+    return ids;
+}
+
+int appendAddLines(CatalogueWriter &w, const QList<UpdateLine> &lines)
+{
+    int added = 0;
+    for (const UpdateLine &l : lines) {
+        if (!l.add)
+            continue;
+        w.append(QByteArray::number(l.id));
+        w.append("|");
+        for (const QByteArrayView f : l.fields) {
+            w.append(f);
+            w.append("|");
+        }
+        w.append("\r\n");
+        ++added;
+    }
+    return added;
 }
 
 } // namespace
@@ -206,28 +238,24 @@ Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs)
     auto parsed = parseUpdateReply(strDefs);
     if (!parsed)
         return parsed.error();
-    const QList<UpdateLine> &lines = parsed.value();
-    QSet<QByteArray> ids;
-    ids.reserve(lines.size());
-    for (const UpdateLine &l : lines)
-        ids.insert(QByteArray::number(l.id));
     int added = 0;
-    auto result = rewriteCatalogue(catalogueFile, ids, [&](CatalogueWriter &w) {
-        for (const UpdateLine &l : lines) {
-            if (!l.add)
-                continue;
-            w.append(QByteArray::number(l.id));
-            w.append("|");
-            for (const QByteArrayView f : l.fields) {
-                w.append(f);
-                w.append("|");
-            }
-            w.append("\r\n");
-            ++added;
-        }
+    auto result = rewriteCatalogue(catalogueFile, idsOf(parsed.value()), [&](CatalogueWriter &w) {
+        added = appendAddLines(w, parsed.value());
     });
     if (!result)
         return result.error();
+    return added;
+}
+
+Result<int> mergeUpdateReply(QIODevice *catalogue, QIODevice *out, QByteArrayView strDefs)
+{
+    auto parsed = parseUpdateReply(strDefs);
+    if (!parsed)
+        return parsed.error();
+    int added = 0;
+    if (!copyKeptLines(catalogue, out, idsOf(parsed.value()),
+                       [&](CatalogueWriter &w) { added = appendAddLines(w, parsed.value()); }))
+        return Result<int>::failure(u"the channel list could not be copied"_s);
     return added;
 }
 

@@ -9,6 +9,8 @@
 
 #include <array>
 
+class QIODevice;
+
 namespace mavrel {
 
 // The update date kept in date.dat, and the merge of the catalogue server's update replies into
@@ -49,6 +51,10 @@ Result<QList<UpdateLine>> parseUpdateReply(QByteArrayView reply);
 // each "ADD" line is appended as a catalogue line. Returns the number of lines appended. On any
 // failure (a malformed reply, no catalogue file, a read or write error) the file is unchanged.
 Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs);
+
+// The merge between devices: reads the catalogue from `catalogue`, writes the merged one to
+// `out` (nothing when the reply is unusable).
+Result<int> mergeUpdateReply(QIODevice *catalogue, QIODevice *out, QByteArrayView strDefs);
 
 // Rewrites the catalogue file without the lines whose id (blanks trimmed) is among `ids` or is
 // empty, and without lines that hold no "|"; the kept lines keep their order and the file ends

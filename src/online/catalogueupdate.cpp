@@ -3,10 +3,13 @@
 #include "catalogue/linereader.h"
 
 #include <QFile>
+
+#include <array>
 #include <QSaveFile>
 #include <QSet>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -75,7 +78,9 @@ private:
 
 // Copies the catalogue lines whose trimmed id is not listed (the empty id always is), then the
 // empty line, then what `appendAdded` writes. False when a read or a write failed.
-bool copyKeptLines(QIODevice *in, QIODevice *out, const QSet<QByteArray> &ids,
+using IdListed = std::function<bool(QByteArrayView trimmedId)>;
+
+bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
                    const std::function<void(CatalogueWriter &)> &appendAdded)
 {
     CatalogueWriter writer(out);
@@ -86,7 +91,7 @@ bool copyKeptLines(QIODevice *in, QIODevice *out, const QSet<QByteArray> &ids,
         if (bar < 0)
             continue;
         const QByteArrayView id = trimBlanks(line.first(bar));
-        if (id.isEmpty() || ids.contains(QByteArray::fromRawData(id.data(), id.size())))
+        if (id.isEmpty() || listed(id))
             continue;
         writer.append(line);
         writer.append("\r\n");
@@ -100,7 +105,7 @@ bool copyKeptLines(QIODevice *in, QIODevice *out, const QSet<QByteArray> &ids,
 }
 
 // The same into a replacement of the file, which takes its place in one step.
-Result<void> rewriteCatalogue(const QString &path, const QSet<QByteArray> &ids,
+Result<void> rewriteCatalogue(const QString &path, const IdListed &listed,
                               const std::function<void(CatalogueWriter &)> &appendAdded)
 {
     QFile in(path);
@@ -109,20 +114,42 @@ Result<void> rewriteCatalogue(const QString &path, const QSet<QByteArray> &ids,
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return Result<void>::failure(u"the channel list %1 cannot be written"_s.arg(path));
-    if (!copyKeptLines(&in, &out, ids, appendAdded) || !out.commit()) {
+    if (!copyKeptLines(&in, &out, listed, appendAdded) || !out.commit()) {
         out.cancelWriting();
         return Result<void>::failure(u"the channel list %1 could not be rewritten"_s.arg(path));
     }
     return {};
 }
 
-QSet<QByteArray> idsOf(const QList<UpdateLine> &lines)
+// The number a catalogue id names when it is written exactly as a decimal is (no sign but "-",
+// no leading zero): only such a text can equal the decimal text of an update line's id.
+std::optional<qint64> decimalId(QByteArrayView text)
 {
-    QSet<QByteArray> ids;
-    ids.reserve(lines.size());
+    const bool negative = text.startsWith('-');
+    const QByteArrayView digits = negative ? text.sliced(1) : text;
+    if (digits.isEmpty() || digits.size() > 18 || (digits.size() > 1 && digits.front() == '0') ||
+        (negative && digits == QByteArrayView("0")))
+        return std::nullopt;
+    qint64 value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
+// Whether a catalogue id is among the ids of the update lines.
+IdListed listedIn(const QList<UpdateLine> &lines)
+{
+    auto ids = std::make_shared<QSet<qint64>>();
+    ids->reserve(lines.size());
     for (const UpdateLine &l : lines)
-        ids.insert(QByteArray::number(l.id));
-    return ids;
+        ids->insert(l.id);
+    return [ids](QByteArrayView id) {
+        const std::optional<qint64> n = decimalId(id);
+        return n && ids->contains(*n);
+    };
 }
 
 int appendAddLines(CatalogueWriter &w, const QList<UpdateLine> &lines)
@@ -133,11 +160,8 @@ int appendAddLines(CatalogueWriter &w, const QList<UpdateLine> &lines)
             continue;
         w.append(QByteArray::number(l.id));
         w.append("|");
-        for (const QByteArrayView f : l.fields) {
-            w.append(f);
-            w.append("|");
-        }
-        w.append("\r\n");
+        w.append(l.fields);
+        w.append("|\r\n");
         ++added;
     }
     return added;
@@ -227,7 +251,10 @@ Result<QList<UpdateLine>> parseUpdateReply(QByteArrayView reply)
         UpdateLine line;
         line.add = fields[0] == QByteArrayView("ADD");
         line.id = *id;
-        std::copy(fields.begin() + 2, fields.end(), line.fields.begin());
+        // Fields 2 to 9 lie side by side in the element, with their separators.
+        const qsizetype begin = fields[2].data() - element.data();
+        const qsizetype end = fields[9].data() + fields[9].size() - element.data();
+        line.fields = element.sliced(begin, end - begin);
         lines.append(line);
     }
     return lines;
@@ -239,9 +266,9 @@ Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs)
     if (!parsed)
         return parsed.error();
     int added = 0;
-    auto result = rewriteCatalogue(catalogueFile, idsOf(parsed.value()), [&](CatalogueWriter &w) {
-        added = appendAddLines(w, parsed.value());
-    });
+    auto result =
+        rewriteCatalogue(catalogueFile, listedIn(parsed.value()),
+                         [&](CatalogueWriter &w) { added = appendAddLines(w, parsed.value()); });
     if (!result)
         return result.error();
     return added;
@@ -253,7 +280,7 @@ Result<int> mergeUpdateReply(QIODevice *catalogue, QIODevice *out, QByteArrayVie
     if (!parsed)
         return parsed.error();
     int added = 0;
-    if (!copyKeptLines(catalogue, out, idsOf(parsed.value()),
+    if (!copyKeptLines(catalogue, out, listedIn(parsed.value()),
                        [&](CatalogueWriter &w) { added = appendAddLines(w, parsed.value()); }))
         return Result<int>::failure(u"the channel list could not be copied"_s);
     return added;
@@ -261,10 +288,12 @@ Result<int> mergeUpdateReply(QIODevice *catalogue, QIODevice *out, QByteArrayVie
 
 Result<void> removeChannels(const QString &catalogueFile, QByteArrayView ids)
 {
-    QSet<QByteArray> listed;
+    auto listed = std::make_shared<QSet<QByteArray>>();
     for (const QByteArray &id : ids.toByteArray().split(','))
-        listed.insert(trimBlanks(id).toByteArray());
-    return rewriteCatalogue(catalogueFile, listed, {});
+        listed->insert(trimBlanks(id).toByteArray());
+    return rewriteCatalogue(
+        catalogueFile, [listed](QByteArrayView id) { return listed->contains(id.toByteArray()); },
+        {});
 }
 
 } // namespace mavrel

@@ -7,8 +7,6 @@
 #include <QList>
 #include <QString>
 
-#include <array>
-
 class QIODevice;
 
 namespace mavrel {
@@ -37,8 +35,8 @@ struct UpdateLine
 {
     bool add = false; // the command is exactly "ADD"
     qint64 id = 0;
-    std::array<QByteArrayView, 8> fields; // name, kind, url, lang, spare1, spare2, favorites,
-                                          // rating
+    // Name, kind, url, lang, spare1, spare2, favorites and rating, with the "|" between them.
+    QByteArrayView fields;
 };
 
 // The update lines of a reply (elements separated by "<BR>" that contain a "|"), viewing into

@@ -856,6 +856,11 @@ void Form1::updateDeadChannels()
 
 void Form1::runUpdate(int list)
 {
+    // The fetches let further clicks through; a second update meanwhile would only merge the
+    // same lines again.
+    if (m_updating)
+        return;
+    m_updating = true;
     UpdateContext context;
     context.server = catalogueServerAddress();
     context.dataDirectory = dataDirectory;
@@ -863,7 +868,8 @@ void Form1::runUpdate(int list)
     context.setStatus = [this](const QString &text) { txtStatus->setText(text); };
     context.showMessage = [](const QString &text) { messageBox(text, DialogButtons::Ok); };
     context.showChannels = [this] { cmdTV_Click(); };
-    mavrel::updateChannels(context, UpdateList(list));
+    if (mavrel::updateChannels(context, UpdateList(list)).state != UpdateState::OwnerGone)
+        m_updating = false;
 }
 
 } // namespace mavrel

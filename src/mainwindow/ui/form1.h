@@ -207,6 +207,7 @@ private:
     QUrl m_browserPage;
     bool m_browserArea = false;
     bool m_centred = false;
+    bool m_updating = false;
 };
 
 } // namespace mavrel

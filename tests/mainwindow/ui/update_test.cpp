@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 
@@ -270,6 +271,15 @@ TEST_F(UpdateTest, AFailureAtAnyStepChangesNothing)
     http.serve("/ostrel/date.asp", " 5/22/2009 12:00:00 AM\r\n");
     EXPECT_EQ(updateChannels(context(http.url(""))).state, UpdateState::Merged);
     EXPECT_EQ(readFile(dateFile()), "5/22/2009\r\n");
+
+    // A stored date that cannot be read asks from the start, and is replaced after the merge.
+    writeFile(dateFile(), "13/45/2009 banana\r\n");
+    http.clearRequests();
+    EXPECT_EQ(updateChannels(context(http.url(""))).state, UpdateState::Merged);
+    ASSERT_EQ(http.requestsFor("/ostrel/getChannels.asp").size(), 1);
+    EXPECT_EQ(http.requestsFor("/ostrel/getChannels.asp")[0].target,
+              "/ostrel/getChannels.asp?date=3/16/2006");
+    EXPECT_EQ(readFile(dateFile()), "5/22/2009\r\n");
 }
 
 // A merge killed at any moment leaves the old catalogue or the new one, whole.
@@ -335,6 +345,8 @@ TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
         EXPECT_TRUE(form.mnuUpdateItem[2]->isEnabled() && form.mnuUpdateItem[2]->isVisible());
         const int rowsBefore = form.ListView1->model()->rowCount();
 
+        // A second click while the first update fetches is not a second update.
+        QTimer::singleShot(0, &form, [&form] { form.cmdUpdate->click(); });
         form.cmdUpdate->click();
         ASSERT_EQ(dialogs.shown().size(), 1);
         EXPECT_TRUE(dialogs.shown()[0].text.startsWith(u"Downloaded "_s));

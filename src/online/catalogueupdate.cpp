@@ -3,11 +3,10 @@
 #include "catalogue/linereader.h"
 
 #include <QFile>
-
-#include <array>
 #include <QSaveFile>
 #include <QSet>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -108,21 +107,6 @@ TEST_F(MergeTest, RemoveChannelsComparesTrimmedText)
     writeAll(path(), "5|a|TV|u|L|||0|0|\r\n 6 |b|TV|u|L|||0|0|\r\n06|c|TV|u|L|||0|0|\r\n");
     ASSERT_TRUE(removeChannels(path(), " 6"));
     EXPECT_EQ(readAll(path()), "5|a|TV|u|L|||0|0|\r\n06|c|TV|u|L|||0|0|\r\n\r\n");
-}
-
-TEST(UpdateDate, StoredAsOneLineAndReadBack)
-{
-    QTemporaryDir dir;
-    EXPECT_EQ(getINI(dir.path()), u"3/16/2006 12:00:00 AM"_s);
-    ASSERT_TRUE(makeINI(dir.path(), u"5/21/2009 10:00:00 AM"_s));
-    EXPECT_EQ(readAll(updateDateFile(dir.path())), "5/21/2009 10:00:00 AM\r\n");
-    EXPECT_EQ(getINI(dir.path()), u"5/21/2009 10:00:00 AM"_s);
-    ASSERT_TRUE(makeINI(dir.path(), u"3/16/2006"_s));
-    EXPECT_EQ(getINI(dir.path()), u"3/16/2006"_s);
-    // A folder in the way of the file: the write fails and says so.
-    QTemporaryDir blocked;
-    ASSERT_TRUE(QDir().mkpath(updateDateFile(blocked.path())));
-    EXPECT_FALSE(makeINI(blocked.path(), u"3/16/2006"_s));
 }
 
 TEST(UpdateDate, RepliesAreCleaned)

@@ -32,48 +32,53 @@ protected:
 
 TEST_F(MergeTest, RemovesThenAppendsAsTheFileRulesSay)
 {
-    const QByteArray catalogue = "7|Old News|TV|aaa|English|||1|2|\r\n"
-                                 "007|Padded|TV|bbb|English|||1|2|\r\n"
-                                 "9|Gone|TV|ccc|English|||1|2|\r\n"
-                                 "  |Blank id|TV|ddd|English|||1|2|\r\n"
-                                 "no bar at all\r\n"
-                                 "12|Kept|Radio|eee|French|||3|4|\r\n";
+    // Lines 3 (blank id) and 4 (no "|") go with every merge.
+    const QList<QByteArray> lines = {"7|Old News|TV|aaa|English|||1|2|",
+                                     "007|Padded|TV|bbb|English|||1|2|",
+                                     "9|Gone|TV|ccc|English|||1|2|",
+                                     "  |Blank id|TV|ddd|English|||1|2|",
+                                     "no bar at all",
+                                     "12|Kept|Radio|eee|French|||3|4|"};
     const struct
     {
         const char *name;
         QByteArray reply;
-        int count;
+        QList<int> kept; // indices into lines
         QByteArray tail; // what follows the kept lines and the empty line
-        QByteArray kept;
+        int count;
     } cases[] = {
         {"add and other command",
-         "ADD|7|News|TV|xyz|English|||12|4.5<BR>X|9|Old|TV|abc|English|||3|2<BR>", 1,
+         "ADD|7|News|TV|xyz|English|||12|4.5<BR>X|9|Old|TV|abc|English|||3|2<BR>",
+         {1, 5},
          "7|News|TV|xyz|English|||12|4.5|\r\n",
-         "007|Padded|TV|bbb|English|||1|2|\r\n12|Kept|Radio|eee|French|||3|4|\r\n"},
-        {"lower-case add removes only", "add|7|News|TV|xyz|English|||12|4.5<BR>", 0, "",
-         "007|Padded|TV|bbb|English|||1|2|\r\n9|Gone|TV|ccc|English|||1|2|\r\n"
-         "12|Kept|Radio|eee|French|||3|4|\r\n"},
-        {"padded id is a number", "head<BR>ADD| 007|N|TV|u|L|||0|0|extra|fields<BR>tail", 1,
+         1},
+        {"lower-case add removes only", "add|7|News|TV|xyz|English|||12|4.5<BR>", {1, 2, 5}, "", 0},
+        {"padded id is a number",
+         "head<BR>ADD| 007|N|TV|u|L|||0|0|extra|fields<BR>tail",
+         {1, 2, 5},
          "7|N|TV|u|L|||0|0|\r\n",
-         "007|Padded|TV|bbb|English|||1|2|\r\n9|Gone|TV|ccc|English|||1|2|\r\n"
-         "12|Kept|Radio|eee|French|||3|4|\r\n"},
-        {"same id twice", "ADD|12|A|TV|u|L|||0|0<BR>ADD|12|B|TV|u|L|||0|0", 2,
+         1},
+        {"same id twice",
+         "ADD|12|A|TV|u|L|||0|0<BR>ADD|12|B|TV|u|L|||0|0",
+         {0, 1, 2},
          "12|A|TV|u|L|||0|0|\r\n12|B|TV|u|L|||0|0|\r\n",
-         "7|Old "
-         "News|TV|aaa|English|||1|2|\r\n007|Padded|TV|bbb|English|||1|2|\r\n9|Gone|TV|ccc|English||"
-         "|1|2|\r\n"},
-        {"empty reply still cleans", "", 0, "",
-         "7|Old News|TV|aaa|English|||1|2|\r\n007|Padded|TV|bbb|English|||1|2|\r\n"
-         "9|Gone|TV|ccc|English|||1|2|\r\n12|Kept|Radio|eee|French|||3|4|\r\n"},
+         2},
+        {"empty reply still cleans", "", {0, 1, 2, 5}, "", 0},
     };
+    QByteArray catalogue;
+    for (const QByteArray &l : lines)
+        catalogue += l + "\r\n";
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         writeAll(path(), catalogue);
         const Result<int> merged = extractNewDefs(path(), c.reply);
         ASSERT_TRUE(merged) << merged.error().message.toStdString();
         EXPECT_EQ(merged.value(), c.count);
+        QByteArray expected;
+        for (const int i : c.kept)
+            expected += lines[i] + "\r\n";
         const QByteArray once = readAll(path());
-        EXPECT_EQ(once, c.kept + "\r\n" + c.tail);
+        EXPECT_EQ(once, expected + "\r\n" + c.tail);
         // Applying the same reply again gives the same file.
         ASSERT_TRUE(extractNewDefs(path(), c.reply));
         EXPECT_EQ(readAll(path()), once);

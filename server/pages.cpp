@@ -61,7 +61,7 @@ std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView ra
 
 PageReply CataloguePages::currentDate()
 {
-    auto latest = m_store.latestChange();
+    auto latest = m_store.latestUpdateDate();
     if (!latest)
         return serverError();
     return reply(200, dateText(latest.value()));

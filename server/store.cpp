@@ -68,10 +68,13 @@ const char *const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS offline_votes ("
     " channel INTEGER NOT NULL, client TEXT NOT NULL, PRIMARY KEY (channel, client))"
     " WITHOUT ROWID",
-    "CREATE TABLE IF NOT EXISTS update_reads ("
-    " client TEXT NOT NULL, stored INTEGER NOT NULL, at INTEGER NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS update_reads_client ON update_reads(client)",
-    "CREATE INDEX IF NOT EXISTS update_reads_at ON update_reads(at)",
+    // One row per client address: the earliest date handed out in an update it has not yet
+    // confirmed by asking from it. update_reads held a row per request; what it remembered is
+    // covered by the update margin.
+    "DROP TABLE IF EXISTS update_reads",
+    "CREATE TABLE IF NOT EXISTS update_fetches ("
+    " client TEXT PRIMARY KEY, stored BIGINT NOT NULL, at BIGINT NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS update_fetches_at ON update_fetches(at)",
     "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
 };
 
@@ -143,15 +146,15 @@ struct CatalogueStore::Queries
 {
     explicit Queries(const QSqlDatabase &db)
         : insertChannel(db), insertChannelWithId(db), idTaken(db), byUrl(db), remove(db),
-          latest(db), updates(db), dead(db), insertReport(db), byName(db), selectVote(db),
-          upsertVote(db), addFavorite(db), addRating(db), clearOffline(db), addOffline(db),
-          countOffline(db), markDead(db), revive(db), forgetReads(db), pruneReads(db),
-          insertRead(db), minRead(db), setMeta(db), exportAll(db), one(db), countReports(db),
+          latest(db), latestDead(db), updates(db), dead(db), insertReport(db), byName(db),
+          selectVote(db), upsertVote(db), addFavorite(db), addRating(db), clearOffline(db),
+          addOffline(db), countOffline(db), markDead(db), revive(db), pruneReads(db),
+          recordRead(db), minRead(db), setMeta(db), exportAll(db), one(db), countReports(db),
           countChannels(db)
     {}
-    QSqlQuery insertChannel, insertChannelWithId, idTaken, byUrl, remove, latest, updates, dead,
-        insertReport, byName, selectVote, upsertVote, addFavorite, addRating, clearOffline,
-        addOffline, countOffline, markDead, revive, forgetReads, pruneReads, insertRead, minRead,
+    QSqlQuery insertChannel, insertChannelWithId, idTaken, byUrl, remove, latest, latestDead,
+        updates, dead, insertReport, byName, selectVote, upsertVote, addFavorite, addRating,
+        clearOffline, addOffline, countOffline, markDead, revive, pruneReads, recordRead, minRead,
         setMeta, exportAll, one, countReports, countChannels;
 };
 
@@ -220,6 +223,8 @@ Result<void> CatalogueStore::prepare()
         {&m_q->remove,
          u"UPDATE channels SET removed = 1, dead = 0, changed = ? WHERE id = ? AND removed = 0"_s},
         {&m_q->latest, u"SELECT MAX(changed) FROM channels"_s},
+        {&m_q->latestDead,
+         u"SELECT MAX(dead_changed) FROM channels WHERE dead = 1 AND removed = 0"_s},
         {&m_q->updates, u"SELECT removed, "_s + lineColumns +
                             u" FROM channels WHERE changed > ? ORDER BY changed, id"_s},
         {&m_q->dead, u"SELECT 0, "_s + lineColumns +
@@ -243,10 +248,16 @@ Result<void> CatalogueStore::prepare()
         {&m_q->markDead, u"UPDATE channels SET dead = 1, dead_changed = ? WHERE id = ?"_s},
         {&m_q->revive,
          u"UPDATE channels SET dead = 0, dead_changed = ?, changed = ? WHERE id = ?"_s},
-        {&m_q->forgetReads, u"DELETE FROM update_reads WHERE client = ? AND stored <= ?"_s},
-        {&m_q->pruneReads, u"DELETE FROM update_reads WHERE at < ?"_s},
-        {&m_q->insertRead, u"INSERT INTO update_reads (client, stored, at) VALUES (?, ?, ?)"_s},
-        {&m_q->minRead, u"SELECT MIN(stored) FROM update_reads WHERE client = ? AND at >= ?"_s},
+        {&m_q->pruneReads, u"DELETE FROM update_fetches WHERE at < ?"_s},
+        // A fetch from the date the row holds (or later) confirms it; an expired row is
+        // forgotten; otherwise the earlier of the two dates stays.
+        {&m_q->recordRead, u"INSERT INTO update_fetches (client, stored, at) VALUES (?, ?, ?)"
+                           " ON CONFLICT (client) DO UPDATE SET"
+                           " stored = CASE WHEN update_fetches.stored <= ? OR update_fetches.at < ?"
+                           " OR excluded.stored < update_fetches.stored"
+                           " THEN excluded.stored ELSE update_fetches.stored END,"
+                           " at = excluded.at"_s},
+        {&m_q->minRead, u"SELECT stored FROM update_fetches WHERE client = ? AND at >= ?"_s},
         {&m_q->setMeta, u"INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)"_s},
         {&m_q->exportAll,
          u"SELECT "_s + lineColumns + u" FROM channels WHERE removed = 0 ORDER BY id"_s},
@@ -415,21 +426,33 @@ Result<qint64> CatalogueStore::latestChange()
     return latest > 0 ? latest : initialUpdateDate().toSecsSinceEpoch();
 }
 
+Result<qint64> CatalogueStore::latestUpdateDate()
+{
+    auto latest = latestChange();
+    if (!latest)
+        return latest;
+    if (auto r = run(m_q->latestDead); !r)
+        return r.error();
+    qint64 dead = 0;
+    if (m_q->latestDead.next() && !m_q->latestDead.value(0).isNull())
+        dead = m_q->latestDead.value(0).toLongLong();
+    m_q->latestDead.finish();
+    return std::max(latest.value(), dead);
+}
+
 Result<void> CatalogueStore::rememberRead(const QString &client, qint64 since, qint64 stored)
 {
     const qint64 t = now();
-    // The viewer asking from since has stored it, so reads up to since are settled.
-    m_q->forgetReads.bindValue(0, client);
-    m_q->forgetReads.bindValue(1, since);
-    if (auto r = run(m_q->forgetReads); !r)
-        return r;
     m_q->pruneReads.bindValue(0, t - kReadMemorySecs);
     if (auto r = run(m_q->pruneReads); !r)
         return r;
-    m_q->insertRead.bindValue(0, client);
-    m_q->insertRead.bindValue(1, stored);
-    m_q->insertRead.bindValue(2, t);
-    return run(m_q->insertRead);
+    // The viewer asking from since has stored it, so a fetch handed out up to since is settled.
+    m_q->recordRead.bindValue(0, client);
+    m_q->recordRead.bindValue(1, stored);
+    m_q->recordRead.bindValue(2, t);
+    m_q->recordRead.bindValue(3, since);
+    m_q->recordRead.bindValue(4, t - kReadMemorySecs);
+    return run(m_q->recordRead);
 }
 
 Result<QByteArray> CatalogueStore::updateReply(qint64 since, const QString &client)

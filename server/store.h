@@ -98,6 +98,10 @@ public:
 
     // The date of the latest change of the catalogue (the initial update date when empty).
     Result<qint64> latestChange();
+    // The date currentdate.asp answers: the latest change or the latest dead mark, whichever
+    // is later, so that a viewer's exchange reaches the dead-channel list too. Dead marks are
+    // not changes: ordinary update replies never carry them.
+    Result<qint64> latestUpdateDate();
     // Update lines of every channel added, changed or removed after since (minus the margin).
     Result<QByteArray> updateReply(qint64 since, const QString &client);
     // Removal lines of every channel that became dead after since (minus the margin).

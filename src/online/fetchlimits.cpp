@@ -21,8 +21,11 @@ FetchLimits fetchLimits(FetchUse use)
     case FetchUse::FinderPage:
         return {4 * kMiB, 30'000, 15'000, kConnectMs};
     case FetchUse::ServerPage:
-        // The whole catalogue may come back in one reply.
         return {32 * kMiB, 180'000, 30'000, kConnectMs};
+    case FetchUse::UpdateReply:
+        // A full update of a million channels is about 100 MB and must arrive whole; a slow
+        // line may need many minutes for it, a stalled one is given up after a minute.
+        return {512 * kMiB, 1'800'000, 60'000, kConnectMs};
     case FetchUse::Report:
         return {64 * kKiB, 15'000, 10'000, kConnectMs};
     }

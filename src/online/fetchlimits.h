@@ -10,7 +10,8 @@ enum class FetchUse
     ChannelCheck, // a stream address, fetched only to look for an error page
     ListingPage,  // a video-site listing or search page
     FinderPage,   // a page read by the stream finder or the spider
-    ServerPage,   // catalogue updates, submissions, the localisation download
+    ServerPage,   // dates, submissions, the localisation download
+    UpdateReply,  // the update lines of a catalogue update: up to the whole catalogue
     Report,       // a report whose reply nobody reads
 };
 

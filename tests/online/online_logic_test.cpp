@@ -213,7 +213,7 @@ TEST(ServerAddress, EnvironmentOverridesBuildDefault)
 TEST(FetchLimits, EveryUseEndsByItself)
 {
     for (FetchUse use : {FetchUse::ChannelCheck, FetchUse::ListingPage, FetchUse::FinderPage,
-                         FetchUse::ServerPage, FetchUse::Report}) {
+                         FetchUse::ServerPage, FetchUse::UpdateReply, FetchUse::Report}) {
         const FetchLimits l = fetchLimits(use);
         EXPECT_GT(l.maxBytes, 0);
         EXPECT_GT(l.totalMs, 0);
@@ -223,6 +223,8 @@ TEST(FetchLimits, EveryUseEndsByItself)
     }
     EXPECT_LT(fetchLimits(FetchUse::ChannelCheck).maxBytes,
               fetchLimits(FetchUse::ListingPage).maxBytes);
+    // A full update of a million channels (about 100 MB) arrives whole, with room to grow.
+    EXPECT_GE(fetchLimits(FetchUse::UpdateReply).maxBytes, qint64(300) * 1000 * 1000);
 }
 
 TEST(StatusSink, EveryOrThrottledTexts)

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUuid>
 
 using namespace Qt::StringLiterals;
 
@@ -246,6 +249,53 @@ TEST_F(StoreTest, ClockSteppingBackDoesNotDateChangesBeforeAStoredDate)
     EXPECT_GT(state(id).changed, stored);
     EXPECT_TRUE(lineHeads(store->updateReply(stored, kA).value())
                     .contains("ADD " + QByteArray::number(id)));
+}
+
+TEST_F(StoreTest, DeadMarksMoveTheCurrentDateButAreNoChange)
+{
+    const qint64 id = add("Flaky", "http://flaky/");
+    now += 10;
+    ASSERT_TRUE(store->updateReply(initialUpdateDate().toSecsSinceEpoch(), kA).ok());
+    const qint64 stored = store->dateFor(kA).value();
+    EXPECT_LE(store->latestUpdateDate().value(), stored);
+    now += 60;
+    report("OFFLINE", "", "Flaky", kB, /*admin=*/true);
+    EXPECT_LE(store->latestChange().value(), stored);
+    EXPECT_GT(store->latestUpdateDate().value(), stored) << "the dead list must be asked for";
+    EXPECT_TRUE(lineHeads(store->updateReply(stored, kA).value()).isEmpty());
+    EXPECT_EQ(lineHeads(store->deadReply(stored, kA).value()),
+              QList<QByteArray>{"DEL " + QByteArray::number(id)});
+}
+
+TEST_F(StoreTest, UpdateFetchesKeepOneRowPerClientAndExpire)
+{
+    add("One", "http://one/");
+    const qint64 start = initialUpdateDate().toSecsSinceEpoch();
+    const auto rows = [this] {
+        const QString connection = QUuid::createUuid().toString();
+        qint64 n = -1;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+            db.setDatabaseName(dir.filePath(u"catalogue.db"_s));
+            QSqlQuery q(db);
+            if (db.open() && q.exec(u"SELECT COUNT(*) FROM update_fetches"_s) && q.next())
+                n = q.value(0).toLongLong();
+        }
+        QSqlDatabase::removeDatabase(connection);
+        return n;
+    };
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_TRUE(store->updateReply(start + i, kA).ok());
+        if (i % 100 == 0)
+            now += 1;
+    }
+    ASSERT_TRUE(store->deadReply(start, kB).ok());
+    EXPECT_EQ(rows(), 2);
+    // The earliest unconfirmed fetch still decides the date.
+    EXPECT_EQ(store->dateFor(kA).value(), 1'500'000'000 - 1);
+    now += kReadMemorySecs + 1;
+    ASSERT_TRUE(store->updateReply(start, kC).ok());
+    EXPECT_EQ(rows(), 1);
 }
 
 TEST_F(StoreTest, HandedOutDateSurvivesARestart)

@@ -17,6 +17,9 @@
 #include "mainwindow/singleinstance.h"
 #include "mainwindow/ui/channelplayback.h"
 #include "mainwindow/ui/localfilesview.h"
+#include "online/catalogueupdate.h"
+#include "online/serveraddress.h"
+#include "online/updateexchange.h"
 #include "platform/appfolder.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -112,6 +115,7 @@ Form1::Form1(QWidget *splash)
     createMenus();
     createPlayback();
     connectEvents();
+    connectUpdates();
     const int menuHeight = menuBar()->sizeHint().height();
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips) + menuHeight);
 }
@@ -149,8 +153,6 @@ void Form1::createControls()
     cmdSports->hide();
     cmdXXX->hide();
     cmdVideo->hide();
-    // Catalogue updates arrive with the update command.
-    cmdUpdate->setEnabled(false);
 
     // Channels.
     Frame1 = named(new QGroupBox(u"Channels"_s, client), u"Frame1"_s);
@@ -809,6 +811,63 @@ void Form1::txtStatus_Change()
 void Form1::checkAllChannels()
 {
     m_checkRun->checkAllChannels();
+}
+
+// ---- Catalogue updates -----------------------------------------------------------------------
+
+void Form1::connectUpdates()
+{
+    cmdUpdate->setEnabled(true);
+    connect(cmdUpdate, &QPushButton::clicked, this, &Form1::updateChannels);
+    // Item 1 opens the submission window, which is not there yet.
+    for (const int i : {0, 2})
+        mnuUpdateItem[i]->setEnabled(true);
+    connect(mnuUpdateItem[0], &QAction::triggered, this, &Form1::updateChannels);
+    connect(mnuUpdateItem[2], &QAction::triggered, this, &Form1::updateDeadChannels);
+}
+
+QString Form1::getINI() const
+{
+    return mavrel::getINI(dataDirectory);
+}
+
+void Form1::makeINI(const QString &strDate)
+{
+    mavrel::makeINI(dataDirectory, strDate);
+}
+
+int Form1::extractNewDefs(const QByteArray &strDefs)
+{
+    const Result<int> merged = mavrel::extractNewDefs(dataDirectory + u"/Data.txt"_s, strDefs);
+    return merged ? merged.value() : 0;
+}
+
+void Form1::updateChannels()
+{
+    runUpdate(int(UpdateList::Changes));
+}
+
+void Form1::updateDeadChannels()
+{
+    runUpdate(int(UpdateList::DeadChannels));
+}
+
+void Form1::runUpdate(int list)
+{
+    // The fetches let further clicks through; a second update meanwhile would only merge the
+    // same lines again.
+    if (m_updating)
+        return;
+    m_updating = true;
+    UpdateContext context;
+    context.server = catalogueServerAddress();
+    context.dataDirectory = dataDirectory;
+    context.owner = this;
+    context.setStatus = [this](const QString &text) { txtStatus->setText(text); };
+    context.showMessage = [](const QString &text) { messageBox(text, DialogButtons::Ok); };
+    context.showChannels = [this] { cmdTV_Click(); };
+    if (mavrel::updateChannels(context, UpdateList(list)).state != UpdateState::OwnerGone)
+        m_updating = false;
 }
 
 } // namespace mavrel

@@ -95,6 +95,13 @@ public:
     CheckAllRun &checkRun() { return *m_checkRun; }
     LocalFilesView &localFiles() { return *m_localFiles; }
 
+    // Catalogue updates; the exchange and the merge live in online/.
+    QString getINI() const;
+    void makeINI(const QString &strDate);
+    int extractNewDefs(const QByteArray &strDefs);
+    void updateChannels();
+    void updateDeadChannels();
+
     // Window state set at start-up.
     QString dataDirectory;
     bool staffMode = false;
@@ -172,6 +179,8 @@ private:
     void createPlayback();
     void createMenus();
     void connectEvents();
+    void connectUpdates();
+    void runUpdate(int list);
     void showCatalogueKind(const QString &kind);
     void openWebsiteWindow(const QString &modeWord);
     void showFrame(QGroupBox *frame);
@@ -198,6 +207,7 @@ private:
     QUrl m_browserPage;
     bool m_browserArea = false;
     bool m_centred = false;
+    bool m_updating = false;
 };
 
 } // namespace mavrel

@@ -83,6 +83,19 @@ const ChannelRecord *CatalogueServer::channel(const QByteArray &name)
     return nullptr;
 }
 
+std::optional<QByteArray> CatalogueServer::runCommand(const QString &command,
+                                                      const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(QString::fromUtf8(CATALOGUE_SERVER),
+               QStringList{command, u"--db"_s, databasePath(m_dir)} + arguments);
+    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        return std::nullopt;
+    m_catalogue.clear();
+    return tool.readAllStandardOutput();
+}
+
 QList<CatalogueServer::Report> CatalogueServer::reports() const
 {
     QList<Report> out;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <optional>
+
 #include "catalogue/channelrecord.h"
 
 namespace mavrel::test {
@@ -37,6 +39,10 @@ public:
 
     // The reports recorded so far, oldest first.
     QList<Report> reports() const;
+
+    // Runs a command of the server program (import, export, remove) on its database while it
+    // serves; its standard output, or nothing when it failed.
+    std::optional<QByteArray> runCommand(const QString &command, const QStringList &arguments);
 
 private:
     QTemporaryDir m_dir;

@@ -1,0 +1,298 @@
+#include "online/catalogueupdate.h"
+
+#include "catalogue/linereader.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QSet>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+namespace {
+
+constexpr QByteArrayView kSeparator("<BR>");
+constexpr qsizetype kFlushBytes = qsizetype(1) << 20;
+
+QByteArrayView trimBlanks(QByteArrayView s)
+{
+    while (!s.isEmpty() && s.front() == ' ')
+        s = s.sliced(1);
+    while (!s.isEmpty() && s.back() == ' ')
+        s.chop(1);
+    return s;
+}
+
+// A whole number as the legacy conversion reads it: blanks around, an optional sign, digits.
+std::optional<qint64> readWholeNumber(QByteArrayView text)
+{
+    QByteArrayView s = trimBlanks(text);
+    bool negative = false;
+    if (!s.isEmpty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s = s.sliced(1);
+    }
+    if (s.isEmpty() || s.size() > 18)
+        return std::nullopt;
+    qint64 value = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
+// Buffered writes into the replacement file; remembers the first failure.
+class CatalogueWriter
+{
+public:
+    explicit CatalogueWriter(QIODevice *out) : m_out(out) { m_buffer.reserve(kFlushBytes); }
+
+    void append(QByteArrayView bytes)
+    {
+        m_buffer.append(bytes);
+        if (m_buffer.size() >= kFlushBytes)
+            flush();
+    }
+    bool flush()
+    {
+        if (m_ok && !m_buffer.isEmpty())
+            m_ok = m_out->write(m_buffer) == m_buffer.size();
+        m_buffer.clear();
+        return m_ok;
+    }
+
+private:
+    QIODevice *m_out;
+    QByteArray m_buffer;
+    bool m_ok = true;
+};
+
+// Copies the catalogue lines whose trimmed id is not listed (the empty id always is), then the
+// empty line, then what `appendAdded` writes. False when a read or a write failed.
+using IdListed = std::function<bool(QByteArrayView trimmedId)>;
+
+bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
+                   const std::function<void(CatalogueWriter &)> &appendAdded)
+{
+    CatalogueWriter writer(out);
+    CatalogueLineReader reader(in);
+    QByteArrayView line;
+    while (reader.readLine(&line)) {
+        const qsizetype bar = line.indexOf('|');
+        if (bar < 0)
+            continue;
+        const QByteArrayView id = trimBlanks(line.first(bar));
+        if (id.isEmpty() || listed(id))
+            continue;
+        writer.append(line);
+        writer.append("\r\n");
+    }
+    if (reader.failed())
+        return false;
+    writer.append("\r\n");
+    if (appendAdded)
+        appendAdded(writer);
+    return writer.flush();
+}
+
+// The same into a replacement of the file, which takes its place in one step.
+Result<void> rewriteCatalogue(const QString &path, const IdListed &listed,
+                              const std::function<void(CatalogueWriter &)> &appendAdded)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return Result<void>::failure(u"the channel list %1 cannot be read"_s.arg(path));
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return Result<void>::failure(u"the channel list %1 cannot be written"_s.arg(path));
+    if (!copyKeptLines(&in, &out, listed, appendAdded) || !out.commit()) {
+        out.cancelWriting();
+        return Result<void>::failure(u"the channel list %1 could not be rewritten"_s.arg(path));
+    }
+    return {};
+}
+
+// The number a catalogue id names when it is written exactly as a decimal is (no sign but "-",
+// no leading zero): only such a text can equal the decimal text of an update line's id.
+std::optional<qint64> decimalId(QByteArrayView text)
+{
+    const bool negative = text.startsWith('-');
+    const QByteArrayView digits = negative ? text.sliced(1) : text;
+    if (digits.isEmpty() || digits.size() > 18 || (digits.size() > 1 && digits.front() == '0') ||
+        (negative && digits == QByteArrayView("0")))
+        return std::nullopt;
+    qint64 value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
+// Whether a catalogue id is among the ids of the update lines.
+IdListed listedIn(const QList<UpdateLine> &lines)
+{
+    auto ids = std::make_shared<QSet<qint64>>();
+    ids->reserve(lines.size());
+    for (const UpdateLine &l : lines)
+        ids->insert(l.id);
+    return [ids](QByteArrayView id) {
+        const std::optional<qint64> n = decimalId(id);
+        return n && ids->contains(*n);
+    };
+}
+
+int appendAddLines(CatalogueWriter &w, const QList<UpdateLine> &lines)
+{
+    int added = 0;
+    for (const UpdateLine &l : lines) {
+        if (!l.add)
+            continue;
+        w.append(QByteArray::number(l.id));
+        w.append("|");
+        w.append(l.fields);
+        w.append("|\r\n");
+        ++added;
+    }
+    return added;
+}
+
+} // namespace
+
+QString updateDateFile(const QString &dataDirectory)
+{
+    return dataDirectory + u"/date.dat"_s;
+}
+
+QString getINI(const QString &dataDirectory)
+{
+    QFile file(updateDateFile(dataDirectory));
+    if (!file.open(QIODevice::ReadOnly))
+        return u"3/16/2006 12:00:00 AM"_s;
+    // The date is short; a damaged file must not make us read a huge first line.
+    QByteArray head = file.read(4096);
+    const qsizetype end = head.indexOf('\r') >= 0 ? head.indexOf('\r') : head.indexOf('\n');
+    if (end >= 0)
+        head.truncate(end);
+    return QString::fromLatin1(head);
+}
+
+bool makeINI(const QString &dataDirectory, const QString &strDate)
+{
+    QSaveFile file(updateDateFile(dataDirectory));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = strDate.toLatin1() + "\r\n";
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QString cleanDateReply(QByteArrayView reply)
+{
+    QString text = QString::fromLatin1(reply).trimmed();
+    text.remove(u'\t');
+    text.remove(u'\r');
+    text.remove(u'\n');
+    qsizetype at = text.indexOf(u"PM"_s, 0, Qt::CaseInsensitive);
+    if (at < 0)
+        at = text.indexOf(u"AM"_s, 0, Qt::CaseInsensitive);
+    if (at >= 0)
+        text.truncate(at + 2);
+    return text;
+}
+
+Result<QList<UpdateLine>> parseUpdateReply(QByteArrayView reply)
+{
+    using R = Result<QList<UpdateLine>>;
+    QList<UpdateLine> lines;
+    qsizetype from = 0;
+    while (from <= reply.size()) {
+        qsizetype to = reply.indexOf(kSeparator, from);
+        if (to < 0)
+            to = reply.size();
+        const QByteArrayView element = reply.sliced(from, to - from);
+        from = to + kSeparator.size();
+        if (!element.contains('|'))
+            continue;
+        std::array<QByteArrayView, 10> fields;
+        qsizetype count = 0;
+        qsizetype start = 0;
+        while (count < 10) {
+            const qsizetype bar = element.indexOf('|', start);
+            const qsizetype stop = bar < 0 ? element.size() : bar;
+            fields[count++] = element.sliced(start, stop - start);
+            if (bar < 0)
+                break;
+            start = bar + 1;
+        }
+        const int lineNo = int(lines.size()) + 1;
+        if (count < 10)
+            return R::failure(u"update line %1 has fewer than ten fields"_s.arg(lineNo));
+        for (const QByteArrayView f : fields) {
+            if (f.contains('\r') || f.contains('\n'))
+                return R::failure(u"update line %1 holds a line break"_s.arg(lineNo));
+        }
+        const std::optional<qint64> id = readWholeNumber(fields[1]);
+        if (!id)
+            return R::failure(u"update line %1 has no channel number"_s.arg(lineNo));
+        UpdateLine line;
+        line.add = fields[0] == QByteArrayView("ADD");
+        line.id = *id;
+        // Fields 2 to 9 lie side by side in the element, with their separators.
+        const qsizetype begin = fields[2].data() - element.data();
+        const qsizetype end = fields[9].data() + fields[9].size() - element.data();
+        line.fields = element.sliced(begin, end - begin);
+        lines.append(line);
+    }
+    return lines;
+}
+
+Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs)
+{
+    auto parsed = parseUpdateReply(strDefs);
+    if (!parsed)
+        return parsed.error();
+    int added = 0;
+    auto result =
+        rewriteCatalogue(catalogueFile, listedIn(parsed.value()),
+                         [&](CatalogueWriter &w) { added = appendAddLines(w, parsed.value()); });
+    if (!result)
+        return result.error();
+    return added;
+}
+
+Result<int> mergeUpdateReply(QIODevice *catalogue, QIODevice *out, QByteArrayView strDefs)
+{
+    auto parsed = parseUpdateReply(strDefs);
+    if (!parsed)
+        return parsed.error();
+    int added = 0;
+    if (!copyKeptLines(catalogue, out, listedIn(parsed.value()),
+                       [&](CatalogueWriter &w) { added = appendAddLines(w, parsed.value()); }))
+        return Result<int>::failure(u"the channel list could not be copied"_s);
+    return added;
+}
+
+Result<void> removeChannels(const QString &catalogueFile, QByteArrayView ids)
+{
+    auto listed = std::make_shared<QSet<QByteArray>>();
+    for (const QByteArray &id : ids.toByteArray().split(','))
+        listed->insert(trimBlanks(id).toByteArray());
+    return rewriteCatalogue(
+        catalogueFile, [listed](QByteArrayView id) { return listed->contains(id.toByteArray()); },
+        {});
+}
+
+} // namespace mavrel

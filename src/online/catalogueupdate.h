@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/result.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+class QIODevice;
+
+namespace mavrel {
+
+// The update date kept in date.dat, and the merge of the catalogue server's update replies into
+// Data.txt. Both files are replaced whole (write to a temporary file, then rename), so a crash,
+// a kill or a full disk leaves the old file or the new one, never a mixture.
+
+// The date.dat of a data directory.
+QString updateDateFile(const QString &dataDirectory);
+
+// The first line of date.dat, or the date of a viewer that has never updated when there is no
+// such file.
+QString getINI(const QString &dataDirectory);
+
+// Stores the text, followed by CR LF, as the whole of date.dat. False when it could not be
+// written; the old file is then untouched.
+bool makeINI(const QString &dataDirectory, const QString &strDate);
+
+// The reply of currentdate.asp or date.asp with blanks at both ends, tabs, CR and LF removed and
+// everything after the first "PM" (else "AM") cut away.
+QString cleanDateReply(QByteArrayView reply);
+
+// One update line of a reply: command, id, then the eight catalogue fields after the id.
+struct UpdateLine
+{
+    bool add = false; // the command is exactly "ADD"
+    qint64 id = 0;
+    // Name, kind, url, lang, spare1, spare2, favorites and rating, with the "|" between them.
+    QByteArrayView fields;
+};
+
+// The update lines of a reply (elements separated by "<BR>" that contain a "|"), viewing into
+// it. A line with fewer than ten fields, an id that is not a whole number, or a CR or LF in its
+// first ten fields (it would break Data.txt's lines) makes the whole reply unusable: a reply the
+// server did not mean is not half applied.
+Result<QList<UpdateLine>> parseUpdateReply(QByteArrayView reply);
+
+// Merges an update reply into the catalogue file: every channel a line names is removed, then
+// each "ADD" line is appended as a catalogue line. Returns the number of lines appended. On any
+// failure (a malformed reply, no catalogue file, a read or write error) the file is unchanged.
+Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs);
+
+// The merge between devices: reads the catalogue from `catalogue`, writes the merged one to
+// `out` (nothing when the reply is unusable).
+Result<int> mergeUpdateReply(QIODevice *catalogue, QIODevice *out, QByteArrayView strDefs);
+
+// Rewrites the catalogue file without the lines whose id (blanks trimmed) is among `ids` or is
+// empty, and without lines that hold no "|"; the kept lines keep their order and the file ends
+// with an empty line. `ids` in the form "12,15,20,".
+Result<void> removeChannels(const QString &catalogueFile, QByteArrayView ids);
+
+} // namespace mavrel

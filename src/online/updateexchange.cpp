@@ -1,0 +1,98 @@
+#include "online/updateexchange.h"
+
+#include "online/catalogueupdate.h"
+#include "online/datetext.h"
+#include "online/fetch.h"
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+namespace {
+
+bool arrivedWhole(const FetchResult &r)
+{
+    return r.end == FetchEnd::Complete && r.httpStatus >= 200 && r.httpStatus < 300;
+}
+
+QString failedText(const QString &why)
+{
+    return u"The update failed: "_s + why + u". Nothing was changed."_s;
+}
+
+} // namespace
+
+QString noUpdatesText()
+{
+    return u"No updates were available."_s;
+}
+
+QString downloadedUpdatesText(int count)
+{
+    return u"Downloaded "_s + QString::number(count) + u" channel updates"_s;
+}
+
+UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
+{
+    const auto fail = [&](const QString &why) {
+        const QString text = failedText(why);
+        context.setStatus(text);
+        context.showMessage(text);
+        return UpdateOutcome{UpdateState::Failed, 0};
+    };
+    const ProgressSink progress = statusTextThrottled(context.setStatus);
+
+    // A stored date that cannot be read asks from the very start: the merge replaces every
+    // channel by its current line, so nothing is lost, only downloaded again.
+    const QDateTime last =
+        parseDateText(QStringView(getINI(context.dataDirectory))).value_or(initialUpdateDate());
+
+    FetchOptions dateOptions{FetchUse::ServerPage, context.owner, std::nullopt};
+    const FetchResult current =
+        fetchPageWithStatus(context.server + "/ostrel/currentdate.asp", progress, dateOptions);
+    if (current.ownerGone)
+        return {UpdateState::OwnerGone, 0};
+    if (!arrivedWhole(current))
+        return fail(u"the catalogue server did not answer"_s);
+    const std::optional<QDateTime> serverDate =
+        parseDateText(QStringView(cleanDateReply(current.body)));
+    if (!serverDate)
+        return fail(u"the catalogue server's date could not be read"_s);
+    if (*serverDate <= last) {
+        context.setStatus(noUpdatesText());
+        return {UpdateState::NoUpdates, 0};
+    }
+
+    const QByteArray path = list == UpdateList::Changes ? "/ostrel/getChannels.asp?date="
+                                                        : "/ostrel/getChannelsOFFLINE.asp?date=";
+    FetchOptions replyOptions{FetchUse::UpdateReply, context.owner, context.replyLimits};
+    const FetchResult reply = fetchPageWithStatus(
+        context.server + path + formatDateText(last).toLatin1(), progress, replyOptions);
+    if (reply.ownerGone)
+        return {UpdateState::OwnerGone, 0};
+    if (!arrivedWhole(reply))
+        return fail(u"the channel updates did not arrive whole"_s);
+
+    const Result<int> merged =
+        extractNewDefs(context.dataDirectory + u"/Data.txt"_s, QByteArrayView(reply.body));
+    if (!merged)
+        return fail(merged.error().message);
+    const int count = merged.value();
+    context.showMessage(downloadedUpdatesText(count));
+
+    if (count > 0) {
+        const FetchResult stored = fetchPage(context.server + "/ostrel/date.asp", dateOptions);
+        if (stored.ownerGone)
+            return {UpdateState::OwnerGone, count};
+        // The merge has happened. A date that did not come, or cannot be read, is not stored:
+        // the next update then asks from the old date again, and replaying lines is harmless.
+        if (arrivedWhole(stored)) {
+            if (const auto date = parseDateText(QStringView(cleanDateReply(stored.body))))
+                makeINI(context.dataDirectory, formatDateText(*date));
+        }
+        context.showChannels();
+    }
+    return {UpdateState::Merged, count};
+}
+
+} // namespace mavrel

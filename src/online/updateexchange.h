@@ -1,0 +1,57 @@
+#pragma once
+
+#include "online/fetchlimits.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace mavrel {
+
+// Which list of the catalogue server an update brings in.
+enum class UpdateList
+{
+    Changes,      // getChannels.asp: additions, changes and removals
+    DeadChannels, // getChannelsOFFLINE.asp (staff): channels found dead, removed
+};
+
+// What the update needs from the window that runs it.
+struct UpdateContext
+{
+    QByteArray server;     // scheme and host of the catalogue server
+    QString dataDirectory; // holds Data.txt and date.dat
+    QObject *owner = nullptr;
+    std::function<void(const QString &)> setStatus;   // the status box
+    std::function<void(const QString &)> showMessage; // a box with OK and the application title
+    std::function<void()> showChannels; // the TV list of the new catalogue (cmdTV_Click)
+    // Replaces the limits of the update-lines fetch (tests).
+    std::optional<FetchLimits> replyLimits;
+};
+
+enum class UpdateState
+{
+    NoUpdates, // the server's catalogue is not newer than the stored date
+    Merged,    // the reply was merged (count may be 0)
+    Failed,    // nothing changed; the user was told why
+    OwnerGone, // the window went away during a fetch
+};
+
+struct UpdateOutcome
+{
+    UpdateState state = UpdateState::Failed;
+    int count = 0; // "ADD" lines appended
+};
+
+QString noUpdatesText();
+QString downloadedUpdatesText(int count);
+
+// The whole exchange: currentdate, then (only when the server is newer) the update lines from
+// the stored date, the merge, and after additions date.asp, whose date is stored. A reply that
+// did not arrive whole, an error status or an unusable reply changes nothing: the catalogue and
+// the stored date stay, and the user is told that the update failed.
+UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list = UpdateList::Changes);
+
+} // namespace mavrel

@@ -1,0 +1,359 @@
+// Catalogue updates against the real catalogue server on loopback (and a scripted server for
+// the failures it does not make), the merge under kill -9, and the main window's wiring.
+#include "catalogue/scramble.h"
+#include "catalogue/ui/modlistviewenh.h"
+#include "catalogueserver.h"
+#include "mainwindow/ui/form1.h"
+#include "online/catalogueupdate.h"
+#include "online/datetext.h"
+#include "online/fetch.h"
+#include "online/updateexchange.h"
+#include "platform/machinesettings.h"
+#include "platform/paths.h"
+#include "platform/scripteddialogs.h"
+#include "platform/settings.h"
+#include "testhttpserver.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace mavrel;
+using namespace mavrel::test;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// The catalogue lines of a text, sorted, without the empty ones.
+QList<QByteArray> sortedLines(const QByteArray &text)
+{
+    QList<QByteArray> lines;
+    for (const QByteArray &l : text.split('\n')) {
+        const QByteArray line = l.trimmed();
+        if (!line.isEmpty())
+            lines.append(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class UpdateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(temp.isValid());
+        writeFile(catalogueFile(), kLocalLine);
+    }
+
+    // The real server, started in a second of its own: a viewer's stored date is the second
+    // before its fetch, so a fetch in the seeding second would see the seeding as new again.
+    void startServer()
+    {
+        server = std::make_unique<CatalogueServer>();
+        ASSERT_TRUE(server->start()) << server->error().toStdString();
+        const qint64 started = QDateTime::currentSecsSinceEpoch();
+        while (QDateTime::currentSecsSinceEpoch() <= started)
+            QThread::msleep(20);
+    }
+
+    UpdateContext context(const QByteArray &base)
+    {
+        UpdateContext c;
+        c.server = base;
+        c.dataDirectory = temp.path();
+        c.setStatus = [this](const QString &t) { statuses.append(t); };
+        c.showMessage = [this](const QString &t) { messages.append(t); };
+        c.showChannels = [this] { ++reloads; };
+        return c;
+    }
+    UpdateOutcome update(UpdateList list = UpdateList::Changes)
+    {
+        messages.clear();
+        statuses.clear();
+        reloads = 0;
+        return updateChannels(context(server->baseUrl()), list);
+    }
+
+    QString catalogueFile() const { return temp.path() + u"/Data.txt"_s; }
+    QString dateFile() const { return updateDateFile(temp.path()); }
+    // What the viewer should hold: the server's catalogue and the line only it has.
+    QList<QByteArray> expectedLines()
+    {
+        auto exported = server->runCommand(u"export"_s, {});
+        return exported ? sortedLines(*exported + kLocalLine) : QList<QByteArray>{};
+    }
+    FetchResult report(const QByteArray &query)
+    {
+        return fetchPage(server->baseUrl() + "/tv/getData.asp?" + query);
+    }
+
+    static constexpr char kLocalLine[] = "900001|Local only|TV|xyz|English|||0|0|\r\n";
+    QTemporaryDir temp;
+    std::unique_ptr<CatalogueServer> server;
+    QStringList statuses;
+    QStringList messages;
+    int reloads = 0;
+};
+
+TEST_F(UpdateTest, UpdatesFollowTheServersCatalogue)
+{
+    startServer();
+    const QByteArray before = readFile(catalogueFile());
+
+    // A full update cut short by a limit is not merged, and no date is stored.
+    UpdateContext limited = context(server->baseUrl());
+    limited.replyLimits = FetchLimits{200, 10'000, 5'000, 5'000};
+    EXPECT_EQ(updateChannels(limited).state, UpdateState::Failed);
+    EXPECT_EQ(readFile(catalogueFile()), before);
+    EXPECT_FALSE(QFile::exists(dateFile()));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(u"The update failed"_s));
+
+    // First update, from the initial date: everything arrives.
+    UpdateOutcome first = update();
+    ASSERT_EQ(first.state, UpdateState::Merged);
+    const QList<QByteArray> expected = expectedLines();
+    EXPECT_EQ(first.count, expected.size() - 1);
+    EXPECT_EQ(sortedLines(readFile(catalogueFile())), expected);
+    EXPECT_EQ(messages, QStringList{downloadedUpdatesText(first.count)});
+    EXPECT_EQ(reloads, 1);
+    const QByteArray storedDate = readFile(dateFile());
+    ASSERT_TRUE(parseDateText(QByteArrayView(storedDate).chopped(2))) << storedDate.constData();
+
+    // Nothing new: nothing is fetched beyond the date, nothing changes.
+    const QByteArray afterFirst = readFile(catalogueFile());
+    EXPECT_EQ(update().state, UpdateState::NoUpdates);
+    EXPECT_EQ(statuses.value(statuses.size() - 1), noUpdatesText());
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(readFile(catalogueFile()), afterFirst);
+    EXPECT_EQ(readFile(dateFile()), storedDate);
+
+    // An addition, a removal and a replacement (a new rating changes the line).
+    const QString imported = temp.path() + u"/new.txt"_s;
+    writeFile(imported, "|Fresh Channel|TV|" + encryptString("http://fresh.example/").value() +
+                            "|English|||0|0|\r\n");
+    ASSERT_TRUE(server->runCommand(u"import"_s, {imported}));
+    const ChannelRecord removed = server->catalogue().first();
+    ASSERT_TRUE(server->runCommand(u"remove"_s, {QString::fromLatin1(removed.id)}));
+    const ChannelRecord rated = server->catalogue().last();
+    ASSERT_EQ(report("strType=Rate&strValue=5&strItem=" +
+                     QUrl::toPercentEncoding(QString::fromLatin1(rated.name)))
+                  .httpStatus,
+              200);
+
+    UpdateOutcome third = update();
+    ASSERT_EQ(third.state, UpdateState::Merged);
+    EXPECT_GT(third.count, 0);
+    const QList<QByteArray> now = sortedLines(readFile(catalogueFile()));
+    EXPECT_EQ(now, expectedLines());
+    EXPECT_FALSE(now.contains(removed.toLine().value().trimmed()));
+}
+
+// Each step of the exchange failing, on a scripted server.
+TEST_F(UpdateTest, AFailureAtAnyStepChangesNothing)
+{
+    const QByteArray oneLine = "ADD|5|Five|TV|u|English|||1|2<BR>";
+    const struct
+    {
+        const char *name;
+        int currentStatus;
+        QByteArray currentDate;
+        bool cutReply; // the update lines stop without their end
+        int replyStatus;
+        int dateStatus;
+        UpdateState state;
+        bool merged;
+    } cases[] = {
+        {"date page fails", 500, "Server error", false, 200, 200, UpdateState::Failed, false},
+        {"date is no date", 200, "<html>busy</html>", false, 200, 200, UpdateState::Failed, false},
+        {"lines page fails", 200, "5/21/2009 10:00:00 AM", false, 500, 200, UpdateState::Failed,
+         false},
+        {"lines cut short", 200, "5/21/2009 10:00:00 AM", true, 200, 200, UpdateState::Failed,
+         false},
+        {"stored date fails", 200, "5/21/2009 10:00:00 AM", false, 200, 404, UpdateState::Merged,
+         true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(dateFile());
+        writeFile(catalogueFile(), kLocalLine);
+        TestHttpServer http;
+        ASSERT_TRUE(http.listen());
+        http.serve("/ostrel/currentdate.asp", c.currentDate + "\r\n<br>", c.currentStatus);
+        if (c.cutReply)
+            http.serveStall("/ostrel/getChannels.asp", oneLine);
+        else
+            http.serve("/ostrel/getChannels.asp", oneLine, c.replyStatus);
+        http.serve("/ostrel/date.asp", "5/22/2009 12:00:00 AM", c.dateStatus);
+        UpdateContext ctx = context(http.url(""));
+        ctx.replyLimits = FetchLimits{1 << 20, 5'000, 300, 5'000};
+        messages.clear();
+        reloads = 0;
+        const UpdateOutcome outcome = updateChannels(ctx);
+        EXPECT_EQ(outcome.state, c.state);
+        EXPECT_EQ(readFile(catalogueFile()),
+                  c.merged ? QByteArray(kLocalLine) + "\r\n5|Five|TV|u|English|||1|2|\r\n"
+                           : QByteArray(kLocalLine));
+        EXPECT_FALSE(QFile::exists(dateFile()));
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_EQ(messages[0].startsWith(u"The update failed"_s), !c.merged);
+        EXPECT_EQ(reloads, c.merged ? 1 : 0);
+        if (c.currentDate.startsWith("5/")) {
+            ASSERT_EQ(http.requestsFor("/ostrel/getChannels.asp").size(), 1);
+            EXPECT_EQ(http.requestsFor("/ostrel/getChannels.asp")[0].target,
+                      "/ostrel/getChannels.asp?date=3/16/2006");
+        }
+    }
+
+    // No server at all, and a server date that is not newer: nothing but the date is fetched.
+    writeFile(catalogueFile(), kLocalLine);
+    const quint16 refused = TestHttpServer::refusedPort();
+    EXPECT_EQ(updateChannels(context("http://127.0.0.1:" + QByteArray::number(refused))).state,
+              UpdateState::Failed);
+    TestHttpServer http;
+    ASSERT_TRUE(http.listen());
+    http.serve("/ostrel/currentdate.asp", "3/16/2006 12:00:00 AM");
+    EXPECT_EQ(updateChannels(context(http.url(""))).state, UpdateState::NoUpdates);
+    EXPECT_EQ(http.requests().size(), 1);
+    EXPECT_EQ(readFile(catalogueFile()), kLocalLine);
+
+    // The date after a merge keeps the midnight rule.
+    http.serve("/ostrel/currentdate.asp", "5/21/2009 10:00:00 AM");
+    http.serve("/ostrel/getChannels.asp", oneLine);
+    http.serve("/ostrel/date.asp", " 5/22/2009 12:00:00 AM\r\n");
+    EXPECT_EQ(updateChannels(context(http.url(""))).state, UpdateState::Merged);
+    EXPECT_EQ(readFile(dateFile()), "5/22/2009\r\n");
+
+    // A stored date that cannot be read asks from the start, and is replaced after the merge.
+    writeFile(dateFile(), "13/45/2009 banana\r\n");
+    http.clearRequests();
+    EXPECT_EQ(updateChannels(context(http.url(""))).state, UpdateState::Merged);
+    ASSERT_EQ(http.requestsFor("/ostrel/getChannels.asp").size(), 1);
+    EXPECT_EQ(http.requestsFor("/ostrel/getChannels.asp")[0].target,
+              "/ostrel/getChannels.asp?date=3/16/2006");
+    EXPECT_EQ(readFile(dateFile()), "5/22/2009\r\n");
+}
+
+// A merge killed at any moment leaves the old catalogue or the new one, whole.
+TEST_F(UpdateTest, KillDuringMergeLeavesOldOrNew)
+{
+    QByteArray old;
+    QByteArray reply;
+    for (int i = 1; i <= 200'000; ++i)
+        old += QByteArray::number(i) + "|Channel " + QByteArray::number(i) +
+               "|TV|abcdefghijklmnopqrstuvwxyz0123456789|English|||3|4.5|\r\n";
+    for (int i = 1; i <= 200'000; i += 10)
+        reply += "ADD|" + QByteArray::number(i) + "|Renamed " + QByteArray::number(i) +
+                 "|TV|zyxwvutsrqponmlkjihgfedcba|French|||1|2<BR>";
+    const QString replyFile = temp.path() + u"/reply.txt"_s;
+    writeFile(replyFile, reply);
+    writeFile(catalogueFile(), old);
+    ASSERT_TRUE(extractNewDefs(catalogueFile(), reply));
+    const QByteArray merged = readFile(catalogueFile());
+
+    int oldSeen = 0;
+    int newSeen = 0;
+    for (const int delayMs : {0, 2, 5, 10, 20, 40, 80, 160, 1000}) {
+        SCOPED_TRACE(delayMs);
+        writeFile(catalogueFile(), old);
+        QProcess child;
+        child.start(QString::fromUtf8(MERGE_HELPER), {catalogueFile(), replyFile});
+        ASSERT_TRUE(child.waitForReadyRead(10000));
+        QThread::msleep(delayMs);
+        child.kill();
+        ASSERT_TRUE(child.waitForFinished(10000));
+        const QByteArray now = readFile(catalogueFile());
+        ASSERT_TRUE(now == old || now == merged) << "size " << now.size();
+        (now == old ? oldSeen : newSeen)++;
+    }
+    EXPECT_GT(oldSeen, 0) << "no kill landed during a merge";
+    EXPECT_GT(newSeen, 0) << "no merge finished";
+}
+
+// The main window: the button and the menu items run the exchange; the message goes through
+// the dialog seam and the TV list shows the new catalogue.
+TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
+{
+    startServer();
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    for (const QString &sub : {u"app"_s, u"etc"_s, u"overlay"_s})
+        QDir(temp.path()).mkpath(sub);
+    setApplicationFolderOverride(temp.path() + u"/app"_s);
+    setDataDirectoryOverride(temp.path());
+    setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
+    QFile::remove(userSettingsFilePath(settingsApplication()));
+    storeSetting(SettingKey::Language, u"English"_s);
+    storeSetting(SettingKey::ShowHelp, u"0"_s);
+    qputenv("MAVREL_CATALOGUE_URL", server->baseUrl());
+    writeFile(temp.path() + u"/app/admin.txt"_s, "");
+    ScriptedDialogs dialogs;
+    Dialogs *previous = setDialogs(&dialogs);
+    {
+        Form1 form;
+        ASSERT_TRUE(form.Form_Load());
+        EXPECT_TRUE(form.cmdUpdate->isEnabled());
+        EXPECT_TRUE(form.mnuUpdateItem[0]->isEnabled());
+        EXPECT_FALSE(form.mnuUpdateItem[1]->isEnabled());
+        EXPECT_TRUE(form.mnuUpdateItem[2]->isEnabled() && form.mnuUpdateItem[2]->isVisible());
+        const int rowsBefore = form.ListView1->model()->rowCount();
+
+        // A second click while the first update fetches is not a second update.
+        QTimer::singleShot(0, &form, [&form] { form.cmdUpdate->click(); });
+        form.cmdUpdate->click();
+        ASSERT_EQ(dialogs.shown().size(), 1);
+        EXPECT_TRUE(dialogs.shown()[0].text.startsWith(u"Downloaded "_s));
+        EXPECT_TRUE(dialogs.shown()[0].text.endsWith(u" channel updates"_s));
+        EXPECT_GT(form.ListView1->model()->rowCount(), rowsBefore);
+
+        form.mnuUpdateItem[0]->trigger();
+        EXPECT_EQ(dialogs.shown().size(), 1);
+        EXPECT_EQ(form.txtStatus->text(), noUpdatesText());
+        EXPECT_EQ(form.StatusBar1Panel1->text(), noUpdatesText());
+
+        // Staff mode: a channel marked dead leaves; the date stays, since date.dat serves both
+        // lists and the next ordinary update must still ask from it.
+        const QByteArray storedDate = readFile(dateFile());
+        ASSERT_EQ(report("strType=OFFLINE&strValue=&strItem=Demo%20Radio&admin=true").httpStatus,
+                  200);
+        form.mnuUpdateItem[2]->trigger();
+        ASSERT_EQ(dialogs.shown().size(), 2);
+        EXPECT_EQ(dialogs.shown()[1].text, downloadedUpdatesText(0));
+        const QList<QByteArray> lines = sortedLines(readFile(catalogueFile()));
+        EXPECT_EQ(lines.size(), expectedLines().size() - 1);
+        EXPECT_FALSE(readFile(catalogueFile()).contains("|Demo Radio|"));
+        EXPECT_EQ(readFile(dateFile()), storedDate);
+        form.close();
+    }
+    setDialogs(previous);
+    setApplicationFolderOverride({});
+    setDataDirectoryOverride({});
+    setMachineStoreFolders({});
+}
+
+} // namespace

@@ -43,7 +43,7 @@ std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView ra
                                                 const QString &client)
 {
     if (path == u"/ostrel/currentdate.asp")
-        return currentDate();
+        return currentDate(rawQuery);
     if (path == u"/ostrel/getChannels.asp")
         return channels(rawQuery, client, false);
     if (path == u"/ostrel/getChannelsOFFLINE.asp")
@@ -59,9 +59,13 @@ std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView ra
     return std::nullopt;
 }
 
-PageReply CataloguePages::currentDate()
+PageReply CataloguePages::currentDate(QStringView rawQuery)
 {
-    auto latest = m_store.latestUpdateDate();
+    // Dead marks are no change of the catalogue: only the dead-channel download ("dead=1")
+    // sees them, so ordinary viewers are not sent after an empty reply.
+    const auto query = parseQuery(rawQuery);
+    const bool dead = query && query.value().value(QByteArrayLiteral("dead")) == "1";
+    auto latest = dead ? m_store.latestUpdateDate() : m_store.latestChange();
     if (!latest)
         return serverError();
     return reply(200, dateText(latest.value()));

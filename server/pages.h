@@ -27,7 +27,7 @@ public:
     // Nothing when the path is not one of the catalogue pages.
     std::optional<PageReply> handle(QStringView path, QStringView rawQuery, const QString &client);
 
-    PageReply currentDate();
+    PageReply currentDate(QStringView rawQuery);
     PageReply channels(QStringView rawQuery, const QString &client, bool deadOnly);
     PageReply storedDate(const QString &client);
     PageReply report(QStringView rawQuery, const QString &client);

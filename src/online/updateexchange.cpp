@@ -48,8 +48,12 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
         parseDateText(QStringView(getINI(context.dataDirectory))).value_or(initialUpdateDate());
 
     FetchOptions dateOptions{FetchUse::ServerPage, context.owner, std::nullopt};
+    // The dead-channel download asks for the date of the latest dead mark as well; the ordinary
+    // update keeps the plain request, which ignores dead marks.
+    const QByteArray datePage =
+        list == UpdateList::Changes ? "/ostrel/currentdate.asp" : "/ostrel/currentdate.asp?dead=1";
     const FetchResult current =
-        fetchPageWithStatus(context.server + "/ostrel/currentdate.asp", progress, dateOptions);
+        fetchPageWithStatus(context.server + datePage, progress, dateOptions);
     if (current.ownerGone)
         return {UpdateState::OwnerGone, 0};
     if (!arrivedWhole(current))

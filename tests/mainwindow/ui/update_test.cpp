@@ -341,6 +341,10 @@ TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
         const QByteArray storedDate = readFile(dateFile());
         ASSERT_EQ(report("strType=OFFLINE&strValue=&strItem=Demo%20Radio&admin=true").httpStatus,
                   200);
+        // An ordinary update has nothing new: the dead mark is for the dead list only.
+        form.mnuUpdateItem[0]->trigger();
+        EXPECT_EQ(dialogs.shown().size(), 1);
+        EXPECT_EQ(form.txtStatus->text(), noUpdatesText());
         form.mnuUpdateItem[2]->trigger();
         ASSERT_EQ(dialogs.shown().size(), 2);
         EXPECT_EQ(dialogs.shown()[1].text, downloadedUpdatesText(0));

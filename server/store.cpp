@@ -161,10 +161,8 @@ CatalogueStore::CatalogueStore(QString connection, StoreOptions options)
 CatalogueStore::~CatalogueStore()
 {
     m_q.reset();
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        db.close();
-    }
+    m_db.close();
+    m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connection);
 }
 
@@ -175,7 +173,8 @@ Result<std::unique_ptr<CatalogueStore>> CatalogueStore::open(const QString &path
     const QString connection = u"catalogue-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces);
     std::unique_ptr<CatalogueStore> store(new CatalogueStore(connection, std::move(options)));
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+        store->m_db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+        QSqlDatabase &db = store->m_db;
         db.setDatabaseName(path);
         db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=5000"_s);
         if (!db.open())
@@ -204,8 +203,7 @@ Result<std::unique_ptr<CatalogueStore>> CatalogueStore::open(const QString &path
 
 Result<void> CatalogueStore::prepare()
 {
-    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    m_q = std::make_unique<Queries>(db);
+    m_q = std::make_unique<Queries>(m_db);
     const QString lineColumns = QString::fromLatin1(kLineColumns);
     const std::pair<QSqlQuery *, QString> statements[] = {
         {&m_q->insertChannel,
@@ -292,9 +290,8 @@ namespace {
 class Transaction
 {
 public:
-    Transaction(const QString &connection, bool outer) : m_outer(outer)
+    Transaction(const QSqlDatabase &db, bool outer) : m_db(db), m_outer(outer)
     {
-        m_db = QSqlDatabase::database(connection, false);
         m_ok = outer || m_db.transaction();
     }
     ~Transaction()
@@ -324,9 +321,8 @@ private:
 
 Result<void> CatalogueStore::beginBatch()
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction())
-        return Result<void>::failure(u"database: %1"_s.arg(db.lastError().text()));
+    if (!m_db.transaction())
+        return Result<void>::failure(u"database: %1"_s.arg(m_db.lastError().text()));
     m_inBatch = true;
     return {};
 }
@@ -334,16 +330,15 @@ Result<void> CatalogueStore::beginBatch()
 Result<void> CatalogueStore::commitBatch()
 {
     m_inBatch = false;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.commit())
-        return Result<void>::failure(u"database commit: %1"_s.arg(db.lastError().text()));
+    if (!m_db.commit())
+        return Result<void>::failure(u"database commit: %1"_s.arg(m_db.lastError().text()));
     return {};
 }
 
 void CatalogueStore::rollbackBatch()
 {
     m_inBatch = false;
-    QSqlDatabase::database(m_connection, false).rollback();
+    m_db.rollback();
 }
 
 Result<AddResult> CatalogueStore::insertChannel(const NewChannel &c)
@@ -383,7 +378,7 @@ Result<AddResult> CatalogueStore::insertChannel(const NewChannel &c)
 
 Result<AddResult> CatalogueStore::addChannel(const NewChannel &channel)
 {
-    Transaction tx(m_connection, m_inBatch);
+    Transaction tx(m_db, m_inBatch);
     if (!tx.started())
         return Result<AddResult>::failure(u"database: cannot start a transaction"_s);
     auto added = insertChannel(channel);
@@ -433,7 +428,7 @@ Result<void> CatalogueStore::rememberRead(const QString &client, qint64 since, q
 
 Result<QByteArray> CatalogueStore::updateReply(qint64 since, const QString &client)
 {
-    Transaction tx(m_connection, m_inBatch);
+    Transaction tx(m_db, m_inBatch);
     if (!tx.started())
         return Result<QByteArray>::failure(u"database: cannot start a transaction"_s);
     // Everything committed up to this second is in the reply; later changes are stamped with
@@ -453,7 +448,7 @@ Result<QByteArray> CatalogueStore::updateReply(qint64 since, const QString &clie
 
 Result<QByteArray> CatalogueStore::deadReply(qint64 since, const QString &client)
 {
-    Transaction tx(m_connection, m_inBatch);
+    Transaction tx(m_db, m_inBatch);
     if (!tx.started())
         return Result<QByteArray>::failure(u"database: cannot start a transaction"_s);
     QSqlQuery &q = m_q->dead;
@@ -623,7 +618,7 @@ Result<void> CatalogueStore::applyReport(const Report &report)
 
 Result<void> CatalogueStore::recordReport(const Report &report)
 {
-    Transaction tx(m_connection, m_inBatch);
+    Transaction tx(m_db, m_inBatch);
     if (!tx.started())
         return Result<void>::failure(u"database: cannot start a transaction"_s);
     QSqlQuery &q = m_q->insertReport;
@@ -643,7 +638,7 @@ Result<void> CatalogueStore::recordReport(const Report &report)
 Result<AddResult> CatalogueStore::submit(const NewChannel &channel, int stars,
                                          const QString &client)
 {
-    Transaction tx(m_connection, m_inBatch);
+    Transaction tx(m_db, m_inBatch);
     if (!tx.started())
         return Result<AddResult>::failure(u"database: cannot start a transaction"_s);
     NewChannel c = channel;

@@ -5,6 +5,7 @@
 #include "server/rules.h"
 
 #include <QByteArray>
+#include <QSqlDatabase>
 #include <QString>
 
 #include <functional>
@@ -72,8 +73,8 @@ struct Report
 };
 
 // The catalogue, its reports and votes, in one SQLite file (WAL). Every statement is prepared;
-// every accepted change is committed before the caller answers. Not thread-safe: one thread
-// owns a store.
+// every accepted change is committed before the caller answers. Not thread-safe: one thread at
+// a time uses a store.
 //
 // Times are whole seconds since the epoch, UTC. Dates handed to viewers to be stored are always
 // earlier than the current second, and changes are stamped with the current second (never
@@ -127,6 +128,9 @@ private:
     Result<void> applyReport(const Report &report);
 
     QString m_connection;
+    // Held rather than looked up by name, so that a store handed from thread to thread (one at a
+    // time) keeps working.
+    QSqlDatabase m_db;
     StoreOptions m_options;
     qint64 m_handedOut = 0;
     bool m_inBatch = false;

@@ -1,4 +1,5 @@
 #include "httpget.h"
+#include "pgcluster.h"
 
 #include "catalogue/scramble.h"
 #include "online/datetext.h"
@@ -38,7 +39,7 @@ class HttpTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        auto s = CatalogueStore::open(dir.filePath(u"catalogue.db"_s));
+        auto s = CatalogueStore::open(mavrel::testing::testDatabase(dir));
         ASSERT_TRUE(s.ok());
         store = std::move(s).value();
         pages = std::make_unique<CataloguePages>(*store, localization);

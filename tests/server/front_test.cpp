@@ -1,6 +1,7 @@
 // The HTTP front against clients that are slow, idle, oversized or odd, over loopback, with the
 // real executable.
 
+#include "pgcluster.h"
 #include "rawclient.h"
 
 #include "server/store.h"
@@ -38,7 +39,12 @@ protected:
             process.waitForFinished();
         }
     }
-    QString db() const { return dir.filePath(u"catalogue.db"_s); }
+    QString db()
+    {
+        if (database.isEmpty())
+            database = testDatabase(dir);
+        return database;
+    }
     // One request on a connection of its own, answered within timeoutMs.
     Response ask(const QByteArray &request, int timeoutMs = 2000, const char *from = nullptr)
     {
@@ -49,6 +55,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    QString database;
     QProcess process;
     quint16 port = 0;
 };

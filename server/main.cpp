@@ -48,7 +48,8 @@ const char kUsage[] =
     "         the file served as /Languages/26/Localization.txt.\n"
     "         SIGTERM or SIGINT stops taking connections, lets the requests under way finish\n"
     "         (5 seconds at most), closes the database and exits with 0.\n"
-    "         Limits: --threads worker threads (default 4); --max-connections connections at\n"
+    "         Limits: --threads worker threads (default 4 on SQLite; 16 on PostgreSQL, whose\n"
+    "         requests mostly wait for the database); --max-connections connections at\n"
     "         once, more wait (default 4000); --per-address connections at once from one\n"
     "         client address, more are closed unanswered (default 64, 0 for no limit);\n"
     "         --idle-timeout closes a connection silent for that long (default 15 s).\n"
@@ -82,6 +83,7 @@ struct Options
     bool demo = false;
     QString localization;
     FrontLimits limits;
+    bool threadsGiven = false;
     QStringList rest;
     bool help = false;
 };
@@ -130,6 +132,7 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
             const uint n = next(text) ? text.toUInt(&ok) : 0;
             if (!ok || n < min || n > 100000)
                 return u"%1 needs a number from %2 to 100000"_s.arg(a).arg(min);
+            o.threadsGiven = o.threadsGiven || a == u"--threads";
             (a == u"--threads"           ? o.limits.threads
              : a == u"--max-connections" ? o.limits.maxConnections
              : a == u"--per-address"     ? o.limits.perAddress
@@ -196,9 +199,12 @@ int serve(const Options &o, CatalogueStore &store)
         w->ownPages = std::make_unique<CataloguePages>(*w->store, o.localization);
         return w;
     };
+    FrontLimits limits = o.limits;
+    if (isPostgresLocation(o.db) && !o.threadsGiven)
+        limits.threads = 16;
     std::unique_ptr<CatalogueHttpServer> front =
-        isPostgresLocation(o.db) ? std::make_unique<CatalogueHttpServer>(makeWorker, o.limits)
-                                 : std::make_unique<CatalogueHttpServer>(pages, o.limits);
+        isPostgresLocation(o.db) ? std::make_unique<CatalogueHttpServer>(makeWorker, limits)
+                                 : std::make_unique<CatalogueHttpServer>(pages, limits);
     CatalogueHttpServer &server = *front;
     const quint16 port = server.listen(address, quint16(o.port));
     if (port == 0) {

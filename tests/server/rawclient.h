@@ -54,6 +54,7 @@ public:
             ::close(m_fd);
     }
     bool ok() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
 
     bool send(const QByteArray &data)
     {

@@ -257,7 +257,12 @@ std::optional<PageReply> CatalogueHttpServer::Impl::page(const QByteArray &path,
             return PageReply{500, QByteArrayLiteral("text/plain"),
                              QByteArrayLiteral("Server error")};
     }
-    return t_worker.worker->pages().handle(p, q, client);
+    auto reply = t_worker.worker->pages().handle(p, q, client);
+    // A database error may be a lost connection (a restarted database): the next request of
+    // this thread opens a new one.
+    if (reply && reply->status >= 500)
+        t_worker.worker.reset();
+    return reply;
 }
 
 MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request &request)

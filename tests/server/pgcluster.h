@@ -73,6 +73,12 @@ public:
     PgCluster &operator=(const PgCluster &) = delete;
 
     bool ok() const { return m_started; }
+    // Stops the cluster, dropping every connection, and starts it again.
+    bool restart()
+    {
+        return run({QStringLiteral("pg_ctl"), QStringLiteral("-D"), dataDir(), QStringLiteral("-m"),
+                    QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("restart")});
+    }
     QString error() const { return m_error; }
     quint16 port() const { return m_port; }
 

@@ -166,5 +166,27 @@ TEST_F(SharedDatabaseTest, KilledServerLeavesTheOtherServingAndLosesNothingAccep
     EXPECT_LE(count, 2 * 20 * 50 + 1);
 }
 
+TEST_F(SharedDatabaseTest, ServersReconnectAfterTheDatabaseRestarts)
+{
+    auto report = [](quint16 port) {
+        RawSocket s(port);
+        s.send("GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=C3 HTTP/1.1\r\n\r\n");
+        return readResponses(s, 1, 5000).value(0).status;
+    };
+    // Enough requests that every worker thread of both servers holds a connection.
+    for (const auto &server : servers) {
+        for (int i = 0; i < 100; ++i)
+            ASSERT_EQ(report(server.port), 200);
+    }
+    ASSERT_TRUE(cluster->restart()) << cluster->error().toStdString();
+    // Each of the 16 worker threads may fail once on its dead connection, then opens a new one.
+    for (const auto &server : servers) {
+        int failures = 0;
+        for (int i = 0; i < 100; ++i)
+            failures += report(server.port) != 200;
+        EXPECT_LE(failures, 16);
+    }
+}
+
 } // namespace
 } // namespace mavrel::server

@@ -4,12 +4,17 @@
 #include "pgcluster.h"
 #include "rawclient.h"
 
+#include "online/datetext.h"
 #include "server/store.h"
 
 #include <gtest/gtest.h>
 
 #include <QMap>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QThread>
+#include <QUrl>
+#include <QUuid>
 
 #include <csignal>
 #include <memory>
@@ -164,6 +169,50 @@ TEST_F(SharedDatabaseTest, KilledServerLeavesTheOtherServingAndLosesNothingAccep
     const qint64 count = store.value()->reportCount().value();
     EXPECT_GE(count, accepted + survived + 1);
     EXPECT_LE(count, 2 * 20 * 50 + 1);
+}
+
+TEST_F(SharedDatabaseTest, StoredDateStaysBeforeAnotherServersTransactionUnderWay)
+{
+    // Another server's slow transaction: its change is stamped with its start and committed
+    // later. A viewer that updates meanwhile must store a date before that stamp.
+    const QString connection = QUuid::createUuid().toString();
+    qint64 started = 0;
+    {
+        const QUrl url(db);
+        QSqlDatabase other = QSqlDatabase::addDatabase(u"QPSQL"_s, connection);
+        other.setHostName(url.host());
+        other.setPort(url.port());
+        other.setUserName(url.userName());
+        other.setDatabaseName(url.path().mid(1));
+        ASSERT_TRUE(other.open());
+        ASSERT_TRUE(other.transaction());
+        QSqlQuery q(other);
+        ASSERT_TRUE(q.exec(u"SELECT floor(extract(epoch FROM clock_timestamp()))::bigint"_s));
+        ASSERT_TRUE(q.next());
+        started = q.value(0).toLongLong();
+        q.finish();
+        QThread::msleep(2200);
+
+        // A viewer's update from a date, then the date it stores.
+        auto storedDate = [this](qint64 since) {
+            const QByteArray date =
+                formatDateText(QDateTime::fromSecsSinceEpoch(since, Qt::UTC)).toLatin1();
+            RawSocket s(servers[1].port);
+            s.send("GET /ostrel/getChannels.asp?date=" + date.toPercentEncoding("/:") +
+                   " HTTP/1.1\r\n\r\nGET /ostrel/date.asp HTTP/1.1\r\n\r\n");
+            const QByteArray text = readResponses(s, 2).value(1).body;
+            const auto stored = parseDateText(QByteArrayView(text));
+            return stored ? stored->toSecsSinceEpoch() : 0;
+        };
+        const qint64 during = storedDate(started - 3600);
+        EXPECT_GT(during, 0);
+        EXPECT_LT(during, started);
+        ASSERT_TRUE(other.commit());
+        // Nothing under way any more: the date is the second before the fetch again.
+        EXPECT_GE(storedDate(during), started + 1);
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
 }
 
 TEST_F(SharedDatabaseTest, ServersReconnectAfterTheDatabaseRestarts)

@@ -220,8 +220,12 @@ TEST_F(FrontTest, HeadCloseHttp10AndPipelining)
         const QByteArray data = s.read(400, &eof);
         const QList<Response> responses = parseResponses(data, c.request.startsWith("HEAD"));
         QList<int> statuses;
-        for (const Response &r : responses)
+        qsizetype parsed = 0;
+        for (const Response &r : responses) {
             statuses.append(r.status);
+            parsed += r.head.size() + 4 + r.body.size();
+        }
+        EXPECT_EQ(parsed, data.size()) << c.what << ": stray bytes after the replies";
         EXPECT_EQ(statuses, c.statuses) << c.what << "\n" << data.left(600).data();
         EXPECT_EQ(eof, c.closes) << c.what;
     }

@@ -53,7 +53,7 @@ const char kUsage[] =
     "         once, more wait (default 4000); --per-address connections at once from one\n"
     "         client address, more are closed unanswered (default 64, 0 for no limit);\n"
     "         --idle-timeout closes a connection silent for that long (default 15 s).\n"
-    "         A request line and headers may take 2 MiB, headers alone 16 KiB; beyond that\n"
+    "         A request line and headers may take 64 KiB, headers alone 16 KiB; beyond that\n"
     "         the request is refused (414 or 431) and its connection closed.\n"
     "import   adds the channels of catalogue files (Data.txt form) and M3U/M3U8 playlists,\n"
     "         and prints how many were added, skipped and duplicate.\n"

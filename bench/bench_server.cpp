@@ -1,5 +1,10 @@
 // Measures the catalogue server over loopback HTTP: a full update of a 100,000-channel catalogue,
-// and report throughput with 16 concurrent keep-alive clients. Prints one figure per line.
+// report throughput with 16 concurrent keep-alive clients, then the server executable with 1,000
+// keep-alive clients (on SQLite and on PostgreSQL in a throw-away cluster) and its memory while
+// 500 slow clients hold connections. Prints one figure per line.
+
+#include "pgcluster.h"
+#include "rawclient.h"
 
 #include "server/httpserver.h"
 #include "server/pages.h"
@@ -14,9 +19,13 @@
 #include <QThread>
 #include <QTimer>
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel::server;
@@ -89,29 +98,24 @@ struct Client
     int failed = 0;
 };
 
-QByteArray reportTarget(int client, int n)
+QByteArray reportTarget(int client, int n, int channels = kChannels)
 {
     static const char *const types[] = {"Rate", "FAVORITE", "ONLINE", "OFFLINE"};
-    const int channel = (client * 7919 + n * 104729) % kChannels;
+    const int channel = (client * 7919 + n * 104729) % channels;
     return "/tv/getData.asp?strType=" + QByteArray(types[n % 4]) +
            "&strValue=" + QByteArray::number(1 + n % 5) + "&strItem=Channel%20" +
            QByteArray::number(channel);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+bool seed(const QString &db, int channels)
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString db = dir.filePath(u"catalogue.db"_s);
     {
         auto store = CatalogueStore::open(db);
         if (!store || !store.value()->beginBatch()) {
             std::fprintf(stderr, "bench_server: cannot create the catalogue\n");
-            return 1;
+            return false;
         }
-        for (int i = 0; i < kChannels; ++i) {
+        for (int i = 0; i < channels; ++i) {
             NewChannel c;
             c.name = "Channel " + QByteArray::number(i);
             c.kind = i % 3 ? "TV" : "Radio";
@@ -124,12 +128,192 @@ int main(int argc, char **argv)
             if (auto r = store.value()->addChannel(c);
                 !r || r.value().outcome != AddOutcome::Added) {
                 std::fprintf(stderr, "bench_server: cannot add channel %d\n", i);
-                return 1;
+                return false;
             }
         }
         if (!store.value()->commitBatch())
-            return 1;
+            return false;
     }
+    return true;
+}
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+// Client i's own loopback address, as many viewers have many addresses.
+QByteArray clientAddress(int i)
+{
+    return "127.1." + QByteArray::number(i / 250) + '.' + QByteArray::number(i % 250 + 1);
+}
+
+struct Load
+{
+    int done = 0;
+    int failed = 0;
+    double seconds = 0;
+    double p99Ms = 0;
+};
+
+// Keep-alive clients sending reports for the given time. perClientHz 0: each sends its next
+// report as soon as the last is answered (the server's capacity); otherwise each sends at that
+// rate, and a reply's latency counts from when its report was due.
+Load reportLoad(quint16 port, int clients, double perClientHz, double seconds, int channels)
+{
+    struct Client
+    {
+        mavrel::testing::RawSocket socket;
+        QByteArray buffer;
+        int sent = 0;
+        bool waiting = false;
+        Clock::time_point due;
+    };
+    std::vector<Client> all(static_cast<size_t>(clients));
+    Load load;
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < clients; ++i) {
+        all[size_t(i)].socket = mavrel::testing::RawSocket(port, clientAddress(i).constData());
+        if (!all[size_t(i)].socket.ok()) {
+            std::fprintf(stderr, "bench_server: cannot connect client %d\n", i);
+            return load;
+        }
+        // Paced clients start spread over one period.
+        all[size_t(i)].due =
+            start + std::chrono::microseconds(
+                        perClientHz > 0 ? qint64(1e6 / perClientHz * i / clients) : 0);
+    }
+    std::vector<double> latencies;
+    std::vector<pollfd> fds(all.size());
+    const auto end = start + std::chrono::microseconds(qint64(seconds * 1e6));
+    const auto period = std::chrono::microseconds(perClientHz > 0 ? qint64(1e6 / perClientHz) : 0);
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        bool anyWaiting = false;
+        for (size_t i = 0; i < all.size(); ++i) {
+            Client &c = all[i];
+            if (!c.waiting && now < end && c.due <= now) {
+                if (perClientHz <= 0)
+                    c.due = now;
+                c.socket.send("GET " + reportTarget(int(i), c.sent++, channels) +
+                              " HTTP/1.1\r\nHost: bench\r\n\r\n");
+                c.waiting = true;
+            }
+            anyWaiting = anyWaiting || c.waiting;
+            fds[i] = pollfd{c.socket.fd(), short(c.waiting ? POLLIN : 0), 0};
+        }
+        if (!anyWaiting && now >= end)
+            break;
+        if (Clock::now() > end + std::chrono::seconds(30))
+            break; // answers that never come
+        if (::poll(fds.data(), nfds_t(fds.size()), 1) <= 0)
+            continue;
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            Client &c = all[i];
+            bool eof = false;
+            c.buffer += c.socket.readSome(0, &eof);
+            const QList<mavrel::testing::Response> got = mavrel::testing::parseResponses(c.buffer);
+            if (got.isEmpty() && !eof)
+                continue;
+            if (got.isEmpty() || got[0].status != 200)
+                ++load.failed;
+            else
+                ++load.done;
+            latencies.push_back(msSince(c.due));
+            c.buffer.clear();
+            c.waiting = false;
+            c.due = perClientHz > 0 ? c.due + period : Clock::now();
+            if (eof)
+                c.socket = mavrel::testing::RawSocket(port, clientAddress(int(i)).constData());
+        }
+    }
+    load.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (!latencies.empty()) {
+        std::sort(latencies.begin(), latencies.end());
+        load.p99Ms = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+    }
+    return load;
+}
+
+constexpr int kManyClients = 1000;
+constexpr int kSlowClients = 500;
+constexpr int kLoadChannels = 10000;
+
+// The server executable against 1,000 keep-alive clients: at full speed, then at 5 reports a
+// second each (5,000 a second in all). Figures carry the backend's name.
+bool manyClients(const char *backend, const QString &db)
+{
+    QProcess server;
+    const quint16 port =
+        mavrel::testing::startServer(server, QString::fromUtf8(CATALOGUE_SERVER), {u"--db"_s, db});
+    if (port == 0) {
+        std::fprintf(stderr, "bench_server: %s server did not start: %s\n", backend,
+                     server.readAllStandardError().constData());
+        return false;
+    }
+    const Load full = reportLoad(port, kManyClients, 0, 5, kLoadChannels);
+    std::printf("%s_clients %d\n", backend, kManyClients);
+    std::printf("%s_reports_per_s %.0f\n", backend, full.done / full.seconds);
+    std::printf("%s_reports_failed %d\n", backend, full.failed);
+    std::printf("%s_p99_ms_at_full_speed %.1f\n", backend, full.p99Ms);
+    const Load paced = reportLoad(port, kManyClients, 5, 5, kLoadChannels);
+    std::printf("%s_paced_offered_per_s %d\n", backend, kManyClients * 5);
+    std::printf("%s_paced_reports_per_s %.0f\n", backend, paced.done / paced.seconds);
+    std::printf("%s_paced_failed %d\n", backend, paced.failed);
+    std::printf("%s_p99_ms %.1f\n", backend, paced.p99Ms);
+    std::printf("%s_rss_mb_after_clients %.1f\n", backend,
+                double(mavrel::testing::residentKb(server.processId())) / 1024);
+
+    server.terminate();
+    server.waitForFinished(10000);
+    return full.failed == 0 && paced.failed == 0 && full.done > 0;
+}
+
+// Resident memory of the server while 500 clients each send a request a byte a second.
+bool slowClients(const QString &db)
+{
+    QProcess server;
+    const quint16 port =
+        mavrel::testing::startServer(server, QString::fromUtf8(CATALOGUE_SERVER), {u"--db"_s, db});
+    if (port == 0)
+        return false;
+    const double before = double(mavrel::testing::residentKb(server.processId())) / 1024;
+    const QByteArray request = "GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=Channel%201"
+                               " HTTP/1.1\r\nHost: slow\r\n\r\n";
+    std::vector<mavrel::testing::RawSocket> slow;
+    for (int i = 0; i < kSlowClients; ++i)
+        slow.emplace_back(port, clientAddress(i).constData());
+    for (int second = 0; second < 5; ++second) {
+        for (auto &s : slow)
+            s.send(request.mid(second, 1));
+        QThread::msleep(1000);
+    }
+    qint64 open = 0;
+    for (auto &s : slow)
+        open += s.ok() && !s.readable(0);
+    const double during = double(mavrel::testing::residentKb(server.processId())) / 1024;
+    std::printf("slow_clients %d\n", kSlowClients);
+    std::printf("slow_clients_still_connected %lld\n", open);
+    std::printf("rss_mb_idle %.1f\n", before);
+    std::printf("rss_mb %.1f\n", during);
+    server.terminate();
+    server.waitForFinished(10000);
+    return open == kSlowClients;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString db = dir.filePath(u"catalogue.db"_s);
+    if (!seed(db, kChannels))
+        return 1;
 
     ServerThread server(db);
     server.start();
@@ -211,5 +395,17 @@ int main(int argc, char **argv)
 
     server.quit();
     server.wait();
-    return done == kClients * kReportsPerClient && failed == 0 ? 0 : 1;
+    bool ok = done == kClients * kReportsPerClient && failed == 0;
+
+    ok = manyClients("sqlite", db) && ok;
+    ok = slowClients(db) && ok;
+    mavrel::testing::PgCluster cluster;
+    const QString pg = cluster.ok() ? cluster.newDatabase() : QString();
+    if (pg.isEmpty() || !seed(pg, kLoadChannels)) {
+        std::fprintf(stderr, "bench_server: no PostgreSQL cluster: %s\n",
+                     qPrintable(cluster.error()));
+        return 1;
+    }
+    ok = manyClients("postgresql", pg) && ok;
+    return ok ? 0 : 1;
 }

@@ -6,9 +6,10 @@ cd "$(dirname "$0")/.."
 
 packages=(
     g++ clang cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-webengine-dev qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite
+    qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite libqt6sql6-psql
     libvlc-dev libvlc-bin vlc-plugin-base vlc-plugin-video-output
     qt6-svg-dev libclang-rt-14-dev clang-format
+    libmicrohttpd-dev postgresql
     xvfb xauth imagemagick fonts-dejavu-core curl
     dpkg-dev file desktop-file-utils appstream
 )

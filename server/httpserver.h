@@ -2,36 +2,86 @@
 
 #include "server/pages.h"
 
-#include <QAbstractHttpServer>
 #include <QByteArray>
+#include <QHostAddress>
+#include <QString>
 
-class QHttpServerRequest;
-class QTcpSocket;
+#include <cstddef>
+#include <functional>
+#include <memory>
 
 namespace mavrel::server {
 
-// The HTTP front of the catalogue: the catalogue pages, the demo streams under /media/, and 404
-// for everything else. Runs in the thread that owns the store.
-class CatalogueHttpServer : public QAbstractHttpServer
+// What one client may cost the server. The defaults are what `catalogue-server --help` and
+// server/README.md document.
+struct FrontLimits
 {
-    Q_OBJECT
-public:
-    explicit CatalogueHttpServer(CataloguePages &pages, QObject *parent = nullptr);
+    // Worker threads, each with its own event loop over its share of the connections.
+    unsigned threads = 4;
+    // Connections at once; more wait in the listen backlog.
+    unsigned maxConnections = 4000;
+    // Connections at once from one client address (0: no limit); more are closed unanswered.
+    unsigned perAddress = 64;
+    // A connection that sends or takes nothing for this long is closed.
+    unsigned idleTimeoutSecs = 15;
+    // Memory for one request's line and headers; a request that needs more is refused (414 for
+    // its line, 431 for its headers) and its connection closed. Room for the longest query the
+    // pages refuse themselves (400), so that a long query gets the same answer on every page.
+    std::size_t requestMemory = 64 * 1024;
+    // Header lines (after the request line) longer in total than this are refused with 431.
+    std::size_t maxHeaderBytes = 16 * 1024;
+};
 
-protected:
-    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
-    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+// The pages a worker thread answers with, and whatever they need kept alive (their store).
+struct PageWorker
+{
+    virtual ~PageWorker() = default;
+    virtual CataloguePages &pages() = 0;
+};
+
+// The HTTP front of the catalogue: the catalogue pages, the demo streams under /media/, and 404
+// for everything else, on GNU libmicrohttpd's thread pool. The query reaches the pages exactly
+// as the client sent it.
+class CatalogueHttpServer
+{
+public:
+    // One set of pages for every thread, used by one request at a time.
+    explicit CatalogueHttpServer(CataloguePages &pages, FrontLimits limits = {});
+    // A set of pages for each worker thread, made in that thread on its first request (each with
+    // its own database connection), so that requests run in parallel.
+    using WorkerFactory = std::function<std::unique_ptr<PageWorker>()>;
+    explicit CatalogueHttpServer(WorkerFactory factory, FrontLimits limits = {});
+    ~CatalogueHttpServer();
+    CatalogueHttpServer(const CatalogueHttpServer &) = delete;
+    CatalogueHttpServer &operator=(const CatalogueHttpServer &) = delete;
+
+    // Starts serving; returns the port (the picked one for port 0), or 0 on failure.
+    quint16 listen(const QHostAddress &address, quint16 port);
+    QString errorString() const;
+
+    // Stops taking connections, lets the requests under way finish for up to graceMs, then
+    // closes every connection and waits for the workers. Safe to call more than once.
+    void stop(int graceMs = 5000);
+
+    // Requests received and not yet answered (for the shutdown and its tests).
+    int requestsInFlight() const;
+
+    struct Impl;
 
 private:
-    bool serveMedia(QStringView name, const QHttpServerRequest &request, QTcpSocket *socket);
-    void streamTune(const QHttpServerRequest &request, QTcpSocket *socket, int melody);
-
-    CataloguePages &m_pages;
-    QByteArray m_chime;
-    QByteArray m_testCard;
+    std::unique_ptr<Impl> d;
 };
 
 // "::ffff:1.2.3.4" and "1.2.3.4" are the same client.
 QString clientKey(const QHostAddress &address);
+
+// Splits a request target as it arrived into its percent-decoded path and its raw query (after
+// the first "?"). The path keeps bytes it cannot decode as they are.
+struct RequestTarget
+{
+    QByteArray path;
+    QByteArray rawQuery;
+};
+RequestTarget splitTarget(QByteArrayView target);
 
 } // namespace mavrel::server

@@ -74,19 +74,6 @@ Result<QHash<QByteArray, QByteArray>> parseQuery(QStringView rawQuery)
     return values;
 }
 
-bool isRepairedQuery(QStringView q)
-{
-    if (q.contains(u"%EF%BF%BD", Qt::CaseInsensitive))
-        return true;
-    qsizetype escapes = 0;
-    for (qsizetype i = q.indexOf(u'%'); i >= 0; i = q.indexOf(u'%', i + 1)) {
-        ++escapes;
-        if (q.sliced(i + 1).left(2) != u"25")
-            return false;
-    }
-    return escapes > 0;
-}
-
 QByteArray unescapeItem(QByteArray item)
 {
     item.replace("[colon]", ":");

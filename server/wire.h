@@ -17,12 +17,6 @@ inline constexpr qsizetype kMaxRawQuery = 16 * 1024;
 // appears twice the first one counts.
 Result<QHash<QByteArray, QByteArray>> parseQuery(QStringView rawQuery);
 
-// What arrived as a query cannot be decoded exactly when the URL parser had to repair it: an
-// invalid escape makes it take every "%" literally (all of them then read "%25"), and bytes that
-// were not valid UTF-8 become replacement characters (EF BF BD). Such a query is refused. A query
-// whose only escapes are "%25" is refused too; the viewer never sends one without other escapes.
-bool isRepairedQuery(QStringView fullyEncodedQuery);
-
 // Undoes the viewer's three replacements in report names: [colon] [quest] [slash].
 QByteArray unescapeItem(QByteArray item);
 

@@ -26,7 +26,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Found by dpkg-shlibdeps from what the programs link, with versions...
 for lib in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6webenginewidgets6 libqt6sql6 \
-    libqt6httpserver6 libvlc5; do
+    libmicrohttpd12 libvlc5; do
     grep -qF ", $lib (>= " <<<", $depends" || fail "Depends lacks $lib (>= ...)"
 done
 # ...and the plug-ins they load, which no library links.

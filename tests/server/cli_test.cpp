@@ -1,4 +1,5 @@
 #include "httpget.h"
+#include "pgcluster.h"
 
 #include "server/store.h"
 
@@ -53,8 +54,14 @@ quint16 startServing(QProcess &p, const QStringList &extra)
 class CliTest : public ::testing::Test
 {
 protected:
-    QString db() const { return dir.filePath(u"catalogue.db"_s); }
+    QString db()
+    {
+        if (database.isEmpty())
+            database = mavrel::testing::testDatabase(dir);
+        return database;
+    }
     QTemporaryDir dir;
+    QString database;
 };
 
 TEST_F(CliTest, ArgumentsAndExitCodes)

@@ -40,21 +40,6 @@ TEST(Query, RefusesWhatCannotBeDecodedExactly)
         EXPECT_FALSE(parseQuery(q).ok()) << q.left(20).toStdString();
 }
 
-TEST(Query, RecognisesAQueryTheUrlParserRepaired)
-{
-    const struct
-    {
-        QString encoded;
-        bool repaired;
-    } cases[] = {
-        {u"a=%25E1%25F0&b=%25G1"_s, true}, // what "a=%E1%F0&b=%G1" becomes
-        {u"a=%EF%BF%BD"_s, true},          // raw bytes that were not UTF-8
-        {u"a=%E1%F0&b=%25"_s, false},      {u"a=plain"_s, false}, {u""_s, false},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(isRepairedQuery(c.encoded), c.repaired) << c.encoded.toStdString();
-}
-
 TEST(Query, ItemNamesLoseTheViewersReplacements)
 {
     EXPECT_EQ(unescapeItem("News[colon] 24[slash]7"), "News: 24/7");

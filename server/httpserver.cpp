@@ -4,6 +4,7 @@
 #include "server/wire.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -26,6 +27,26 @@ const char kGonePage[] = "<html><head><title>404 Not Found</title></head><body>"
 const char kMovedPage[] = "<html><head><title>Station moved</title></head><body>"
                           "<h1>This station Has Moved</h1><p>Stream Not Available.</p>"
                           "</body></html>";
+
+void writeVideoSiteReply(QHttpServerResponder &responder, const VideoSiteReply &reply)
+{
+    QByteArray body = reply.body;
+    if (!reply.filePath.isEmpty()) {
+        QFile file(reply.filePath);
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(reply.fileOffset)) {
+            responder.write(QByteArrayLiteral("Not Found"), QByteArrayLiteral("text/plain"),
+                            Status::NotFound);
+            return;
+        }
+        body = file.read(reply.fileLength);
+    }
+    responder.writeStatusLine(Status(reply.status));
+    responder.writeHeader(QByteArrayLiteral("Content-Type"), reply.contentType);
+    responder.writeHeader(QByteArrayLiteral("Content-Length"), QByteArray::number(body.size()));
+    for (const auto &[name, value] : reply.headers)
+        responder.writeHeader(name, value);
+    responder.writeBody(body);
+}
 
 } // namespace
 
@@ -61,6 +82,12 @@ bool CatalogueHttpServer::handleRequest(const QHttpServerRequest &request, QTcpS
     if (auto page = m_pages.handle(path, rawQuery, clientKey(request.remoteAddress()))) {
         responder.write(page->body, page->mimeType, Status(page->status));
         return true;
+    }
+    if (m_videoSite) {
+        if (auto reply = m_videoSite->handle({path, rawQuery.toUtf8(), request.value("Range")})) {
+            writeVideoSiteReply(responder, *reply);
+            return true;
+        }
     }
     if (path.startsWith(u"/media/"_s) && serveMedia(QStringView(path).sliced(7), request, socket))
         return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/pages.h"
+#include "server/videosite.h"
 
 #include <QAbstractHttpServer>
 #include <QByteArray>
@@ -17,6 +18,8 @@ class CatalogueHttpServer : public QAbstractHttpServer
     Q_OBJECT
 public:
     explicit CatalogueHttpServer(CataloguePages &pages, QObject *parent = nullptr);
+    // Also serves the video site (not owned; nullptr: none).
+    void setVideoSite(const VideoSitePages *site) { m_videoSite = site; }
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
@@ -27,6 +30,7 @@ private:
     void streamTune(const QHttpServerRequest &request, QTcpSocket *socket, int melody);
 
     CataloguePages &m_pages;
+    const VideoSitePages *m_videoSite = nullptr;
     QByteArray m_chime;
     QByteArray m_testCard;
 };

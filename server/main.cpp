@@ -1,5 +1,6 @@
 // catalogue-server: serves the catalogue to viewers, imports and exports it.
 
+#include "server/democlips.h"
 #include "server/demomedia.h"
 #include "server/httpserver.h"
 #include "server/importer.h"
@@ -7,6 +8,7 @@
 #include "server/store.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QStringList>
 
@@ -27,7 +29,7 @@ enum Exit
 const char kUsage[] =
     "Usage:\n"
     "  catalogue-server [serve] --db FILE [--listen ADDRESS] [--port N] [--demo]\n"
-    "                           [--localization FILE]\n"
+    "                           [--localization FILE] [--videos DIR]\n"
     "  catalogue-server import --db FILE SOURCE...\n"
     "  catalogue-server export --db FILE\n"
     "  catalogue-server remove --db FILE ID...\n"
@@ -38,6 +40,10 @@ const char kUsage[] =
     "         The database is created on first use; --demo seeds an empty one with channels\n"
     "         whose streams this server generates itself under /media/. --localization names\n"
     "         the file served as /Languages/26/Localization.txt.\n"
+    "         --videos serves the video files under DIR as a video site (/browse, /results,\n"
+    "         /watch, /v/ID); a subfolder names a category, a file name the title. With\n"
+    "         --demo, generated clips in several categories are added (made once, next to\n"
+    "         the database, in demo-videos/).\n"
     "import   adds the channels of catalogue files (Data.txt form) and M3U/M3U8 playlists,\n"
     "         and prints how many were added, skipped and duplicate.\n"
     "export   writes the catalogue to standard output as catalogue lines (CR LF).\n"
@@ -65,6 +71,7 @@ struct Options
     int port = 8077;
     bool demo = false;
     QString localization;
+    QString videos;
     QStringList rest;
     bool help = false;
 };
@@ -105,6 +112,9 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
         } else if (a == u"--localization" && o.command == u"serve") {
             if (!next(o.localization))
                 return u"--localization needs a file"_s;
+        } else if (a == u"--videos" && o.command == u"serve") {
+            if (!next(o.videos))
+                return u"--videos needs a folder"_s;
         } else if (a.startsWith(u'-') && a.size() > 1) {
             return u"unknown option '%1'"_s.arg(a);
         } else if (o.command == u"import" || o.command == u"remove") {
@@ -130,6 +140,16 @@ int serve(const Options &o, CatalogueStore &store)
         return usageError(u"--listen: '%1' is not an IP address"_s.arg(o.listen));
     CataloguePages pages(store, o.localization);
     CatalogueHttpServer server(pages);
+    QList<SiteVideo> videos = scanVideoFolder(o.videos);
+    if (!o.videos.isEmpty() && videos.isEmpty())
+        err(u"--videos: no video files under '%1'"_s.arg(o.videos));
+    if (o.demo) {
+        const QString clips = QFileInfo(o.db).absolutePath() + u"/demo-videos"_s;
+        demo::writeDemoClips(clips);
+        videos += scanVideoFolder(clips);
+    }
+    VideoSitePages videoSite(std::move(videos));
+    server.setVideoSite(&videoSite);
     const quint16 port = server.listen(address, quint16(o.port));
     if (port == 0) {
         err(u"cannot listen on %1:%2"_s.arg(o.listen).arg(o.port));

@@ -11,8 +11,10 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QStringList>
+#include <QThread>
 
 #include <cstdio>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel::server;
@@ -140,16 +142,22 @@ int serve(const Options &o, CatalogueStore &store)
         return usageError(u"--listen: '%1' is not an IP address"_s.arg(o.listen));
     CataloguePages pages(store, o.localization);
     CatalogueHttpServer server(pages);
-    QList<SiteVideo> videos = scanVideoFolder(o.videos);
+    const QList<SiteVideo> videos = scanVideoFolder(o.videos);
     if (!o.videos.isEmpty() && videos.isEmpty())
         err(u"--videos: no video files under '%1'"_s.arg(o.videos));
+    VideoSitePages videoSite(videos);
+    server.setVideoSite(&videoSite);
+    // The demo clips are made once, beside the database; the first time takes seconds, so the
+    // server answers meanwhile and lists them when they are ready.
+    std::unique_ptr<QThread> clipMaker;
     if (o.demo) {
         const QString clips = QFileInfo(o.db).absolutePath() + u"/demo-videos"_s;
-        demo::writeDemoClips(clips);
-        videos += scanVideoFolder(clips);
+        clipMaker.reset(QThread::create([clips] { demo::writeDemoClips(clips); }));
+        QObject::connect(clipMaker.get(), &QThread::finished, &server, [&videoSite, videos, clips] {
+            videoSite.setVideos(videos + scanVideoFolder(clips));
+        });
+        clipMaker->start();
     }
-    VideoSitePages videoSite(std::move(videos));
-    server.setVideoSite(&videoSite);
     const quint16 port = server.listen(address, quint16(o.port));
     if (port == 0) {
         err(u"cannot listen on %1:%2"_s.arg(o.listen).arg(o.port));
@@ -179,7 +187,10 @@ int serve(const Options &o, CatalogueStore &store)
     }
     std::printf("listening on %s\n", qPrintable(base));
     std::fflush(stdout);
-    return QCoreApplication::exec() == 0 ? ExitOk : ExitFailure;
+    const int exit = QCoreApplication::exec();
+    if (clipMaker)
+        clipMaker->wait();
+    return exit == 0 ? ExitOk : ExitFailure;
 }
 
 int importSources(const Options &o, CatalogueStore &store)

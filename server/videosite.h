@@ -63,6 +63,7 @@ public:
     std::optional<VideoSiteReply> handle(const VideoSiteRequest &request) const;
 
     const QList<SiteVideo> &videos() const { return m_videos; }
+    void setVideos(QList<SiteVideo> videos) { m_videos = std::move(videos); }
 
     VideoSiteReply browse(const QByteArray &rawQuery) const;
     VideoSiteReply results(const QByteArray &rawQuery) const;

@@ -143,9 +143,9 @@ int writeDemoClips(const QString &folder)
         if (!rawFile.open(QIODevice::WriteOnly) || rawFile.write(y4m) != y4m.size())
             continue;
         rawFile.close();
-        // Encoded under a name that is not a video's, then renamed: a clip cut short by a kill
-        // is never listed.
-        const QString partial = path + u".part"_s;
+        // Encoded under a name that is not a video's (and that the encoder's option syntax
+        // takes as it is), then renamed: a clip cut short by a kill is never listed.
+        const QString partial = dir + u"/making.part"_s;
         QFile::remove(partial);
         if (encode(vlc, raw, partial) && QFile::rename(partial, path))
             ++present;

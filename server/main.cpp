@@ -31,7 +31,7 @@ enum Exit
 const char kUsage[] =
     "Usage:\n"
     "  catalogue-server [serve] --db FILE [--listen ADDRESS] [--port N] [--demo]\n"
-    "                           [--localization FILE] [--videos DIR]\n"
+    "                           [--localization FILE] [--videos DIR] [--video-log FILE]\n"
     "  catalogue-server import --db FILE SOURCE...\n"
     "  catalogue-server export --db FILE\n"
     "  catalogue-server remove --db FILE ID...\n"
@@ -45,7 +45,8 @@ const char kUsage[] =
     "         --videos serves the video files under DIR as a video site (/browse, /results,\n"
     "         /watch, /v/ID); a subfolder names a category, a file name the title. With\n"
     "         --demo, generated clips in several categories are added (made once, next to\n"
-    "         the database, in demo-videos/).\n"
+    "         the database, in demo-videos/). --video-log appends each video-site request\n"
+    "         answered to FILE.\n"
     "import   adds the channels of catalogue files (Data.txt form) and M3U/M3U8 playlists,\n"
     "         and prints how many were added, skipped and duplicate.\n"
     "export   writes the catalogue to standard output as catalogue lines (CR LF).\n"
@@ -74,6 +75,7 @@ struct Options
     bool demo = false;
     QString localization;
     QString videos;
+    QString videoLog;
     QStringList rest;
     bool help = false;
 };
@@ -114,6 +116,9 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
         } else if (a == u"--localization" && o.command == u"serve") {
             if (!next(o.localization))
                 return u"--localization needs a file"_s;
+        } else if (a == u"--video-log" && o.command == u"serve") {
+            if (!next(o.videoLog))
+                return u"--video-log needs a file"_s;
         } else if (a == u"--videos" && o.command == u"serve") {
             if (!next(o.videos))
                 return u"--videos needs a folder"_s;
@@ -146,6 +151,7 @@ int serve(const Options &o, CatalogueStore &store)
     if (!o.videos.isEmpty() && videos.isEmpty())
         err(u"--videos: no video files under '%1'"_s.arg(o.videos));
     VideoSitePages videoSite(videos);
+    videoSite.setRequestLog(o.videoLog);
     server.setVideoSite(&videoSite);
     // The demo clips are made once, beside the database; the first time takes seconds, so the
     // server answers meanwhile and lists them when they are ready.

@@ -162,6 +162,23 @@ VideoSitePages::VideoSitePages(QList<SiteVideo> videos) : m_videos(std::move(vid
 
 std::optional<VideoSiteReply> VideoSitePages::handle(const VideoSiteRequest &request) const
 {
+    std::optional<VideoSiteReply> reply = answer(request);
+    if (reply && !m_logPath.isEmpty()) {
+        QFile log(m_logPath);
+        if (log.open(QIODevice::Append)) {
+            QByteArray line = request.path.toUtf8();
+            if (!request.rawQuery.isEmpty())
+                line += '?' + request.rawQuery;
+            if (!request.range.isEmpty())
+                line += ' ' + request.range;
+            log.write(line + ' ' + QByteArray::number(reply->status) + '\n');
+        }
+    }
+    return reply;
+}
+
+std::optional<VideoSiteReply> VideoSitePages::answer(const VideoSiteRequest &request) const
+{
     const QString &path = request.path;
     if (path == u"/browse")
         return browse(request.rawQuery);

@@ -64,6 +64,8 @@ public:
 
     const QList<SiteVideo> &videos() const { return m_videos; }
     void setVideos(QList<SiteVideo> videos) { m_videos = std::move(videos); }
+    // Appends one line per request answered ("<path>[?<query>] [<range>]") to the file.
+    void setRequestLog(const QString &path) { m_logPath = path; }
 
     VideoSiteReply browse(const QByteArray &rawQuery) const;
     VideoSiteReply results(const QByteArray &rawQuery) const;
@@ -72,9 +74,11 @@ public:
     VideoSiteReply media(QStringView fileName, const QByteArray &range) const;
 
 private:
+    std::optional<VideoSiteReply> answer(const VideoSiteRequest &request) const;
     const SiteVideo *find(QByteArrayView id) const;
 
     QList<SiteVideo> m_videos;
+    QString m_logPath;
 };
 
 // The byte range a Range header asks of a file of `size` bytes: nothing for a header that is

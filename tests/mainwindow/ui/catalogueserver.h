@@ -4,6 +4,7 @@
 #include <QList>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include "catalogue/channelrecord.h"
@@ -25,6 +26,10 @@ public:
 
     CatalogueServer();
     ~CatalogueServer();
+
+    // Further options for the server, given before start().
+    QStringList extraArguments;
+    QString databaseFolder() const { return m_dir.path(); }
 
     // Starts it; false (with error() set) when it cannot be started.
     bool start();

@@ -6,6 +6,7 @@
 #include "favorites/ui/favoritesmodel.h"
 #include "mainwindow/channelcheck.h"
 #include "mainwindow/ui/form1.h"
+#include "platform/bytetext.h"
 #include "platform/paths.h"
 #include "videosite/listing.h"
 #include "videosite/ui/videositebrowser.h"
@@ -87,7 +88,7 @@ void Form1::createFavorites()
     };
     hooks.showPlayer = [this] { showPlayerArea(); };
     hooks.playAddress = [this](const QByteArray &address) {
-        WindowsMediaPlayer1->setURL(QString::fromUtf8(address));
+        WindowsMediaPlayer1->setURL(displayText(address));
     };
     hooks.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
     hooks.checkLimits = checkFetchLimits();

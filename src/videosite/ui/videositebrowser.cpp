@@ -137,6 +137,8 @@ Result<void> VideoSiteBrowser::writePlaceholder()
 void allowPlayerPage(QWebEngineView *view)
 {
     view->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    // Choosing a video in the list is the request to play it.
+    view->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
 }
 
 } // namespace mavrel

@@ -76,8 +76,9 @@ private:
     quint64 m_listing = 0;
 };
 
-// The video view may load the site's player from the page we write: that page is a local file,
-// and local files reach no remote address otherwise. For this view only.
+// The video view may load the site's player from the page we write (a local file, and local
+// files reach no remote address otherwise), and the player starts without a further click. For
+// this view only.
 void allowPlayerPage(QWebEngineView *view);
 
 } // namespace mavrel

@@ -160,9 +160,22 @@ QList<SiteVideo> scanVideoFolder(const QString &folder)
 
 VideoSitePages::VideoSitePages(QList<SiteVideo> videos) : m_videos(std::move(videos)) {}
 
+QList<SiteVideo> VideoSitePages::videos() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_videos;
+}
+
+void VideoSitePages::setVideos(QList<SiteVideo> videos)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_videos = std::move(videos);
+}
+
 std::optional<VideoSiteReply> VideoSitePages::handle(const VideoSiteRequest &request) const
 {
     std::optional<VideoSiteReply> reply = answer(request);
+    const QMutexLocker lock(&m_mutex);
     if (reply && !m_logPath.isEmpty()) {
         QFile log(m_logPath);
         if (log.open(QIODevice::Append)) {
@@ -193,9 +206,9 @@ std::optional<VideoSiteReply> VideoSitePages::answer(const VideoSiteRequest &req
     return std::nullopt;
 }
 
-const SiteVideo *VideoSitePages::find(QByteArrayView id) const
+const SiteVideo *VideoSitePages::find(const QList<SiteVideo> &videos, QByteArrayView id)
 {
-    for (const SiteVideo &v : m_videos) {
+    for (const SiteVideo &v : videos) {
         if (v.id == id)
             return &v;
     }
@@ -212,8 +225,9 @@ VideoSiteReply VideoSitePages::browse(const QByteArray &rawQuery) const
         if (category.isEmpty())
             return notFound();
     }
+    const QList<SiteVideo> all = videos();
     QList<const SiteVideo *> shown;
-    for (const SiteVideo &v : m_videos) {
+    for (const SiteVideo &v : all) {
         if (category.isEmpty() || v.category == category)
             shown.append(&v);
     }
@@ -244,8 +258,9 @@ VideoSiteReply VideoSitePages::results(const QByteArray &rawQuery) const
     const QHash<QByteArray, QByteArray> q = queryValues(rawQuery);
     const QString text = QString::fromUtf8(q.value("search_query"));
     const QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+    const QList<SiteVideo> all = videos();
     QList<const SiteVideo *> found;
-    for (const SiteVideo &v : m_videos) {
+    for (const SiteVideo &v : all) {
         if (std::all_of(words.begin(), words.end(), [&v](const QString &w) {
                 return v.title.contains(w, Qt::CaseInsensitive);
             }))
@@ -266,7 +281,8 @@ VideoSiteReply VideoSitePages::results(const QByteArray &rawQuery) const
 
 VideoSiteReply VideoSitePages::watch(const QByteArray &rawQuery) const
 {
-    const SiteVideo *v = find(queryValues(rawQuery).value("v"));
+    const QList<SiteVideo> all = videos();
+    const SiteVideo *v = find(all, queryValues(rawQuery).value("v"));
     if (!v)
         return notFound();
     VideoSiteReply r;
@@ -281,7 +297,8 @@ VideoSiteReply VideoSitePages::player(QStringView idAndRest) const
 {
     // Players add their own parameters after the id: "/v/<id>&rel=1".
     const qsizetype amp = idAndRest.indexOf(u'&');
-    const SiteVideo *v = find(idAndRest.first(amp < 0 ? idAndRest.size() : amp).toUtf8());
+    const QList<SiteVideo> all = videos();
+    const SiteVideo *v = find(all, idAndRest.first(amp < 0 ? idAndRest.size() : amp).toUtf8());
     if (!v)
         return notFound();
     const qsizetype dot = v->filePath.lastIndexOf(u'.');
@@ -334,7 +351,8 @@ std::optional<std::pair<qint64, qint64>> requestedRange(QByteArrayView header, q
 VideoSiteReply VideoSitePages::media(QStringView fileName, const QByteArray &range) const
 {
     const qsizetype dot = fileName.indexOf(u'.');
-    const SiteVideo *v = find(fileName.first(dot < 0 ? fileName.size() : dot).toUtf8());
+    const QList<SiteVideo> all = videos();
+    const SiteVideo *v = find(all, fileName.first(dot < 0 ? fileName.size() : dot).toUtf8());
     if (!v)
         return notFound();
     const qint64 size = QFileInfo(v->filePath).size();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMutex>
 #include <QString>
 
 #include <optional>
@@ -62,8 +63,10 @@ public:
     // Nothing when the path is not one of the site's.
     std::optional<VideoSiteReply> handle(const VideoSiteRequest &request) const;
 
-    const QList<SiteVideo> &videos() const { return m_videos; }
-    void setVideos(QList<SiteVideo> videos) { m_videos = std::move(videos); }
+    // Safe from any thread: fronts answer on several threads, and the list may change while
+    // they do.
+    QList<SiteVideo> videos() const;
+    void setVideos(QList<SiteVideo> videos);
     // Appends one line per request answered ("<path>[?<query>] [<range>]") to the file.
     void setRequestLog(const QString &path) { m_logPath = path; }
 
@@ -75,8 +78,9 @@ public:
 
 private:
     std::optional<VideoSiteReply> answer(const VideoSiteRequest &request) const;
-    const SiteVideo *find(QByteArrayView id) const;
+    static const SiteVideo *find(const QList<SiteVideo> &videos, QByteArrayView id);
 
+    mutable QMutex m_mutex; // guards m_videos and the log
     QList<SiteVideo> m_videos;
     QString m_logPath;
 };

@@ -133,7 +133,7 @@ TEST_F(VideoSitePagesTest, SearchFindsEveryWordInAnyCase)
 
 TEST_F(VideoSitePagesTest, PlayerPageAndMediaWithRanges)
 {
-    const SiteVideo &video = pages->videos().first(); // a Comedy joke, 100 bytes
+    const SiteVideo video = pages->videos().first(); // a Comedy joke, 100 bytes
     ASSERT_EQ(video.size, 100);
     const VideoSiteReply player = get(u"/v/"_s + QString::fromLatin1(video.id) + u"&rel=1"_s);
     EXPECT_EQ(player.status, 200);

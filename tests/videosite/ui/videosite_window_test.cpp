@@ -59,7 +59,12 @@ protected:
         delete server;
         server = nullptr;
     }
-    static QString logPath() { return QDir::tempPath() + u"/mavrel-videosite-test.log"_s; }
+    // One log per test process: ctest runs the cases of this suite in parallel.
+    static QString logPath()
+    {
+        return QDir::tempPath() +
+               u"/mavrel-videosite-test-%1.log"_s.arg(QCoreApplication::applicationPid());
+    }
     static int listedClips()
     {
         const FetchResult r = fetchPage(server->baseUrl() + "/browse?s=rf&t=&l=&e=&p=1");

@@ -29,7 +29,6 @@ public:
 
     // Further options for the server, given before start().
     QStringList extraArguments;
-    QString databaseFolder() const { return m_dir.path(); }
 
     // Starts it; false (with error() set) when it cannot be started.
     bool start();

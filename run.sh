@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Sets up if needed, builds, starts the catalogue server with its demo catalogue, and starts the
-# viewer against it. The server stops when the viewer ends.
+# Sets up if needed, builds, starts the catalogue server with its demo catalogue and its video
+# site, and starts the viewer against both. The server stops when the viewer ends.
 #
 #   MAVREL_SERVER_PORT  port of the local catalogue server (default 8077; the demo channels keep
 #                       the port they were created with, so keep it the same between runs)
 #   MAVREL_SERVER_DB    its database (default: the user's data folder, Mavrel/catalogue.db)
 #   MAVREL_DATA_DIR     the viewer's data folder (default: the user's data folder, RUZAV)
+#   MAVREL_VIDEOS       a folder of your own videos to browse as well (a subfolder per category)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -32,7 +33,12 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -d "$XDG_RUNTIME_DIR" ]; then
 fi
 server_log=$(mktemp "${TMPDIR:-/tmp}/catalogue-server.XXXXXX")
 
-"$build_dir/bin/catalogue-server" --db "$server_db" --port "$port" --demo >"$server_log" 2>&1 &
+videos=()
+if [ -n "${MAVREL_VIDEOS:-}" ]; then
+    videos=(--videos "$MAVREL_VIDEOS")
+fi
+"$build_dir/bin/catalogue-server" --db "$server_db" --port "$port" --demo "${videos[@]}" \
+    >"$server_log" 2>&1 &
 server_pid=$!
 viewer_pid=
 stop_all() {
@@ -48,7 +54,8 @@ trap stop_all EXIT
 trap 'exit 130' INT TERM
 
 server_url=
-for _ in $(seq 100); do
+# The first start also makes the demo video clips, which takes a few seconds.
+for _ in $(seq 300); do
     server_url=$(sed -n 's/^listening on //p' "$server_log" | head -n 1)
     [ -n "$server_url" ] && break
     if ! kill -0 "$server_pid" 2>/dev/null; then
@@ -79,7 +86,8 @@ if [ ! -f "$data_dir/Data.txt" ]; then
 fi
 
 # In the background so that a signal to this script ends the viewer and the server alike.
-MAVREL_CATALOGUE_URL=$server_url MAVREL_DATA_DIR=$data_dir "$build_dir/bin/mavrel" "$@" &
+MAVREL_CATALOGUE_URL=$server_url MAVREL_VIDEOSITE_URL=$server_url MAVREL_DATA_DIR=$data_dir \
+    "$build_dir/bin/mavrel" "$@" &
 viewer_pid=$!
 status=0
 wait "$viewer_pid" || status=$?

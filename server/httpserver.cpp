@@ -1,10 +1,13 @@
 #include "server/httpserver.h"
 
 #include "server/demomedia.h"
+#include "server/videosite.h"
 
+#include <QFile>
 #include <QMutex>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <unistd.h>
@@ -75,6 +78,7 @@ struct CatalogueHttpServer::Impl
 {
     CataloguePages *shared = nullptr;
     QMutex sharedLock;
+    const VideoSitePages *videoSite = nullptr;
     WorkerFactory factory;
     FrontLimits limits;
     MHD_Daemon *daemon = nullptr;
@@ -106,6 +110,7 @@ struct CatalogueHttpServer::Impl
     static void freeStream(void *cls);
 
     MHD_Result answer(MHD_Connection *connection, Request &request);
+    MHD_Result queueVideoSite(MHD_Connection *connection, const VideoSiteReply &reply);
     std::optional<PageReply> page(const QByteArray &path, const QByteArray &rawQuery,
                                   const QString &client);
     MHD_Result serveStream(MHD_Connection *connection, Request &request, int melody);
@@ -274,6 +279,12 @@ MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request
         client = clientKey(QHostAddress(info->client_addr));
     if (auto reply = page(target.path, target.rawQuery, client))
         return queue(connection, reply->status, reply->mimeType, reply->body);
+    if (videoSite) {
+        const char *range = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Range");
+        if (auto reply = videoSite->handle(
+                {QString::fromUtf8(target.path), target.rawQuery, QByteArray(range)}))
+            return queueVideoSite(connection, *reply);
+    }
 
     if (target.path.startsWith("/media/")) {
         const QByteArray name = target.path.sliced(7);
@@ -293,6 +304,34 @@ MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request
             return queue(connection, 200, "text/html", QByteArray(kMovedPage));
     }
     return queue(connection, 404, "text/plain", QByteArrayLiteral("404 Not Found"));
+}
+
+MHD_Result CatalogueHttpServer::Impl::queueVideoSite(MHD_Connection *connection,
+                                                     const VideoSiteReply &reply)
+{
+    MHD_Response *response = nullptr;
+    if (reply.filePath.isEmpty()) {
+        response = MHD_create_response_from_buffer(size_t(reply.body.size()),
+                                                   const_cast<char *>(reply.body.constData()),
+                                                   MHD_RESPMEM_MUST_COPY);
+    } else {
+        // The library sends the range from the file itself and closes it when done.
+        const int fd = ::open(QFile::encodeName(reply.filePath).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return queue(connection, 404, "text/plain", QByteArrayLiteral("404 Not Found"));
+        response = MHD_create_response_from_fd_at_offset64(uint64_t(reply.fileLength), fd,
+                                                           uint64_t(reply.fileOffset));
+        if (!response)
+            ::close(fd);
+    }
+    if (!response)
+        return MHD_NO;
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.contentType.constData());
+    for (const auto &[name, value] : reply.headers)
+        MHD_add_response_header(response, name.constData(), value.constData());
+    const MHD_Result r = MHD_queue_response(connection, unsigned(reply.status), response);
+    MHD_destroy_response(response);
+    return r;
 }
 
 MHD_Result CatalogueHttpServer::Impl::serveStream(MHD_Connection *connection, Request &request,
@@ -390,6 +429,11 @@ CatalogueHttpServer::CatalogueHttpServer(WorkerFactory factory, FrontLimits limi
 CatalogueHttpServer::~CatalogueHttpServer()
 {
     stop(0);
+}
+
+void CatalogueHttpServer::setVideoSite(const VideoSitePages *site)
+{
+    d->videoSite = site;
 }
 
 quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)

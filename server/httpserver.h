@@ -12,6 +12,8 @@
 
 namespace mavrel::server {
 
+class VideoSitePages;
+
 // What one client may cost the server. The defaults are what `catalogue-server --help` and
 // server/README.md document.
 struct FrontLimits
@@ -39,7 +41,8 @@ struct PageWorker
     virtual CataloguePages &pages() = 0;
 };
 
-// The HTTP front of the catalogue: the catalogue pages, the demo streams under /media/, and 404
+// The HTTP front of the catalogue: the catalogue pages, the video site, the demo streams under
+// /media/, and 404
 // for everything else, on GNU libmicrohttpd's thread pool. The query reaches the pages exactly
 // as the client sent it.
 class CatalogueHttpServer
@@ -54,6 +57,10 @@ public:
     ~CatalogueHttpServer();
     CatalogueHttpServer(const CatalogueHttpServer &) = delete;
     CatalogueHttpServer &operator=(const CatalogueHttpServer &) = delete;
+
+    // Also serves the video site (not owned, kept alive while serving; nullptr: none). Set it
+    // before listen().
+    void setVideoSite(const VideoSitePages *site);
 
     // Starts serving; returns the port (the picked one for port 0), or 0 on failure.
     quint16 listen(const QHostAddress &address, quint16 port);

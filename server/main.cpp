@@ -1,18 +1,27 @@
 // catalogue-server: serves the catalogue to viewers, imports and exports it.
 
 #include "buildconfig.h"
+#include "server/democlips.h"
 #include "server/demomedia.h"
 #include "server/httpserver.h"
 #include "server/importer.h"
 #include "server/pages.h"
 #include "server/store.h"
+#include "server/videosite.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHostAddress>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QStringList>
+#include <QThread>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <thread>
 
 #include <sys/resource.h>
 
@@ -33,6 +42,7 @@ const char kUsage[] =
     "  catalogue-server [serve] --db DATABASE [--listen ADDRESS] [--port N] [--demo]\n"
     "                           [--localization FILE] [--threads N] [--max-connections N]\n"
     "                           [--per-address N] [--idle-timeout SECONDS]\n"
+    "                           [--videos DIR] [--video-log FILE]\n"
     "  catalogue-server import --db DATABASE SOURCE...\n"
     "  catalogue-server export --db DATABASE\n"
     "  catalogue-server remove --db DATABASE ID...\n"
@@ -47,6 +57,11 @@ const char kUsage[] =
     "         The database is created on first use; --demo seeds an empty one with channels\n"
     "         whose streams this server generates itself under /media/. --localization names\n"
     "         the file served as /Languages/26/Localization.txt.\n"
+    "         --videos serves the video files under DIR as a video site (/browse, /results,\n"
+    "         /watch, /v/ID); a subfolder names a category, a file name the title. With\n"
+    "         --demo, generated clips in several categories are added (made once, next to\n"
+    "         the database, in demo-videos/). --video-log appends each video-site request\n"
+    "         answered to FILE.\n"
     "         SIGTERM or SIGINT stops taking connections, lets the requests under way finish\n"
     "         (5 seconds at most), closes the database and exits with 0.\n"
     "         Limits: --threads worker threads (default 4 on SQLite; 16 on PostgreSQL, whose\n"
@@ -75,6 +90,15 @@ int usageError(const QString &text)
     return ExitUsage;
 }
 
+// The demo clips live beside an SQLite database; a PostgreSQL server keeps them in the cache.
+QString demoClipFolder(const QString &db)
+{
+    if (isPostgresLocation(db))
+        return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+               u"/mavrel-catalogue/demo-videos"_s;
+    return QFileInfo(db).absolutePath() + u"/demo-videos"_s;
+}
+
 struct Options
 {
     QString command = u"serve"_s;
@@ -85,6 +109,8 @@ struct Options
     QString localization;
     FrontLimits limits;
     bool threadsGiven = false;
+    QString videos;
+    QString videoLog;
     QStringList rest;
     bool help = false;
 };
@@ -138,6 +164,12 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
              : a == u"--max-connections" ? o.limits.maxConnections
              : a == u"--per-address"     ? o.limits.perAddress
                                          : o.limits.idleTimeoutSecs) = n;
+        } else if (a == u"--video-log" && o.command == u"serve") {
+            if (!next(o.videoLog))
+                return u"--video-log needs a file"_s;
+        } else if (a == u"--videos" && o.command == u"serve") {
+            if (!next(o.videos))
+                return u"--videos needs a folder"_s;
         } else if (a.startsWith(u'-') && a.size() > 1) {
             return u"unknown option '%1'"_s.arg(a);
         } else if (o.command == u"import" || o.command == u"remove") {
@@ -207,6 +239,29 @@ int serve(const Options &o, CatalogueStore &store)
         isPostgresLocation(o.db) ? std::make_unique<CatalogueHttpServer>(makeWorker, limits)
                                  : std::make_unique<CatalogueHttpServer>(pages, limits);
     CatalogueHttpServer &server = *front;
+    const QList<SiteVideo> videos = scanVideoFolder(o.videos);
+    if (!o.videos.isEmpty() && videos.isEmpty())
+        err(u"--videos: no video files under '%1'"_s.arg(o.videos));
+    VideoSitePages videoSite(videos);
+    videoSite.setRequestLog(o.videoLog);
+    server.setVideoSite(&videoSite);
+    // The demo clips are made once, beside the database; the first time takes seconds, so the
+    // server answers meanwhile and lists them when they are ready.
+    // A stop ends it after the clip under way; it is joined on every way out.
+    std::atomic<bool> stopClips = false;
+    std::jthread clipMaker;
+    if (o.demo) {
+        const QString clips = demoClipFolder(o.db);
+        clipMaker = std::jthread([&videoSite, &stopClips, videos, clips] {
+            demo::writeDemoClips(clips, &stopClips);
+            videoSite.setVideos(videos + scanVideoFolder(clips));
+        });
+    }
+    const auto finishClips = qScopeGuard([&] {
+        stopClips = true;
+        if (clipMaker.joinable())
+            clipMaker.join();
+    });
     const quint16 port = server.listen(address, quint16(o.port));
     if (port == 0) {
         err(u"cannot listen on %1:%2: %3"_s.arg(o.listen).arg(o.port).arg(server.errorString()));

@@ -27,6 +27,7 @@
 #include "platform/settings.h"
 #include "platform/widgets/folderreports.h"
 #include "player/ui/mediaplayer.h"
+#include "videosite/ui/videositebrowser.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -41,7 +42,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QWebEngineView>
 
@@ -105,8 +105,7 @@ QString placeholderPage()
 
 Form1::Form1(QWidget *splash)
     : QMainWindow(nullptr), m_languages(std::make_unique<clsLanguages>()),
-      m_channels(new ChannelListModel(this)), m_favorites(new QStandardItemModel(0, 3, this)),
-      m_splash(splash)
+      m_channels(new ChannelListModel(this)), m_splash(splash)
 {
     setObjectName(u"Form1"_s);
     m_catalogue = std::make_unique<CatalogueController>(
@@ -114,8 +113,12 @@ Form1::Form1(QWidget *splash)
     createControls();
     createMenus();
     createPlayback();
+    createFavorites();
+    createVideoSite();
     connectEvents();
     connectUpdates();
+    connectFavoritesEvents();
+    connectVideoSiteEvents();
     const int menuHeight = menuBar()->sizeHint().height();
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips) + menuHeight);
 }
@@ -192,11 +195,8 @@ void Form1::createControls()
     Frame3 = named(new QGroupBox(u"Favorites"_s, client), u"Frame3"_s);
     place(Frame3, 60, 1020, 5235, 6675);
     ListView2 = named(new ListViewEnh(Frame3), u"ListView2"_s);
-    m_favorites->setHorizontalHeaderLabels({u"Channel"_s, u"Category"_s, u"Type"_s});
-    ListView2->setSourceModel(m_favorites);
     place(ListView2, 180, 900, 4935, 3795);
     ListView2->setAccessibleName(Frame3->title());
-    ListView2->header()->resizeSection(0, twipsToPixels(kChannelColumnTwips));
     Frame3->hide();
 
     // Local files.
@@ -406,6 +406,7 @@ bool Form1::Form_Load()
     }
 
     cmdTV_Click();
+    loadFavorites();
     EnhListView_SortColumns(*ListView1, ChannelListModel::RatingColumn + 1, false);
     m_localFiles->restoreFromSettings();
     return true;
@@ -587,6 +588,7 @@ void Form1::ensureBrowser()
     wbyoutube = named(new QWebEngineView(centralWidget()), u"wbyoutube"_s);
     wbyoutube->setAccessibleName(Frame5->title());
     wbyoutube->setGeometry(toPixels(m_browserRect));
+    allowPlayerPage(wbyoutube);
     if (!m_browserPage.isEmpty())
         wbyoutube->load(m_browserPage);
 }
@@ -656,6 +658,7 @@ void Form1::cmdYouTube_Click()
     showBrowserArea();
     viewState().currentKind = kKindYouTube;
     m_catalogue->clearRows();
+    loadVideoList();
 }
 
 void Form1::openWebsiteWindow(const QString &modeWord)

@@ -19,7 +19,6 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
-class QStandardItemModel;
 class QTreeView;
 class QWebEngineView;
 
@@ -30,6 +29,9 @@ class ChannelPlayback;
 class CheckAllRun;
 class LocalFilesView;
 class ChannelListModel;
+class FavoriteList;
+class FavoritesController;
+class VideoSiteBrowser;
 class ListViewEnh;
 class SingleInstance;
 class clsLanguages;
@@ -161,6 +163,41 @@ public:
     std::array<QAction *, 1> mnuHelpItem{};
     std::array<QAction *, 1> mnuAboutItem{};
 
+    // Favourites: the list, its file and the channel and video actions menus.
+    void loadFavorites();
+    bool saveFavorites();
+    void doChannelAction(const QByteArray &word);
+    FavoriteList &favorites();
+    FavoritesController &favoritesController() { return *m_favoritesController; }
+    void cmdFav_Click();
+    void ListView1_MouseUp(int Button);
+    void mnuActionItem_Click(int Index);
+    void Command4_Click();
+    void mnuAction2Item_Click(int Index);
+    void Command1_Click();
+    void ListView2_Click();
+    QPushButton *cmdFav;
+    QPushButton *Command1;
+    QPushButton *Command4;
+    QMenu *mnuActions;
+    QMenu *mnuActions2;
+    QList<QAction *> mnuActionItem;
+    QList<QAction *> mnuAction2Item;
+
+    // The video-site browser.
+    void loadVideoList();
+    void Combo3_Click();
+    void Combo4_Click();
+    void cmdSearch_Click();
+    void txtYouTube_KeyPress(int KeyAscii);
+    void ListView3_Click();
+    void showVideo(const QByteArray &title, const QByteArray &videoId);
+    VideoSiteBrowser &videoSite() { return *m_videoSite; }
+    QComboBox *Combo3;
+    QComboBox *Combo4;
+    QLineEdit *txtYouTube;
+    QPushButton *cmdSearch;
+
     QPointer<frmAbout> aboutWindow() const { return m_about; }
     QPointer<frmWebsite> websiteWindow() const { return m_website; }
 
@@ -177,6 +214,10 @@ protected:
 private:
     void createControls();
     void createPlayback();
+    void createFavorites();
+    void connectFavoritesEvents();
+    void createVideoSite();
+    void connectVideoSiteEvents();
     void createMenus();
     void connectEvents();
     void connectUpdates();
@@ -193,7 +234,8 @@ private:
 
     std::unique_ptr<clsLanguages> m_languages;
     ChannelListModel *m_channels;
-    QStandardItemModel *m_favorites;
+    FavoritesController *m_favoritesController = nullptr;
+    VideoSiteBrowser *m_videoSite = nullptr;
     std::unique_ptr<CatalogueController> m_catalogue;
     ChannelPlayback *m_playback = nullptr;
     CheckAllRun *m_checkRun = nullptr;

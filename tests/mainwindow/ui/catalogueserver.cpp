@@ -32,7 +32,9 @@ CatalogueServer::~CatalogueServer()
 bool CatalogueServer::start()
 {
     m_process.setProgram(QString::fromUtf8(CATALOGUE_SERVER));
-    m_process.setArguments({u"--db"_s, databasePath(m_dir), u"--port"_s, u"0"_s, u"--demo"_s});
+    m_process.setArguments(
+        QStringList{u"--db"_s, databasePath(m_dir), u"--port"_s, u"0"_s, u"--demo"_s} +
+        extraArguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start();
     if (!m_process.waitForStarted(10000)) {

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <optional>
@@ -27,6 +28,9 @@ public:
 
     CatalogueServer();
     ~CatalogueServer();
+
+    // Further options for the server, given before start().
+    QStringList extraArguments;
 
     // Starts it; false (with error() set) when it cannot be started.
     bool start();

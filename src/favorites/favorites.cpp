@@ -1,0 +1,99 @@
+#include "favorites/favorites.h"
+
+#include "catalogue/carriable.h"
+#include "catalogue/linereader.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+FavoriteList::~FavoriteList() = default;
+
+Favorite carriableFavorite(const Favorite &favorite)
+{
+    const auto text = [](const QByteArray &field) {
+        return makeCarriable(field, FieldPlacement::InScrambledLine, FieldContent::Text);
+    };
+    return {text(favorite.name),
+            makeCarriable(favorite.url, FieldPlacement::InScrambledLine, FieldContent::Address),
+            text(favorite.kind), text(favorite.lang)};
+}
+
+QList<Favorite> readFavorites(const QString &path)
+{
+    QList<Favorite> out;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    CatalogueLineReader reader(&file);
+    QByteArrayView line;
+    while (reader.readLine(&line)) {
+        Result<Favorite> favorite = Favorite::parse(line);
+        if (favorite)
+            out.append(std::move(favorite).value());
+    }
+    return out;
+}
+
+Result<QByteArray> favoritesFileBytes(const QList<Favorite> &favorites)
+{
+    QByteArray bytes;
+    for (const Favorite &favorite : favorites) {
+        Result<QByteArray> line = favorite.toScrambledLine();
+        if (!line)
+            return Error{u"A favourite is too long to be saved: %1"_s.arg(line.error().message)};
+        bytes += line.value();
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+Result<void> writeFavorites(const QString &path, const QList<Favorite> &favorites)
+{
+    Result<QByteArray> bytes = favoritesFileBytes(favorites);
+    if (!bytes)
+        return bytes.error();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Error{file.errorString()};
+    if (file.write(bytes.value()) != bytes.value().size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return Error{why};
+    }
+    if (!file.commit())
+        return Error{file.errorString()};
+    return {};
+}
+
+Favorite videoFavorite(const QByteArray &title, const QByteArray &videoId)
+{
+    return {title, "youtube=" + videoId, {}, {}};
+}
+
+std::optional<QByteArray> favoriteVideoId(QByteArrayView address)
+{
+    if (!address.toByteArray().toLower().contains("youtube="))
+        return std::nullopt;
+    const qsizetype first = address.indexOf('=');
+    const qsizetype next = address.indexOf('=', first + 1);
+    return address.sliced(first + 1, (next < 0 ? address.size() : next) - first - 1).toByteArray();
+}
+
+ChannelAction parseActionWord(QByteArrayView word)
+{
+    if (word == "Favorites")
+        return {ChannelAction::AddFavorite, {}};
+    if (word == "Offline")
+        return {ChannelAction::ReportOffline, {}};
+    for (const char *rate : {"Rate5", "Rate4", "Rate3", "Rate2", "Rate1"}) {
+        if (word == rate)
+            return {ChannelAction::Rate, word.last(1).toByteArray()};
+    }
+    return {};
+}
+
+} // namespace mavrel

@@ -1,0 +1,187 @@
+#include "favorites/ui/favoritescontroller.h"
+
+#include "catalogue/ui/modlistviewenh.h"
+#include "favorites/ui/favoritesmodel.h"
+#include "online/errorpage.h"
+#include "online/fetch.h"
+
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+FavoritesController::FavoritesController(ListViewEnh *view, QString filePath, Hooks hooks,
+                                         QObject *window)
+    : QObject(window), m_view(view), m_model(new FavoritesModel(this)), m_path(std::move(filePath)),
+      m_hooks(std::move(hooks)), m_window(window)
+{
+    m_view->setSourceModel(m_model);
+}
+
+void FavoritesController::loadFavorites()
+{
+    m_model->setFavorites(readFavorites(m_path));
+}
+
+QList<Favorite> FavoritesController::favoritesShown() const
+{
+    QList<Favorite> out;
+    const int rows = m_view->rowCountShown();
+    out.reserve(rows);
+    for (int r = 0; r < rows; ++r)
+        out.append(m_model->favorite(m_view->sourceRow(r)));
+    return out;
+}
+
+bool FavoritesController::saveFavorites()
+{
+    // A sorted list is saved as shown: the sort order is the list's order from then on.
+    const Result<void> written = writeFavorites(m_path, favoritesShown());
+    if (!written && m_hooks.status)
+        m_hooks.status(u"The favourites could not be saved: %1"_s.arg(written.error().message));
+    return written.ok();
+}
+
+void FavoritesController::addFavorite(const Favorite &favorite)
+{
+    m_model->append(carriableFavorite(favorite));
+}
+
+int FavoritesController::selectedSourceRow() const
+{
+    const QModelIndex current = m_view->currentIndex();
+    if (!current.isValid() || !m_view->selectionModel()->isSelected(current))
+        return -1;
+    return m_view->sourceRow(current.row());
+}
+
+void FavoritesController::doChannelAction(QByteArrayView word)
+{
+    const std::optional<Favorite> channel = m_hooks.selectedChannel();
+    if (!channel)
+        return;
+    const ChannelAction action = parseActionWord(word);
+    const ReportContext context = m_hooks.reportContext();
+    switch (action.kind) {
+    case ChannelAction::AddFavorite:
+        addFavorite(*channel);
+        // Saved before the report: the report may wait many seconds for the server, and a
+        // favourite must not depend on it.
+        saveFavorites();
+        sendData(channel->name, "FAVORITE", {}, context);
+        break;
+    case ChannelAction::Rate:
+        sendData(channel->name, "Rate", action.stars, context);
+        break;
+    case ChannelAction::ReportOffline:
+        sendData(channel->name, "OFFLINE", {}, context);
+        break;
+    case ChannelAction::None:
+        break;
+    }
+}
+
+void FavoritesController::addSelectedVideo()
+{
+    const std::optional<SelectedVideo> video = m_hooks.selectedVideo();
+    if (!video)
+        return;
+    addFavorite(videoFavorite(video->title, video->id));
+    saveFavorites();
+}
+
+void FavoritesController::removeSelected()
+{
+    const int row = selectedSourceRow();
+    if (row >= 0)
+        m_model->remove(row);
+    saveFavorites();
+}
+
+void FavoritesController::playSelected()
+{
+    m_hooks.setOfflinePicture(false);
+    if (m_hooks.loadingDisabled())
+        return;
+    const int row = selectedSourceRow();
+    if (row < 0)
+        return;
+    const Favorite favorite = m_model->favorite(row);
+    const quint64 request = ++m_playRequests;
+    if (const std::optional<QByteArray> id = favoriteVideoId(favorite.url)) {
+        m_hooks.playVideo(favorite.name, *id);
+        return;
+    }
+    m_hooks.showPlayer();
+    FetchOptions options;
+    options.use = FetchUse::ChannelCheck;
+    options.limits = m_hooks.checkLimits;
+    options.owner = m_window;
+    QPointer<FavoritesController> self(this);
+    const FetchResult fetched = fetchPage(favorite.url, options);
+    if (fetched.ownerGone || !self || fetched.end == FetchEnd::Aborted)
+        return;
+    if (isValidPage(fetched.body)) {
+        // A newer click made during the fetch is the one that plays.
+        if (request == m_playRequests)
+            m_hooks.playAddress(favorite.url);
+        return;
+    }
+    m_hooks.setOfflinePicture(true);
+    sendData(favorite.name, "OFFLINE", "\"", m_hooks.reportContext());
+}
+
+void fillActionMenu(QMenu *menu, const ActionItem *items, int count, const QString &namePrefix,
+                    QList<QAction *> &actions)
+{
+    actions.clear();
+    for (int i = 0; i < count; ++i) {
+        const QString caption = QString::fromLatin1(items[i].caption);
+        QAction *action = caption == u"-"_s ? menu->addSeparator() : menu->addAction(caption);
+        action->setObjectName(namePrefix + QString::number(i));
+        actions.append(action);
+    }
+}
+
+} // namespace mavrel
+
+namespace mavrel {
+
+namespace {
+
+class MouseUpFilter : public QObject
+{
+public:
+    MouseUpFilter(QWidget *widget, std::function<void(Qt::MouseButton, QPoint)> handler)
+        : QObject(widget), m_handler(std::move(handler))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            m_handler(mouse->button(), mouse->position().toPoint());
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(Qt::MouseButton, QPoint)> m_handler;
+};
+
+} // namespace
+
+void onMouseUp(QWidget *widget, std::function<void(Qt::MouseButton button, QPoint pos)> handler)
+{
+    new MouseUpFilter(widget, std::move(handler));
+}
+
+} // namespace mavrel

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "favorites/favorites.h"
+#include "online/fetchlimits.h"
+#include "online/reports.h"
+
+#include <QObject>
+#include <QPoint>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace mavrel {
+
+class FavoritesModel;
+class ListViewEnh;
+
+// A video of the video-site list: its title and id.
+struct SelectedVideo
+{
+    QByteArray title;
+    QByteArray id;
+};
+
+// The favourites list and its file, the channel actions (add, rate, report offline) and playing
+// a favourite. The window supplies what lies outside the list through hooks.
+class FavoritesController : public QObject, public FavoriteList
+{
+    Q_OBJECT
+public:
+    struct Hooks
+    {
+        std::function<std::optional<Favorite>()> selectedChannel; // the channel list's row
+        std::function<std::optional<SelectedVideo>()> selectedVideo;
+        std::function<ReportContext()> reportContext;
+        std::function<bool()> loadingDisabled; // "Don't Load Video While Editing"
+        std::function<void(bool shown)> setOfflinePicture;
+        std::function<void(const QByteArray &title, const QByteArray &id)> playVideo;
+        std::function<void()> showPlayer;
+        std::function<void(const QByteArray &address)> playAddress;
+        std::function<void(const QString &text)> status; // a failed save is said here
+        std::optional<FetchLimits> checkLimits;
+    };
+
+    // `view` shows the rows (its source model is set here); `window` owns the fetches.
+    FavoritesController(ListViewEnh *view, QString filePath, Hooks hooks, QObject *window);
+
+    FavoritesModel &model() { return *m_model; }
+    QString filePath() const { return m_path; }
+
+    void loadFavorites();
+    bool saveFavorites() override;
+    void addFavorite(const Favorite &favorite) override;
+
+    void doChannelAction(QByteArrayView word);
+    void addSelectedVideo();
+    void removeSelected();
+    void playSelected();
+
+    // The rows in the order the list shows them.
+    QList<Favorite> favoritesShown() const;
+
+private:
+    int selectedSourceRow() const;
+
+    ListViewEnh *m_view;
+    FavoritesModel *m_model;
+    QString m_path;
+    Hooks m_hooks;
+    QObject *m_window;
+    quint64 m_playRequests = 0;
+};
+
+// Fills a pop-up menu with the items of a table; actions[i] is the item of index i (separators
+// included, as the menu's index numbers count them).
+void fillActionMenu(QMenu *menu, const ActionItem *items, int count, const QString &namePrefix,
+                    QList<QAction *> &actions);
+
+} // namespace mavrel
+
+namespace mavrel {
+
+// Calls `handler` with the button and the position whenever a mouse button is released over
+// `widget` (a list's viewport); lives as long as the widget.
+void onMouseUp(QWidget *widget, std::function<void(Qt::MouseButton button, QPoint pos)> handler);
+
+} // namespace mavrel

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "favorites/favorites.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+
+namespace mavrel {
+
+// The rows of the favourites list: "Channel", "Category", "Type"; the address is kept with the
+// row but not shown.
+class FavoritesModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column
+    {
+        ChannelColumn,
+        CategoryColumn,
+        TypeColumn,
+        ColumnCount
+    };
+
+    explicit FavoritesModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    const Favorite &favorite(int row) const { return m_rows[row]; }
+    const QList<Favorite> &favorites() const { return m_rows; }
+    void append(const Favorite &favorite);
+    void setFavorites(QList<Favorite> favorites);
+    void remove(int row);
+
+private:
+    QList<Favorite> m_rows;
+};
+
+} // namespace mavrel

@@ -1,0 +1,194 @@
+#include "videosite/scraper.h"
+
+#include <optional>
+
+namespace mavrel {
+
+namespace {
+
+constexpr char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool containsNoCase(QByteArrayView text, QByteArrayView lowerNeedle)
+{
+    if (lowerNeedle.size() > text.size())
+        return false;
+    const qsizetype last = text.size() - lowerNeedle.size();
+    for (qsizetype i = 0; i <= last; ++i) {
+        qsizetype k = 0;
+        while (k < lowerNeedle.size() && lower(text[i + k]) == lowerNeedle[k])
+            ++k;
+        if (k == lowerNeedle.size())
+            return true;
+    }
+    return false;
+}
+
+QByteArray removeAllNoCase(QByteArrayView text, QByteArrayView lowerNeedle)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype k = 0;
+        while (k < lowerNeedle.size() && i + k < text.size() &&
+               lower(text[i + k]) == lowerNeedle[k])
+            ++k;
+        if (k == lowerNeedle.size() && k > 0) {
+            i += k;
+            continue;
+        }
+        out += text[i++];
+    }
+    return out;
+}
+
+QByteArray replaceNoCase(const QByteArray &text, QByteArrayView lowerNeedle, char with)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype k = 0;
+        while (k < lowerNeedle.size() && i + k < text.size() &&
+               lower(text[i + k]) == lowerNeedle[k])
+            ++k;
+        if (k == lowerNeedle.size()) {
+            out += with;
+            i += k;
+            continue;
+        }
+        out += text[i++];
+    }
+    return out;
+}
+
+QByteArray decodeTitle(const QByteArray &title)
+{
+    return replaceNoCase(replaceNoCase(title, "&amp;", '&'), "&quot;", '"');
+}
+
+QList<QByteArrayView> split(QByteArrayView text, char sep)
+{
+    QList<QByteArrayView> out;
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype at = text.indexOf(sep, start);
+        if (at < 0) {
+            out.append(text.sliced(start));
+            return out;
+        }
+        out.append(text.sliced(start, at - start));
+        start = at + 1;
+    }
+}
+
+// The piece after the first "title=" (exact letter case), up to the next one.
+std::optional<QByteArrayView> secondPieceOn(QByteArrayView text, QByteArrayView separator)
+{
+    const qsizetype at = text.indexOf(separator);
+    if (at < 0)
+        return std::nullopt;
+    const qsizetype start = at + separator.size();
+    const qsizetype next = text.indexOf(separator, start);
+    return text.sliced(start, (next < 0 ? text.size() : next) - start);
+}
+
+std::optional<ScrapedVideo> videoOfLine(QByteArrayView line, bool searchListing)
+{
+    if (!containsNoCase(line, "href=\"/watch?") || !line.contains('>'))
+        return std::nullopt;
+    const QList<QByteArrayView> pieces = split(line, '>');
+    const QByteArrayView p0 = pieces[0];
+    const QByteArrayView p1 = pieces[1];
+
+    const qsizetype lt = p1.indexOf('<');
+    if (lt >= 0) {
+        // The link text follows the tag.
+        const QByteArray title = p1.first(lt).toByteArray();
+        if (title.isEmpty())
+            return std::nullopt;
+        const QList<QByteArrayView> quoted = split(p0, '"');
+        if (quoted.size() < 2)
+            return std::nullopt;
+        QByteArray id = p0.toByteArray();
+        for (const QByteArrayView piece : quoted) {
+            if (containsNoCase(piece, "/watch")) {
+                id = removeAllNoCase(piece, "/watch?v=");
+                break;
+            }
+        }
+        return ScrapedVideo{id, decodeTitle(title)};
+    }
+
+    // The tag carries the title; the link text is on the next line.
+    if (!searchListing || !containsNoCase(line, "title="))
+        return std::nullopt;
+    const std::optional<QByteArrayView> t1 = secondPieceOn(line, "title=");
+    if (!t1)
+        return std::nullopt;
+    const QList<QByteArrayView> titlePieces = split(*t1, '"');
+    if (titlePieces.size() < 2)
+        return std::nullopt;
+    const QByteArray title = decodeTitle(titlePieces[1].toByteArray());
+    if (title.isEmpty())
+        return std::nullopt;
+    const QByteArrayView t0 = line.first(line.indexOf("title="));
+    const QList<QByteArrayView> hrefPieces = split(t0, '"');
+    if (hrefPieces.size() < 2)
+        return std::nullopt;
+    return ScrapedVideo{hrefPieces[1].toByteArray().replace("/watch?v=", ""), title};
+}
+
+} // namespace
+
+QList<QByteArrayView> scraperLines(QByteArrayView page)
+{
+    QList<QByteArrayView> lines;
+    qsizetype start = 0;
+    const qsizetype n = page.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = page[i];
+        if (c == '\r') {
+            lines.append(page.sliced(start, i - start));
+            if (i + 1 < n && page[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        } else if (c == '<' && (i + 1 >= n || page[i + 1] != '/')) {
+            lines.append(page.sliced(start, i - start));
+            start = i;
+        }
+    }
+    if (start < n)
+        lines.append(page.sliced(start));
+    return lines;
+}
+
+QList<ScrapedVideo> parseVideoPage(QByteArrayView page, bool searchListing)
+{
+    QList<ScrapedVideo> out;
+    for (const QByteArrayView line : scraperLines(page)) {
+        if (std::optional<ScrapedVideo> video = videoOfLine(line, searchListing))
+            out.append(std::move(*video));
+    }
+    return out;
+}
+
+bool VideoListing::add(const ScrapedVideo &video)
+{
+    if (video.id.isEmpty() || m_ids.contains(video.id))
+        return false;
+    m_ids.insert(video.id);
+    m_videos.append(video);
+    return true;
+}
+
+void VideoListing::clear()
+{
+    m_videos.clear();
+    m_ids.clear();
+}
+
+} // namespace mavrel

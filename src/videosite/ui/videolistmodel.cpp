@@ -1,0 +1,53 @@
+#include "videosite/ui/videolistmodel.h"
+
+#include "platform/bytetext.h"
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+VideoListModel::VideoListModel(QObject *parent) : QAbstractListModel(parent) {}
+
+int VideoListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_listing.videos().size());
+}
+
+QVariant VideoListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_listing.videos().size())
+        return {};
+    const ScrapedVideo &video = m_listing.videos()[index.row()];
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return displayText(video.title);
+    if (role == IdRole)
+        return video.id;
+    return {};
+}
+
+QVariant VideoListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return u"Channel"_s;
+    return {};
+}
+
+bool VideoListModel::add(const ScrapedVideo &video)
+{
+    if (video.id.isEmpty() || m_listing.contains(video.id))
+        return false;
+    const int row = int(m_listing.videos().size());
+    beginInsertRows({}, row, row);
+    m_listing.add(video);
+    endInsertRows();
+    return true;
+}
+
+void VideoListModel::clear()
+{
+    beginResetModel();
+    m_listing.clear();
+    endResetModel();
+}
+
+} // namespace mavrel

@@ -1,0 +1,369 @@
+// The favourites of the main window against the real catalogue server and its demo catalogue:
+// the pop-up menus, the actions and their reports, the file, and playing each kind of favourite.
+#include "catalogue/scramble.h"
+#include "catalogue/ui/channellistmodel.h"
+#include "catalogue/ui/modlistviewenh.h"
+#include "favorites/ui/favoritescontroller.h"
+#include "favorites/ui/favoritesmodel.h"
+#include "mainwindow/ui/catalogueserver.h"
+#include "mainwindow/ui/form1.h"
+#include "platform/machinesettings.h"
+#include "platform/paths.h"
+#include "platform/settings.h"
+#include "qstringprinter.h"
+#include "videosite/ui/videolistmodel.h"
+#include "videosite/ui/videositebrowser.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace mavrel;
+using namespace mavrel::test;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+class FavoritesWindowTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        server = new CatalogueServer;
+        if (!server->start())
+            FAIL() << "catalogue server: " << server->error().toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(temp.isValid());
+        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s})
+            QDir(temp.path()).mkpath(sub);
+        setApplicationFolderOverride(temp.path() + u"/app"_s);
+        setDataDirectoryOverride(temp.path() + u"/data"_s);
+        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
+        QFile::remove(userSettingsFilePath(settingsApplication()));
+        storeSetting(SettingKey::Language, u"English"_s);
+        storeSetting(SettingKey::ShowHelp, u"0"_s);
+        qputenv("MAVREL_CATALOGUE_URL", server->baseUrl());
+        qputenv("MAVREL_VIDEOSITE_URL", server->baseUrl());
+        QFile data(temp.path() + u"/data/Data.txt"_s);
+        ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+        for (const ChannelRecord &record : server->catalogue())
+            data.write(record.toLine().value());
+        data.close();
+        m_reportsBefore = int(server->reports().size());
+    }
+    void TearDown() override
+    {
+        form.reset();
+        setApplicationFolderOverride({});
+        setDataDirectoryOverride({});
+        setMachineStoreFolders({});
+    }
+
+    void load(bool staff = false)
+    {
+        if (staff) {
+            QFile admin(temp.path() + u"/app/admin.txt"_s);
+            ASSERT_TRUE(admin.open(QIODevice::WriteOnly));
+        }
+        form = std::make_unique<Form1>();
+        ASSERT_TRUE(form->Form_Load());
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    QString favoritesPath() const { return temp.path() + u"/app/Favorites.txt"_s; }
+    QByteArray favoritesFile() const
+    {
+        QFile f(favoritesPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    static QByteArray line(const QByteArray &plain)
+    {
+        return encryptString(plain).value() + "\r\n";
+    }
+    QByteArray demoLine(const char *name) const
+    {
+        const ChannelRecord *c = server->channel(name);
+        return c ? line(c->name + '|' + c->url + '|' + c->kind + '|' + c->lang) : QByteArray();
+    }
+
+    void selectChannel(const QString &name)
+    {
+        // Every channel of the current kind.
+        const int all = form->Combo1->findText(u"All"_s);
+        if (all >= 0 && form->Combo1->currentText() != u"All"_s) {
+            form->Combo1->setCurrentIndex(all);
+            form->Combo1_Click();
+        }
+        const QAbstractItemModel *m = form->ListView1->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            if (m->index(r, ChannelListModel::ChannelColumn).data().toString() == name) {
+                form->ListView1->setCurrentIndex(m->index(r, 0));
+                return;
+            }
+        }
+        ADD_FAILURE() << "no channel " << name.toStdString();
+    }
+    void clickFavorite(int row)
+    {
+        const QModelIndex index = form->ListView2->model()->index(row, 0);
+        const QRect rect = form->ListView2->visualRect(index);
+        QTest::mouseClick(form->ListView2->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    QStringList shownFavorites() const
+    {
+        QStringList out;
+        const QAbstractItemModel *m = form->ListView2->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            out << m->index(r, 0).data().toString() + u'|' + m->index(r, 1).data().toString() +
+                       u'|' + m->index(r, 2).data().toString();
+        return out;
+    }
+    // "TYPE item value" of the reports since the test began.
+    QStringList recorded() const
+    {
+        QStringList out;
+        const auto all = server->reports();
+        for (qsizetype i = m_reportsBefore; i < all.size(); ++i)
+            out << QString::fromUtf8(all[i].type + ' ' + all[i].item + ' ' + all[i].value)
+                       .trimmed();
+        return out;
+    }
+
+    static inline CatalogueServer *server = nullptr;
+    QTemporaryDir temp;
+    std::unique_ptr<Form1> form;
+
+private:
+    int m_reportsBefore = 0;
+};
+
+TEST_F(FavoritesWindowTest, PopUpMenusHoldTheItemsInOrder)
+{
+    load();
+    const QStringList channelItems = {
+        u"Add to Favorites"_s,       u""_s,
+        u"Rate 5 Stars - Love it"_s, u"Rate 4 Stars - Like it a lot"_s,
+        u"Rate 3 Stars - It's ok"_s, u"Rate 2 Stars - Don't like it"_s,
+        u"Rate 1 Stars - Hate it"_s, u""_s,
+        u"Report Channel Offline"_s,
+    };
+    QStringList shown;
+    for (QAction *a : form->mnuActions->actions())
+        shown << (a->isSeparator() ? QString() : a->text());
+    EXPECT_EQ(shown, channelItems);
+    ASSERT_EQ(form->mnuActionItem.size(), 9);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(form->mnuActionItem[i], form->mnuActions->actions()[i]);
+    EXPECT_TRUE(form->mnuActionItem[1]->isSeparator() && form->mnuActionItem[7]->isSeparator());
+    ASSERT_EQ(form->mnuAction2Item.size(), 1);
+    EXPECT_EQ(form->mnuAction2Item[0]->text(), u"Add to Favorites"_s);
+    EXPECT_EQ(form->mnuActions->title(), u"Actions"_s);
+    EXPECT_EQ(form->mnuActions2->title(), u"Actions2"_s);
+    // In the menu bar, never shown there.
+    EXPECT_TRUE(form->menuBar()->actions().contains(form->mnuActions->menuAction()));
+    EXPECT_FALSE(form->mnuActions->menuAction()->isVisible());
+    EXPECT_FALSE(form->mnuActions2->menuAction()->isVisible());
+
+    // They pop up from the buttons and from a right-button release over the channel list.
+    const auto popsUp = [](QMenu *menu, const std::function<void()> &act) {
+        menu->hide();
+        act();
+        const bool shown = QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000);
+        menu->hide();
+        return shown;
+    };
+    EXPECT_TRUE(popsUp(form->mnuActions, [&] { form->cmdFav->click(); }));
+    EXPECT_TRUE(popsUp(form->mnuActions2, [&] {
+        form->cmdYouTube_Click();
+        form->Command4->click();
+    }));
+    form->cmdTV_Click();
+    EXPECT_TRUE(popsUp(form->mnuActions, [&] {
+        QTest::mouseRelease(form->ListView1->viewport(), Qt::RightButton, {}, {10, 10});
+    }));
+    form->mnuActions->hide();
+    QTest::mouseRelease(form->ListView1->viewport(), Qt::LeftButton, {}, {10, 10});
+    QTest::qWait(50);
+    EXPECT_FALSE(form->mnuActions->isVisible());
+}
+
+TEST_F(FavoritesWindowTest, ChannelActionsReportAndOnlyAddingChangesTheList)
+{
+    load();
+    // Nothing selected: nothing happens, nothing is sent.
+    form->ListView1->clearSelection();
+    form->mnuActionItem[0]->trigger();
+    form->mnuActionItem[2]->trigger();
+    EXPECT_TRUE(shownFavorites().isEmpty());
+    EXPECT_TRUE(recorded().isEmpty());
+
+    selectChannel(u"Demo Test Card"_s);
+    form->mnuActionItem[0]->trigger();
+    form->mnuActionItem[0]->trigger(); // twice: two rows, two lines
+    const QByteArray card = demoLine("Demo Test Card");
+    EXPECT_EQ(favoritesFile(), card + card);
+    EXPECT_EQ(shownFavorites(), QStringList(2, u"Demo Test Card|TV|English/News"_s));
+
+    // Ratings and the offline report touch neither list nor file; separators do nothing.
+    for (const int index : {2, 3, 4, 5, 6, 8, 1, 7, -1, 9})
+        form->mnuActionItem_Click(index);
+    form->doChannelAction("Bogus");
+    EXPECT_EQ(favoritesFile(), card + card);
+    EXPECT_EQ(form->ListView2->rowCountShown(), 2);
+    EXPECT_EQ(recorded(), (QStringList{
+                              u"FAVORITE Demo Test Card"_s,
+                              u"FAVORITE Demo Test Card"_s,
+                              u"Rate Demo Test Card 5"_s,
+                              u"Rate Demo Test Card 4"_s,
+                              u"Rate Demo Test Card 3"_s,
+                              u"Rate Demo Test Card 2"_s,
+                              u"Rate Demo Test Card 1"_s,
+                              u"OFFLINE Demo Test Card"_s,
+                          }));
+}
+
+TEST_F(FavoritesWindowTest, TheFileFollowsTheSortedOrderAndSurvivesARestart)
+{
+    load();
+    for (const char *name : {"Demo Offline Channel", "Demo Test Card", "Canal de Prueba Movido"}) {
+        selectChannel(QString::fromUtf8(name));
+        form->doChannelAction("Favorites");
+    }
+    const QByteArray card = demoLine("Demo Test Card");
+    const QByteArray offline = demoLine("Demo Offline Channel");
+    const QByteArray moved = demoLine("Canal de Prueba Movido");
+    EXPECT_EQ(favoritesFile(), offline + card + moved);
+
+    // Sorted by "Channel" (high to low first): the next save writes the order shown.
+    form->ListView2_ColumnClick(1);
+    form->ListView2->setCurrentIndex({});
+    form->Command1_Click(); // nothing selected: the file is rewritten all the same
+    EXPECT_EQ(favoritesFile(), card + offline + moved);
+    // The other way round; a row added by another window takes its sorted place.
+    form->ListView2_ColumnClick(1);
+    form->favorites().addFavorite({"Added|by the submission window", "http://x|y", "Radio", ""});
+    ASSERT_TRUE(form->favorites().saveFavorites());
+    const QByteArray added = line("Added by the submission window|http://x%7Cy|Radio|");
+    EXPECT_EQ(favoritesFile(), added + moved + offline + card);
+
+    const QStringList before = shownFavorites();
+    EXPECT_EQ(before, (QStringList{u"Added by the submission window|Radio|"_s,
+                                   u"Canal de Prueba Movido|TV|Spanish"_s,
+                                   u"Demo Offline Channel|TV|English"_s,
+                                   u"Demo Test Card|TV|English/News"_s}));
+    form.reset();
+    load();
+    EXPECT_EQ(shownFavorites(), before);
+
+    // Removing the selected row, then every row: an empty file, not a missing one.
+    form->ListView2->setCurrentIndex(form->ListView2->model()->index(1, 0));
+    form->Command1->click();
+    EXPECT_EQ(favoritesFile(), added + offline + card);
+    while (form->ListView2->rowCountShown() > 0) {
+        form->ListView2->setCurrentIndex(form->ListView2->model()->index(0, 0));
+        form->Command1_Click();
+    }
+    EXPECT_EQ(favoritesFile(), QByteArray());
+}
+
+TEST_F(FavoritesWindowTest, AFailedSaveSaysSoAndKeepsTheList)
+{
+    QDir().mkpath(favoritesPath()); // a folder where the file should be
+    load();
+    form->cmdRadio_Click();
+    selectChannel(u"Demo Radio"_s);
+    form->doChannelAction("Favorites");
+    EXPECT_EQ(form->ListView2->rowCountShown(), 1);
+    EXPECT_TRUE(form->StatusBar1Panel1->text().startsWith(u"The favourites could not be saved"_s))
+        << form->StatusBar1Panel1->text().toStdString();
+    EXPECT_FALSE(form->saveFavorites());
+    EXPECT_EQ(recorded(), QStringList{u"FAVORITE Demo Radio"_s});
+}
+
+TEST_F(FavoritesWindowTest, EachKindOfFavoritePlays)
+{
+    load();
+    form->cmdFavorites_Click();
+    for (const char *name : {"Demo Test Card", "Demo Offline Channel"}) {
+        selectChannel(QString::fromUtf8(name));
+        form->doChannelAction("Favorites");
+    }
+    // A video from the video list.
+    form->videoSite().model().add({"abc", "Clip"});
+    form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
+    form->mnuAction2Item[0]->trigger();
+    form->mnuAction2Item_Click(1); // no such item
+    EXPECT_EQ(favoritesFile(), demoLine("Demo Test Card") + demoLine("Demo Offline Channel") +
+                                   line("Clip|youtube=abc||"));
+    EXPECT_EQ(shownFavorites().last(), u"Clip||"_s);
+    const QStringList added = recorded();
+
+    // A stream: fetched, valid, played; nothing reported.
+    clickFavorite(0);
+    EXPECT_FALSE(form->WindowsMediaPlayer1->isHidden());
+    EXPECT_EQ(form->WindowsMediaPlayer1->URL(),
+              QString::fromUtf8(server->channel("Demo Test Card")->url));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return form->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; },
+        kWaitMs));
+    EXPECT_EQ(recorded(), added);
+
+    // An error page: the offline picture, and OFFLINE with a lone quotation mark.
+    clickFavorite(1);
+    EXPECT_TRUE(form->imgOffline->isVisible());
+    EXPECT_EQ(recorded(), added + QStringList{u"OFFLINE Demo Offline Channel \""_s});
+
+    // A video: the page in the browser, the player hidden.
+    clickFavorite(2);
+    EXPECT_FALSE(form->imgOffline->isVisible());
+    EXPECT_TRUE(form->browserAreaShown());
+    EXPECT_TRUE(form->WindowsMediaPlayer1->isHidden());
+    QFile page(temp.path() + u"/app/youtube.html"_s);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QByteArray html = page.readAll();
+    EXPECT_TRUE(html.contains("<h1>Clip</h1>"));
+    EXPECT_EQ(html.count("/v/abc&rel=1'"), 2);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return form->browser()->url() == QUrl::fromLocalFile(page.fileName()); }, kWaitMs));
+}
+
+TEST_F(FavoritesWindowTest, WhileEditingAClickOnlyHidesTheOfflinePicture)
+{
+    load(true); // staff mode ticks "Don't Load Video While Editing"
+    ASSERT_TRUE(form->chkLoad->isChecked());
+    form->favorites().addFavorite({"Dead", "http://127.0.0.1:1/x", "", ""});
+    form->cmdFavorites_Click();
+    form->imgOffline->show();
+    const QString url = form->WindowsMediaPlayer1->URL();
+    clickFavorite(0);
+    EXPECT_FALSE(form->imgOffline->isVisible());
+    EXPECT_EQ(form->WindowsMediaPlayer1->URL(), url);
+    EXPECT_TRUE(recorded().isEmpty());
+}
+
+} // namespace

@@ -37,7 +37,8 @@ const char kUsage[] =
     "         0 picks a free one). The first line of output is 'listening on http://HOST:PORT'.\n"
     "         The database is created on first use; --demo seeds an empty one with channels\n"
     "         whose streams this server generates itself under /media/. --localization names\n"
-    "         the file served as /Languages/26/Localization.txt.\n"
+    "         the file served as /Languages/26/Localization.txt instead of the translations\n"
+    "         shipped with the viewer.\n"
     "import   adds the channels of catalogue files (Data.txt form) and M3U/M3U8 playlists,\n"
     "         and prints how many were added, skipped and duplicate.\n"
     "export   writes the catalogue to standard output as catalogue lines (CR LF).\n"
@@ -64,7 +65,8 @@ struct Options
     QString listen = u"127.0.0.1"_s;
     int port = 8077;
     bool demo = false;
-    QString localization;
+    // The translations shipped with the viewer, built into the server.
+    QString localization = u":/localization/Localization.txt"_s;
     QStringList rest;
     bool help = false;
 };

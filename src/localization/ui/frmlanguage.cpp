@@ -55,6 +55,8 @@ frmLanguage::frmLanguage(clsLanguages &languages, LocalizableWindow &mainWindow,
     buttons->addStretch(1);
     buttons->addWidget(Command2);
     auto *layout = new QVBoxLayout(this);
+    // The window grows with longer translations instead of clipping them.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(Label1);
     layout->addWidget(Combo1);
     layout->addSpacing(8);

@@ -165,7 +165,7 @@ void Form1::createControls()
     Combo1->setMaxVisibleItems(20);
     place(Combo1, 960, 225, 4155, 345);
     lblSort = named(new QLabel(u"Sort by:"_s, Frame1), u"lblSort"_s);
-    place(lblSort, 180, 615, 720, 315);
+    place(lblSort, 180, 615, 765, 315); // up to the box: room for translations
     cmbSortTV = named(new QComboBox(Frame1), u"cmbSortTV"_s);
     cmbSortTV->addItems({u"Channel"_s, u"Category"_s, u"Type"_s, u"Rating"_s, u"Favorites"_s});
     cmbSortTV->setCurrentText(u"Rating"_s);

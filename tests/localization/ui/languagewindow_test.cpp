@@ -172,6 +172,38 @@ TEST_F(LanguageWindowTest, ShippedFileTranslatesEveryKeyTheTemplateWrites)
     }
 }
 
+// The design gives buttons and labels fixed widths: every shipped caption has to fit.
+TEST_F(LanguageWindowTest, ShippedCaptionsFitTheirControls)
+{
+    installShippedFile();
+    auto form = loaded();
+    frmLanguage *window = openLanguageWindow(*form);
+    ASSERT_NE(window, nullptr);
+    form->show();
+    window->show();
+    for (const QString &language : form->languages().languageList()) {
+        choose(window->Combo1, language);
+        QApplication::processEvents();
+        QStringList clipped;
+        for (QWidget *root : {static_cast<QWidget *>(form.get()), static_cast<QWidget *>(window)}) {
+            for (const QPushButton *b : root->findChildren<QPushButton *>()) {
+                if (!b->text().isEmpty() && b->sizeHint().width() > b->width())
+                    clipped << b->objectName() + u" \""_s + b->text() + u'"';
+            }
+            for (const QLabel *l : root->findChildren<QLabel *>()) {
+                // The status panel clips whatever it is given, English included.
+                if (l != form->StatusBar1Panel1 && !l->text().isEmpty() && !l->wordWrap() &&
+                    l->sizeHint().width() > l->width())
+                    clipped << l->objectName() + u" \""_s + l->text() + u"\" "_s +
+                                   QString::number(l->sizeHint().width()) + u" > "_s +
+                                   QString::number(l->width());
+            }
+        }
+        EXPECT_TRUE(clipped.isEmpty())
+            << language.toStdString() << ": " << clipped.join(u", "_s).toStdString();
+    }
+}
+
 TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
 {
     installShippedFile();
@@ -188,7 +220,7 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
         {"website button", [&] { return form->cmdWebsite->text(); },
          u"Besuchen Sie "_s + b.siteName},
         {"frame", [&] { return form->Frame1->title(); }, u"Sender"_s},
-        {"label", [&] { return form->lblSort->text(); }, u"Sortieren nach:"_s},
+        {"label", [&] { return form->lblSort->text(); }, u"Sortiert:"_s},
         {"check box", [&] { return form->chkLoad->text(); }, u"Beim Bearbeiten kein Video laden"_s},
         {"top menu", [&] { return form->mnuFile->title(); }, u"&Datei"_s},
         {"menu array", [&] { return form->mnuCatItem[3]->text(); }, u"Favoriten"_s},
@@ -214,7 +246,7 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
 
     choose(window->Combo1, u"Español"_s);
     EXPECT_EQ(readSetting(SettingKey::Language), u"Español"_s);
-    EXPECT_EQ(form->cmdRadio->text(), u"Radio/Música"_s);
+    EXPECT_EQ(form->cmdFiles->text(), u"Archivos"_s);
     EXPECT_EQ(form->ListView1->headerText(3), u"Valoración"_s);
     EXPECT_EQ(window->windowTitle(), u"Selección de idioma"_s);
     EXPECT_EQ(window->Command2->text(), u"Aceptar"_s);
@@ -223,7 +255,7 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     window->Combo1->setEditText(u"Klingon"_s);
     window->Combo1_Click();
     EXPECT_EQ(readSetting(SettingKey::Language), u"Klingon"_s);
-    EXPECT_EQ(form->cmdRadio->text(), u"Radio/Música"_s);
+    EXPECT_EQ(form->cmdFiles->text(), u"Archivos"_s);
     // The window's own design text picks nothing.
     window->Combo1->setEditText(QLatin1StringView(frmLanguage::kChooseText));
     window->Combo1_Click();
@@ -240,7 +272,7 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     storeSetting(SettingKey::Language, u"Français"_s);
     form.reset();
     form = loaded();
-    EXPECT_EQ(form->cmdRadio->text(), u"Radio/Musique"_s);
+    EXPECT_EQ(form->cmdFiles->text(), u"Fichiers"_s);
     storeSetting(SettingKey::Language, u"Klingon"_s);
     form.reset();
     form = loaded();

@@ -473,12 +473,15 @@ TEST_F(Form1Test, HeaderClicksAndTheSortComboFollowTheFlipRule)
     form->cmdTV_Click();
     EXPECT_EQ(shownColumn(*form, 0).first(), u"Kids Zone"_s);
 
-    // Translated headers: the combo matches none of them, header clicks still sort.
+    // Translated headers: the combo matches none of them and sorts by its item's position;
+    // header clicks still sort.
     form->channelModel().setHeaderText(0, u"Kanal"_s);
     choose(form->cmbSortTV, u"Channel"_s);
-    EXPECT_EQ(form->ListView1->sortOrder(), Qt::DescendingOrder);
-    form->ListView1_ColumnClick(1);
+    EXPECT_EQ(form->ListView1->sortKey(), 0);
     EXPECT_EQ(form->ListView1->sortOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(shownColumn(*form, 0).first(), u"Alpha TV"_s);
+    form->ListView1_ColumnClick(1);
+    EXPECT_EQ(form->ListView1->sortOrder(), Qt::DescendingOrder);
 
     // The favourites list is empty: a click changes nothing.
     form->ListView2_ColumnClick(1);

@@ -90,8 +90,12 @@ void frmLanguage::fillLanguageList()
     Combo1->setEditText(QString());
     const QStringList names = m_languages.languageList();
     Combo1->addItems(names);
-    if (!names.isEmpty())
-        Combo1->setEditText(readSetting(SettingKey::Language, u"English"_s));
+    if (names.isEmpty())
+        return;
+    const QString chosen = readSetting(SettingKey::Language, u"English"_s);
+    // The open list marks the chosen entry too, not the first one.
+    Combo1->setCurrentIndex(Combo1->findText(chosen));
+    Combo1->setEditText(chosen);
 }
 
 void frmLanguage::Combo1_Click()

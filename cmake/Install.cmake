@@ -23,7 +23,9 @@ set(_pkg ${CMAKE_SOURCE_DIR}/packaging)
 set(_out ${CMAKE_BINARY_DIR}/packaging)
 
 install(TARGETS mavrel catalogue-server RUNTIME DESTINATION bin)
-install(FILES ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.html DESTINATION share/mavrel)
+install(FILES ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.html
+              ${CMAKE_SOURCE_DIR}/src/localization/Localization.txt
+        DESTINATION share/mavrel)
 
 configure_file(${_pkg}/mavrel.desktop.in ${_out}/${MAVREL_APP_ID}.desktop @ONLY)
 configure_file(${_pkg}/mavrel.metainfo.xml.in ${_out}/${MAVREL_APP_ID}.metainfo.xml @ONLY)

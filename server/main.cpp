@@ -56,7 +56,8 @@ const char kUsage[] =
     "         0 picks a free one). The first line of output is 'listening on http://HOST:PORT'.\n"
     "         The database is created on first use; --demo seeds an empty one with channels\n"
     "         whose streams this server generates itself under /media/. --localization names\n"
-    "         the file served as /Languages/26/Localization.txt.\n"
+    "         the file served as /Languages/26/Localization.txt instead of the translations\n"
+    "         shipped with the viewer.\n"
     "         --videos serves the video files under DIR as a video site (/browse, /results,\n"
     "         /watch, /v/ID); a subfolder names a category, a file name the title. With\n"
     "         --demo, generated clips in several categories are added (made once, next to\n"
@@ -106,7 +107,8 @@ struct Options
     QString listen = u"127.0.0.1"_s;
     int port = 8077;
     bool demo = false;
-    QString localization;
+    // The translations shipped with the viewer, built into the server.
+    QString localization = u":/localization/Localization.txt"_s;
     FrontLimits limits;
     bool threadsGiven = false;
     QString videos;

@@ -20,6 +20,15 @@ void registerDefaultMessages(clsLanguages &languages)
     languages.setMessage(
         u"MSG_STATUS4"_s,
         u" | Don't forget to rate your favorite channels with the Channel Actions button"_s);
+    // Looked up by the language window, which otherwise has no title and confirms a download
+    // with an empty box.
+    languages.setMessage(u"MSG_TITLELANGUAGE"_s, u"Language Selection"_s);
+    languages.setMessage(u"MSG_DOWNLOADED"_s,
+                         u"The latest language file has been downloaded.  Choose a language "
+                         u"from the list to use it."_s);
+    languages.setMessage(u"MSG_LANGSAVEFAILED"_s,
+                         u"The downloaded language file could not be saved.  The languages "
+                         u"you had before are still available."_s);
 }
 
 } // namespace mavrel

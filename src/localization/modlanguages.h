@@ -5,7 +5,8 @@ namespace mavrel {
 class clsLanguages;
 
 // Registers the English texts of the messages the product looks up, before any language is
-// applied. MSG_TITLELANGUAGE and MSG_DOWNLOADED get no default here.
+// applied: the seven of the main window, then the language window's title, its download
+// confirmation and the box when the downloaded file cannot be saved.
 void registerDefaultMessages(clsLanguages &languages);
 
 } // namespace mavrel

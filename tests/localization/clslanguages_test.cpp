@@ -22,9 +22,10 @@ TEST(MessageTable, DefaultMessagesInOrderAndLookedUpIgnoringCase)
     clsLanguages languages;
     registerDefaultMessages(languages);
 
-    const QStringList order = {u"MSG_CHANNELLIST"_s, u"MSG_DELETED"_s, u"MSG_NOTFOUND"_s,
-                               u"MSG_STATUS1"_s,     u"MSG_STATUS2"_s, u"MSG_STATUS3"_s,
-                               u"MSG_STATUS4"_s};
+    const QStringList order = {u"MSG_CHANNELLIST"_s,   u"MSG_DELETED"_s,       u"MSG_NOTFOUND"_s,
+                               u"MSG_STATUS1"_s,       u"MSG_STATUS2"_s,       u"MSG_STATUS3"_s,
+                               u"MSG_STATUS4"_s,       u"MSG_TITLELANGUAGE"_s, u"MSG_DOWNLOADED"_s,
+                               u"MSG_LANGSAVEFAILED"_s};
     ASSERT_EQ(languages.messageCount(), order.size());
     for (qsizetype i = 0; i < order.size(); ++i)
         EXPECT_EQ(languages.messages()[std::size_t(i)].key, order[i]);
@@ -40,9 +41,10 @@ TEST(MessageTable, DefaultMessagesInOrderAndLookedUpIgnoringCase)
                          u"reinstall or repair this program."_s},
         {"MSG_DELETED", u"Deleted "_s},
         {"MSG_CHANNELLIST", u"The most recent channel list has been downloaded and applied."_s},
-        // Looked up by the language window but given no default.
-        {"MSG_DOWNLOADED", QString()},
-        {"MSG_TITLELANGUAGE", QString()},
+        // The language window's title and download confirmation have defaults of their own.
+        {"MSG_TITLELANGUAGE", u"Language Selection"_s},
+        {"msg_downloaded", u"The latest language file has been downloaded.  Choose a language "
+                           u"from the list to use it."_s},
         {"MSG_STATUS", QString()},
         {"", QString()},
     };
@@ -74,11 +76,12 @@ TEST(MessageTable, FirstRegistrationWins)
     clsLanguages languages;
     registerDefaultMessages(languages);
     languages.setMessage(u"MSG_DELETED"_s, u"Removed"_s);
-    EXPECT_EQ(languages.messageCount(), 8);
+    const int second = languages.messageCount() - 1;
+    EXPECT_EQ(languages.messages()[std::size_t(second)].key, u"MSG_DELETED"_s);
     EXPECT_EQ(languages.getMessages(u"MSG_DELETED"_s), u"Deleted "_s);
     // Both entries can still be translated.
-    languages.setMessageText(7, u"Gelöscht"_s);
-    EXPECT_EQ(languages.messages()[7].text, u"Gelöscht"_s);
+    languages.setMessageText(second, u"Gelöscht"_s);
+    EXPECT_EQ(languages.messages()[std::size_t(second)].text, u"Gelöscht"_s);
     EXPECT_EQ(languages.getMessages(u"MSG_DELETED"_s), u"Deleted "_s);
     languages.setMessageText(1, u"gelöscht "_s);
     EXPECT_EQ(languages.getMessages(u"MSG_DELETED"_s), u"Gelöscht "_s);

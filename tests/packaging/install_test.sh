@@ -96,7 +96,9 @@ wait "$viewer" || status=$?
 viewer=
 [ "$status" = 0 ] || { cat "$work/viewer.log"; fail "the viewer exited $status on SIGTERM"; }
 
-cmp -s "$folder/Help.html" "$usr/share/mavrel/Help.html" || fail "Help.html not copied to $folder"
+for shipped in Help.html Localization.txt; do
+    cmp -s "$folder/$shipped" "$usr/share/mavrel/$shipped" || fail "$shipped not copied to $folder"
+done
 grep -q 'Please select a video' "$folder/youtube.html" || fail "youtube.html has other content"
 snapshot | diff "$work/before" - || fail "the installed tree changed"
 echo "install test passed"

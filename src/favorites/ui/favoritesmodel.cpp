@@ -6,7 +6,9 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 
-FavoritesModel::FavoritesModel(QObject *parent) : QAbstractTableModel(parent) {}
+FavoritesModel::FavoritesModel(QObject *parent)
+    : QAbstractTableModel(parent), m_headers{u"Channel"_s, u"Category"_s, u"Type"_s}
+{}
 
 int FavoritesModel::rowCount(const QModelIndex &parent) const
 {
@@ -38,18 +40,21 @@ QVariant FavoritesModel::data(const QModelIndex &index, int role) const
 
 QVariant FavoritesModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= m_headers.size())
         return {};
-    switch (section) {
-    case ChannelColumn:
-        return u"Channel"_s;
-    case CategoryColumn:
-        return u"Category"_s;
-    case TypeColumn:
-        return u"Type"_s;
-    default:
-        return {};
-    }
+    return m_headers[section];
+}
+
+bool FavoritesModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                                   int role)
+{
+    if (orientation != Qt::Horizontal || (role != Qt::EditRole && role != Qt::DisplayRole) ||
+        section < 0 || section >= m_headers.size())
+        return false;
+    m_headers[section] = value.toString();
+    emit headerDataChanged(Qt::Horizontal, section, section);
+    return true;
 }
 
 void FavoritesModel::append(const Favorite &favorite)

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QStringList>
 
 namespace mavrel {
 
@@ -28,6 +29,9 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // The column captions follow the interface language.
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                       int role = Qt::EditRole) override;
 
     const Favorite &favorite(int row) const { return m_rows[row]; }
     const QList<Favorite> &favorites() const { return m_rows; }
@@ -37,6 +41,7 @@ public:
 
 private:
     QList<Favorite> m_rows;
+    QStringList m_headers;
 };
 
 } // namespace mavrel

@@ -10,8 +10,12 @@
 #include "catalogue/ui/cataloguecontroller.h"
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "favorites/ui/favoritescontroller.h"
+#include "favorites/ui/favoritesmodel.h"
 #include "localization/clslanguages.h"
 #include "localization/modlanguages.h"
+#include "localization/ui/frmlanguage.h"
+#include "localization/ui/windowcontrols.h"
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/navigation.h"
 #include "mainwindow/singleinstance.h"
@@ -119,6 +123,7 @@ Form1::Form1(QWidget *splash)
     connectUpdates();
     connectFavoritesEvents();
     connectVideoSiteEvents();
+    createLocalization();
     const int menuHeight = menuBar()->sizeHint().height();
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips) + menuHeight);
 }
@@ -168,7 +173,7 @@ void Form1::createControls()
     Combo1->setMaxVisibleItems(20);
     place(Combo1, 960, 225, 4155, 345);
     lblSort = named(new QLabel(u"Sort by:"_s, Frame1), u"lblSort"_s);
-    place(lblSort, 180, 615, 720, 315);
+    place(lblSort, 180, 615, 765, 315); // up to the box: room for translations
     cmbSortTV = named(new QComboBox(Frame1), u"cmbSortTV"_s);
     cmbSortTV->addItems({u"Channel"_s, u"Category"_s, u"Type"_s, u"Rating"_s, u"Favorites"_s});
     cmbSortTV->setCurrentText(u"Rating"_s);
@@ -320,7 +325,6 @@ void Form1::createMenus()
 
     mnuLanguage = named(menuBar()->addMenu(u"&Languages"_s), u"mnuLanguage"_s);
     mnuLanguageItem[0] = addItem(mnuLanguage, u"mnuLanguageItem0"_s, u"Change Language"_s);
-    mnuLanguageItem[0]->setEnabled(false); // arrives with the language window
 
     mnuHelp = named(menuBar()->addMenu(u"&Help"_s), u"mnuHelp"_s);
     mnuHelpItem[0] = addItem(mnuHelp, u"mnuHelpItem0"_s, u"View Help"_s);
@@ -369,6 +373,109 @@ void Form1::connectEvents()
     wire(mnuAboutItem, &Form1::mnuAboutItem_Click);
 }
 
+// ---- Localisation -----------------------------------------------------------------------------
+
+void Form1::createLocalization()
+{
+    m_localizable = std::make_unique<WindowControls>(this);
+    WindowControls &c = *m_localizable;
+    for (QPushButton *button : {cmdTV, cmdRadio, cmdYouTube, cmdFavorites, cmdFiles, cmdUpdate,
+                                cmdWebsite, cmdExtras, cmdSports, cmdXXX, cmdVideo})
+        c.addButton(button, controlkind::CommandButton);
+    c.addFrame(Frame1);
+    c.addLabel(lblCountry, controlkind::Label);
+    c.addOther(Combo1, u"ComboBox"_s);
+    c.addLabel(lblSort, controlkind::Label);
+    c.addOther(cmbSortTV, u"ComboBox"_s);
+    c.addButton(cmdFav, controlkind::CommandButton);
+    c.addListView(ListView1, [this](int column, const QString &text) {
+        m_channels->setHeaderText(column, text);
+    });
+    c.addFrame(Frame2);
+    c.addButton(chkLoad, controlkind::CheckBox);
+    c.addFrame(Frame3);
+    c.addButton(Command1, controlkind::CommandButton);
+    c.addListView(ListView2, [this](int column, const QString &text) {
+        m_favoritesController->model().setHeaderData(column, Qt::Horizontal, text);
+    });
+    c.addFrame(Frame4);
+    c.addOther(Drive1, u"DriveListBox"_s);
+    c.addOther(Dir1, u"DirListBox"_s);
+    c.addOther(File1, u"FileListBox"_s);
+    c.addFrame(Frame5);
+    c.addOther(Combo3, u"ComboBox"_s);
+    c.addOther(Combo4, u"ComboBox"_s);
+    c.addOther(txtYouTube, u"TextBox"_s);
+    c.addButton(cmdSearch, controlkind::CommandButton);
+    c.addButton(Command4, controlkind::CommandButton);
+    c.addListView(ListView3);
+    c.addOther(txtStatus, u"TextBox"_s);
+    c.addOther(WindowsMediaPlayer1, u"WindowsMediaPlayer"_s);
+    c.addOther(imgOffline, u"Image"_s);
+    c.addOther(statusBar(), u"StatusBar"_s);
+
+    c.addMenu(mnuFile, u"mnuFile"_s);
+    c.addMenuItem(mnuFileItem[2], u"mnuFileItem"_s, 2);
+    c.addMenu(mnuCat, u"mnuCat"_s);
+    for (int i = 0; i < int(mnuCatItem.size()); ++i)
+        c.addMenuItem(mnuCatItem[i], u"mnuCatItem"_s, i);
+    c.addMenu(mnuUpdate, u"mnuUpdate"_s);
+    for (int i = 0; i < int(mnuUpdateItem.size()); ++i)
+        c.addMenuItem(mnuUpdateItem[i], u"mnuUpdateItem"_s, i);
+    c.addMenu(mnuLanguage, u"mnuLanguage"_s);
+    c.addMenuItem(mnuLanguageItem[0], u"mnuLanguageItem"_s, 0);
+    c.addMenu(mnuHelp, u"mnuHelp"_s);
+    c.addMenuItem(mnuHelpItem[0], u"mnuHelpItem"_s, 0);
+    c.addMenu(mnuAbout, u"mnuAbout"_s);
+    c.addMenuItem(mnuAboutItem[0], u"mnuAboutItem"_s, 0);
+    c.addMenu(mnuActions, u"mnuActions"_s);
+    for (int i = 0; i < int(mnuActionItem.size()); ++i) {
+        if (!mnuActionItem[i]->isSeparator())
+            c.addMenuItem(mnuActionItem[i], u"mnuActionItem"_s, i);
+    }
+    c.addMenu(mnuActions2, u"mnuActions2"_s);
+    for (int i = 0; i < int(mnuAction2Item.size()); ++i)
+        c.addMenuItem(mnuAction2Item[i], u"mnuAction2Item"_s, i);
+
+    connect(mnuLanguageItem[0], &QAction::triggered, this, [this] { mnuLanguageItem_Click(0); });
+}
+
+LocalizableWindow &Form1::localizable()
+{
+    return *m_localizable;
+}
+
+void Form1::applyStartLanguage()
+{
+    m_languages->setCurrentLanguage(currentLanguage);
+    m_languages->ChangeLanguage(*m_localizable, currentLanguage);
+    if (firstStart) {
+        storeSetting(SettingKey::Language, u"English"_s);
+        openLanguageWindow(true);
+    }
+}
+
+void Form1::openLanguageWindow(bool modal)
+{
+    if (!m_languageWindow) {
+        m_languageWindow = new frmLanguage(*m_languages, *m_localizable, this);
+        m_languageWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_languageWindow->Form_Load();
+    }
+    if (modal) {
+        m_languageWindow->exec();
+        return;
+    }
+    m_languageWindow->show();
+    m_languageWindow->raise();
+    m_languageWindow->activateWindow();
+}
+
+void Form1::mnuLanguageItem_Click(int)
+{
+    openLanguageWindow(false);
+}
+
 // ---- Start-up ---------------------------------------------------------------------------------
 
 bool Form1::Form_Load()
@@ -387,16 +494,18 @@ bool Form1::Form_Load()
     firstStart = readSetting(SettingKey::Language, QString()).isEmpty();
     currentLanguage = readSetting(SettingKey::Language);
     registerDefaultMessages(*m_languages);
-    if (firstStart)
-        storeSetting(SettingKey::Language, u"English"_s);
+    applyStartLanguage();
 
     m_instance = std::make_unique<SingleInstance>();
     if (!m_instance->tryAcquire())
         return false;
 
     const Branding &b = branding();
-    setWindowTitle(b.productName + u" by "_s + b.companyName);
-    cmdWebsite->setText(u"Visit "_s + b.siteName);
+    // Both captions are set after the translation; a translation of them still wins.
+    const QString title = m_languages->getCaption(u"FORM1_CAPTION"_s);
+    setWindowTitle(title.isEmpty() ? b.productName + u" by "_s + b.companyName : title);
+    const QString visit = m_languages->getCaption(u"FORM1_CMDWEBSITE"_s);
+    cmdWebsite->setText(visit.isEmpty() ? u"Visit "_s + b.siteName : visit);
     if (b.splashIcon && m_splash)
         setWindowIcon(m_splash->windowIcon());
 
@@ -773,10 +882,16 @@ void Form1::Combo1_Click()
 
 void Form1::cmbSortTV_Click()
 {
+    bool matched = false;
     for (int c = 0; c < ListView1->columnCountShown(); ++c) {
-        if (cmbSortTV->currentText() == ListView1->headerText(c))
+        if (cmbSortTV->currentText() == ListView1->headerText(c)) {
             EnhListView_SortColumns(*ListView1, c + 1, false);
+            matched = true;
+        }
     }
+    // Translated headers match none of the box's items, which name the columns in order.
+    if (!matched && cmbSortTV->currentIndex() >= 0)
+        EnhListView_SortColumns(*ListView1, cmbSortTV->currentIndex() + 1, false);
 }
 
 void Form1::ListView1_ColumnClick(int ColumnHeader)

@@ -35,7 +35,10 @@ class VideoSiteBrowser;
 class ListViewEnh;
 class SingleInstance;
 class clsLanguages;
+class LocalizableWindow;
+class WindowControls;
 class frmAbout;
+class frmLanguage;
 class frmWebsite;
 struct CatalogueViewState;
 
@@ -81,6 +84,7 @@ public:
     void mnuCatItem_Click(int Index);
     void mnuHelpItem_Click(int Index);
     void mnuAboutItem_Click(int Index);
+    void mnuLanguageItem_Click(int Index);
     void Combo1_Click();
     void cmbSortTV_Click();
     void ListView1_ColumnClick(int ColumnHeader);
@@ -111,6 +115,9 @@ public:
     QString currentLanguage;
     bool firstStart = false;
     clsLanguages &languages() { return *m_languages; }
+    // The window's controls in design order, as localisation walks them.
+    LocalizableWindow &localizable();
+    QPointer<frmLanguage> languageWindow() const { return m_languageWindow; }
 
     // The browser is created the first time it is shown, so start-up never waits for it.
     QWebEngineView *browser() const { return wbyoutube; }
@@ -222,6 +229,9 @@ private:
     void connectEvents();
     void connectUpdates();
     void runUpdate(int list);
+    void createLocalization();
+    void applyStartLanguage();
+    void openLanguageWindow(bool modal);
     void showCatalogueKind(const QString &kind);
     void openWebsiteWindow(const QString &modeWord);
     void showFrame(QGroupBox *frame);
@@ -244,6 +254,8 @@ private:
     QPointer<QWidget> m_splash;
     QPointer<frmAbout> m_about;
     QPointer<frmWebsite> m_website;
+    std::unique_ptr<WindowControls> m_localizable;
+    QPointer<frmLanguage> m_languageWindow;
     QWebEngineView *wbyoutube = nullptr;
     TwipsRect m_browserRect;
     QUrl m_browserPage;

@@ -181,19 +181,19 @@ void Form1::createVideoSite()
     Combo3->setCurrentText(u"Featured"_s);
     Combo3->setMaxVisibleItems(18);
     Combo3->setAccessibleName(u"Video listing"_s);
-    Combo4 = placed(new QComboBox(Frame5), u"Combo4"_s, 180, 720, 2400, 345);
+    Combo4 = placed(new QComboBox(Frame5), u"Combo4"_s, 180, 720, 1800, 345);
     Combo4->addItems(videoCountries());
     Combo4->setCurrentText(u"United States"_s);
     Combo4->setMaxVisibleItems(18);
     Combo4->setAccessibleName(u"Country edition"_s);
     txtYouTube = placed(new QLineEdit(u"enter search query"_s, Frame5), u"txtYouTube"_s, 180, 720,
-                        2400, 345);
+                        1800, 345);
     txtYouTube->setAccessibleName(u"Search text"_s);
     txtYouTube->hide();
-    cmdSearch = placed(new QPushButton(u"Search"_s, Frame5), u"cmdSearch"_s, 2640, 720, 900, 345);
+    cmdSearch = placed(new QPushButton(u"Search"_s, Frame5), u"cmdSearch"_s, 2040, 720, 1200, 345);
     cmdSearch->hide();
     Command4 =
-        placed(new QPushButton(u"Channel Actions"_s, Frame5), u"Command4"_s, 3600, 720, 1515, 345);
+        placed(new QPushButton(u"Channel Actions"_s, Frame5), u"Command4"_s, 3300, 720, 1815, 345);
     ListView3->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView3->setSelectionMode(QAbstractItemView::SingleSelection);
 

@@ -1,0 +1,397 @@
+#include "branding/branding.h"
+#include "catalogue/catalogueview.h"
+#include "catalogue/ui/modlistviewenh.h"
+#include "localization/clslanguages.h"
+#include "localization/localizationfile.h"
+#include "localization/ui/frmlanguage.h"
+#include "mainwindow/ui/form1.h"
+#include "online/fetch.h"
+#include "platform/machinesettings.h"
+#include "platform/paths.h"
+#include "platform/scripteddialogs.h"
+#include "platform/settings.h"
+#include "qstringprinter.h"
+#include "support/cataloguefixture.h"
+#include "testhttpserver.h"
+#include "ui/catalogueserver.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace mavrel;
+using namespace Qt::StringLiterals;
+
+class OpenRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList itemsOf(const QComboBox *combo)
+{
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+void choose(QComboBox *combo, const QString &text)
+{
+    const int index = combo->findText(text);
+    ASSERT_GE(index, 0) << text.toStdString();
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+class LanguageWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        ASSERT_TRUE(temp.isValid());
+        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s})
+            QDir(temp.path()).mkpath(sub);
+        setApplicationFolderOverride(appDir());
+        setDataDirectoryOverride(temp.path() + u"/data"_s);
+        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
+        QFile::remove(userSettingsFilePath(settingsApplication()));
+        storeSetting(SettingKey::Language, u"English"_s);
+        storeSetting(SettingKey::ShowHelp, u"0"_s);
+        QDesktopServices::setUrlHandler(u"file"_s, &opens, "open");
+        ASSERT_TRUE(mavrel::testing::writeCatalogue(
+            temp.path() + u"/data/Data.txt"_s,
+            {{"Alpha TV", "TV", "English", "4.5", "120", "http://a.example/tv"},
+             {"Beta News", "TV", "English", "3", "99", "http://b.example/tv"}}));
+    }
+
+    void TearDown() override
+    {
+        QDesktopServices::unsetUrlHandler(u"file"_s);
+        setApplicationFolderOverride({});
+        setDataDirectoryOverride({});
+        setMachineStoreFolders({});
+        qunsetenv("MAVREL_CATALOGUE_URL");
+    }
+
+    QString appDir() const { return temp.path() + u"/app"_s; }
+    QString localizationFile() const { return appDir() + u"/Localization.txt"_s; }
+    void installShippedFile()
+    {
+        QFile::remove(localizationFile());
+        ASSERT_TRUE(QFile::copy(QString::fromUtf8(SHIPPED_LOCALIZATION), localizationFile()));
+    }
+
+    std::unique_ptr<Form1> loaded()
+    {
+        auto form = std::make_unique<Form1>();
+        EXPECT_TRUE(form->Form_Load());
+        return form;
+    }
+
+    frmLanguage *openLanguageWindow(Form1 &form)
+    {
+        form.mnuLanguageItem[0]->trigger();
+        frmLanguage *window = form.languageWindow();
+        EXPECT_NE(window, nullptr);
+        return window;
+    }
+
+    QTemporaryDir temp;
+    ScopedScriptedDialogs boxes;
+    OpenRecorder opens;
+};
+
+} // namespace
+
+// Every key the English template writes (staff mode: all list columns) has a text in every
+// shipped language, and the shipped English is what the windows show without the file.
+TEST_F(LanguageWindowTest, ShippedFileTranslatesEveryKeyTheTemplateWrites)
+{
+    QFile admin(appDir() + u"/admin.txt"_s);
+    ASSERT_TRUE(admin.open(QIODevice::WriteOnly));
+    admin.close();
+    auto form = loaded();
+    ASSERT_NE(openLanguageWindow(*form), nullptr);
+    ASSERT_TRUE(form->languages().makeLocalizationFile());
+    const QString written = localizationText(readAll(localizationFile()));
+    const auto templateLines = languageItems(written, u"English"_s);
+    ASSERT_TRUE(templateLines);
+    QList<std::pair<QString, QString>> keys; // key and the text the window shows
+    for (const QString &line : *templateLines) {
+        const qsizetype open = line.indexOf(u'<');
+        if (open < 0)
+            continue;
+        const QString key = line.mid(open + 1, line.indexOf(u'>') - open - 1);
+        keys.append({key, prepareCaption(findItemValue(*templateLines, key))});
+    }
+    ASSERT_GT(keys.size(), 60);
+
+    const QString shipped = localizationText(readAll(QString::fromUtf8(SHIPPED_LOCALIZATION)));
+    const QStringList languages = languageNames(shipped);
+    EXPECT_EQ(languages, (QStringList{u"English"_s, u"Deutsch"_s, u"Español"_s, u"Français"_s}));
+    for (const QString &language : languages) {
+        const auto items = languageItems(shipped, language);
+        ASSERT_TRUE(items) << language.toStdString();
+        QStringList missing;
+        for (const auto &[key, shown] : keys) {
+            const QString text = prepareCaption(findItemValue(*items, key));
+            if (text.trimmed().isEmpty())
+                missing << key;
+            else if (language == u"English"_s && text != shown)
+                missing << key + u" (\""_s + text + u"\" but the window shows \""_s + shown +
+                               u"\")"_s;
+        }
+        EXPECT_TRUE(missing.isEmpty())
+            << language.toStdString() << ": " << missing.join(u", "_s).toStdString();
+    }
+}
+
+// The design gives buttons and labels fixed widths: every shipped caption has to fit.
+TEST_F(LanguageWindowTest, ShippedCaptionsFitTheirControls)
+{
+    installShippedFile();
+    auto form = loaded();
+    frmLanguage *window = openLanguageWindow(*form);
+    ASSERT_NE(window, nullptr);
+    form->show();
+    window->show();
+    for (const QString &language : form->languages().languageList()) {
+        choose(window->Combo1, language);
+        QApplication::processEvents();
+        QStringList clipped;
+        for (QWidget *root : {static_cast<QWidget *>(form.get()), static_cast<QWidget *>(window)}) {
+            for (const QPushButton *b : root->findChildren<QPushButton *>()) {
+                if (!b->text().isEmpty() && b->sizeHint().width() > b->width())
+                    clipped << b->objectName() + u" \""_s + b->text() + u'"';
+            }
+            for (const QLabel *l : root->findChildren<QLabel *>()) {
+                // The status panel clips whatever it is given, English included.
+                if (l != form->StatusBar1Panel1 && !l->text().isEmpty() && !l->wordWrap() &&
+                    l->sizeHint().width() > l->width())
+                    clipped << l->objectName() + u" \""_s + l->text() + u"\" "_s +
+                                   QString::number(l->sizeHint().width()) + u" > "_s +
+                                   QString::number(l->width());
+            }
+        }
+        EXPECT_TRUE(clipped.isEmpty())
+            << language.toStdString() << ": " << clipped.join(u", "_s).toStdString();
+    }
+}
+
+TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
+{
+    installShippedFile();
+    storeSetting(SettingKey::Language, u"deutsch"_s);
+    auto form = loaded();
+    const Branding &b = branding();
+    const struct
+    {
+        const char *what;
+        std::function<QString()> shown;
+        QString german;
+    } german[] = {
+        {"button", [&] { return form->cmdRadio->text(); }, u"Radio/Musik"_s},
+        {"website button", [&] { return form->cmdWebsite->text(); },
+         u"Besuchen Sie "_s + b.siteName},
+        {"frame", [&] { return form->Frame1->title(); }, u"Sender"_s},
+        {"label", [&] { return form->lblSort->text(); }, u"Sortiert:"_s},
+        {"check box", [&] { return form->chkLoad->text(); }, u"Beim Bearbeiten kein Video laden"_s},
+        {"top menu", [&] { return form->mnuFile->title(); }, u"&Datei"_s},
+        {"menu array", [&] { return form->mnuCatItem[3]->text(); }, u"Favoriten"_s},
+        {"channel list header", [&] { return form->ListView1->headerText(3); }, u"Bewertung"_s},
+        {"favourites header", [&] { return form->ListView2->headerText(1); }, u"Kategorie"_s},
+        {"window", [&] { return form->windowTitle(); }, b.productName + u" von "_s + b.companyName},
+        {"status line", [&] { return form->StatusBar1Panel1->text().left(20); },
+         u"Sender insgesamt: 2 "_s},
+    };
+    for (const auto &c : german)
+        EXPECT_EQ(c.shown(), c.german) << c.what;
+    // The sort box keeps working with translated headers.
+    choose(form->cmbSortTV, u"Channel"_s);
+    EXPECT_EQ(form->ListView1->sortKey(), 0);
+
+    frmLanguage *window = openLanguageWindow(*form);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), u"Sprachauswahl"_s);
+    EXPECT_EQ(window->Command1->text(), u"Nach neuen Übersetzungen suchen"_s);
+    EXPECT_EQ(itemsOf(window->Combo1),
+              (QStringList{u"English"_s, u"Deutsch"_s, u"Español"_s, u"Français"_s}));
+    EXPECT_EQ(window->Combo1->currentText(), u"deutsch"_s);
+
+    choose(window->Combo1, u"Español"_s);
+    EXPECT_EQ(readSetting(SettingKey::Language), u"Español"_s);
+    EXPECT_EQ(form->cmdFiles->text(), u"Archivos"_s);
+    EXPECT_EQ(form->ListView1->headerText(3), u"Valoración"_s);
+    EXPECT_EQ(window->windowTitle(), u"Selección de idioma"_s);
+    EXPECT_EQ(window->Command2->text(), u"Aceptar"_s);
+
+    // A name the file lacks keeps the language in force; the choice is still remembered.
+    window->Combo1->setEditText(u"Klingon"_s);
+    window->Combo1_Click();
+    EXPECT_EQ(readSetting(SettingKey::Language), u"Klingon"_s);
+    EXPECT_EQ(form->cmdFiles->text(), u"Archivos"_s);
+    // The window's own design text picks nothing.
+    window->Combo1->setEditText(QLatin1StringView(frmLanguage::kChooseText));
+    window->Combo1_Click();
+    EXPECT_EQ(readSetting(SettingKey::Language), u"Klingon"_s);
+
+    window->Command3_Click();
+    ASSERT_EQ(opens.opened.size(), 1);
+    EXPECT_EQ(opens.opened[0], QUrl::fromLocalFile(localizationFile()));
+    window->Command2_Click();
+    QApplication::processEvents();
+    EXPECT_EQ(form->languageWindow(), nullptr);
+}
+
+TEST_F(LanguageWindowTest, FirstStartAsksForTheLanguageBeforeTheMainWindowShows)
+{
+    installShippedFile();
+    QFile::remove(userSettingsFilePath(settingsApplication()));
+    storeSetting(SettingKey::ShowHelp, u"0"_s);
+    Form1 *loading = nullptr;
+    struct
+    {
+        bool modal = false;
+        bool mainWindowVisible = true;
+        QString storedMeanwhile;
+        QStringList listed;
+        QString shownName;
+    } seen;
+    QTimer::singleShot(0, [&] {
+        auto *window = qobject_cast<frmLanguage *>(QApplication::activeModalWidget());
+        if (!window)
+            return;
+        seen.modal = true;
+        seen.mainWindowVisible = loading && loading->isVisible();
+        seen.storedMeanwhile = readSetting(SettingKey::Language, QString());
+        seen.listed = itemsOf(window->Combo1);
+        seen.shownName = window->Combo1->currentText();
+        choose(window->Combo1, u"Deutsch"_s);
+        window->Command2_Click();
+    });
+    auto form = std::make_unique<Form1>();
+    loading = form.get();
+    ASSERT_TRUE(form->Form_Load());
+    EXPECT_TRUE(seen.modal);
+    EXPECT_FALSE(seen.mainWindowVisible);
+    EXPECT_EQ(seen.storedMeanwhile, u"English"_s);
+    EXPECT_EQ(seen.listed.size(), 4);
+    EXPECT_EQ(seen.shownName, u"English"_s);
+    EXPECT_EQ(readSetting(SettingKey::Language), u"Deutsch"_s);
+    EXPECT_EQ(form->Frame1->title(), u"Sender"_s);
+    EXPECT_EQ(form->windowTitle(), branding().productName + u" von "_s + branding().companyName);
+    EXPECT_EQ(form->viewState().currentKind, u"TV"_s);
+}
+
+TEST_F(LanguageWindowTest, DownloadReplacesTheFileOnlyWithAWholeLocalizationFile)
+{
+    test::CatalogueServer catalogue;
+    ASSERT_TRUE(catalogue.start()) << catalogue.error().toStdString();
+    test::TestHttpServer bad;
+    ASSERT_TRUE(bad.listen());
+    const QByteArray path = "/Languages/26/Localization.txt";
+    bad.serve("/junk" + path, "<html><body>Not here</body></html>");
+    bad.serve("/missing" + path, "<TRANSLATION_ITEMS>", 404);
+    bad.serveStall("/cut" + path, readAll(QString::fromUtf8(SHIPPED_LOCALIZATION)).left(3000));
+
+    const QByteArray local = "<LANGUAGE_GROUP><LANGUAGE_NAME>Mine</LANGUAGE_NAME>"
+                             "<TRANSLATION_ITEMS>\r\n</TRANSLATION_ITEMS></LANGUAGE_GROUP>";
+    const QByteArray shipped = readAll(QString::fromUtf8(SHIPPED_LOCALIZATION));
+    const struct
+    {
+        const char *what;
+        QByteArray server;
+        bool cut;
+        QByteArray stored;
+    } cases[] = {
+        {"junk", bad.url("/junk"), false, local},
+        {"an error status", bad.url("/missing"), false, local},
+        {"a cut reply", bad.url("/cut"), true, local},
+        {"nothing", "http://127.0.0.1:" + QByteArray::number(test::TestHttpServer::refusedPort()),
+         false, local},
+        {"the catalogue server", catalogue.baseUrl(), false, shipped + "\r\n"},
+    };
+    auto form = loaded();
+    frmLanguage *window = openLanguageWindow(*form);
+    ASSERT_NE(window, nullptr);
+    for (const auto &c : cases) {
+        QFile f(localizationFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(local);
+        f.close();
+        window->fillLanguageList();
+        boxes.clear();
+        qputenv("MAVREL_CATALOGUE_URL", c.server);
+        if (c.cut) // the body has come, the rest never will: the user gives up
+            QTimer::singleShot(500, [] { abortAllFetches(); });
+        window->Command1_Click();
+        EXPECT_EQ(readAll(localizationFile()), c.stored) << c.what;
+        const bool saved = c.stored != local;
+        EXPECT_EQ(itemsOf(window->Combo1),
+                  saved ? (QStringList{u"English"_s, u"Deutsch"_s, u"Español"_s, u"Français"_s})
+                        : QStringList{u"Mine"_s})
+            << c.what;
+        ASSERT_EQ(boxes.shown().size(), saved ? 1 : 0) << c.what;
+        if (saved) {
+            EXPECT_EQ(boxes.shown()[0].text, form->languages().getMessages(u"MSG_DOWNLOADED"_s));
+        }
+    }
+    // The language in use changes only when the user picks one.
+    EXPECT_EQ(form->Frame1->title(), u"Channels"_s);
+}
+
+TEST_F(LanguageWindowTest, WindowOpensWithoutAFileOrWithABrokenOne)
+{
+    auto form = loaded();
+    frmLanguage *window = openLanguageWindow(*form);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), u"Language Selection"_s);
+    EXPECT_EQ(window->Combo1->count(), 0);
+    EXPECT_EQ(window->Combo1->currentText(), QString());
+    window->Command3_Click();
+    EXPECT_TRUE(opens.opened.isEmpty());
+    window->Command2_Click();
+    QApplication::processEvents();
+
+    QFile f(localizationFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<LANGUAGE_GROUP><LANGUAGE_NAME>Deutsch</LANGUAGE_NAME><TRANSLATION_ITEMS>\r\n"
+            "\t<FRMLANGUAGE_CAPTION>Sprache \xff</FRMLANGUAGE_CAPTION>\r\n</TRANSLATION_ITEMS>"
+            "</LANGUAGE_GROUP><LANGUAGE_GROUP><LANGUAGE_NAME>Open");
+    f.close();
+    storeSetting(SettingKey::Language, u"Deutsch"_s);
+    form->languages().setCurrentLanguage(u"Deutsch"_s);
+    window = openLanguageWindow(*form);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(itemsOf(window->Combo1), QStringList{u"Deutsch"_s});
+    // Not UTF-8: read as the 8-bit code page.
+    EXPECT_EQ(window->windowTitle(), u"Sprache ÿ"_s);
+}
+
+#include "languagewindow_test.moc"

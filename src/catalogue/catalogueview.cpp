@@ -404,54 +404,18 @@ void sortNames(QStringList &names, qsizetype lastIndex, bool descending)
         lastIndex = names.size() - 1;
     if (lastIndex < 1)
         return;
-    // Character codes, letter case counting: capitals before small letters.
-    const auto before = [descending](const QString &a, const QString &b) {
-        const int c = QString::compare(a, b, Qt::CaseSensitive);
-        return descending ? c > 0 : c < 0;
-    };
-
-    // The larger part waits on the stack while the smaller one is sorted, so the stack never
-    // holds more than log2(size) ranges.
-    struct Range
-    {
-        qsizetype first;
-        qsizetype last;
-    };
-    std::array<Range, 32> stack;
-    int depth = 0;
-    qsizetype first = 0;
-    qsizetype last = lastIndex;
-    for (;;) {
-        while (first < last) {
-            const QString pivot = names.at(last);
-            qsizetype i = first - 1;
-            qsizetype j = last;
-            for (;;) {
-                while (before(names.at(++i), pivot)) {
-                }
-                while (before(pivot, names.at(--j))) {
-                    if (j == first)
-                        break;
-                }
-                if (i >= j)
-                    break;
-                names.swapItemsAt(i, j);
-            }
-            names.swapItemsAt(i, last);
-            if (i - first < last - i) {
-                stack[depth++] = {i + 1, last};
-                last = i - 1;
-            } else {
-                stack[depth++] = {first, i - 1};
-                first = i + 1;
-            }
-        }
-        if (depth == 0)
-            return;
-        --depth;
-        first = stack[depth].first;
-        last = stack[depth].last;
-    }
+    // Texts that compare equal by character codes are identical, so any correct sort gives the
+    // one result; an introsort keeps names that arrive in order at n log n.
+    const auto first = names.begin();
+    const auto last = first + lastIndex + 1;
+    if (descending)
+        std::sort(first, last, [](const QString &a, const QString &b) {
+            return QString::compare(a, b, Qt::CaseSensitive) > 0;
+        });
+    else
+        std::sort(first, last, [](const QString &a, const QString &b) {
+            return QString::compare(a, b, Qt::CaseSensitive) < 0;
+        });
 }
 
 } // namespace mavrel

@@ -65,8 +65,8 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
 QString formatRating(const QString &text);
 // Left-padded with "0" to six characters, never cut.
 QString padFavorites(const QString &text);
-// In-place quicksort by character codes, capitals before small letters, over the elements up
-// to lastIndex (-1: the last one). Sorts without recursion.
+// Sorts in place by character codes, capitals before small letters, the elements up to lastIndex
+// (-1: the last one). O(n log n) whatever the input order.
 void sortNames(QStringList &names, qsizetype lastIndex = -1, bool descending = false);
 
 } // namespace mavrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/channelrecord.h"
+#include "catalogue/channelrows.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,22 +11,6 @@
 #include <vector>
 
 namespace mavrel {
-
-// One row of the channel list: the record's bytes (reports, favourites and playback use them)
-// and the texts the list shows, decoded once.
-struct ChannelRow
-{
-    ChannelRecord record; // url plain
-    QString name;
-    QString kind;
-    QString lang;
-    QString rating;    // formatRating
-    QString favorites; // padFavorites
-
-    // The plain address as text (the staff "URL" column, the player). Decoded on demand: few
-    // rows ever need it, and a stored copy would cost every row of a big list.
-    QString urlText() const;
-};
 
 // The main window's view state; the load updates it as the channel list does.
 struct CatalogueViewState
@@ -38,7 +23,7 @@ struct CatalogueViewState
 
 struct CatalogueLoad
 {
-    std::vector<ChannelRow> rows; // moved into the list model as they are
+    ChannelRows rows; // moved into the list model as they are
     int total = 0;
     int shown = 0;
     // Set only when the language list was rebuilt: the names after "All", and the text for

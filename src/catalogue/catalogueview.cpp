@@ -118,9 +118,10 @@ public:
         }
     }
 
-    bool matches(QByteArrayView lang) const
+    // asciiLang: whether lang is all ASCII, which the caller knows already.
+    bool matches(QByteArrayView lang, bool asciiLang) const
     {
-        if (m_ascii && isAscii(lang))
+        if (m_ascii && asciiLang)
             return containsAscii(lang);
         return displayText(lang).contains(m_filter, Qt::CaseInsensitive);
     }
@@ -156,14 +157,14 @@ private:
 class NameCollector
 {
 public:
-    void addNamesOf(QByteArrayView lang)
+    void addNamesOf(QByteArrayView lang, bool asciiLang)
     {
-        if (isAscii(lang)) {
+        if (asciiLang) {
             forEachName(lang, '/', [this](QByteArrayView name) {
                 // The same few names come back on nearly every line: remember the exact bytes
                 // of names already collected and skip folding and hashing them again.
                 std::string &recent = m_recent[quickHash(name) % m_recent.size()];
-                if (asStringView(name) == recent)
+                if (sameBytes(name, recent))
                     return;
                 recent.assign(name.data(), size_t(name.size()));
                 m_key.assign(name.data(), size_t(name.size()));
@@ -200,7 +201,12 @@ private:
     {
         qsizetype start = 0;
         for (;;) {
-            const qsizetype slash = lang.indexOf(slashChar, start);
+            // Names are short: a plain loop rather than a search call.
+            qsizetype slash = start;
+            while (slash < lang.size() && lang[slash] != slashChar)
+                ++slash;
+            if (slash == lang.size())
+                slash = -1;
             const View name = lang.sliced(start, (slash < 0 ? lang.size() : slash) - start);
             if (!name.isEmpty())
                 add(name);
@@ -208,6 +214,17 @@ private:
                 return;
             start = slash + 1;
         }
+    }
+
+    static bool sameBytes(QByteArrayView name, const std::string &recent)
+    {
+        if (std::size_t(name.size()) != recent.size())
+            return false;
+        for (std::size_t i = 0; i < recent.size(); ++i) {
+            if (name[qsizetype(i)] != recent[i])
+                return false;
+        }
+        return true;
     }
 
     // From the first and last eight bytes: enough to spread the few names a catalogue repeats.
@@ -228,7 +245,7 @@ private:
 
     std::unordered_set<std::string, StringViewHash, std::equal_to<>> m_folded;
     std::string m_key;
-    std::array<std::string, 128> m_recent;
+    std::array<std::string, 512> m_recent;
     QStringList m_names;
 };
 
@@ -315,9 +332,10 @@ public:
                     if (bars < 4)
                         return false;
                     const QByteArrayView lang(line + ends[3] + 1, qsizetype(ends[4] - ends[3] - 1));
+                    const bool asciiLang = isAscii(lang);
                     if (m_collect)
-                        m_names.addNamesOf(lang);
-                    if (m_showAll || m_langFilter.matches(lang)) {
+                        m_names.addNamesOf(lang, asciiLang);
+                    if (m_showAll || m_langFilter.matches(lang, asciiLang)) {
                         if (bars < ChannelRecord::kFieldCount - 1 ||
                             ends[3] - ends[2] - 1 > quint32(kMaxScrambleLength))
                             return false;

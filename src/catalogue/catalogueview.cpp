@@ -15,6 +15,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -400,6 +401,11 @@ bool readAndFilter(QFile &file, LineFilter &filter, QByteArray &buffer)
         }
         const bool atEnd = n == 0;
         filled += qsizetype(n);
+        // Rows keep the positions of their fields in 32 bits.
+        if (filled > qsizetype(std::numeric_limits<quint32>::max())) {
+            buffer.resize(filled);
+            return false;
+        }
         qsizetype limit = filled;
         if (!atEnd) {
             // Whether an LF follows a CR is known only with the byte after it.

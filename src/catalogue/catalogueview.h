@@ -40,8 +40,9 @@ using MessageLookup = std::function<QString(const QString &key)>;
 // Reads the catalogue file and filters it by state.currentKind and state.currentLang (an empty
 // kind becomes "TV", an empty language "All"). The kind must equal the displayed text of a
 // line's kind; the language is found in its displayed lang ignoring case, unless it is "All".
-// A missing or unreadable file, or a damaged line, ends the load: errorMessage is set, the rows
-// read so far stay in rows, and the language list state is left as it was.
+// A missing or unreadable file, one of 4 GiB or more, or a damaged line, ends the load:
+// errorMessage is set, the rows read so far stay in rows, and the language list state is left as
+// it was.
 CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
                               const MessageLookup &messages);
 

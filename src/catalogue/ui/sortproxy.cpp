@@ -321,6 +321,11 @@ void CollatingSortProxy::computeOrder()
 {
     const QAbstractItemModel *source = sourceModel();
     const int rows = source ? source->rowCount() : 0;
+    // A short list after a long one gives the room back.
+    if (m_order.capacity() > 2 * std::size_t(rows) + 4096) {
+        m_order = {};
+        m_position = {};
+    }
     m_order.resize(std::size_t(rows));
     std::iota(m_order.begin(), m_order.end(), 0);
     if (source && m_sortColumn >= 0 && m_sortColumn < source->columnCount() && rows > 1) {

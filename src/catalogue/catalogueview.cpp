@@ -1,7 +1,6 @@
 #include "catalogue/catalogueview.h"
 
 #include "catalogue/kinds.h"
-#include "catalogue/linereader.h"
 #include "catalogue/scramble.h"
 #include "platform/bytetext.h"
 
@@ -18,7 +17,6 @@
 #include <limits>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 using namespace Qt::StringLiterals;

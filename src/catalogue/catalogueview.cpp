@@ -1,18 +1,22 @@
 #include "catalogue/catalogueview.h"
 
 #include "catalogue/kinds.h"
-#include "catalogue/linereader.h"
 #include "catalogue/scramble.h"
 #include "platform/bytetext.h"
 
 #include <QFile>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 using namespace Qt::StringLiterals;
@@ -21,56 +25,64 @@ namespace mavrel {
 
 namespace {
 
-// The fields of a line, one after the other, without splitting the whole line up front:
-// most lines are of another kind and need only the first three.
-class FieldCursor
+// Finds the next "|" or CR sixteen bytes at a time. The buffer must hold 16 readable bytes past
+// the limit; what lies beyond the limit is never reported.
+class DelimiterScanner
 {
 public:
-    explicit FieldCursor(QByteArrayView line) : m_pos(line.data()), m_end(line.data() + line.size())
-    {}
+    explicit DelimiterScanner(const char *limit) : m_limit(limit) {}
 
-    bool next(QByteArrayView *field)
+    void seek(const char *p)
     {
-        if (m_done)
-            return false;
-        const auto *bar = static_cast<const char *>(std::memchr(m_pos, '|', size_t(m_end - m_pos)));
-        if (!bar) {
-            *field = QByteArrayView(m_pos, m_end - m_pos);
-            m_done = true;
-            return true;
+        m_block = p;
+        m_mask = maskAt(p);
+    }
+
+    // Null when no delimiter is left before the limit.
+    const char *next()
+    {
+        while (m_mask == 0) {
+            m_block += 16;
+            if (m_block >= m_limit)
+                return nullptr;
+            m_mask = maskAt(m_block);
         }
-        *field = QByteArrayView(m_pos, bar - m_pos);
-        m_pos = bar + 1;
-        return true;
+        const char *found = m_block + std::countr_zero(m_mask);
+        m_mask &= m_mask - 1;
+        return found < m_limit ? found : nullptr;
     }
 
 private:
-    const char *m_pos;
-    const char *m_end;
-    bool m_done = false;
+    static unsigned maskAt(const char *p)
+    {
+#if defined(__SSE2__)
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        return unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('|')),
+                                           _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')))));
+#else
+        unsigned mask = 0;
+        for (int i = 0; i < 16; ++i) {
+            if (p[i] == '|' || p[i] == '\r')
+                mask |= 1u << i;
+        }
+        return mask;
+#endif
+    }
+
+    const char *m_block = nullptr;
+    const char *m_limit;
+    unsigned m_mask = 0;
 };
 
 bool isAscii(QByteArrayView bytes)
 {
-    const char *p = bytes.data();
-    const char *const end = p + bytes.size();
-    for (; end - p >= 8; p += 8) {
-        quint64 word;
-        std::memcpy(&word, p, 8);
-        if (word & 0x8080808080808080u)
-            return false;
-    }
-    for (; p < end; ++p) {
-        if (static_cast<unsigned char>(*p) >= 0x80)
+    // Fields are short: a loop the compiler keeps inline beats a call.
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
             return false;
     }
     return true;
-}
-
-// displayText with the common all-ASCII case decided here, word by word.
-QString textOf(QByteArrayView bytes)
-{
-    return isAscii(bytes) ? QString::fromLatin1(bytes) : displayText(bytes);
 }
 
 std::string_view asStringView(QByteArrayView bytes)
@@ -82,35 +94,6 @@ struct StringViewHash
 {
     using is_transparent = void;
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
-// A catalogue repeats most values of lang, rating and favourites. Rows share the bytes and
-// texts of a value met before instead of allocating and decoding them again, which keeps a big
-// list both quicker to build and smaller.
-class SharedValues
-{
-public:
-    struct Value
-    {
-        QByteArray bytes;
-        QString text;
-    };
-
-    template<typename Decode> Value get(QByteArrayView bytes, Decode &&decode)
-    {
-        const std::string_view key = asStringView(bytes);
-        if (const auto it = m_values.find(key); it != m_values.end())
-            return it->second;
-        Value value{bytes.toByteArray(), decode(bytes)};
-        // A field whose values hardly repeat would only fill the map: stop remembering.
-        if (m_values.size() < kMaxRemembered)
-            m_values.emplace(std::string(key), value);
-        return value;
-    }
-
-private:
-    static constexpr std::size_t kMaxRemembered = 8192;
-    std::unordered_map<std::string, Value, StringViewHash, std::equal_to<>> m_values;
 };
 
 char asciiLower(char c)
@@ -134,9 +117,10 @@ public:
         }
     }
 
-    bool matches(QByteArrayView lang) const
+    // asciiLang: whether lang is all ASCII, which the caller knows already.
+    bool matches(QByteArrayView lang, bool asciiLang) const
     {
-        if (m_ascii && isAscii(lang))
+        if (m_ascii && asciiLang)
             return containsAscii(lang);
         return displayText(lang).contains(m_filter, Qt::CaseInsensitive);
     }
@@ -172,17 +156,14 @@ private:
 class NameCollector
 {
 public:
-    void addNamesOf(QByteArrayView lang)
+    void addNamesOf(QByteArrayView lang, bool asciiLang)
     {
-        if (isAscii(lang)) {
+        if (asciiLang) {
             forEachName(lang, '/', [this](QByteArrayView name) {
                 // The same few names come back on nearly every line: remember the exact bytes
                 // of names already collected and skip folding and hashing them again.
-                uint32_t hash = 2166136261u;
-                for (char c : name)
-                    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-                std::string &recent = m_recent[hash % m_recent.size()];
-                if (asStringView(name) == recent)
+                std::string &recent = m_recent[quickHash(name) % m_recent.size()];
+                if (sameBytes(name, recent))
                     return;
                 recent.assign(name.data(), size_t(name.size()));
                 m_key.assign(name.data(), size_t(name.size()));
@@ -219,7 +200,12 @@ private:
     {
         qsizetype start = 0;
         for (;;) {
-            const qsizetype slash = lang.indexOf(slashChar, start);
+            // Names are short: a plain loop rather than a search call.
+            qsizetype slash = start;
+            while (slash < lang.size() && lang[slash] != slashChar)
+                ++slash;
+            if (slash == lang.size())
+                slash = -1;
             const View name = lang.sliced(start, (slash < 0 ? lang.size() : slash) - start);
             if (!name.isEmpty())
                 add(name);
@@ -229,9 +215,36 @@ private:
         }
     }
 
+    static bool sameBytes(QByteArrayView name, const std::string &recent)
+    {
+        if (std::size_t(name.size()) != recent.size())
+            return false;
+        for (std::size_t i = 0; i < recent.size(); ++i) {
+            if (name[qsizetype(i)] != recent[i])
+                return false;
+        }
+        return true;
+    }
+
+    // From the first and last eight bytes: enough to spread the few names a catalogue repeats.
+    static std::size_t quickHash(QByteArrayView name)
+    {
+        quint64 head = 0;
+        quint64 tail = 0;
+        const std::size_t n = std::size_t(name.size());
+        if (n >= 8) {
+            std::memcpy(&head, name.data(), 8);
+            std::memcpy(&tail, name.data() + n - 8, 8);
+        } else {
+            std::memcpy(&head, name.data(), n);
+        }
+        const quint64 mixed = (head * 0x9E3779B97F4A7C15u) ^ (tail * 0xC2B2AE3D27D4EB4Fu) ^ n;
+        return std::size_t(mixed >> 32);
+    }
+
     std::unordered_set<std::string, StringViewHash, std::equal_to<>> m_folded;
     std::string m_key;
-    std::array<std::string, 128> m_recent;
+    std::array<std::string, 512> m_recent;
     QStringList m_names;
 };
 
@@ -246,6 +259,174 @@ QString notFoundMessage(const MessageLookup &messages)
 
 } // namespace
 
+namespace {
+
+// Reading ahead of the scan in blocks keeps the bytes being split in the cache.
+constexpr qsizetype kReadBlock = qsizetype(1) << 20;
+constexpr qsizetype kScanSlack = 64; // DelimiterScanner reads past its limit
+
+// The filter of one load, applied line by line as the catalogue is read.
+class LineFilter
+{
+public:
+    LineFilter(const CatalogueViewState &state, CatalogueLoad &load, NameCollector &names)
+        : m_kindText(state.currentKind), m_kindBytes(state.currentKind.toUtf8()),
+          m_showAll(state.currentLang == u"All"_s), m_langFilter(state.currentLang),
+          m_collect(state.rebuildLangList), m_load(load), m_names(names)
+    {}
+
+    // Takes the whole lines in [from, limit) of data (a line there ends at a CR, or at the limit
+    // when the file ends there) and returns where the next line starts; filled is where the data
+    // read so far ends. False when a line is damaged.
+    bool take(const char *data, qsizetype *from, qsizetype limit, qsizetype filled)
+    {
+        const char *const limitPtr = data + limit;
+        DelimiterScanner scanner(limitPtr);
+        qsizetype start = *from;
+        if (start < limit)
+            scanner.seek(data + start);
+        while (start < limit) {
+            const char *const line = data + start;
+            std::array<quint32, ChannelRecord::kFieldCount> ends{};
+            int bars = 0;
+            const char *lineEnd = nullptr;
+            // Most lines are of another kind: their first three fields decide.
+            while (bars < 3) {
+                const char *d = scanner.next();
+                if (!d || *d == '\r') {
+                    lineEnd = d ? d : limitPtr;
+                    break;
+                }
+                ends[std::size_t(bars++)] = quint32(d - line);
+            }
+            if (lineEnd && bars < ChannelRecord::kFieldCount)
+                ends[std::size_t(bars)] = quint32(lineEnd - line);
+
+            bool keep = false;
+            bool skipped = false; // the line's end was found past the scanner
+            if (lineEnd && bars == 0) {
+                // no "|": not a channel
+            } else {
+                ++m_load.total;
+                if (bars < 2)
+                    return false;
+                const QByteArrayView kindField(line + ends[1] + 1,
+                                               qsizetype(ends[2] - ends[1] - 1));
+                if (isShownKind(kindField)) {
+                    if (!lineEnd) {
+                        while (const char *d = scanner.next()) {
+                            if (*d == '\r') {
+                                lineEnd = d;
+                                break;
+                            }
+                            if (bars < ChannelRecord::kFieldCount)
+                                ends[std::size_t(bars)] = quint32(d - line);
+                            ++bars;
+                        }
+                        if (!lineEnd)
+                            lineEnd = limitPtr;
+                        if (bars < ChannelRecord::kFieldCount)
+                            ends[std::size_t(bars)] = quint32(lineEnd - line);
+                    }
+                    if (bars < 4)
+                        return false;
+                    const QByteArrayView lang(line + ends[3] + 1, qsizetype(ends[4] - ends[3] - 1));
+                    const bool asciiLang = isAscii(lang);
+                    if (m_collect)
+                        m_names.addNamesOf(lang, asciiLang);
+                    if (m_showAll || m_langFilter.matches(lang, asciiLang)) {
+                        if (bars < ChannelRecord::kFieldCount - 1 ||
+                            ends[3] - ends[2] - 1 > quint32(kMaxScrambleLength))
+                            return false;
+                        keep = true;
+                    }
+                } else if (!lineEnd) {
+                    const char *cr = static_cast<const char *>(
+                        std::memchr(line + ends[2], '\r', size_t(limitPtr - (line + ends[2]))));
+                    lineEnd = cr ? cr : limitPtr;
+                    skipped = true;
+                }
+            }
+            if (keep) {
+                m_load.rows.append(start, ends);
+                ++m_load.shown;
+            }
+            start = lineEnd - data + 1;
+            if (start < filled && data[start] == '\n')
+                ++start;
+            if (skipped && start < limit)
+                scanner.seek(data + start);
+        }
+        *from = std::min(start, filled);
+        return true;
+    }
+
+private:
+    // Exact comparison of the displayed kind; only a non-ASCII field needs decoding.
+    bool isShownKind(QByteArrayView kind) const
+    {
+        if (kind.size() == m_kindBytes.size() &&
+            std::memcmp(kind.data(), m_kindBytes.constData(), std::size_t(kind.size())) == 0)
+            return true;
+        return !isAscii(kind) && displayText(kind) == m_kindText;
+    }
+
+    const QString &m_kindText;
+    const QByteArray m_kindBytes;
+    const bool m_showAll;
+    const LangFilter m_langFilter;
+    const bool m_collect;
+    CatalogueLoad &m_load;
+    NameCollector &m_names;
+};
+
+// Reads the file into one buffer, handing each block's whole lines to the filter as it arrives.
+bool readAndFilter(QFile &file, LineFilter &filter, QByteArray &buffer)
+{
+    qsizetype filled = 0;
+    qsizetype parsed = 0;
+    // One byte more than the file holds, so the read that meets its end needs no more room.
+    buffer =
+        QByteArray(qsizetype(std::max<qint64>(file.size(), 0)) + 1 + kScanSlack, Qt::Uninitialized);
+    for (;;) {
+        if (buffer.size() - kScanSlack - filled == 0) // the file grew while it was read
+            buffer.resize(std::max(buffer.size() * 2, filled + kReadBlock + kScanSlack));
+        const qint64 n = file.read(buffer.data() + filled,
+                                   std::min(kReadBlock, buffer.size() - kScanSlack - filled));
+        if (n < 0) {
+            buffer.resize(filled);
+            return false;
+        }
+        const bool atEnd = n == 0;
+        filled += qsizetype(n);
+        // Rows keep the positions of their fields in 32 bits.
+        if (filled > qsizetype(std::numeric_limits<quint32>::max())) {
+            buffer.resize(filled);
+            return false;
+        }
+        qsizetype limit = filled;
+        if (!atEnd) {
+            // Whether an LF follows a CR is known only with the byte after it.
+            const void *cr = filled - 1 > parsed ? memrchr(buffer.constData() + parsed, '\r',
+                                                           size_t(filled - 1 - parsed))
+                                                 : nullptr;
+            if (!cr)
+                continue;
+            limit = static_cast<const char *>(cr) - buffer.constData() + 1;
+        }
+        if (!filter.take(buffer.constData(), &parsed, limit, filled)) {
+            buffer.resize(filled);
+            return false;
+        }
+        if (atEnd) {
+            buffer.resize(filled);
+            return true;
+        }
+    }
+}
+
+} // namespace
+
 CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
                               const MessageLookup &messages)
 {
@@ -255,106 +436,22 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         state.currentLang = u"All"_s;
 
     CatalogueLoad load;
-    const auto fail = [&]() -> CatalogueLoad & {
+    QFile file(catalogueFile);
+    NameCollector names;
+    LineFilter filter(state, load, names);
+    QByteArray buffer;
+    const bool read = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) &&
+                      readAndFilter(file, filter, buffer);
+    file.close();
+    // Rows read before a failure stay.
+    load.rows.setBuffer(std::move(buffer));
+    load.rows.compact();
+    if (!read) {
         load.errorMessage = notFoundMessage(messages);
         return load;
-    };
-
-    QFile file(catalogueFile);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return std::move(fail());
-
-    const QString &kindText = state.currentKind;
-    const QByteArray kindBytes = kindText.toUtf8();
-    const bool showAll = state.currentLang == u"All"_s;
-    const LangFilter langFilter(state.currentLang);
-    const bool collect = state.rebuildLangList;
-
-    SharedValues langs;
-    SharedValues ratings;
-    SharedValues favorites;
-    // Most files show about a third of their lines; a guess that avoids most regrowth.
-    load.rows.reserve(size_t(std::min<qint64>(file.size() / 256, 1 << 16)));
-    NameCollector names;
-
-    CatalogueLineReader reader(&file);
-    QByteArrayView line;
-    while (reader.readLine(&line)) {
-        FieldCursor cursor(line);
-        std::array<QByteArrayView, ChannelRecord::kFieldCount> f;
-        int count = 0;
-        while (count < 3 && cursor.next(&f[count]))
-            ++count;
-        if (count == 1)
-            continue; // no "|": not a channel
-        ++load.total;
-        if (count < 3)
-            return std::move(fail());
-
-        // Exact comparison of the displayed kind; only a non-ASCII field needs decoding.
-        QByteArray recordKind;
-        if (f[2] == QByteArrayView(kindBytes))
-            recordKind = kindBytes;
-        else if (!isAscii(f[2]) && displayText(f[2]) == kindText)
-            recordKind = f[2].toByteArray();
-        else
-            continue;
-
-        while (count < 5 && cursor.next(&f[count]))
-            ++count;
-        if (count < 5)
-            return std::move(fail());
-
-        const QByteArrayView lang = f[4];
-        if (collect)
-            names.addNamesOf(lang);
-        if (!showAll && !langFilter.matches(lang))
-            continue;
-
-        while (count < ChannelRecord::kFieldCount && cursor.next(&f[count]))
-            ++count;
-        if (count < ChannelRecord::kFieldCount)
-            return std::move(fail());
-        auto url = decryptString(f[3]);
-        if (!url)
-            return std::move(fail());
-
-        auto langForm = langs.get(lang, textOf);
-        auto rating = ratings.get(
-            f[8], [](QByteArrayView bytes) { return formatRating(displayText(bytes)); });
-        auto favs = favorites.get(f[7], [](QByteArrayView bytes) {
-            if (!isAscii(bytes))
-                return padFavorites(displayText(bytes));
-            // The usual digits: padded in place, one allocation.
-            const qsizetype pad = std::max<qsizetype>(6 - bytes.size(), 0);
-            QString text(pad + bytes.size(), u'0');
-            QChar *out = text.data() + pad;
-            for (char c : bytes)
-                *out++ = QLatin1Char(c);
-            return text;
-        });
-
-        ChannelRow &row = load.rows.emplace_back();
-        row.record.id = f[0].toByteArray();
-        row.record.name = f[1].toByteArray();
-        row.record.kind = std::move(recordKind);
-        row.record.url = std::move(url).value();
-        row.record.lang = std::move(langForm.bytes);
-        row.record.spare1 = f[5].toByteArray();
-        row.record.spare2 = f[6].toByteArray();
-        row.record.favorites = std::move(favs.bytes);
-        row.record.rating = std::move(rating.bytes);
-        row.name = textOf(row.record.name);
-        row.kind = kindText;
-        row.lang = std::move(langForm.text);
-        row.rating = std::move(rating.text);
-        row.favorites = std::move(favs.text);
-        ++load.shown;
     }
-    if (reader.failed())
-        return std::move(fail());
 
-    if (collect) {
+    if (state.rebuildLangList) {
         QStringList sorted = names.takeNames();
         sortNames(sorted);
         if (names.containsIgnoringCase(state.currentLang))
@@ -370,11 +467,6 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
                       message(u"MSG_STATUS3"_s) + QString::number(state.langCount) +
                       message(u"MSG_STATUS4"_s);
     return load;
-}
-
-QString ChannelRow::urlText() const
-{
-    return textOf(record.url);
 }
 
 QString formatRating(const QString &text)
@@ -404,54 +496,18 @@ void sortNames(QStringList &names, qsizetype lastIndex, bool descending)
         lastIndex = names.size() - 1;
     if (lastIndex < 1)
         return;
-    // Character codes, letter case counting: capitals before small letters.
-    const auto before = [descending](const QString &a, const QString &b) {
-        const int c = QString::compare(a, b, Qt::CaseSensitive);
-        return descending ? c > 0 : c < 0;
-    };
-
-    // The larger part waits on the stack while the smaller one is sorted, so the stack never
-    // holds more than log2(size) ranges.
-    struct Range
-    {
-        qsizetype first;
-        qsizetype last;
-    };
-    std::array<Range, 32> stack;
-    int depth = 0;
-    qsizetype first = 0;
-    qsizetype last = lastIndex;
-    for (;;) {
-        while (first < last) {
-            const QString pivot = names.at(last);
-            qsizetype i = first - 1;
-            qsizetype j = last;
-            for (;;) {
-                while (before(names.at(++i), pivot)) {
-                }
-                while (before(pivot, names.at(--j))) {
-                    if (j == first)
-                        break;
-                }
-                if (i >= j)
-                    break;
-                names.swapItemsAt(i, j);
-            }
-            names.swapItemsAt(i, last);
-            if (i - first < last - i) {
-                stack[depth++] = {i + 1, last};
-                last = i - 1;
-            } else {
-                stack[depth++] = {first, i - 1};
-                first = i + 1;
-            }
-        }
-        if (depth == 0)
-            return;
-        --depth;
-        first = stack[depth].first;
-        last = stack[depth].last;
-    }
+    // Texts that compare equal by character codes are identical, so any correct sort gives the
+    // one result; an introsort keeps names that arrive in order at n log n.
+    const auto first = names.begin();
+    const auto last = first + lastIndex + 1;
+    if (descending)
+        std::sort(first, last, [](const QString &a, const QString &b) {
+            return QString::compare(a, b, Qt::CaseSensitive) > 0;
+        });
+    else
+        std::sort(first, last, [](const QString &a, const QString &b) {
+            return QString::compare(a, b, Qt::CaseSensitive) < 0;
+        });
 }
 
 } // namespace mavrel

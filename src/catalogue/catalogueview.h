@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/channelrecord.h"
+#include "catalogue/channelrows.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,22 +11,6 @@
 #include <vector>
 
 namespace mavrel {
-
-// One row of the channel list: the record's bytes (reports, favourites and playback use them)
-// and the texts the list shows, decoded once.
-struct ChannelRow
-{
-    ChannelRecord record; // url plain
-    QString name;
-    QString kind;
-    QString lang;
-    QString rating;    // formatRating
-    QString favorites; // padFavorites
-
-    // The plain address as text (the staff "URL" column, the player). Decoded on demand: few
-    // rows ever need it, and a stored copy would cost every row of a big list.
-    QString urlText() const;
-};
 
 // The main window's view state; the load updates it as the channel list does.
 struct CatalogueViewState
@@ -38,7 +23,7 @@ struct CatalogueViewState
 
 struct CatalogueLoad
 {
-    std::vector<ChannelRow> rows; // moved into the list model as they are
+    ChannelRows rows; // moved into the list model as they are
     int total = 0;
     int shown = 0;
     // Set only when the language list was rebuilt: the names after "All", and the text for
@@ -55,8 +40,9 @@ using MessageLookup = std::function<QString(const QString &key)>;
 // Reads the catalogue file and filters it by state.currentKind and state.currentLang (an empty
 // kind becomes "TV", an empty language "All"). The kind must equal the displayed text of a
 // line's kind; the language is found in its displayed lang ignoring case, unless it is "All".
-// A missing or unreadable file, or a damaged line, ends the load: errorMessage is set, the rows
-// read so far stay in rows, and the language list state is left as it was.
+// A missing or unreadable file, one of 4 GiB or more, or a damaged line, ends the load:
+// errorMessage is set, the rows read so far stay in rows, and the language list state is left as
+// it was.
 CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
                               const MessageLookup &messages);
 
@@ -65,8 +51,8 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
 QString formatRating(const QString &text);
 // Left-padded with "0" to six characters, never cut.
 QString padFavorites(const QString &text);
-// In-place quicksort by character codes, capitals before small letters, over the elements up
-// to lastIndex (-1: the last one). Sorts without recursion.
+// Sorts in place by character codes, capitals before small letters, the elements up to lastIndex
+// (-1: the last one). O(n log n) whatever the input order.
 void sortNames(QStringList &names, qsizetype lastIndex = -1, bool descending = false);
 
 } // namespace mavrel

@@ -32,29 +32,32 @@ void ChannelListModel::setHeaderText(int column, const QString &text)
 
 namespace {
 
-// Freeing 100,000 rows costs the allocator tens of milliseconds of merging free blocks; the
-// rows are nobody else's once they leave the list, so a pool thread frees them while the window
-// goes on.
-void releaseLater(std::vector<ChannelRow> &&rows)
+// Freeing a big catalogue's buffer gives its pages back to the system, which takes milliseconds;
+// the rows are nobody else's once they leave the list, so a pool thread does it.
+void releaseLater(ChannelRows &&rows)
 {
-    if (rows.size() < 1000)
+    if (rows.bufferBytes() < (qsizetype(1) << 22))
         return;
     QThreadPool::globalInstance()->start([doomed = std::move(rows)]() mutable { doomed = {}; });
 }
 
 } // namespace
 
-void ChannelListModel::setRows(std::vector<ChannelRow> &&rows)
+void ChannelListModel::setRows(ChannelRows &&rows)
 {
-    // The load reserves for the whole file; the list keeps only what it shows.
-    if (rows.capacity() - rows.size() > rows.size() / 8 + 64)
-        rows.shrink_to_fit();
     beginResetModel();
-    std::vector<ChannelRow> previous = std::exchange(m_rows, std::move(rows));
+    ChannelRows previous = std::exchange(m_rows, std::move(rows));
+    forgetCells();
     endResetModel();
     releaseLater(std::move(previous));
     releaseLater(std::move(m_removed));
     m_removed = {};
+}
+
+void ChannelListModel::setRows(std::vector<ChannelRow> &&rows)
+{
+    setRows(ChannelRows::fromDecoded(rows));
+    rows = {};
 }
 
 void ChannelListModel::clear()
@@ -63,12 +66,19 @@ void ChannelListModel::clear()
         return;
     beginResetModel();
     // Kept until the next rows arrive: freeing them while the catalogue is read would make the
-    // two compete for the allocator.
+    // two compete.
     if (m_removed.empty())
         m_removed = std::exchange(m_rows, {});
     else
         releaseLater(std::exchange(m_rows, {}));
+    forgetCells();
     endResetModel();
+}
+
+void ChannelListModel::forgetCells()
+{
+    for (CachedCell &cell : m_cells)
+        cell = {};
 }
 
 int ChannelListModel::rowCount(const QModelIndex &parent) const
@@ -81,41 +91,42 @@ int ChannelListModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_headers.size());
 }
 
-const QString &ChannelListModel::storedText(const ChannelRow &row, int column)
+ChannelRows::Text ChannelListModel::textOf(int column)
 {
-    Q_ASSERT(column != UrlColumn);
     switch (column) {
-    case ChannelColumn:
-        return row.name;
     case CategoryColumn:
-        return row.kind;
+        return ChannelRows::Text::Kind;
     case TypeColumn:
-        return row.lang;
+        return ChannelRows::Text::Lang;
     case RatingColumn:
-        return row.rating;
+        return ChannelRows::Text::Rating;
     case FavoritesColumn:
-        return row.favorites;
+        return ChannelRows::Text::Favorites;
+    case UrlColumn:
+        return ChannelRows::Text::Url;
     default:
-        return row.name;
+        return ChannelRows::Text::Name;
     }
 }
 
-QString ChannelListModel::cellText(const ChannelRow &row, int column)
+QString ChannelListModel::cellText(int row, int column) const
 {
-    return column == UrlColumn ? row.urlText() : storedText(row, column);
+    CachedCell &cell = m_cells[(std::size_t(row) * 8 + std::size_t(column)) % m_cells.size()];
+    if (cell.row != row || cell.column != column)
+        cell = {row, column, m_rows.text(std::size_t(row), textOf(column))};
+    return cell.text;
 }
 
 QVariant ChannelListModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const ChannelRow &r = m_rows[std::size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return cellText(r, index.column());
+        return cellText(index.row(), index.column());
     case kAddressRole:
-        return r.urlText();
+        return cellText(index.row(), UrlColumn);
     default:
         return {};
     }

@@ -5,12 +5,14 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <array>
 #include <vector>
 
 namespace mavrel {
 
 // The rows of the channel list, as the catalogue load produced them. The row's hidden value,
-// the plain stream address, is the UserRole of every column.
+// the plain stream address, is the UserRole of every column. Texts are decoded when the view
+// asks for them; the cells last asked for are kept, since a paint asks for each several times.
 class ChannelListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -33,10 +35,13 @@ public:
     bool hasUrlColumn() const { return m_headers.size() > UrlColumn; }
     void setHeaderText(int column, const QString &text);
 
+    void setRows(ChannelRows &&rows);
     void setRows(std::vector<ChannelRow> &&rows);
     void clear();
-    const ChannelRow &row(int index) const { return m_rows[std::size_t(index)]; }
-    const std::vector<ChannelRow> &rows() const { return m_rows; }
+    // A row decoded: the record (url plain) and the texts shown.
+    ChannelRow row(int index) const { return m_rows.decoded(std::size_t(index)); }
+    ChannelRecord record(int index) const { return m_rows.record(std::size_t(index)); }
+    const ChannelRows &rows() const { return m_rows; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -44,14 +49,23 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // The text of a column other than UrlColumn, without a copy (sorting reads it often).
-    static const QString &storedText(const ChannelRow &row, int column);
-    static QString cellText(const ChannelRow &row, int column);
+    static ChannelRows::Text textOf(int column);
+    QString cellText(int row, int column) const;
 
 private:
-    std::vector<ChannelRow> m_rows;
-    std::vector<ChannelRow> m_removed; // cleared rows, released with the next ones
+    struct CachedCell
+    {
+        int row = -1;
+        int column = -1;
+        QString text;
+    };
+
+    void forgetCells();
+
+    ChannelRows m_rows;
+    ChannelRows m_removed; // cleared rows, released with the next ones
     QStringList m_headers;
+    mutable std::array<CachedCell, 512> m_cells;
 };
 
 } // namespace mavrel

@@ -2,11 +2,11 @@
 
 #include "catalogue/ui/channellistmodel.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <numeric>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace mavrel {
 
@@ -36,6 +36,7 @@ void CollatingSortProxy::setCollator(const QCollator &collator)
 {
     m_collator = collator;
     prepareAsciiWeights();
+    forgetRanks();
     sort(m_sortColumn, m_sortOrder);
 }
 
@@ -93,6 +94,7 @@ void CollatingSortProxy::setSourceModel(QAbstractItemModel *model)
         disconnect(c);
     m_sourceConnections.clear();
     QAbstractProxyModel::setSourceModel(model);
+    forgetRanks();
     if (model) {
         // Any change of rows or columns re-derives the order; the lists this serves are rebuilt
         // as a whole anyway.
@@ -117,6 +119,7 @@ void CollatingSortProxy::setSourceModel(QAbstractItemModel *model)
                     [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
                         if (m_sortColumn >= topLeft.column() &&
                             m_sortColumn <= bottomRight.column()) {
+                            forgetRanks();
                             sort(m_sortColumn, m_sortOrder); // a sorted text changed
                         } else if (!m_order.empty()) {
                             emit dataChanged(index(0, topLeft.column()),
@@ -143,113 +146,203 @@ void CollatingSortProxy::endSourceChange()
 {
     if (!m_resetting)
         return;
+    forgetRanks();
     computeOrder();
     m_resetting = false;
     endResetModel();
 }
 
-std::vector<int> CollatingSortProxy::ranks(int column) const
-{
-    const QAbstractItemModel *source = sourceModel();
-    const int rows = source->rowCount();
-    const auto *channels = qobject_cast<const ChannelListModel *>(source);
-    // The channel list is the big one: its stored texts are read in place, without QVariant.
-    const bool inPlace = channels && column != ChannelListModel::UrlColumn;
-    std::vector<QString> fetched; // other texts, made once
-    if (!inPlace) {
-        fetched.reserve(std::size_t(rows));
-        for (int r = 0; r < rows; ++r) {
-            fetched.push_back(channels ? channels->rows()[std::size_t(r)].urlText()
-                                       : source->index(r, column).data().toString());
-        }
-    }
-    const auto textOf = [&](int row) -> const QString & {
-        return inPlace ? ChannelListModel::storedText(channels->rows()[std::size_t(row)], column)
-                       : fetched[std::size_t(row)];
-    };
+namespace {
 
-    std::vector<int> order(static_cast<std::size_t>(rows));
-    std::iota(order.begin(), order.end(), 0);
-    std::vector<int> result(static_cast<std::size_t>(rows));
+struct StringViewHash
+{
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+bool isPrintableAscii(QByteArrayView bytes)
+{
+    for (char c : bytes) {
+        if (c < 0x20 || c >= 0x7f)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<int> CollatingSortProxy::rankTexts(std::size_t count, const AsciiOf &asciiOf,
+                                               const TextOf &textOf) const
+{
+    std::vector<int> result(count);
+    if (count == 0)
+        return result;
+    std::vector<quint32> order(count);
+    std::iota(order.begin(), order.end(), 0u);
     const auto assignRanks = [&](const auto &compare) {
-        std::sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) < 0; });
+        std::sort(order.begin(), order.end(),
+                  [&](quint32 a, quint32 b) { return compare(a, b) < 0; });
         int current = 0;
         for (std::size_t i = 0; i < order.size(); ++i) {
             if (i > 0 && compare(order[i - 1], order[i]) != 0)
                 ++current;
-            result[std::size_t(order[i])] = current;
+            result[order[i]] = current;
         }
     };
 
-    if (!m_asciiWeight.empty()) {
-        // One weight byte per character, all rows in one buffer; rows with other text use the
-        // collator.
-        QByteArray weights;
-        std::vector<std::pair<qsizetype, qsizetype>> spans(static_cast<std::size_t>(rows));
-        for (int r = 0; r < rows; ++r) {
-            const QString &text = textOf(r);
-            const qsizetype start = weights.size();
-            bool ascii = true;
-            for (const QChar ch : text) {
-                const char16_t c = ch.unicode();
-                if (c < 0x20 || c >= 0x7f) {
-                    ascii = false;
-                    break;
-                }
-                weights.append(char(m_asciiWeight[c]));
-            }
-            if (!ascii)
-                weights.truncate(start);
-            spans[std::size_t(r)] = {start, ascii ? text.size() : -1};
-        }
-        const char *base = weights.constData();
-        assignRanks([&](int a, int b) {
-            const auto [sa, la] = spans[std::size_t(a)];
-            const auto [sb, lb] = spans[std::size_t(b)];
-            if (la >= 0 && lb >= 0)
-                return QtPrivate::compareMemory(QByteArrayView(base + sa, la),
-                                                QByteArrayView(base + sb, lb));
-            return m_collator.compare(textOf(a), textOf(b));
-        });
+    if (m_asciiWeight.empty()) {
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            keys.push_back(m_collator.sortKey(textOf(i)));
+        assignRanks([&](quint32 a, quint32 b) { return keys[a].compare(keys[b]); });
         return result;
     }
 
-    // Other collations: one key per distinct text (columns such as the rating hold few).
-    QHash<QString, int> distinctIndex;
-    std::vector<int> rowDistinct(static_cast<std::size_t>(rows));
-    std::vector<QCollatorSortKey> keys;
-    for (int r = 0; r < rows; ++r) {
-        const QString &text = textOf(r);
-        auto it = distinctIndex.constFind(text);
-        if (it == distinctIndex.constEnd()) {
-            it = distinctIndex.insert(text, int(keys.size()));
-            keys.push_back(m_collator.sortKey(text));
+    // Printable ASCII texts become one weight byte per character, all in one buffer, with their
+    // first sixteen weights packed into two words that settle most comparisons; other texts go
+    // to the collator.
+    struct Key
+    {
+        quint64 high = 0;
+        quint64 low = 0;
+        qsizetype start = 0;
+        qsizetype length = -1; // -1: not ASCII, compared by the collator
+    };
+    std::vector<Key> keys(count);
+    std::vector<QString> others; // texts of the keys with length -1, by start
+    QByteArray weights;
+    for (std::size_t i = 0; i < count; ++i) {
+        Key &key = keys[i];
+        const QByteArrayView ascii = asciiOf(i);
+        if (ascii.data() == nullptr || !isPrintableAscii(ascii)) {
+            key.start = qsizetype(others.size());
+            others.push_back(textOf(i));
+            continue;
         }
-        rowDistinct[std::size_t(r)] = *it;
+        key.start = weights.size();
+        key.length = ascii.size();
+        for (qsizetype k = 0; k < ascii.size(); ++k) {
+            const quint8 w = m_asciiWeight[std::size_t(ascii[k])];
+            weights.append(char(w));
+            if (k < 8)
+                key.high |= quint64(w) << (8 * (7 - k));
+            else if (k < 16)
+                key.low |= quint64(w) << (8 * (15 - k));
+        }
     }
-    assignRanks([&](int a, int b) {
-        return keys[std::size_t(rowDistinct[std::size_t(a)])].compare(
-            keys[std::size_t(rowDistinct[std::size_t(b)])]);
+    const char *base = weights.constData();
+    const auto text = [&](quint32 item) {
+        const Key &key = keys[item];
+        return key.length < 0 ? others[std::size_t(key.start)] : textOf(item);
+    };
+    assignRanks([&](quint32 a, quint32 b) {
+        const Key &ka = keys[a];
+        const Key &kb = keys[b];
+        if (ka.length >= 0 && kb.length >= 0) {
+            if (ka.high != kb.high)
+                return ka.high < kb.high ? -1 : 1;
+            if (ka.low != kb.low)
+                return ka.low < kb.low ? -1 : 1;
+            if (ka.length <= 16 || kb.length <= 16)
+                return ka.length == kb.length ? 0 : (ka.length < kb.length ? -1 : 1);
+            return QtPrivate::compareMemory(QByteArrayView(base + ka.start + 16, ka.length - 16),
+                                            QByteArrayView(base + kb.start + 16, kb.length - 16));
+        }
+        return m_collator.compare(text(a), text(b));
     });
     return result;
+}
+
+std::vector<int> CollatingSortProxy::ranks(int column) const
+{
+    const QAbstractItemModel *source = sourceModel();
+    const std::size_t rows = std::size_t(source->rowCount());
+    const auto *channels = qobject_cast<const ChannelListModel *>(source);
+    const auto none = [](std::size_t) { return QByteArrayView(); };
+    if (!channels || column == ChannelListModel::UrlColumn) {
+        return rankTexts(rows, none, [&](std::size_t r) {
+            return source->index(int(r), column).data().toString();
+        });
+    }
+
+    // The channel list is the big one: its fields are read where they lie. A name shows as its
+    // bytes when they are ASCII.
+    const ChannelRows &table = channels->rows();
+    const ChannelRows::Text which = ChannelListModel::textOf(column);
+    if (which == ChannelRows::Text::Name) {
+        return rankTexts(
+            rows,
+            [&](std::size_t r) {
+                const QByteArrayView name = table.bytes(r, ChannelRows::Name);
+                return isAsciiBytes(name) ? name : QByteArrayView();
+            },
+            [&](std::size_t r) { return table.text(r, which); });
+    }
+
+    // The other columns hold few distinct values: each is decoded and ranked once.
+    const ChannelRows::Field field = which == ChannelRows::Text::Kind     ? ChannelRows::Kind
+                                     : which == ChannelRows::Text::Lang   ? ChannelRows::Lang
+                                     : which == ChannelRows::Text::Rating ? ChannelRows::Rating
+                                                                          : ChannelRows::Favorites;
+    std::unordered_map<std::string_view, int, StringViewHash, std::equal_to<>> distinct;
+    std::vector<std::size_t> firstRow;
+    std::vector<int> rowValue(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        const QByteArrayView bytes = table.bytes(r, field);
+        const auto [it, added] = distinct.try_emplace(
+            std::string_view(bytes.data(), std::size_t(bytes.size())), int(firstRow.size()));
+        if (added)
+            firstRow.push_back(r);
+        rowValue[r] = it->second;
+    }
+    std::vector<QString> texts;
+    std::vector<QByteArray> latin1;
+    texts.reserve(firstRow.size());
+    latin1.reserve(firstRow.size());
+    for (const std::size_t r : firstRow) {
+        texts.push_back(table.text(r, which));
+        latin1.push_back(texts.back().toLatin1());
+    }
+    const std::vector<int> valueRank = rankTexts(
+        firstRow.size(),
+        [&](std::size_t v) {
+            // Only a text of Latin-1 characters survives the round trip.
+            return QString::fromLatin1(latin1[v]) == texts[v] ? QByteArrayView(latin1[v])
+                                                              : QByteArrayView();
+        },
+        [&](std::size_t v) { return texts[v]; });
+    for (int &value : rowValue)
+        value = valueRank[std::size_t(value)];
+    return rowValue;
 }
 
 void CollatingSortProxy::computeOrder()
 {
     const QAbstractItemModel *source = sourceModel();
     const int rows = source ? source->rowCount() : 0;
+    // A short list after a long one gives the room back.
+    if (m_order.capacity() > 2 * std::size_t(rows) + 4096) {
+        m_order = {};
+        m_position = {};
+    }
     m_order.resize(std::size_t(rows));
     std::iota(m_order.begin(), m_order.end(), 0);
     if (source && m_sortColumn >= 0 && m_sortColumn < source->columnCount() && rows > 1) {
-        const std::vector<int> rank = ranks(m_sortColumn);
-        if (m_sortOrder == Qt::AscendingOrder)
-            std::stable_sort(m_order.begin(), m_order.end(), [&rank](int a, int b) {
-                return rank[std::size_t(a)] < rank[std::size_t(b)];
-            });
-        else
-            std::stable_sort(m_order.begin(), m_order.end(), [&rank](int a, int b) {
-                return rank[std::size_t(a)] > rank[std::size_t(b)];
-            });
+        if (m_rankColumn != m_sortColumn) {
+            m_ranks = ranks(m_sortColumn);
+            m_rankColumn = m_sortColumn;
+        }
+        // Ranks are dense, so a counting sort orders the rows, equal ones in loading order.
+        const int top = *std::max_element(m_ranks.begin(), m_ranks.end());
+        std::vector<int> start(std::size_t(top) + 2, 0);
+        const bool ascending = m_sortOrder == Qt::AscendingOrder;
+        const auto slot = [&](int rank) { return std::size_t(ascending ? rank : top - rank); };
+        for (const int rank : m_ranks)
+            ++start[slot(rank) + 1];
+        std::partial_sum(start.begin(), start.end(), start.begin());
+        for (int r = 0; r < rows; ++r)
+            m_order[std::size_t(start[slot(m_ranks[std::size_t(r)])]++)] = r;
     }
     m_position.resize(m_order.size());
     for (std::size_t p = 0; p < m_order.size(); ++p)

@@ -3,6 +3,7 @@
 #include <QAbstractProxyModel>
 #include <QCollator>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -43,7 +44,18 @@ private:
     void beginSourceChange();
     void endSourceChange();
     void computeOrder();
+    // Dense ranks: equal texts share one, and the order of ranks is the collation's.
     std::vector<int> ranks(int column) const;
+    // asciiOf gives the text's bytes when it is Latin-1 (a null view otherwise); textOf the text.
+    using AsciiOf = std::function<QByteArrayView(std::size_t)>;
+    using TextOf = std::function<QString(std::size_t)>;
+    std::vector<int> rankTexts(std::size_t count, const AsciiOf &asciiOf,
+                               const TextOf &textOf) const;
+    void forgetRanks()
+    {
+        m_rankColumn = -1;
+        m_ranks = {};
+    }
 
     void prepareAsciiWeights();
     // One weight byte per character for printable ASCII text; nullopt for any other text.
@@ -56,6 +68,10 @@ private:
     std::vector<quint8> m_asciiWeight;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    // The ranks of the last sorted column, kept while the source stays as it is: sorting the
+    // same rows the other way round needs no collation work.
+    int m_rankColumn = -1;
+    std::vector<int> m_ranks;
     std::vector<int> m_order;    // proxy row -> source row
     std::vector<int> m_position; // source row -> proxy row
     bool m_resetting = false;

@@ -28,8 +28,19 @@ QVariant VideoListModel::data(const QModelIndex &index, int role) const
 QVariant VideoListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return u"Channel"_s;
+        return m_header;
     return {};
+}
+
+bool VideoListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                                   int role)
+{
+    if (section != 0 || orientation != Qt::Horizontal ||
+        (role != Qt::EditRole && role != Qt::DisplayRole))
+        return false;
+    m_header = value.toString();
+    emit headerDataChanged(Qt::Horizontal, 0, 0);
+    return true;
 }
 
 bool VideoListModel::add(const ScrapedVideo &video)

@@ -19,6 +19,9 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // The column caption follows the interface language.
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                       int role = Qt::EditRole) override;
 
     const QList<ScrapedVideo> &videos() const { return m_listing.videos(); }
     // False when the id is listed already.
@@ -27,6 +30,7 @@ public:
 
 private:
     VideoListing m_listing;
+    QString m_header = QStringLiteral("Channel");
 };
 
 } // namespace mavrel

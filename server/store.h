@@ -5,6 +5,7 @@
 #include "server/rules.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -66,6 +67,18 @@ struct ChannelState
     qint64 ratingCount = 0;
 };
 
+// A channel as its source brought it, for a sync.
+struct SourceChannel
+{
+    qint64 id = 0;
+    QByteArray name;
+    QByteArray kind;
+    QByteArray url;
+    QByteArray lang;
+    bool dead = false;
+    bool vanished = false; // dead because its source no longer lists it
+};
+
 struct Report
 {
     QByteArray type;
@@ -125,8 +138,20 @@ public:
     Result<qint64> channelCount(); // not removed
     Result<bool> isEmpty();
 
+    // Sources own the channels they brought. None of these touch figures or reports.
+    Result<QList<SourceChannel>> sourceChannels(const QString &source); // not removed
+    Result<void> claimChannel(qint64 id, const QString &source);
+    // Name, kind and language as the source now lists them: a catalogue change.
+    Result<void> updateSourceFields(qint64 id, const NewChannel &channel);
+    // Dead while its source no longer lists it; back (a catalogue change) when it does again.
+    Result<void> setVanished(qint64 id, bool vanished);
+    // A channel its source already knows to be down: out of the viewers' lists until revived.
+    Result<void> markDeadOnArrival(qint64 id);
+
 private:
     struct Queries;
+    struct SourceQueries;
+    Result<void> prepareSourceQueries();
     CatalogueStore(QString connection, StoreOptions options);
     Result<void> prepare();
     Result<void> openPostgres(const QString &location);
@@ -153,6 +178,7 @@ private:
     bool m_postgres = false;
     bool m_inBatch = false;
     std::unique_ptr<Queries> m_q;
+    std::unique_ptr<SourceQueries> m_sq;
 };
 
 } // namespace mavrel::server

@@ -22,21 +22,21 @@ TEST(ImportCatalogueFile, KeepsIdsAndFiguresAndCountsDamagedLines)
                             line("x", "NoId", "http://noid/");
     const ParsedSource parsed = parseCatalogueFile(data);
     EXPECT_EQ(parsed.bad, 1);
-    ASSERT_EQ(parsed.channels.size(), 3);
-    const NewChannel &news = parsed.channels[0];
+    ASSERT_EQ(parsed.entries.size(), 3);
+    const NewChannel &news = parsed.entries[0].channel;
     EXPECT_EQ(news.wantedId, 7);
     EXPECT_EQ(news.name, "News");
     EXPECT_EQ(news.url, "http://news/");
     EXPECT_EQ(news.favorites, 12);
     EXPECT_DOUBLE_EQ(news.ratingSum, 4.25);
     EXPECT_EQ(news.ratingCount, 1);
-    const NewChannel &lf = parsed.channels[1];
+    const NewChannel &lf = parsed.entries[1].channel;
     EXPECT_EQ(lf.wantedId, 9);
     EXPECT_EQ(lf.lang, "German");
     EXPECT_EQ(lf.spare1, "a");
     EXPECT_EQ(lf.favorites, 0);   // "x" is no figure
     EXPECT_EQ(lf.ratingCount, 0); // 9 is outside 1..5
-    EXPECT_EQ(parsed.channels[2].wantedId, 0);
+    EXPECT_EQ(parsed.entries[2].channel.wantedId, 0);
 }
 
 TEST(ImportPlaylist, ReadsTitlesLanguagesGroupsAndKinds)
@@ -59,7 +59,7 @@ TEST(ImportPlaylist, ReadsTitlesLanguagesGroupsAndKinds)
         "#EXTINF:-1,Trailing\n";
     const ParsedSource parsed = parsePlaylist(data);
     EXPECT_EQ(parsed.bad, 3);
-    ASSERT_EQ(parsed.channels.size(), 5);
+    ASSERT_EQ(parsed.entries.size(), 5);
     const struct
     {
         const char *name, *kind, *lang, *url;
@@ -71,10 +71,10 @@ TEST(ImportPlaylist, ReadsTitlesLanguagesGroupsAndKinds)
         {"Next", "TV", "Other", "http://next/"},
     };
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(parsed.channels[i].name, expected[i].name);
-        EXPECT_EQ(parsed.channels[i].kind, expected[i].kind) << i;
-        EXPECT_EQ(parsed.channels[i].lang, expected[i].lang) << i;
-        EXPECT_EQ(parsed.channels[i].url, expected[i].url) << i;
+        EXPECT_EQ(parsed.entries[i].channel.name, expected[i].name);
+        EXPECT_EQ(parsed.entries[i].channel.kind, expected[i].kind) << i;
+        EXPECT_EQ(parsed.entries[i].channel.lang, expected[i].lang) << i;
+        EXPECT_EQ(parsed.entries[i].channel.url, expected[i].url) << i;
     }
 }
 

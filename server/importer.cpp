@@ -281,8 +281,13 @@ void seedFigures(NewChannel &channel, double votes, double clicks)
 
 void StationListReader::feed(QByteArrayView chunk)
 {
-    for (qsizetype i = 0; i < chunk.size() && !m_broken && !m_ended; ++i) {
+    for (qsizetype i = 0; i < chunk.size() && !m_broken; ++i) {
         const char c = chunk[i];
+        if (m_ended) {
+            // Only blanks may follow the list.
+            m_broken = c != ' ' && c != '\t' && c != '\r' && c != '\n';
+            continue;
+        }
         if (m_capturing)
             m_object.append(c);
         if (m_inString) {
@@ -613,10 +618,12 @@ Result<ImportCounts> syncParsed(CatalogueStore &store, const QString &key,
             }
             listed[*it] = true;
             const SourceChannel &o = owned.value()[*it];
-            if (o.vanished) {
-                if (auto r = store.setVanished(o.id, false); !r)
+            if (o.vanished != 0) {
+                // Revived only if its vanishing killed it and no one has revived it since.
+                const bool revive = o.vanished == 1 && o.dead;
+                if (auto r = store.relist(o.id, revive); !r)
                     return fail(r.error());
-                ++counts.returned;
+                counts.returned += revive ? 1 : 0;
             }
             if (o.name != c.name || o.kind != c.kind || o.lang != c.lang) {
                 if (channelProblem(c)) {
@@ -653,9 +660,9 @@ Result<ImportCounts> syncParsed(CatalogueStore &store, const QString &key,
     if (dropVanished) {
         for (qsizetype i = 0; i < listed.size(); ++i) {
             const SourceChannel &o = owned.value()[i];
-            if (listed[i] || o.vanished)
+            if (listed[i] || o.vanished != 0)
                 continue;
-            if (auto r = store.setVanished(o.id, true); !r)
+            if (auto r = store.vanish(o.id, o.dead); !r)
                 return fail(r.error());
             ++counts.vanished;
         }

@@ -1038,7 +1038,7 @@ Result<QList<SourceChannel>> CatalogueStore::sourceChannels(const QString &sourc
         c.url = q.value(3).toByteArray();
         c.lang = q.value(4).toByteArray();
         c.dead = q.value(5).toBool();
-        c.vanished = q.value(6).toBool();
+        c.vanished = q.value(6).toInt();
         out.append(std::move(c));
     }
     q.finish();
@@ -1069,27 +1069,40 @@ Result<void> CatalogueStore::updateSourceFields(qint64 id, const NewChannel &c)
     return run(q);
 }
 
-Result<void> CatalogueStore::setVanished(qint64 id, bool vanished)
+Result<void> CatalogueStore::vanish(qint64 id, bool alreadyDead)
 {
     if (auto r = prepareSourceQueries(); !r)
         return r;
-    if (auto r = readClock(); !r)
-        return r;
-    const qint64 t = stamp();
-    QSqlQuery &q = vanished ? m_sq->vanish : m_sq->returned;
-    q.bindValue(0, t);
-    if (vanished) {
-        q.bindValue(1, id);
-    } else {
-        q.bindValue(1, t);
-        q.bindValue(2, id);
+    if (!alreadyDead) {
+        if (auto r = readClock(); !r)
+            return r;
+        m_sq->vanish.bindValue(0, stamp());
+        m_sq->vanish.bindValue(1, id);
+        if (auto r = run(m_sq->vanish); !r)
+            return r;
     }
-    if (auto r = run(q); !r)
+    m_sq->flag.bindValue(0, alreadyDead ? 2 : 1);
+    m_sq->flag.bindValue(1, id);
+    return run(m_sq->flag);
+}
+
+Result<void> CatalogueStore::relist(qint64 id, bool revive)
+{
+    if (auto r = prepareSourceQueries(); !r)
         return r;
-    QSqlQuery &flag = m_sq->flag;
-    flag.bindValue(0, vanished ? 1 : 0);
-    flag.bindValue(1, id);
-    return run(flag);
+    if (revive) {
+        if (auto r = readClock(); !r)
+            return r;
+        const qint64 t = stamp();
+        m_sq->returned.bindValue(0, t);
+        m_sq->returned.bindValue(1, t);
+        m_sq->returned.bindValue(2, id);
+        if (auto r = run(m_sq->returned); !r)
+            return r;
+    }
+    m_sq->flag.bindValue(0, 0);
+    m_sq->flag.bindValue(1, id);
+    return run(m_sq->flag);
 }
 
 Result<void> CatalogueStore::markDeadOnArrival(qint64 id)

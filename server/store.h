@@ -76,7 +76,9 @@ struct SourceChannel
     QByteArray url;
     QByteArray lang;
     bool dead = false;
-    bool vanished = false; // dead because its source no longer lists it
+    // 0: listed; 1: dead because its source no longer lists it; 2: no longer listed, and dead
+    // already before (a dead mark of the viewers' reports, which its return does not lift).
+    int vanished = 0;
 };
 
 struct Report
@@ -143,8 +145,10 @@ public:
     Result<void> claimChannel(qint64 id, const QString &source);
     // Name, kind and language as the source now lists them: a catalogue change.
     Result<void> updateSourceFields(qint64 id, const NewChannel &channel);
-    // Dead while its source no longer lists it; back (a catalogue change) when it does again.
-    Result<void> setVanished(qint64 id, bool vanished);
+    // No longer listed by its source: dead (unless it is already).
+    Result<void> vanish(qint64 id, bool alreadyDead);
+    // Listed again: alive (a catalogue change) if its vanishing killed it.
+    Result<void> relist(qint64 id, bool revive);
     // A channel its source already knows to be down: out of the viewers' lists until revived.
     Result<void> markDeadOnArrival(qint64 id);
 

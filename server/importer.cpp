@@ -509,20 +509,24 @@ Result<void> fetchInto(const QString &address, const FetchLimits &limits, Source
         failure = u"took longer than %1 s"_s.arg(limits.totalMs / 1000.0);
         reply->abort();
     });
+    // Aborting inside the reply's own signal makes it report its end twice.
+    auto stop = [&] {
+        QMetaObject::invokeMethod(reply.get(), &QNetworkReply::abort, Qt::QueuedConnection);
+    };
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
         if (!failure.isEmpty())
             return;
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status != 0 && (status < 200 || status > 299)) {
             failure = u"answered %1"_s.arg(status);
-            reply->abort();
+            stop();
             return;
         }
         const QByteArray chunk = reply->readAll();
         received += chunk.size();
         if (received > limits.maxBytes) {
             failure = u"is larger than %1 bytes"_s.arg(limits.maxBytes);
-            reply->abort();
+            stop();
             return;
         }
         parser.feed(chunk);

@@ -2,6 +2,7 @@
 
 #include "pgcluster.h"
 
+#include "online/catalogueupdate.h"
 #include "server/importer.h"
 #include "server/store.h"
 #include "testhttpserver.h"
@@ -102,6 +103,8 @@ TEST_F(SyncTest, ChangesReachViewersAsUpdateLinesAndFiguresStay)
     const QString source = write(stationList(
         {{"Keep", "http://keep/"}, {"Old", "http://rename/"}, {"Gone", "http://gone/"}}));
     sync(source);
+    // A viewer's catalogue as the server gave it.
+    const QString viewer = write(store->exportCatalogue().value(), u"Data.txt"_s);
     // The crowd's figures, which a sync must leave alone.
     ASSERT_TRUE(store->recordReport({"FAVORITE", "", "Old", false, u"1.1.1.1"_s}).ok());
     ASSERT_TRUE(store->recordReport({"RATING", "1", "Old", false, u"1.1.1.1"_s}).ok());
@@ -124,6 +127,15 @@ TEST_F(SyncTest, ChangesReachViewersAsUpdateLinesAndFiguresStay)
     EXPECT_FALSE(updates.contains("|Gone|")) << updates.data();
     const QByteArray dead = store->deadReply(since, u"viewer"_s).value();
     EXPECT_TRUE(dead.startsWith("DEL|") && dead.contains("|Gone|")) << dead.data();
+    // The viewer merges both replies: the vanished channel leaves its list, the rest is there.
+    ASSERT_TRUE(extractNewDefs(viewer, updates).ok());
+    ASSERT_TRUE(extractNewDefs(viewer, dead).ok());
+    QFile merged(viewer);
+    ASSERT_TRUE(merged.open(QIODevice::ReadOnly));
+    const QByteArray list = merged.readAll();
+    EXPECT_FALSE(list.contains("|Gone|")) << list.data();
+    for (const char *name : {"|Keep|", "|New Name|", "|Fresh|"})
+        EXPECT_TRUE(list.contains(name)) << name << list.data();
 
     const ChannelState renamed = *byUrl("http://rename/");
     EXPECT_EQ(renamed.record.lang, "German");

@@ -393,7 +393,8 @@ void addCommaNames(QList<QByteArray> &names, const QByteArray &value)
 void StationListReader::station(const QByteArray &json)
 {
     // Bytes that are no UTF-8 become U+FFFD rather than cost the station.
-    const QByteArray text = QString::fromUtf8(json).toUtf8();
+    const QByteArray text =
+        QByteArrayView(json).isValidUtf8() ? json : QString::fromUtf8(json).toUtf8();
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) {

@@ -429,6 +429,9 @@ Result<void> CatalogueStore::readClock()
 {
     if (!m_postgres)
         return {};
+    // A batch is one transaction: its changes all take the time it started with.
+    if (m_inBatch && m_batchClockRead)
+        return {};
     // One clock for every server process, and the latest date any of them handed out.
     QSqlQuery &q = m_q->clock;
     if (auto r = run(q); !r)
@@ -438,6 +441,7 @@ Result<void> CatalogueStore::readClock()
         m_handedOut = std::max(m_handedOut, q.value(1).toLongLong());
     }
     q.finish();
+    m_batchClockRead = m_inBatch;
     return {};
 }
 
@@ -515,6 +519,7 @@ Result<void> CatalogueStore::beginBatch()
     if (!m_db.transaction())
         return Result<void>::failure(u"database: %1"_s.arg(m_db.lastError().text()));
     m_inBatch = true;
+    m_batchClockRead = false;
     return {};
 }
 

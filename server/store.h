@@ -181,6 +181,7 @@ private:
     qint64 m_dbNow = 0;
     bool m_postgres = false;
     bool m_inBatch = false;
+    bool m_batchClockRead = false;
     std::unique_ptr<Queries> m_q;
     std::unique_ptr<SourceQueries> m_sq;
 };

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 using mavrel::testing::httpGet;
@@ -150,6 +153,25 @@ TEST_F(CliTest, SyncsAtStartWhileServingAndStopsPromptly)
     EXPECT_TRUE(
         again.out.contains("added 0, skipped 0, duplicate 0, updated 0, vanished 0, returned 0"))
         << again.out.data();
+}
+
+TEST_F(CliTest, StopCancelsASyncWaitingForItsSource)
+{
+    // Listening but never answering: the source's fetch waits (30 s before it counts as stalled).
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const QString source = u"http://127.0.0.1:%1/json/stations"_s.arg(silent.serverPort());
+    QProcess server;
+    const quint16 port =
+        startServing(server, {u"--db"_s, db(), u"--sync"_s, source, u"--every"_s, u"1h"_s});
+    ASSERT_NE(port, 0);
+    QThread::msleep(500);
+    QElapsedTimer t;
+    t.start();
+    server.terminate();
+    ASSERT_TRUE(server.waitForFinished(10000));
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_EQ(server.exitCode(), 0);
 }
 
 TEST_F(CliTest, ServesOnAPickedPortWithDemoContent)

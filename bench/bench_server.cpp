@@ -1,7 +1,8 @@
 // Measures the catalogue server over loopback HTTP: a full update of a 100,000-channel catalogue,
 // report throughput with 16 concurrent keep-alive clients, then the server executable with 1,000
 // keep-alive clients (on SQLite and on PostgreSQL in a throw-away cluster) and its memory while
-// 500 slow clients hold connections. Prints one figure per line.
+// 500 slow clients hold connections; before all that, the import and sync of a generated radio
+// directory's station list. Prints one figure per line.
 
 #include "pgcluster.h"
 #include "rawclient.h"
@@ -19,7 +20,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -307,10 +313,110 @@ bool slowClients(const QString &db)
 
 } // namespace
 
+// A radio directory's station list of n stations (about 1 KB each, as the directory's are);
+// with changed, every hundredth one is renamed or moved to a new address (its old one vanishes).
+QByteArray stationList(int n, bool changed)
+{
+    QByteArray out = "[";
+    out.reserve(qsizetype(n) * 420);
+    for (int i = 0; i < n; ++i) {
+        const bool touched = changed && i % 100 == 0;
+        const int kind = (i / 100) % 4;
+        QByteArray name = "Station " + QByteArray::number(i);
+        QByteArray url = "http://radio" + QByteArray::number(i % 997) + ".invalid/stream/" +
+                         QByteArray::number(i);
+        if (touched && kind < 2)
+            name += " (new name)";
+        if (touched && kind >= 2)
+            url += "/moved";
+        if (i > 0)
+            out += ",\n";
+        out += "{\"changeuuid\":\"0f0e0d0c-0b0a-0908-0706-" +
+               QByteArray::number(100000000000LL + i) + "\",\"name\":\"" + name + "\",\"url\":\"" +
+               url + "\",\"url_resolved\":\"" + url +
+               "\",\"homepage\":\"http://radio.invalid/\",\"favicon\":\"" + QByteArray(600, 'f') +
+               "\",\"tags\":\"pop,rock,"
+               "news\",\"country\":\"Somewhere\",\"countrycode\":\"DE\",\"state\":\"\","
+               "\"language\":\"german,english\",\"votes\":" +
+               QByteArray::number(i % 5000) +
+               ",\"codec\":\"MP3\",\"bitrate\":128,"
+               "\"lastcheckok\":" +
+               QByteArray(i % 50 == 0 ? "0" : "1") +
+               ",\"clickcount\":" + QByteArray::number(i % 300) + "}";
+    }
+    return out + "]\n";
+}
+
+// Imports a generated 50,000-station list with the server executable, then syncs it with 1%
+// changed; prints the times and the importing process's peak resident memory.
+bool directoryImport(const QTemporaryDir &dir, const QString &db, const char *backend)
+{
+    constexpr int kStations = 50000;
+    const QString list = dir.filePath(u"stations.json"_s);
+    std::printf("directory_backend %s\n", backend);
+    auto write = [&](bool changed) {
+        QFile f(list);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               f.write(stationList(kStations, changed)) > 0;
+    };
+    // CPU seconds of the finished children so far: a figure the other engineers' load
+    // disturbs less than the wall clock.
+    auto childCpu = [] {
+        rusage u{};
+        getrusage(RUSAGE_CHILDREN, &u);
+        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+               double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    auto run = [&](const QString &command, double &seconds, QByteArray &out) {
+        QProcess p;
+        QElapsedTimer t;
+        t.start();
+        p.start(QString::fromUtf8(CATALOGUE_SERVER), {command, u"--db"_s, db, list});
+        const bool ok = p.waitForFinished(120000) && p.exitCode() == 0;
+        seconds = double(t.nsecsElapsed()) / 1e9;
+        out = p.readAllStandardOutput().trimmed();
+        return ok;
+    };
+    double importSecs = 0, syncSecs = 0;
+    QByteArray importOut, syncOut;
+    const double cpuBefore = childCpu();
+    if (!write(false) || !run(u"import"_s, importSecs, importOut))
+        return false;
+    const double importCpu = childCpu() - cpuBefore;
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const double importRss = double(usage.ru_maxrss) / 1024;
+    std::printf("directory_stations %d\n", kStations);
+    std::printf("directory_json_mb %.1f\n", double(QFileInfo(list).size()) / 1e6);
+    std::printf("directory_import_s %.2f\n", importSecs);
+    std::printf("directory_import_cpu_s %.2f\n", importCpu);
+    std::printf("directory_import_rss_mb %.1f\n", importRss);
+    std::printf("directory_import_says %s\n", importOut.constData());
+    if (!write(true))
+        return false;
+    const double syncCpuBefore = childCpu();
+    if (!run(u"sync"_s, syncSecs, syncOut))
+        return false;
+    std::printf("directory_sync_1pct_s %.2f\n", syncSecs);
+    std::printf("directory_sync_1pct_cpu_s %.2f\n", childCpu() - syncCpuBefore);
+    std::printf("directory_sync_says %s\n", syncOut.constData());
+    std::fflush(stdout);
+    return true;
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
+    // "bench_server directories" measures the directory import alone.
+    {
+        mavrel::testing::PgCluster cluster;
+        if (!directoryImport(dir, dir.filePath(u"directory.db"_s), "sqlite") || !cluster.ok() ||
+            !directoryImport(dir, cluster.newDatabase(), "postgresql"))
+            return 1;
+    }
+    if (argc > 1 && qstrcmp(argv[1], "directories") == 0)
+        return 0;
     const QString db = dir.filePath(u"catalogue.db"_s);
     if (!seed(db, kChannels))
         return 1;

@@ -18,9 +18,12 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include <sys/resource.h>
@@ -43,7 +46,9 @@ const char kUsage[] =
     "                           [--localization FILE] [--threads N] [--max-connections N]\n"
     "                           [--per-address N] [--idle-timeout SECONDS]\n"
     "                           [--videos DIR] [--video-log FILE]\n"
+    "                           [--sync SOURCE --every DURATION]...\n"
     "  catalogue-server import --db DATABASE SOURCE...\n"
+    "  catalogue-server sync --db DATABASE SOURCE...\n"
     "  catalogue-server export --db DATABASE\n"
     "  catalogue-server remove --db DATABASE ID...\n"
     "  catalogue-server --help | --version\n"
@@ -72,8 +77,18 @@ const char kUsage[] =
     "         --idle-timeout closes a connection silent for that long (default 15 s).\n"
     "         A request line and headers may take 64 KiB, headers alone 16 KiB; beyond that\n"
     "         the request is refused (414 or 431) and its connection closed.\n"
-    "import   adds the channels of catalogue files (Data.txt form) and M3U/M3U8 playlists,\n"
-    "         and prints how many were added, skipped and duplicate.\n"
+    "         --sync SOURCE --every DURATION syncs SOURCE (as the sync command does) at\n"
+    "         start and then every DURATION (a number with s, m, h or d; at least 1m); a\n"
+    "         failed sync is reported and tried again at the next turn. Several pairs may\n"
+    "         be given.\n"
+    "import   adds the channels of catalogue files (Data.txt form), M3U/M3U8 playlists and\n"
+    "         radio directory station lists (a JSON array of stations), from files or\n"
+    "         http:// and https:// addresses, and prints how many were added, skipped and\n"
+    "         duplicate. A source owns the channels it added.\n"
+    "sync     brings the channels a source owns in line with it: adds new ones, updates\n"
+    "         names and categories, marks the ones it no longer lists dead (back alive when\n"
+    "         listed again). Figures, reports and other channels are left alone. A source\n"
+    "         that cannot be read or lists no channel changes nothing.\n"
     "export   writes the catalogue to standard output as catalogue lines (CR LF).\n"
     "remove   removes channels by id; viewers drop them with their next update.\n"
     "\n"
@@ -114,8 +129,32 @@ struct Options
     QString videos;
     QString videoLog;
     QStringList rest;
+    struct Sync
+    {
+        QString source;
+        qint64 everySecs = 0;
+    };
+    QList<Sync> syncs;
     bool help = false;
 };
+
+// "90s", "15m", "6h", "1d"; nothing when unreadable.
+std::optional<qint64> parseDuration(const QString &text)
+{
+    if (text.size() < 2)
+        return std::nullopt;
+    const QChar unit = text.back();
+    const qint64 scale = unit == u's'   ? 1
+                         : unit == u'm' ? 60
+                         : unit == u'h' ? 3600
+                         : unit == u'd' ? 86400
+                                        : 0;
+    bool ok = false;
+    const qint64 n = text.chopped(1).toLongLong(&ok);
+    if (!ok || scale == 0 || n <= 0 || n > 366 * 86400 / scale)
+        return std::nullopt;
+    return n * scale;
+}
 
 // Returns an error text, or nothing on success.
 std::optional<QString> parseArguments(const QStringList &args, Options &o)
@@ -123,8 +162,8 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
     int i = 1;
     if (i < args.size() && !args[i].startsWith(u'-')) {
         o.command = args[i++];
-        if (o.command != u"serve" && o.command != u"import" && o.command != u"export" &&
-            o.command != u"remove")
+        if (o.command != u"serve" && o.command != u"import" && o.command != u"sync" &&
+            o.command != u"export" && o.command != u"remove")
             return u"unknown command '%1'"_s.arg(o.command);
     }
     for (; i < args.size(); ++i) {
@@ -172,9 +211,22 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
         } else if (a == u"--videos" && o.command == u"serve") {
             if (!next(o.videos))
                 return u"--videos needs a folder"_s;
+        } else if (a == u"--sync" && o.command == u"serve") {
+            Options::Sync sync;
+            if (!next(sync.source))
+                return u"--sync needs a source"_s;
+            o.syncs.append(sync);
+        } else if (a == u"--every" && o.command == u"serve") {
+            QString text;
+            const auto secs = next(text) ? parseDuration(text) : std::nullopt;
+            if (!secs || *secs < 60)
+                return u"--every needs a duration of at least 1m (such as 30m, 6h or 1d)"_s;
+            if (o.syncs.isEmpty() || o.syncs.back().everySecs != 0)
+                return u"--every follows a --sync SOURCE"_s;
+            o.syncs.back().everySecs = *secs;
         } else if (a.startsWith(u'-') && a.size() > 1) {
             return u"unknown option '%1'"_s.arg(a);
-        } else if (o.command == u"import" || o.command == u"remove") {
+        } else if (o.command == u"import" || o.command == u"sync" || o.command == u"remove") {
             o.rest.append(a);
         } else {
             return u"unexpected argument '%1'"_s.arg(a);
@@ -184,9 +236,14 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
         return std::nullopt;
     if (o.db.isEmpty())
         return u"--db DATABASE is required"_s;
-    if ((o.command == u"import" || o.command == u"remove") && o.rest.isEmpty())
-        return o.command == u"import" ? u"import needs at least one SOURCE"_s
-                                      : u"remove needs at least one ID"_s;
+    if ((o.command == u"import" || o.command == u"sync" || o.command == u"remove") &&
+        o.rest.isEmpty())
+        return o.command == u"remove" ? u"remove needs at least one ID"_s
+                                      : u"%1 needs at least one SOURCE"_s.arg(o.command);
+    for (const Options::Sync &sync : o.syncs) {
+        if (sync.everySecs == 0)
+            return u"--sync %1 needs --every DURATION"_s.arg(sync.source);
+    }
     return std::nullopt;
 }
 
@@ -199,6 +256,91 @@ void raiseDescriptorLimit()
         setrlimit(RLIMIT_NOFILE, &limit);
     }
 }
+
+QByteArray countsText(const QString &source, const ImportCounts &c, bool sync)
+{
+    QByteArray text = source.toUtf8() + ": added " + QByteArray::number(c.added) + ", skipped " +
+                      QByteArray::number(c.skipped) + ", duplicate " +
+                      QByteArray::number(c.duplicate);
+    if (sync)
+        text += ", updated " + QByteArray::number(c.updated) + ", vanished " +
+                QByteArray::number(c.vanished) + ", returned " + QByteArray::number(c.returned);
+    if (c.options > 0)
+        text += ", player options skipped " + QByteArray::number(c.options);
+    return text;
+}
+
+// Syncs the --sync sources on a thread and a database connection of their own, each at start
+// and then at its interval, until stopped.
+class SyncRunner
+{
+public:
+    SyncRunner(const Options &o) : m_db(o.db), m_syncs(o.syncs) {}
+    ~SyncRunner() { stop(); }
+
+    void start()
+    {
+        if (m_syncs.isEmpty())
+            return;
+        m_thread = std::jthread([this] { run(); });
+    }
+
+    void stop()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_cancel = true;
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    void run()
+    {
+        auto opened = CatalogueStore::open(m_db);
+        if (!opened) {
+            err(u"sync: "_s + opened.error().message);
+            return;
+        }
+        CatalogueStore &store = *opened.value();
+        using Clock = std::chrono::steady_clock;
+        QList<Clock::time_point> due(m_syncs.size(), Clock::now());
+        std::unique_lock lock(m_mutex);
+        while (!m_stop) {
+            Clock::time_point next = Clock::time_point::max();
+            for (qsizetype i = 0; i < m_syncs.size(); ++i) {
+                if (Clock::now() >= due[i]) {
+                    lock.unlock();
+                    FetchLimits limits;
+                    limits.cancel = &m_cancel;
+                    auto counts = syncSource(store, m_syncs[i].source, limits);
+                    if (counts)
+                        std::printf(
+                            "sync %s\n",
+                            countsText(m_syncs[i].source, counts.value(), true).constData());
+                    else
+                        err(u"sync: "_s + counts.error().message);
+                    std::fflush(stdout);
+                    lock.lock();
+                    due[i] = Clock::now() + std::chrono::seconds(m_syncs[i].everySecs);
+                }
+                next = std::min(next, due[i]);
+            }
+            m_wake.wait_until(lock, next, [this] { return m_stop; });
+        }
+    }
+
+    QString m_db;
+    QList<Options::Sync> m_syncs;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::atomic<bool> m_cancel = false;
+    std::jthread m_thread;
+};
 
 int serve(const Options &o, CatalogueStore &store)
 {
@@ -293,26 +435,31 @@ int serve(const Options &o, CatalogueStore &store)
     }
     std::printf("listening on %s\n", qPrintable(base));
     std::fflush(stdout);
+    SyncRunner syncs(o);
+    syncs.start();
     int signal = 0;
     while (sigwait(&stopSignals, &signal) != 0) {
     }
+    // A sync under way finishes (or fails on the closed network) before the server goes.
+    syncs.stop();
     server.stop(5000);
     return ExitOk;
 }
 
 int importSources(const Options &o, CatalogueStore &store)
 {
+    const bool sync = o.command == u"sync";
     int exit = ExitOk;
     for (const QString &source : o.rest) {
-        auto counts = importSource(store, source);
+        auto counts = sync ? syncSource(store, source) : importSource(store, source);
         if (!counts) {
             err(counts.error().message);
             exit = ExitFailure;
             continue;
         }
-        std::printf("%s: added %lld, skipped %lld, duplicate %lld\n", qPrintable(source),
-                    counts.value().added, counts.value().skipped, counts.value().duplicate);
+        std::printf("%s\n", countsText(source, counts.value(), sync).constData());
     }
+    std::fflush(stdout);
     return exit;
 }
 
@@ -375,7 +522,7 @@ int main(int argc, char **argv)
         err(store.error().message);
         return ExitFailure;
     }
-    if (o.command == u"import")
+    if (o.command == u"import" || o.command == u"sync")
         return importSources(o, *store.value());
     if (o.command == u"export")
         return exportCatalogue(*store.value());

@@ -86,6 +86,9 @@ const char *const kSchema[] = {
     " client TEXT PRIMARY KEY, stored BIGINT NOT NULL, at BIGINT NOT NULL)",
     "CREATE INDEX IF NOT EXISTS update_fetches_at ON update_fetches(at)",
     "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS source_channels (channel INTEGER PRIMARY KEY,"
+    " source TEXT NOT NULL, vanished INTEGER NOT NULL DEFAULT 0)",
+    "CREATE INDEX IF NOT EXISTS source_channels_source ON source_channels(source)",
 };
 
 // The same tables on PostgreSQL: bytes as bytea, ids from an identity column.
@@ -116,6 +119,9 @@ const char *const kPostgresSchema[] = {
     " client TEXT PRIMARY KEY, stored BIGINT NOT NULL, at BIGINT NOT NULL)",
     "CREATE INDEX IF NOT EXISTS update_fetches_at ON update_fetches(at)",
     "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value BIGINT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS source_channels (channel BIGINT PRIMARY KEY,"
+    " source TEXT NOT NULL, vanished INTEGER NOT NULL DEFAULT 0)",
+    "CREATE INDEX IF NOT EXISTS source_channels_source ON source_channels(source)",
 };
 
 // Any number that identifies this schema's start-up lock among the database's advisory locks.
@@ -205,8 +211,17 @@ CatalogueStore::CatalogueStore(QString connection, StoreOptions options)
     : m_connection(std::move(connection)), m_options(std::move(options))
 {}
 
+struct CatalogueStore::SourceQueries
+{
+    explicit SourceQueries(const QSqlDatabase &db)
+        : list(db), claim(db), fields(db), vanish(db), returned(db), deadOnArrival(db), flag(db)
+    {}
+    QSqlQuery list, claim, fields, vanish, returned, deadOnArrival, flag;
+};
+
 CatalogueStore::~CatalogueStore()
 {
+    m_sq.reset();
     m_q.reset();
     m_db.close();
     m_db = QSqlDatabase();
@@ -414,6 +429,9 @@ Result<void> CatalogueStore::readClock()
 {
     if (!m_postgres)
         return {};
+    // A batch is one transaction: its changes all take the time it started with.
+    if (m_inBatch && m_batchClockRead)
+        return {};
     // One clock for every server process, and the latest date any of them handed out.
     QSqlQuery &q = m_q->clock;
     if (auto r = run(q); !r)
@@ -423,6 +441,7 @@ Result<void> CatalogueStore::readClock()
         m_handedOut = std::max(m_handedOut, q.value(1).toLongLong());
     }
     q.finish();
+    m_batchClockRead = m_inBatch;
     return {};
 }
 
@@ -500,6 +519,7 @@ Result<void> CatalogueStore::beginBatch()
     if (!m_db.transaction())
         return Result<void>::failure(u"database: %1"_s.arg(m_db.lastError().text()));
     m_inBatch = true;
+    m_batchClockRead = false;
     return {};
 }
 
@@ -970,6 +990,135 @@ Result<bool> CatalogueStore::isEmpty()
     if (!n)
         return n.error();
     return n.value() == 0;
+}
+
+// Channels that came from a source, for its sync.
+
+Result<void> CatalogueStore::prepareSourceQueries()
+{
+    if (m_sq)
+        return {};
+    auto q = std::make_unique<SourceQueries>(m_db);
+    const std::pair<QSqlQuery *, QString> statements[] = {
+        {&q->list, u"SELECT c.id, c.name, c.kind, c.url, c.lang, c.dead, s.vanished"
+                   " FROM source_channels s JOIN channels c ON c.id = s.channel"
+                   " WHERE s.source = ? AND c.removed = 0"_s},
+        {&q->claim, m_postgres ? u"INSERT INTO source_channels (channel, source) VALUES (?, ?)"
+                                 " ON CONFLICT (channel) DO NOTHING"_s
+                               : u"INSERT OR IGNORE INTO source_channels (channel, source)"
+                                 " VALUES (?, ?)"_s},
+        {&q->fields, u"UPDATE channels SET name = ?, kind = ?, lang = ?, changed = ?"
+                     " WHERE id = ? AND removed = 0"_s},
+        {&q->vanish, u"UPDATE channels SET dead = 1, dead_changed = ? WHERE id = ?"_s},
+        // Back in its source: a change, so that viewers that dropped it get it again.
+        {&q->returned,
+         u"UPDATE channels SET dead = 0, dead_changed = ?, changed = ? WHERE id = ?"_s},
+        {&q->deadOnArrival, u"UPDATE channels SET dead = 1, dead_changed = ? WHERE id = ?"_s},
+        {&q->flag, u"UPDATE source_channels SET vanished = ? WHERE channel = ?"_s},
+    };
+    for (const auto &[query, sql] : statements) {
+        if (!query->prepare(sql))
+            return Result<void>::failure(
+                u"database: %1 (%2)"_s.arg(query->lastError().text(), sql));
+    }
+    q->list.setForwardOnly(true);
+    m_sq = std::move(q);
+    return {};
+}
+
+Result<QList<SourceChannel>> CatalogueStore::sourceChannels(const QString &source)
+{
+    if (auto r = prepareSourceQueries(); !r)
+        return r.error();
+    QSqlQuery &q = m_sq->list;
+    q.bindValue(0, source);
+    if (auto r = run(q); !r)
+        return r.error();
+    QList<SourceChannel> out;
+    while (q.next()) {
+        SourceChannel c;
+        c.id = q.value(0).toLongLong();
+        c.name = q.value(1).toByteArray();
+        c.kind = q.value(2).toByteArray();
+        c.url = q.value(3).toByteArray();
+        c.lang = q.value(4).toByteArray();
+        c.dead = q.value(5).toBool();
+        c.vanished = q.value(6).toInt();
+        out.append(std::move(c));
+    }
+    q.finish();
+    return out;
+}
+
+Result<void> CatalogueStore::claimChannel(qint64 id, const QString &source)
+{
+    if (auto r = prepareSourceQueries(); !r)
+        return r;
+    m_sq->claim.bindValue(0, id);
+    m_sq->claim.bindValue(1, source);
+    return run(m_sq->claim);
+}
+
+Result<void> CatalogueStore::updateSourceFields(qint64 id, const NewChannel &c)
+{
+    if (auto r = prepareSourceQueries(); !r)
+        return r;
+    if (auto r = readClock(); !r)
+        return r;
+    QSqlQuery &q = m_sq->fields;
+    q.bindValue(0, blob(c.name));
+    q.bindValue(1, blob(c.kind));
+    q.bindValue(2, blob(c.lang));
+    q.bindValue(3, stamp());
+    q.bindValue(4, id);
+    return run(q);
+}
+
+Result<void> CatalogueStore::vanish(qint64 id, bool alreadyDead)
+{
+    if (auto r = prepareSourceQueries(); !r)
+        return r;
+    if (!alreadyDead) {
+        if (auto r = readClock(); !r)
+            return r;
+        m_sq->vanish.bindValue(0, stamp());
+        m_sq->vanish.bindValue(1, id);
+        if (auto r = run(m_sq->vanish); !r)
+            return r;
+    }
+    m_sq->flag.bindValue(0, alreadyDead ? 2 : 1);
+    m_sq->flag.bindValue(1, id);
+    return run(m_sq->flag);
+}
+
+Result<void> CatalogueStore::relist(qint64 id, bool revive)
+{
+    if (auto r = prepareSourceQueries(); !r)
+        return r;
+    if (revive) {
+        if (auto r = readClock(); !r)
+            return r;
+        const qint64 t = stamp();
+        m_sq->returned.bindValue(0, t);
+        m_sq->returned.bindValue(1, t);
+        m_sq->returned.bindValue(2, id);
+        if (auto r = run(m_sq->returned); !r)
+            return r;
+    }
+    m_sq->flag.bindValue(0, 0);
+    m_sq->flag.bindValue(1, id);
+    return run(m_sq->flag);
+}
+
+Result<void> CatalogueStore::markDeadOnArrival(qint64 id)
+{
+    if (auto r = prepareSourceQueries(); !r)
+        return r;
+    if (auto r = readClock(); !r)
+        return r;
+    m_sq->deadOnArrival.bindValue(0, stamp());
+    m_sq->deadOnArrival.bindValue(1, id);
+    return run(m_sq->deadOnArrival);
 }
 
 } // namespace mavrel::server

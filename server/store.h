@@ -5,6 +5,7 @@
 #include "server/rules.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -66,6 +67,20 @@ struct ChannelState
     qint64 ratingCount = 0;
 };
 
+// A channel as its source brought it, for a sync.
+struct SourceChannel
+{
+    qint64 id = 0;
+    QByteArray name;
+    QByteArray kind;
+    QByteArray url;
+    QByteArray lang;
+    bool dead = false;
+    // 0: listed; 1: dead because its source no longer lists it; 2: no longer listed, and dead
+    // already before (a dead mark of the viewers' reports, which its return does not lift).
+    int vanished = 0;
+};
+
 struct Report
 {
     QByteArray type;
@@ -125,8 +140,22 @@ public:
     Result<qint64> channelCount(); // not removed
     Result<bool> isEmpty();
 
+    // Sources own the channels they brought. None of these touch figures or reports.
+    Result<QList<SourceChannel>> sourceChannels(const QString &source); // not removed
+    Result<void> claimChannel(qint64 id, const QString &source);
+    // Name, kind and language as the source now lists them: a catalogue change.
+    Result<void> updateSourceFields(qint64 id, const NewChannel &channel);
+    // No longer listed by its source: dead (unless it is already).
+    Result<void> vanish(qint64 id, bool alreadyDead);
+    // Listed again: alive (a catalogue change) if its vanishing killed it.
+    Result<void> relist(qint64 id, bool revive);
+    // A channel its source already knows to be down: out of the viewers' lists until revived.
+    Result<void> markDeadOnArrival(qint64 id);
+
 private:
     struct Queries;
+    struct SourceQueries;
+    Result<void> prepareSourceQueries();
     CatalogueStore(QString connection, StoreOptions options);
     Result<void> prepare();
     Result<void> openPostgres(const QString &location);
@@ -152,7 +181,9 @@ private:
     qint64 m_dbNow = 0;
     bool m_postgres = false;
     bool m_inBatch = false;
+    bool m_batchClockRead = false;
     std::unique_ptr<Queries> m_q;
+    std::unique_ptr<SourceQueries> m_sq;
 };
 
 } // namespace mavrel::server

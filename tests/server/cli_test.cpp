@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 using mavrel::testing::httpGet;
@@ -81,6 +84,12 @@ TEST_F(CliTest, ArgumentsAndExitCodes)
         {u"import"_s, u"--db"_s, db()},
         {u"export"_s, u"--db"_s, db(), u"extra"_s},
         {u"--db"_s, db(), u"--listen"_s, u"not-an-address"_s},
+        {u"sync"_s, u"--db"_s, db()},
+        {u"--db"_s, db(), u"--sync"_s, u"x.json"_s},
+        {u"--db"_s, db(), u"--every"_s, u"1h"_s},
+        {u"--db"_s, db(), u"--sync"_s, u"x.json"_s, u"--every"_s, u"30s"_s},
+        {u"--db"_s, db(), u"--sync"_s, u"x.json"_s, u"--every"_s, u"often"_s},
+        {u"import"_s, u"--db"_s, db(), u"--sync"_s, u"x.json"_s, u"--every"_s, u"1h"_s},
     };
     for (const QStringList &args : usage) {
         const ProcessRun r = runServer(args);
@@ -112,6 +121,57 @@ TEST_F(CliTest, ImportsCatalogueAndPlaylistThenExports)
     EXPECT_TRUE(exported.out.startsWith(first)) << exported.out.left(200).toHex().data();
     EXPECT_EQ(exported.out.count("\r\n"), 5);
     EXPECT_EQ(exported.out.count('\n'), 5);
+}
+
+TEST_F(CliTest, SyncsAtStartWhileServingAndStopsPromptly)
+{
+    const QString stations = dir.filePath(u"stations.json"_s);
+    QFile f(stations);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[{\"name\":\"Loop Radio\",\"url\":\"http://loop/\",\"language\":\"french\"}]");
+    f.close();
+    QProcess server;
+    server.start(
+        QString::fromUtf8(CATALOGUE_SERVER_EXE),
+        {u"--port"_s, u"0"_s, u"--db"_s, db(), u"--sync"_s, stations, u"--every"_s, u"6h"_s});
+    QByteArray out;
+    while (out.count('\n') < 2 && server.waitForReadyRead(10000))
+        out += server.readAllStandardOutput();
+    const QByteArray prefix = "listening on http://127.0.0.1:";
+    ASSERT_TRUE(out.startsWith(prefix)) << out.data();
+    const quint16 port =
+        quint16(out.mid(prefix.size(), out.indexOf('\n') - prefix.size()).toUInt());
+    EXPECT_TRUE(out.contains("\nsync " + stations.toUtf8() + ": added 1")) << out.data();
+    const auto update = httpGet(port, "/ostrel/getChannels.asp?date=3/16/2006");
+    EXPECT_TRUE(update.body.contains("|Loop Radio|Radio|")) << update.body.data();
+    server.terminate();
+    EXPECT_TRUE(server.waitForFinished(3000));
+    EXPECT_EQ(server.exitCode(), 0);
+
+    const ProcessRun again = runServer({u"sync"_s, u"--db"_s, db(), stations});
+    EXPECT_EQ(again.exitCode, 0) << again.err.data();
+    EXPECT_TRUE(
+        again.out.contains("added 0, skipped 0, duplicate 0, updated 0, vanished 0, returned 0"))
+        << again.out.data();
+}
+
+TEST_F(CliTest, StopCancelsASyncWaitingForItsSource)
+{
+    // Listening but never answering: the source's fetch waits (30 s before it counts as stalled).
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const QString source = u"http://127.0.0.1:%1/json/stations"_s.arg(silent.serverPort());
+    QProcess server;
+    const quint16 port =
+        startServing(server, {u"--db"_s, db(), u"--sync"_s, source, u"--every"_s, u"1h"_s});
+    ASSERT_NE(port, 0);
+    QThread::msleep(500);
+    QElapsedTimer t;
+    t.start();
+    server.terminate();
+    ASSERT_TRUE(server.waitForFinished(10000));
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_EQ(server.exitCode(), 0);
 }
 
 TEST_F(CliTest, ServesOnAPickedPortWithDemoContent)

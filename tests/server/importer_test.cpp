@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 using namespace Qt::StringLiterals;
 
 namespace mavrel::server {
@@ -22,21 +24,21 @@ TEST(ImportCatalogueFile, KeepsIdsAndFiguresAndCountsDamagedLines)
                             line("x", "NoId", "http://noid/");
     const ParsedSource parsed = parseCatalogueFile(data);
     EXPECT_EQ(parsed.bad, 1);
-    ASSERT_EQ(parsed.channels.size(), 3);
-    const NewChannel &news = parsed.channels[0];
+    ASSERT_EQ(parsed.entries.size(), 3);
+    const NewChannel &news = parsed.entries[0].channel;
     EXPECT_EQ(news.wantedId, 7);
     EXPECT_EQ(news.name, "News");
     EXPECT_EQ(news.url, "http://news/");
     EXPECT_EQ(news.favorites, 12);
     EXPECT_DOUBLE_EQ(news.ratingSum, 4.25);
     EXPECT_EQ(news.ratingCount, 1);
-    const NewChannel &lf = parsed.channels[1];
+    const NewChannel &lf = parsed.entries[1].channel;
     EXPECT_EQ(lf.wantedId, 9);
     EXPECT_EQ(lf.lang, "German");
     EXPECT_EQ(lf.spare1, "a");
     EXPECT_EQ(lf.favorites, 0);   // "x" is no figure
     EXPECT_EQ(lf.ratingCount, 0); // 9 is outside 1..5
-    EXPECT_EQ(parsed.channels[2].wantedId, 0);
+    EXPECT_EQ(parsed.entries[2].channel.wantedId, 0);
 }
 
 TEST(ImportPlaylist, ReadsTitlesLanguagesGroupsAndKinds)
@@ -59,7 +61,7 @@ TEST(ImportPlaylist, ReadsTitlesLanguagesGroupsAndKinds)
         "#EXTINF:-1,Trailing\n";
     const ParsedSource parsed = parsePlaylist(data);
     EXPECT_EQ(parsed.bad, 3);
-    ASSERT_EQ(parsed.channels.size(), 5);
+    ASSERT_EQ(parsed.entries.size(), 5);
     const struct
     {
         const char *name, *kind, *lang, *url;
@@ -71,10 +73,10 @@ TEST(ImportPlaylist, ReadsTitlesLanguagesGroupsAndKinds)
         {"Next", "TV", "Other", "http://next/"},
     };
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(parsed.channels[i].name, expected[i].name);
-        EXPECT_EQ(parsed.channels[i].kind, expected[i].kind) << i;
-        EXPECT_EQ(parsed.channels[i].lang, expected[i].lang) << i;
-        EXPECT_EQ(parsed.channels[i].url, expected[i].url) << i;
+        EXPECT_EQ(parsed.entries[i].channel.name, expected[i].name);
+        EXPECT_EQ(parsed.entries[i].channel.kind, expected[i].kind) << i;
+        EXPECT_EQ(parsed.entries[i].channel.lang, expected[i].lang) << i;
+        EXPECT_EQ(parsed.entries[i].channel.url, expected[i].url) << i;
     }
 }
 
@@ -84,6 +86,139 @@ TEST(ImportPlaylist, IsRecognisedByNameOrHeading)
     EXPECT_TRUE(looksLikePlaylist(u"list.txt"_s, "#EXTM3U\n"));
     EXPECT_TRUE(looksLikePlaylist(u"list"_s, "\xef\xbb\xbf#EXTM3U\n"));
     EXPECT_FALSE(looksLikePlaylist(u"Data.txt"_s, "1|a|TV|x|English||||\r\n"));
+}
+
+} // namespace
+} // namespace mavrel::server
+
+namespace mavrel::server {
+namespace {
+
+QByteArray fixture(const char *name)
+{
+    QFile f(QStringLiteral(DIRECTORY_FIXTURES "/") + QLatin1StringView(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Expected
+{
+    const char *name, *kind, *lang, *url;
+};
+
+void expectEntries(const ParsedSource &parsed, const QList<Expected> &expected)
+{
+    ASSERT_EQ(parsed.entries.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const NewChannel &c = parsed.entries[i].channel;
+        EXPECT_EQ(c.name, expected[i].name) << i;
+        EXPECT_EQ(c.kind, expected[i].kind) << i;
+        EXPECT_EQ(c.lang, expected[i].lang) << i;
+        EXPECT_EQ(c.url, expected[i].url) << i;
+    }
+}
+
+TEST(ImportPlaylist, PerCountryFilesTakeTheirCategoriesFromCountriesAndGroups)
+{
+    const ParsedSource ca = parsePlaylist(fixture("ca.m3u"));
+    EXPECT_EQ(ca.bad, 1);     // Prairie One has no address
+    EXPECT_EQ(ca.options, 2); // and Lake Side TV keeps its place despite them
+    expectEntries(
+        ca, {
+                {"Maple News (720p)", "TV", "Canada", "http://tv.maple.invalid/news/index.m3u8"},
+                {"Lake Side TV [Geo-blocked]", "TV", "Canada",
+                 "http://tv.lake.invalid/live/playlist.m3u8"},
+                {"Northern Hits", "TV", "Music", "http://tv.north.invalid/hits.m3u8"},
+                {"Coast FM", "Radio", "Canada/Radio", "http://radio.coast.invalid/live"},
+            });
+    const ParsedSource es = parsePlaylist(fixture("es.m3u"));
+    EXPECT_EQ(es.bad, 0);
+    expectEntries(
+        es, {
+                {"Sol TV (1080p)", "TV", "Spanish/News/General", "http://tv.sol.invalid/sol.m3u8"},
+                {"Puente Infantil", "TV", "Spain/Andorra/Kids",
+                 "https://tv.puente.invalid/kids/master.m3u8"},
+                {"Onda Musical", "Radio", "Catalan/Spanish", "http://radio.onda.invalid/stream"},
+                {"Faro Radio", "Radio", "Spain", "http://radio.faro.invalid/faro.MP3?listen=1"},
+            });
+}
+
+TEST(ImportStations, MapsFieldsAndCountsBrokenEntries)
+{
+    StationListReader reader;
+    reader.feed(fixture("stations.json"));
+    ASSERT_TRUE(reader.finish());
+    const ParsedSource parsed = reader.take();
+    // No address, a number for a name, and the elements that are no objects.
+    EXPECT_EQ(parsed.bad, 6);
+    expectEntries(
+        parsed,
+        {
+            {"Harbour Jazz", "Radio", "English", "http://edge.harbour.invalid/jazz.mp3"},
+            {"Valle Clásica", "Radio", "Classical", "http://radio.valle.invalid/clasica"},
+            {"Plain Country Station", "Radio", "Canada", "http://radio.plain.invalid/"},
+            {"Silent Nights", "Radio", "German/English", "http://radio.silent.invalid/"},
+            {"Wrong Types", "Radio", "Other", "http://radio.types.invalid/"},
+            {"Harbour Jazz Again", "Radio", "English", "http://edge.harbour.invalid/jazz.mp3"},
+            {"Caf\xef\xbf\xbd Latino", "Radio", "Spanish", "http://radio.cafe.invalid/"},
+        });
+    const struct
+    {
+        qint64 favorites;
+        double ratingSum;
+        qint64 ratingCount;
+        bool down;
+    } figures[] = {{250, 4, 1, false},  {5, 2, 1, false},   {0, 0, 0, false},  {999999, 5, 1, true},
+                   {0, 2.08, 1, false}, {0, 1.3, 1, false}, {1, 1.7, 1, false}};
+    for (int i = 0; i < 7; ++i) {
+        const SourceEntry &e = parsed.entries[i];
+        EXPECT_EQ(e.channel.favorites, figures[i].favorites) << i;
+        EXPECT_DOUBLE_EQ(e.channel.ratingSum, figures[i].ratingSum) << i;
+        EXPECT_EQ(e.channel.ratingCount, figures[i].ratingCount) << i;
+        EXPECT_EQ(e.down, figures[i].down) << i;
+    }
+}
+
+TEST(ImportStations, PiecesOfAnySizeReadAlike)
+{
+    const QByteArray data = fixture("stations.json") + "\n";
+    StationListReader whole;
+    whole.feed(data);
+    ASSERT_TRUE(whole.finish());
+    const ParsedSource expected = whole.take();
+    for (const qsizetype piece : {1, 7, 4096}) {
+        StationListReader reader;
+        for (qsizetype at = 0; at < data.size(); at += piece)
+            reader.feed(QByteArrayView(data).sliced(at, std::min(piece, data.size() - at)));
+        ASSERT_TRUE(reader.finish()) << piece;
+        const ParsedSource parsed = reader.take();
+        EXPECT_EQ(parsed.bad, expected.bad) << piece;
+        ASSERT_EQ(parsed.entries.size(), expected.entries.size()) << piece;
+        for (qsizetype i = 0; i < parsed.entries.size(); ++i)
+            EXPECT_EQ(parsed.entries[i].channel.name, expected.entries[i].channel.name) << piece;
+    }
+}
+
+TEST(ImportStations, TellsAWholeListFromAnythingElse)
+{
+    const struct
+    {
+        QByteArray data;
+        bool whole;
+        qsizetype stations;
+    } cases[] = {
+        {"[]", true, 0},
+        {"\xef\xbb\xbf [ {\"name\":\"a}]{\\\"\",\"url\":\"http://x/\"} ]", true, 1},
+        {"[{\"name\":\"a\",\"url\":\"http://x/\"}", false, 1},
+        {"{\"stations\":[]}", false, 0},
+        {"<html>busy</html>", false, 0},
+        {"[{\"name\":\"a\",\"url\":\"http://x/\"}]]", false, 1},
+    };
+    for (const auto &c : cases) {
+        StationListReader reader;
+        reader.feed(c.data);
+        EXPECT_EQ(reader.finish(), c.whole) << c.data.data();
+        EXPECT_EQ(reader.take().entries.size(), c.stations) << c.data.data();
+    }
 }
 
 } // namespace

@@ -229,6 +229,15 @@ frmSubmit::~frmSubmit()
         m_pause->quit();
 }
 
+void frmSubmit::closeEvent(QCloseEvent *event)
+{
+    // The window is deleted only once the crawl's handler returns: end the crawl now.
+    setSpiderRunning(false);
+    if (m_pause)
+        m_pause->quit();
+    QWidget::closeEvent(event);
+}
+
 void frmSubmit::Form_Load()
 {
     m_languages.ChangeLanguage(m_controls, m_languages.currentLanguage());
@@ -401,11 +410,16 @@ void frmSubmit::crawl()
     QPointer<frmSubmit> self(this);
     m_crawling = true;
     while (spiderRunning() && !m_crawl.queueEmpty()) {
+        // A stop during the pause ends the run before the next page is started.
+        if (!politeWait(m_crawl.queue().front()))
+            return;
+        if (!spiderRunning())
+            break;
         QByteArray address = m_crawl.spiderNext();
         List3->addItem(QString::fromLocal8Bit(address));
         setStatus(u"Spidering to "_s + QString::fromLocal8Bit(address));
         QCoreApplication::processEvents();
-        if (!self || !politeWait(address))
+        if (!self)
             return;
         m_crawl.noteRequest(address, nowMs());
         const FetchResult page = getPage(address, ownedBy(FetchUse::FinderPage, this));

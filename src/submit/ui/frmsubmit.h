@@ -78,6 +78,9 @@ public:
 
     QStatusBar *StatusBar1;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void setStatus(const QString &text);
     // Appends the stream links of a page to List1; false when the window went away meanwhile.

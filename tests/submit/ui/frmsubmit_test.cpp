@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -272,4 +273,44 @@ TEST_F(SubmitWindowTest, SpiderPausesBetweenRequestsToOneHost)
     EXPECT_EQ(items(window->List3), (QStringList{typed, QString::fromLatin1(http.url("/p1.htm")),
                                                  QString::fromLatin1(http.url("/p2.htm"))}));
     EXPECT_GE(clock.elapsed(), 600);
+}
+
+// The window loads in the current language; the spider's run state does not hang on the
+// caption, so a translated "Go" still starts and ends a run.
+TEST_F(SubmitWindowTest, LoadsTranslatedAndTheSpiderRunsUnderATranslatedCaption)
+{
+    ASSERT_TRUE(
+        QFile::copy(QString::fromUtf8(SHIPPED_LOCALIZATION), temp.path() + u"/Localization.txt"_s));
+    languages.setCurrentLanguage(u"Deutsch"_s);
+    frmSubmit german(languages, favorites);
+    german.Form_Load();
+    EXPECT_EQ(german.windowTitle(), u"Sender hinzufügen"_s);
+    EXPECT_EQ(german.cmdAdd->text(), u"Sender einreichen"_s);
+    EXPECT_EQ(german.Command1->text(), u"Los"_s);
+    EXPECT_TRUE(german.Label6->text().contains(u"M3U8"_s));
+
+    german.setSpiderLimits(SpiderLimits{0, 100, 100});
+    http.serve("/only.htm", "<p>nothing</p>");
+    german.txtSpider->setText(QString::fromLatin1(http.url("/only.htm")));
+    german.Command1->click();
+    EXPECT_FALSE(german.spiderRunning());
+    EXPECT_EQ(german.Command1->text(), u"Los"_s);
+    EXPECT_EQ(german.statusText(), u"Finished Spider"_s);
+    EXPECT_EQ(items(german.List3), QStringList{QString::fromLatin1(http.url("/only.htm"))});
+}
+
+TEST_F(SubmitWindowTest, ClosingTheWindowEndsTheCrawl)
+{
+    window->setSpiderLimits(SpiderLimits{5'000, 100, 100});
+    http.serve("/p0.htm", "<a href=\"p1.htm\">");
+    http.serve("/p1.htm", "");
+    window->txtSpider->setText(QString::fromLatin1(http.url("/p0.htm")));
+    window->show();
+    QTimer::singleShot(200, window.get(), [this] { window->close(); });
+    QElapsedTimer clock;
+    clock.start();
+    window->Command1->click();
+    EXPECT_LT(clock.elapsed(), 4'000); // the pause before p1 was cut short
+    EXPECT_FALSE(window->spiderRunning());
+    EXPECT_EQ(window->List3->count(), 1);
 }

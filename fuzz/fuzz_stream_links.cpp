@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     const QByteArrayView input(reinterpret_cast<const char *>(bytes), qsizetype(size));
     const qsizetype cut = input.indexOf('\n');
-    // The first line is the page's address, the rest the page.
-    const QByteArray address = (cut < 0 ? input : input.first(cut)).toByteArray();
+    // The first line is the page's address (a one-line text box), the rest the page.
+    QByteArray address = (cut < 0 ? input : input.first(cut)).toByteArray();
+    address.replace('\r', "");
     const QByteArrayView page = cut < 0 ? QByteArrayView() : input.sliced(cut + 1);
     const PageBase base = pageBase(address);
     for (const QByteArray &link : extractStreamLinks(page, base)) {

@@ -11,6 +11,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -548,7 +549,10 @@ FetchResult fetchPageWithStatus(const QByteArray &address, const ProgressSink &p
 
 FetchResult getPage(QByteArray &address, const FetchOptions &options)
 {
-    address = withHttpPrefix(address);
+    // "https://host" must not become "http://https://host".
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    if (!scheme.match(QString::fromLatin1(address)).hasMatch())
+        address = withHttpPrefix(address);
     return runFetch(addressToUrl(address), false, nullptr, options);
 }
 

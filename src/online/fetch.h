@@ -77,8 +77,8 @@ FetchResult fetchPageWithStatus(const QUrl &url, const ProgressSink &progress,
                                 const FetchOptions &options = {});
 
 // The page read of the stream finder and the spider: "http://" goes in front of an address that
-// holds no "http://" anywhere (any letter case), and the caller's address changes with it. The
-// platform's cache may answer.
+// holds no "http://" anywhere (any letter case) and no scheme of its own, and the caller's
+// address changes with it. The platform's cache may answer.
 FetchResult getPage(QByteArray &address, const FetchOptions &options = {});
 
 // Aborts every fetch under way; each returns FetchEnd::Aborted with what it had read.

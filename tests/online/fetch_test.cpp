@@ -137,7 +137,7 @@ TEST_F(FetchTest, StreamFinderPrefixesHttpAndChangesTheAddress)
     const Case cases[] = {
         {hostAndPath, "http://" + hostAndPath, "page"},
         {"HTTP://" + hostAndPath, "HTTP://" + hostAndPath, "page"},
-        {"https://" + hostAndPath, "http://https://" + hostAndPath, ""},
+        {"https://" + hostAndPath, "https://" + hostAndPath, ""},
     };
     for (const Case &c : cases) {
         QByteArray address = c.address;

@@ -319,6 +319,7 @@ void Form1::createMenus()
         // Their commands arrive with the update, submission and channel-check windows.
         mnuUpdateItem[i]->setEnabled(false);
     }
+    mnuUpdateItem[1]->setEnabled(true);
     mnuUpdateItem[3]->setEnabled(true);
     mnuUpdateItem[2]->setVisible(false);
     mnuUpdateItem[3]->setVisible(false);
@@ -353,6 +354,7 @@ void Form1::connectEvents()
             &Form1::WindowsMediaPlayer1_MediaError);
     connect(WindowsMediaPlayer1, &MediaPlayer::Warning, this, &Form1::WindowsMediaPlayer1_Warning);
     connect(txtStatus, &QLineEdit::textChanged, this, &Form1::txtStatus_Change);
+    connect(mnuUpdateItem[1], &QAction::triggered, this, &Form1::openSubmitWindow);
     connect(mnuUpdateItem[3], &QAction::triggered, this, &Form1::checkAllChannels);
     // A run over the list ends when the list is reloaded under it.
     connect(m_channels, &QAbstractItemModel::modelReset, m_checkRun, &CheckAllRun::listChanged);

@@ -98,6 +98,8 @@ public:
 
     // Checking every channel; the run's Timer1, checkDone and checkTicks live in checkRun().
     void checkAllChannels();
+    // "Add Channels": the submission window, modeless; the open one comes to the front.
+    void openSubmitWindow();
     CheckAllRun &checkRun() { return *m_checkRun; }
     LocalFilesView &localFiles() { return *m_localFiles; }
 

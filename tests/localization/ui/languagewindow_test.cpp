@@ -138,6 +138,7 @@ TEST_F(LanguageWindowTest, ShippedFileTranslatesEveryKeyTheTemplateWrites)
     admin.close();
     auto form = loaded();
     ASSERT_NE(openLanguageWindow(*form), nullptr);
+    form->mnuUpdateItem[1]->trigger(); // the submission window
     ASSERT_TRUE(form->languages().makeLocalizationFile());
     const QString written = localizationText(readAll(localizationFile()));
     const auto templateLines = languageItems(written, u"English"_s);

@@ -319,7 +319,7 @@ TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
         ASSERT_TRUE(form.Form_Load());
         EXPECT_TRUE(form.cmdUpdate->isEnabled());
         EXPECT_TRUE(form.mnuUpdateItem[0]->isEnabled());
-        EXPECT_FALSE(form.mnuUpdateItem[1]->isEnabled());
+        EXPECT_TRUE(form.mnuUpdateItem[1]->isEnabled());
         EXPECT_TRUE(form.mnuUpdateItem[2]->isEnabled() && form.mnuUpdateItem[2]->isVisible());
         const int rowsBefore = form.ListView1->model()->rowCount();
 

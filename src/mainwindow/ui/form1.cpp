@@ -20,6 +20,7 @@
 #include "mainwindow/navigation.h"
 #include "mainwindow/singleinstance.h"
 #include "mainwindow/ui/channelplayback.h"
+#include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/localfilesview.h"
 #include "online/catalogueupdate.h"
 #include "online/serveraddress.h"
@@ -123,6 +124,7 @@ Form1::Form1(QWidget *splash)
     connectUpdates();
     connectFavoritesEvents();
     connectVideoSiteEvents();
+    createDesktop();
     createLocalization();
     const int menuHeight = menuBar()->sizeHint().height();
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips) + menuHeight);
@@ -413,6 +415,7 @@ void Form1::createLocalization()
     c.addOther(WindowsMediaPlayer1, u"WindowsMediaPlayer"_s);
     c.addOther(imgOffline, u"Image"_s);
     c.addOther(statusBar(), u"StatusBar"_s);
+    addDesktopControls(c);
 
     c.addMenu(mnuFile, u"mnuFile"_s);
     c.addMenuItem(mnuFileItem[2], u"mnuFileItem"_s, 2);
@@ -869,6 +872,9 @@ void Form1::loadChannelList()
         Combo1->setEditText(all ? u"All"_s : load.comboText);
     }
     StatusBar1Panel1->setText(load.statusLine);
+    m_catalogueTotal = load.total;
+    if (findChannels->isVisible())
+        showFindStatus();
 }
 
 void Form1::Combo1_Click()

@@ -29,6 +29,7 @@ class ChannelPlayback;
 class CheckAllRun;
 class LocalFilesView;
 class ChannelListModel;
+class FindBar;
 class FavoriteList;
 class FavoritesController;
 class VideoSiteBrowser;
@@ -205,6 +206,10 @@ public:
     QLineEdit *txtYouTube;
     QPushButton *cmdSearch;
 
+    // Find-as-you-type under the channel and the favourites list (form1_desktop.cpp).
+    FindBar *findChannels = nullptr;
+    FindBar *findFavorites = nullptr;
+
     QPointer<frmAbout> aboutWindow() const { return m_about; }
     QPointer<frmWebsite> websiteWindow() const { return m_website; }
 
@@ -229,6 +234,9 @@ private:
     void connectEvents();
     void connectUpdates();
     void runUpdate(int list);
+    void createDesktop();
+    void addDesktopControls(WindowControls &c);
+    void showFindStatus();
     void createLocalization();
     void applyStartLanguage();
     void openLanguageWindow(bool modal);
@@ -262,6 +270,7 @@ private:
     bool m_browserArea = false;
     bool m_centred = false;
     bool m_updating = false;
+    int m_catalogueTotal = 0; // the last load's count of every channel, for the find status
 };
 
 } // namespace mavrel

@@ -105,7 +105,11 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
         case Qt::Key_PageDown:
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            // The list moves and plays; the box keeps the text.
+            // The list moves and plays; the box keeps the text. Enter plays the first row
+            // found when none is chosen.
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                !m_list->currentIndex().isValid() && m_list->model()->rowCount() > 0)
+                m_list->setCurrentIndex(m_list->model()->index(0, 0));
             m_list->setFocus();
             QApplication::sendEvent(m_list, event);
             return true;

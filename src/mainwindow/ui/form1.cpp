@@ -572,6 +572,8 @@ void Form1::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     Form_Resize();
+    if (m_fullScreen.on)
+        placeFullScreenPicture();
 }
 
 void Form1::changeEvent(QEvent *event)

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <QUrl>
 
 #include <array>
@@ -209,6 +210,11 @@ public:
     // Find-as-you-type under the channel and the favourites list (form1_desktop.cpp).
     FindBar *findChannels = nullptr;
     FindBar *findFavorites = nullptr;
+    // The keyboard: Space pauses and resumes, F11 or a double click on the picture shows it on
+    // the whole screen and Escape leaves, the volume and media keys drive the player.
+    void togglePause();
+    void togglePictureFullScreen();
+    bool pictureFullScreen() const { return m_fullScreen.on; }
 
     QPointer<frmAbout> aboutWindow() const { return m_about; }
     QPointer<frmWebsite> websiteWindow() const { return m_website; }
@@ -216,6 +222,7 @@ public:
 signals:
     // The window has unloaded; the application ends.
     void unloaded();
+    void pictureFullScreenChanged(bool on);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -237,6 +244,8 @@ private:
     void createDesktop();
     void addDesktopControls(WindowControls &c);
     void showFindStatus();
+    void createKeyboard();
+    void placeFullScreenPicture();
     void createLocalization();
     void applyStartLanguage();
     void openLanguageWindow(bool modal);
@@ -271,6 +280,14 @@ private:
     bool m_centred = false;
     bool m_updating = false;
     int m_catalogueTotal = 0; // the last load's count of every channel, for the find status
+    struct FullScreenPicture
+    {
+        bool on = false;
+        QList<QPointer<QWidget>> hidden; // what made room for the picture, shown again after
+        Qt::WindowStates states;
+        QRect playerRect;
+    };
+    FullScreenPicture m_fullScreen;
 };
 
 } // namespace mavrel

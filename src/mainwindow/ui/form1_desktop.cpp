@@ -1,4 +1,5 @@
-// What desktop users expect of a viewer beyond its design: find-as-you-type in the lists.
+// What desktop users expect of a viewer beyond its design: find-as-you-type in the lists and
+// the keyboard.
 #include "catalogue/catalogueview.h"
 #include "catalogue/ui/modlistviewenh.h"
 #include "catalogue/ui/sortproxy.h"
@@ -6,9 +7,15 @@
 #include "localization/ui/windowcontrols.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindow/ui/keyrouter.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -19,6 +26,130 @@ void Form1::createDesktop()
     findChannels = new FindBar(ListView1, u"lblFind"_s, u"txtFind"_s);
     findFavorites = new FindBar(ListView2, u"lblFindFavorites"_s, u"txtFindFavorites"_s);
     connect(findChannels, &FindBar::findChanged, this, &Form1::showFindStatus);
+    createKeyboard();
+}
+
+void Form1::createKeyboard()
+{
+    auto *keys = new KeyRouter(this);
+    const QList<int> enter{Qt::Key_Return, Qt::Key_Enter};
+    // Enter does what a click on the current row does.
+    const auto onRow = [&](QAbstractItemView *list, void (Form1::*click)()) {
+        keys->onKeys(list, enter, [this, list, click] {
+            if (list->currentIndex().isValid())
+                (this->*click)();
+        });
+        keys->onKeys(list, {Qt::Key_Space}, [this] { togglePause(); });
+    };
+    onRow(ListView1, &Form1::ListView1_Click);
+    onRow(ListView2, &Form1::ListView2_Click);
+    onRow(ListView3, &Form1::ListView3_Click);
+    keys->onKeys(WindowsMediaPlayer1, {Qt::Key_Space}, [this] { togglePause(); });
+    keys->onKeys(WindowsMediaPlayer1->videoSurface(), {Qt::Key_Space}, [this] { togglePause(); });
+    keys->onDoubleClick(WindowsMediaPlayer1->videoSurface(), [this] { togglePictureFullScreen(); });
+
+    // Category buttons by Alt and a letter. The letters are not marked in the captions, which
+    // the localisation file owns, and they avoid the menus' own letters.
+    const std::pair<QPushButton *, Qt::Key> categories[] = {
+        {cmdTV, Qt::Key_T},    {cmdRadio, Qt::Key_R},   {cmdFavorites, Qt::Key_V},
+        {cmdFiles, Qt::Key_M}, {cmdYouTube, Qt::Key_Y}, {cmdXXX, Qt::Key_D},
+    };
+    for (const auto &[button, letter] : categories) {
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | letter), this);
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isVisible() && button->isEnabled())
+                button->click();
+        });
+    }
+
+    const auto windowKey = [this](QKeySequence key, auto handler) {
+        auto *shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, handler);
+        return shortcut;
+    };
+    windowKey(Qt::Key_F11, [this] { togglePictureFullScreen(); });
+    QShortcut *leave = windowKey(Qt::Key_Escape, [this] {
+        if (m_fullScreen.on)
+            togglePictureFullScreen();
+    });
+    leave->setEnabled(false);
+    connect(this, &Form1::pictureFullScreenChanged, leave, &QShortcut::setEnabled);
+    // The keyboard's media keys while the window has the focus.
+    for (const Qt::Key key : {Qt::Key_MediaTogglePlayPause, Qt::Key_MediaPlay})
+        windowKey(key, [this] { togglePause(); });
+    windowKey(Qt::Key_MediaPause, [this] { WindowsMediaPlayer1->pause(); });
+    windowKey(Qt::Key_MediaStop, [this] { WindowsMediaPlayer1->stop(); });
+    windowKey(Qt::Key_VolumeUp,
+              [this] { WindowsMediaPlayer1->setVolume(WindowsMediaPlayer1->volume() + 5); });
+    windowKey(Qt::Key_VolumeDown,
+              [this] { WindowsMediaPlayer1->setVolume(WindowsMediaPlayer1->volume() - 5); });
+    windowKey(Qt::Key_VolumeMute,
+              [this] { WindowsMediaPlayer1->setMuted(!WindowsMediaPlayer1->isMuted()); });
+}
+
+void Form1::togglePause()
+{
+    using State = MediaPlayer::State;
+    switch (WindowsMediaPlayer1->state()) {
+    case State::Playing:
+    case State::Opening:
+        WindowsMediaPlayer1->pause();
+        break;
+    case State::Paused:
+    case State::Stopped:
+    case State::Ended:
+        if (!WindowsMediaPlayer1->URL().isEmpty())
+            WindowsMediaPlayer1->play();
+        break;
+    case State::Closed:
+    case State::Error:
+        break;
+    }
+}
+
+void Form1::togglePictureFullScreen()
+{
+    FullScreenPicture &fs = m_fullScreen;
+    if (!fs.on) {
+        // Only the picture stays; the window keeps its own controls, merely hidden.
+        if (!WindowsMediaPlayer1->isVisible())
+            return;
+        fs.on = true;
+        fs.states = windowState();
+        fs.playerRect = WindowsMediaPlayer1->geometry();
+        fs.hidden.clear();
+        QList<QWidget *> others{menuBar(), statusBar()};
+        for (QObject *child : centralWidget()->children()) {
+            if (auto *w = qobject_cast<QWidget *>(child); w && w != WindowsMediaPlayer1)
+                others << w;
+        }
+        for (QWidget *w : std::as_const(others)) {
+            if (!w->isHidden()) {
+                fs.hidden << w;
+                w->hide();
+            }
+        }
+        showFullScreen();
+        placeFullScreenPicture();
+    } else {
+        fs.on = false;
+        // The layout places the rest from the picture's corner.
+        WindowsMediaPlayer1->setGeometry(fs.playerRect);
+        for (const QPointer<QWidget> &w : std::as_const(fs.hidden)) {
+            if (w)
+                w->show();
+        }
+        fs.hidden.clear();
+        setWindowState(fs.states);
+        layoutControls();
+    }
+    emit pictureFullScreenChanged(fs.on);
+}
+
+void Form1::placeFullScreenPicture()
+{
+    WindowsMediaPlayer1->setGeometry(centralWidget()->rect());
+    WindowsMediaPlayer1->raise();
 }
 
 void Form1::addDesktopControls(WindowControls &c)

@@ -793,3 +793,67 @@ TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
     EXPECT_TRUE(form->findChannels->isHidden());
     EXPECT_EQ(shownColumn(*form, 0).size(), 3);
 }
+
+TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeScreen)
+{
+    ASSERT_TRUE(writeCatalogue(
+        catalogueFile(), {{"Clip One", "TV", "English", "4", "1", "http://127.0.0.1:9/one.wmv"},
+                          {"Radio Uno", "Radio", "English", "4", "1", "http://127.0.0.1:9/r"}}));
+    auto form = loaded();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    MediaPlayer *player = form->WindowsMediaPlayer1;
+
+    // Enter on the current row plays it as a click does; without a current row nothing.
+    QTest::keyClick(form->ListView1, Qt::Key_Return);
+    EXPECT_TRUE(player->URL().isEmpty());
+    form->ListView1->setCurrentIndex(form->ListView1->model()->index(0, 0));
+    QTest::keyClick(form->ListView1, Qt::Key_Return);
+    EXPECT_EQ(player->URL(), u"http://127.0.0.1:9/one.wmv"_s);
+
+    // Space pauses and resumes.
+    ASSERT_EQ(player->state(), MediaPlayer::State::Opening);
+    player->stop();
+    QTest::keyClick(form->ListView1, Qt::Key_Space);
+    EXPECT_NE(player->state(), MediaPlayer::State::Stopped);
+
+    // Volume and mute keys.
+    const int volume = player->volume();
+    QTest::keyClick(form.get(), Qt::Key_VolumeUp);
+    EXPECT_EQ(player->volume(), volume + 5);
+    QTest::keyClick(form.get(), Qt::Key_VolumeDown);
+    QTest::keyClick(form.get(), Qt::Key_VolumeDown);
+    EXPECT_EQ(player->volume(), volume - 5);
+    QTest::keyClick(form.get(), Qt::Key_VolumeMute);
+    EXPECT_TRUE(player->isMuted());
+
+    // Full screen: the picture alone, then everything back where it was.
+    const QRect playerBefore = player->geometry();
+    const QRect listBefore = form->ListView1->geometry();
+    QTest::keyClick(form.get(), Qt::Key_F11);
+    EXPECT_TRUE(form->pictureFullScreen());
+    EXPECT_TRUE(form->isFullScreen());
+    EXPECT_TRUE(form->Frame1->isHidden());
+    EXPECT_TRUE(form->cmdTV->isHidden());
+    EXPECT_TRUE(form->menuBar()->isHidden());
+    EXPECT_EQ(player->geometry(), form->centralWidget()->rect());
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_FALSE(form->pictureFullScreen());
+    EXPECT_FALSE(form->isFullScreen());
+    EXPECT_FALSE(form->Frame1->isHidden());
+    EXPECT_FALSE(form->cmdTV->isHidden());
+    EXPECT_TRUE(form->Frame3->isHidden()); // hidden before, hidden after
+    EXPECT_FALSE(form->menuBar()->isHidden());
+    EXPECT_EQ(player->geometry(), playerBefore);
+    EXPECT_EQ(form->ListView1->geometry(), listBefore);
+    QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
+    EXPECT_TRUE(form->pictureFullScreen());
+    QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
+    EXPECT_FALSE(form->pictureFullScreen());
+
+    // Alt and a letter choose a category.
+    QTest::keyClick(form.get(), Qt::Key_R, Qt::AltModifier);
+    EXPECT_EQ(form->viewState().currentKind, u"Radio"_s);
+    QTest::keyClick(form.get(), Qt::Key_V, Qt::AltModifier);
+    EXPECT_FALSE(form->Frame3->isHidden());
+}

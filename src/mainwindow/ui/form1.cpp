@@ -10,6 +10,8 @@
 #include "catalogue/ui/cataloguecontroller.h"
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "desktop/mprisservice.h"
+#include "desktop/screensaver.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "localization/clslanguages.h"
@@ -130,7 +132,12 @@ Form1::Form1(QWidget *splash)
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips) + menuHeight);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // Before the player goes, so that nothing follows it any more.
+    delete m_mpris;
+    delete m_screenSaver;
+}
 
 void Form1::createControls()
 {

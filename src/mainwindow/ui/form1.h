@@ -12,6 +12,7 @@
 #include <memory>
 
 class QAction;
+class QDBusConnection;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -31,6 +32,8 @@ class CheckAllRun;
 class LocalFilesView;
 class ChannelListModel;
 class FindBar;
+class MprisService;
+class ScreenSaverInhibitor;
 class FavoriteList;
 class FavoritesController;
 class VideoSiteBrowser;
@@ -215,6 +218,11 @@ public:
     void togglePause();
     void togglePictureFullScreen();
     bool pictureFullScreen() const { return m_fullScreen.on; }
+    // The desktop's media controls and the screen saver, on the session bus unless a test
+    // hands another bus.
+    void createSessionBus(const QDBusConnection &bus);
+    MprisService *mediaControls() const { return m_mpris; }
+    ScreenSaverInhibitor *screenSaver() const { return m_screenSaver; }
 
     QPointer<frmAbout> aboutWindow() const { return m_about; }
     QPointer<frmWebsite> websiteWindow() const { return m_website; }
@@ -246,6 +254,7 @@ private:
     void showFindStatus();
     void createKeyboard();
     void placeFullScreenPicture();
+    void followPlayer();
     void createLocalization();
     void applyStartLanguage();
     void openLanguageWindow(bool modal);
@@ -288,6 +297,9 @@ private:
         QRect playerRect;
     };
     FullScreenPicture m_fullScreen;
+    MprisService *m_mpris = nullptr;
+    ScreenSaverInhibitor *m_screenSaver = nullptr;
+    QString m_playingKind;
 };
 
 } // namespace mavrel

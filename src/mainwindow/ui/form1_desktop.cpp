@@ -1,14 +1,19 @@
 // What desktop users expect of a viewer beyond its design: find-as-you-type in the lists and
-// the keyboard.
+// the keyboard, the desktop's media controls and no screen saver while a picture plays.
+#include "branding/branding.h"
 #include "catalogue/catalogueview.h"
 #include "catalogue/ui/modlistviewenh.h"
 #include "catalogue/ui/sortproxy.h"
+#include "desktop/mprisservice.h"
+#include "desktop/screensaver.h"
 #include "localization/clslanguages.h"
 #include "localization/ui/windowcontrols.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
 #include "mainwindow/ui/keyrouter.h"
 
+#include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -27,6 +32,70 @@ void Form1::createDesktop()
     findFavorites = new FindBar(ListView2, u"lblFindFavorites"_s, u"txtFindFavorites"_s);
     connect(findChannels, &FindBar::findChanged, this, &Form1::showFindStatus);
     createKeyboard();
+    createSessionBus(QDBusConnection::sessionBus());
+}
+
+namespace {
+
+bool isAudioFile(const QString &path)
+{
+    static const QStringList audio{u"mp3"_s,  u"wma"_s, u"wav"_s, u"wax"_s,  u"mid"_s,
+                                   u"midi"_s, u"rmi"_s, u"aif"_s, u"aifc"_s, u"aiff"_s,
+                                   u"au"_s,   u"snd"_s, u"cda"_s, u"mpa"_s,  u"mp2"_s};
+    return audio.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+void Form1::createSessionBus(const QDBusConnection &bus)
+{
+    delete m_mpris;
+    delete m_screenSaver;
+    m_mpris = new MprisService(bus, branding().productName, u"mavrel"_s, this);
+    m_screenSaver = new ScreenSaverInhibitor(bus, branding().productName, this);
+    MediaPlayer *player = WindowsMediaPlayer1;
+    connect(m_mpris, &MprisService::playRequested, player, &MediaPlayer::play);
+    connect(m_mpris, &MprisService::pauseRequested, player, &MediaPlayer::pause);
+    connect(m_mpris, &MprisService::stopRequested, player, &MediaPlayer::stop);
+    connect(m_mpris, &MprisService::playPauseRequested, this, &Form1::togglePause);
+    connect(m_mpris, &MprisService::volumeRequested, player,
+            [player](double volume) { player->setVolume(qRound(volume * 100)); });
+    connect(m_mpris, &MprisService::raiseRequested, this, [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    });
+    connect(player, &MediaPlayer::stateChanged, m_mpris, [this] { followPlayer(); });
+    followPlayer();
+}
+
+void Form1::followPlayer()
+{
+    using State = MediaPlayer::State;
+    MediaPlayer *player = WindowsMediaPlayer1;
+    const State state = player->state();
+    if (state == State::Opening) {
+        // What plays came from the list whose frame is shown, else from the local files.
+        QString title = QFileInfo(player->URL()).fileName();
+        QString kind;
+        for (const auto &[frame, list] : {std::pair{Frame1, ListView1}, {Frame3, ListView2}}) {
+            const QModelIndex row = list->currentIndex();
+            if (!frame->isHidden() && row.isValid()) {
+                title = row.siblingAtColumn(0).data().toString();
+                kind = row.siblingAtColumn(1).data().toString();
+            }
+        }
+        m_playingKind = kind;
+        m_mpris->setNowPlaying(title, kind);
+    }
+    m_mpris->setStatus(state == State::Playing || state == State::Opening
+                           ? MprisService::Status::Playing
+                       : state == State::Paused ? MprisService::Status::Paused
+                                                : MprisService::Status::Stopped);
+    m_mpris->setVolume(player->isMuted() ? 0.0 : player->volume() / 100.0);
+    const bool picture = m_playingKind.compare(u"Radio"_s, Qt::CaseInsensitive) != 0 &&
+                         !(m_playingKind.isEmpty() && isAudioFile(player->URL()));
+    m_screenSaver->setInhibited(state == State::Playing && picture);
 }
 
 void Form1::createKeyboard()

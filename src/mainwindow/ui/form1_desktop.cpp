@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -217,6 +218,8 @@ void Form1::togglePictureFullScreen()
 
 void Form1::placeFullScreenPicture()
 {
+    // The client area takes the room of the hidden menu and status bars first.
+    layout()->activate();
     WindowsMediaPlayer1->setGeometry(centralWidget()->rect());
     WindowsMediaPlayer1->raise();
 }

@@ -837,6 +837,7 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     EXPECT_TRUE(form->cmdTV->isHidden());
     EXPECT_TRUE(form->menuBar()->isHidden());
     EXPECT_EQ(player->geometry(), form->centralWidget()->rect());
+    EXPECT_EQ(form->centralWidget()->height(), form->height()); // no bars left
     QTest::keyClick(form.get(), Qt::Key_Escape);
     EXPECT_FALSE(form->pictureFullScreen());
     EXPECT_FALSE(form->isFullScreen());

@@ -10,7 +10,7 @@ packages=(
     libvlc-dev libvlc-bin vlc-plugin-base vlc-plugin-video-output
     qt6-svg-dev libclang-rt-14-dev clang-format
     libmicrohttpd-dev postgresql
-    xvfb xauth imagemagick fonts-dejavu-core curl
+    xvfb xauth imagemagick fonts-dejavu-core curl dbus-daemon dbus-bin
     dpkg-dev file desktop-file-utils appstream
 )
 

@@ -461,12 +461,16 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         load.languages = std::move(sorted);
     }
 
-    const auto message = [&](const QString &key) { return messages ? messages(key) : QString(); };
-    load.statusLine = message(u"MSG_STATUS1"_s) + QString::number(load.total) +
-                      message(u"MSG_STATUS2"_s) + QString::number(load.shown) +
-                      message(u"MSG_STATUS3"_s) + QString::number(state.langCount) +
-                      message(u"MSG_STATUS4"_s);
+    load.statusLine = catalogueStatusLine(messages, load.total, load.shown, state.langCount);
     return load;
+}
+
+QString catalogueStatusLine(const MessageLookup &messages, int total, int shown, int langCount)
+{
+    const auto message = [&](const QString &key) { return messages ? messages(key) : QString(); };
+    return message(u"MSG_STATUS1"_s) + QString::number(total) + message(u"MSG_STATUS2"_s) +
+           QString::number(shown) + message(u"MSG_STATUS3"_s) + QString::number(langCount) +
+           message(u"MSG_STATUS4"_s);
 }
 
 QString formatRating(const QString &text)

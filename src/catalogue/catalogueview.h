@@ -45,6 +45,8 @@ using MessageLookup = std::function<QString(const QString &key)>;
 // it was.
 CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
                               const MessageLookup &messages);
+// The status line: every channel, those shown, and the names of the language list.
+QString catalogueStatusLine(const MessageLookup &messages, int total, int shown, int langCount);
 
 // Three characters that sort as text in the order of the value: "" -> "1.0", "4" -> "4.0",
 // "4.25" -> "4.2", "45" -> "4.0".

@@ -95,6 +95,7 @@ void CollatingSortProxy::setSourceModel(QAbstractItemModel *model)
     m_sourceConnections.clear();
     QAbstractProxyModel::setSourceModel(model);
     forgetRanks();
+    computeFound();
     if (model) {
         // Any change of rows or columns re-derives the order; the lists this serves are rebuilt
         // as a whole anyway.
@@ -147,6 +148,7 @@ void CollatingSortProxy::endSourceChange()
     if (!m_resetting)
         return;
     forgetRanks();
+    computeFound();
     computeOrder();
     m_resetting = false;
     endResetModel();
@@ -344,9 +346,52 @@ void CollatingSortProxy::computeOrder()
         for (int r = 0; r < rows; ++r)
             m_order[std::size_t(start[slot(m_ranks[std::size_t(r)])]++)] = r;
     }
-    m_position.resize(m_order.size());
+    m_position.assign(m_order.size(), -1);
+    if (!m_found.empty()) {
+        std::erase_if(m_order, [&](int r) { return !m_found[std::size_t(r)]; });
+    }
     for (std::size_t p = 0; p < m_order.size(); ++p)
         m_position[std::size_t(m_order[p])] = int(p);
+}
+
+void CollatingSortProxy::computeFound()
+{
+    const QAbstractItemModel *source = sourceModel();
+    if (m_findText.isEmpty() || !source) {
+        m_found = {};
+        return;
+    }
+    if (!m_foldedBuilt) {
+        const std::size_t rows = std::size_t(source->rowCount());
+        const auto *channels = qobject_cast<const ChannelListModel *>(source);
+        if (channels) {
+            const ChannelRows &table = channels->rows();
+            m_foldedNames.build(
+                rows,
+                [&](std::size_t r) {
+                    const QByteArrayView name = table.bytes(r, ChannelRows::Name);
+                    return isAsciiBytes(name) ? name : QByteArrayView();
+                },
+                [&](std::size_t r) { return table.text(r, ChannelRows::Text::Name); });
+        } else {
+            m_foldedNames.build(rows, {}, [&](std::size_t r) {
+                return source->index(int(r), 0).data().toString();
+            });
+        }
+        m_foldedBuilt = true;
+    }
+    m_found = m_foldedNames.matching(m_findText);
+}
+
+void CollatingSortProxy::setFindText(const QString &text)
+{
+    if (text == m_findText)
+        return;
+    beginResetModel();
+    m_findText = text;
+    computeFound();
+    computeOrder();
+    endResetModel();
 }
 
 void CollatingSortProxy::sort(int column, Qt::SortOrder order)
@@ -405,7 +450,8 @@ QModelIndex CollatingSortProxy::mapToSource(const QModelIndex &proxyIndex) const
 
 QModelIndex CollatingSortProxy::mapFromSource(const QModelIndex &sourceIndex) const
 {
-    if (!sourceIndex.isValid() || sourceIndex.row() >= int(m_position.size()))
+    if (!sourceIndex.isValid() || sourceIndex.row() >= int(m_position.size()) ||
+        m_position[std::size_t(sourceIndex.row())] < 0)
         return {};
     return index(m_position[std::size_t(sourceIndex.row())], sourceIndex.column());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/namefind.h"
+
 #include <QAbstractProxyModel>
 #include <QCollator>
 
@@ -28,6 +30,11 @@ public:
     // column -1: the source's own order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     int sortColumn() const { return m_sortColumn; }
+
+    // Find-as-you-type: only the rows whose first column contains the text (accents and letter
+    // case ignored) are shown, still in sorted order; the empty text shows every row.
+    void setFindText(const QString &text);
+    const QString &findText() const { return m_findText; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
@@ -55,7 +62,10 @@ private:
     {
         m_rankColumn = -1;
         m_ranks = {};
+        m_foldedNames.clear();
+        m_foldedBuilt = false;
     }
+    void computeFound();
 
     void prepareAsciiWeights();
     // One weight byte per character for printable ASCII text; nullopt for any other text.
@@ -75,6 +85,10 @@ private:
     std::vector<int> m_order;    // proxy row -> source row
     std::vector<int> m_position; // source row -> proxy row
     bool m_resetting = false;
+    QString m_findText;
+    FoldedNames m_foldedNames; // built on the first keystroke after a change of the source
+    bool m_foldedBuilt = false;
+    std::vector<char> m_found; // per source row; empty while no text is searched
     QList<QMetaObject::Connection> m_sourceConnections;
 };
 

@@ -10,6 +10,8 @@
 #include "catalogue/ui/cataloguecontroller.h"
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "desktop/mprisservice.h"
+#include "desktop/screensaver.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "localization/clslanguages.h"
@@ -20,6 +22,7 @@
 #include "mainwindow/navigation.h"
 #include "mainwindow/singleinstance.h"
 #include "mainwindow/ui/channelplayback.h"
+#include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/localfilesview.h"
 #include "online/catalogueupdate.h"
 #include "online/serveraddress.h"
@@ -123,12 +126,18 @@ Form1::Form1(QWidget *splash)
     connectUpdates();
     connectFavoritesEvents();
     connectVideoSiteEvents();
+    createDesktop();
     createLocalization();
     const int menuHeight = menuBar()->sizeHint().height();
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips) + menuHeight);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // Before the player goes, so that nothing follows it any more.
+    delete m_mpris;
+    delete m_screenSaver;
+}
 
 void Form1::createControls()
 {
@@ -415,6 +424,7 @@ void Form1::createLocalization()
     c.addOther(WindowsMediaPlayer1, u"WindowsMediaPlayer"_s);
     c.addOther(imgOffline, u"Image"_s);
     c.addOther(statusBar(), u"StatusBar"_s);
+    addDesktopControls(c);
 
     c.addMenu(mnuFile, u"mnuFile"_s);
     c.addMenuItem(mnuFileItem[2], u"mnuFileItem"_s, 2);
@@ -571,6 +581,8 @@ void Form1::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     Form_Resize();
+    if (m_fullScreen.on)
+        placeFullScreenPicture();
 }
 
 void Form1::changeEvent(QEvent *event)
@@ -871,6 +883,9 @@ void Form1::loadChannelList()
         Combo1->setEditText(all ? u"All"_s : load.comboText);
     }
     StatusBar1Panel1->setText(load.statusLine);
+    m_catalogueTotal = load.total;
+    if (findChannels->isVisible())
+        showFindStatus();
 }
 
 void Form1::Combo1_Click()

@@ -5,12 +5,14 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <QUrl>
 
 #include <array>
 #include <memory>
 
 class QAction;
+class QDBusConnection;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -29,6 +31,9 @@ class ChannelPlayback;
 class CheckAllRun;
 class LocalFilesView;
 class ChannelListModel;
+class FindBar;
+class MprisService;
+class ScreenSaverInhibitor;
 class FavoriteList;
 class FavoritesController;
 class VideoSiteBrowser;
@@ -207,12 +212,27 @@ public:
     QLineEdit *txtYouTube;
     QPushButton *cmdSearch;
 
+    // Find-as-you-type under the channel and the favourites list (form1_desktop.cpp).
+    FindBar *findChannels = nullptr;
+    FindBar *findFavorites = nullptr;
+    // The keyboard: Space pauses and resumes, F11 or a double click on the picture shows it on
+    // the whole screen and Escape leaves, the volume and media keys drive the player.
+    void togglePause();
+    void togglePictureFullScreen();
+    bool pictureFullScreen() const { return m_fullScreen.on; }
+    // The desktop's media controls and the screen saver, on the session bus unless a test
+    // hands another bus.
+    void createSessionBus(const QDBusConnection &bus);
+    MprisService *mediaControls() const { return m_mpris; }
+    ScreenSaverInhibitor *screenSaver() const { return m_screenSaver; }
+
     QPointer<frmAbout> aboutWindow() const { return m_about; }
     QPointer<frmWebsite> websiteWindow() const { return m_website; }
 
 signals:
     // The window has unloaded; the application ends.
     void unloaded();
+    void pictureFullScreenChanged(bool on);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -231,6 +251,12 @@ private:
     void connectEvents();
     void connectUpdates();
     void runUpdate(int list);
+    void createDesktop();
+    void addDesktopControls(WindowControls &c);
+    void showFindStatus();
+    void createKeyboard();
+    void placeFullScreenPicture();
+    void followPlayer();
     void createLocalization();
     void applyStartLanguage();
     void openLanguageWindow(bool modal);
@@ -264,6 +290,18 @@ private:
     bool m_browserArea = false;
     bool m_centred = false;
     bool m_updating = false;
+    int m_catalogueTotal = 0; // the last load's count of every channel, for the find status
+    struct FullScreenPicture
+    {
+        bool on = false;
+        QList<QPointer<QWidget>> hidden; // what made room for the picture, shown again after
+        Qt::WindowStates states;
+        QRect playerRect;
+    };
+    FullScreenPicture m_fullScreen;
+    MprisService *m_mpris = nullptr;
+    ScreenSaverInhibitor *m_screenSaver = nullptr;
+    QString m_playingKind;
 };
 
 } // namespace mavrel

@@ -234,3 +234,29 @@ TEST(CollatingSortProxyTest, OtherLanguagesKeepTheirOwnRules)
         order << proxy.index(r, 0).data().toString();
     EXPECT_EQ(order, (QStringList{u"cesta"_s, u"hrad"_s, u"chata"_s})); // "ch" follows "h"
 }
+
+TEST_F(SortingTest, FindShowsMatchingRowsInSortOrderAndEmptyTextRestoresThem)
+{
+    model.setRows(rows({row(u"Radio b"_s, u"3.0"_s), row(u"TV a"_s, u"5.0"_s),
+                        row(u"radio Ä"_s, u"1.0"_s), row(u"Radio c"_s, u"4.0"_s)}));
+    view.setSortState(false, 3, Qt::AscendingOrder);
+    ASSERT_TRUE(EnhListView_SortColumns(view, 4, false)); // rating, highest first
+    CollatingSortProxy &proxy = *view.proxy();
+
+    proxy.setFindText(u"RADIO"_s);
+    EXPECT_EQ(column(view, 0), (QStringList{u"Radio c"_s, u"Radio b"_s, u"radio Ä"_s}));
+    EXPECT_FALSE(proxy.mapFromSource(model.index(1, 0)).isValid()); // "TV a" is not shown
+    EXPECT_EQ(view.sourceRow(0), 3);
+
+    // Sorting and reloading keep the find text in force.
+    ASSERT_TRUE(EnhListView_SortColumns(view, 4, false));
+    EXPECT_EQ(column(view, 0), (QStringList{u"radio Ä"_s, u"Radio b"_s, u"Radio c"_s}));
+    model.setRows(rows({row(u"Aradio"_s, u"2.0"_s), row(u"none"_s, u"1.0"_s)}));
+    EXPECT_EQ(column(view, 0), (QStringList{u"Aradio"_s}));
+    proxy.setFindText(u"a"_s);
+    EXPECT_EQ(column(view, 0), (QStringList{u"Aradio"_s}));
+
+    proxy.setFindText({});
+    EXPECT_EQ(column(view, 0), (QStringList{u"none"_s, u"Aradio"_s}));
+    EXPECT_TRUE(proxy.mapFromSource(model.index(1, 0)).isValid());
+}

@@ -5,6 +5,7 @@
 #include "catalogue/ui/modlistviewenh.h"
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/navigation.h"
+#include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/appfolder.h"
 #include "platform/machinesettings.h"
@@ -38,6 +39,7 @@ using mavrel::testing::writeCatalogue;
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
 
@@ -730,3 +732,129 @@ TEST_F(Form1Test, RemoteTextReachesTheStatusPanelAsTyped)
 }
 
 #include "form1_test.moc"
+
+TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
+{
+    ASSERT_TRUE(writeCatalogue(
+        catalogueFile(), {{"Caf\xc3\xa9 Noir", "TV", "English", "4", "1", "http://c.example/1"},
+                          {"CAFE RADIO", "TV", "English", "3", "2", "http://c.example/2"},
+                          {"Alpha TV", "TV", "English", "5", "3", "http://a.example/3"},
+                          {"Cafe Uno", "Radio", "English", "4", "4", "http://r.example/4"}}));
+    auto form = loaded();
+    form->show();
+    const QRect listBefore = form->ListView1->geometry();
+    const auto status = [](int shown) {
+        return u"Total Channels: 4 | Showing: "_s + QString::number(shown) +
+               u" | Laguages/Categories: 1 | Don't forget to rate your favorite channels with the "
+               "Channel Actions button"_s;
+    };
+    EXPECT_TRUE(form->findChannels->isHidden());
+    EXPECT_TRUE(form->findFavorites->isHidden());
+    EXPECT_EQ(form->StatusBar1Panel1->text(), status(3));
+
+    // A blank or a command key does not open the bar; letters do, and narrow the sorted list.
+    QTest::keyClick(form->ListView1, Qt::Key_Space);
+    QTest::keyClick(form->ListView1, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(form->findChannels->isHidden());
+    QTest::keyClicks(form->ListView1, u"c"_s);
+    QTest::keyClicks(form->findChannels->box(), u"afe"_s);
+    EXPECT_TRUE(form->findChannels->isVisible());
+    EXPECT_EQ(form->findChannels->text(), u"cafe"_s);
+    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
+    EXPECT_EQ(form->StatusBar1Panel1->text(), status(2));
+    EXPECT_EQ(form->ListView1->geometry(), listBefore);
+    EXPECT_GE(form->findChannels->geometry().top(), listBefore.top());
+    EXPECT_LE(form->findChannels->geometry().bottom(), form->Frame1->height());
+
+    // Further words narrow it; taking them back widens it again.
+    QTest::keyClicks(form->findChannels->box(), u" r"_s);
+    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"CAFE RADIO"_s}));
+    QTest::keyClick(form->findChannels->box(), Qt::Key_Backspace);
+    QTest::keyClick(form->findChannels->box(), Qt::Key_Backspace);
+
+    // A reload of the kind keeps the find in force, with its counts.
+    form->cmdRadio_Click();
+    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Cafe Uno"_s}));
+    form->cmdTV_Click();
+    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
+    EXPECT_EQ(form->StatusBar1Panel1->text(), status(2));
+
+    QTest::keyClick(form->findChannels->box(), Qt::Key_Escape);
+    EXPECT_TRUE(form->findChannels->isHidden());
+    EXPECT_EQ(form->findChannels->text(), QString());
+    EXPECT_EQ(shownColumn(*form, 0),
+              (QStringList{u"Alpha TV"_s, u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
+    EXPECT_EQ(form->StatusBar1Panel1->text(), status(3));
+
+    // Emptying the box does the same.
+    QTest::keyClicks(form->ListView1, u"x"_s);
+    EXPECT_TRUE(shownColumn(*form, 0).isEmpty());
+    QTest::keyClick(form->findChannels->box(), Qt::Key_Backspace);
+    EXPECT_TRUE(form->findChannels->isHidden());
+    EXPECT_EQ(shownColumn(*form, 0).size(), 3);
+}
+
+TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeScreen)
+{
+    ASSERT_TRUE(writeCatalogue(
+        catalogueFile(), {{"Clip One", "TV", "English", "4", "1", "http://127.0.0.1:9/one.wmv"},
+                          {"Radio Uno", "Radio", "English", "4", "1", "http://127.0.0.1:9/r"}}));
+    auto form = loaded();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    MediaPlayer *player = form->WindowsMediaPlayer1;
+
+    // Enter on the current row plays it as a click does; without a current row nothing.
+    QTest::keyClick(form->ListView1, Qt::Key_Return);
+    EXPECT_TRUE(player->URL().isEmpty());
+    form->ListView1->setCurrentIndex(form->ListView1->model()->index(0, 0));
+    QTest::keyClick(form->ListView1, Qt::Key_Return);
+    EXPECT_EQ(player->URL(), u"http://127.0.0.1:9/one.wmv"_s);
+
+    // Space pauses and resumes.
+    ASSERT_EQ(player->state(), MediaPlayer::State::Opening);
+    player->stop();
+    QTest::keyClick(form->ListView1, Qt::Key_Space);
+    EXPECT_NE(player->state(), MediaPlayer::State::Stopped);
+
+    // Volume and mute keys.
+    const int volume = player->volume();
+    QTest::keyClick(form.get(), Qt::Key_VolumeUp);
+    EXPECT_EQ(player->volume(), volume + 5);
+    QTest::keyClick(form.get(), Qt::Key_VolumeDown);
+    QTest::keyClick(form.get(), Qt::Key_VolumeDown);
+    EXPECT_EQ(player->volume(), volume - 5);
+    QTest::keyClick(form.get(), Qt::Key_VolumeMute);
+    EXPECT_TRUE(player->isMuted());
+
+    // Full screen: the picture alone, then everything back where it was.
+    const QRect playerBefore = player->geometry();
+    const QRect listBefore = form->ListView1->geometry();
+    QTest::keyClick(form.get(), Qt::Key_F11);
+    EXPECT_TRUE(form->pictureFullScreen());
+    EXPECT_TRUE(form->isFullScreen());
+    EXPECT_TRUE(form->Frame1->isHidden());
+    EXPECT_TRUE(form->cmdTV->isHidden());
+    EXPECT_TRUE(form->menuBar()->isHidden());
+    EXPECT_EQ(player->geometry(), form->centralWidget()->rect());
+    EXPECT_EQ(form->centralWidget()->height(), form->height()); // no bars left
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_FALSE(form->pictureFullScreen());
+    EXPECT_FALSE(form->isFullScreen());
+    EXPECT_FALSE(form->Frame1->isHidden());
+    EXPECT_FALSE(form->cmdTV->isHidden());
+    EXPECT_TRUE(form->Frame3->isHidden()); // hidden before, hidden after
+    EXPECT_FALSE(form->menuBar()->isHidden());
+    EXPECT_EQ(player->geometry(), playerBefore);
+    EXPECT_EQ(form->ListView1->geometry(), listBefore);
+    QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
+    EXPECT_TRUE(form->pictureFullScreen());
+    QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
+    EXPECT_FALSE(form->pictureFullScreen());
+
+    // Alt and a letter choose a category.
+    QTest::keyClick(form.get(), Qt::Key_R, Qt::AltModifier);
+    EXPECT_EQ(form->viewState().currentKind, u"Radio"_s);
+    QTest::keyClick(form.get(), Qt::Key_V, Qt::AltModifier);
+    EXPECT_FALSE(form->Frame3->isHidden());
+}

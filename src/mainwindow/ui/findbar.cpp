@@ -1,0 +1,123 @@
+#include "mainwindow/ui/findbar.h"
+
+#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/sortproxy.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+FindBar::FindBar(ListViewEnh *list, const QString &labelName, const QString &boxName)
+    : QWidget(list->parentWidget()), m_list(list), m_label(new QLabel(u"Find:"_s, this)),
+      m_box(new QLineEdit(this))
+{
+    setObjectName(boxName + u"Bar"_s);
+    m_label->setObjectName(labelName);
+    m_box->setObjectName(boxName);
+    m_label->setBuddy(m_box);
+    m_box->setClearButtonEnabled(true);
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(m_label);
+    row->addWidget(m_box, 1);
+    hide();
+
+    connect(m_box, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_list->proxy()->setFindText(text);
+        emit findChanged();
+        if (text.isEmpty())
+            closeBar();
+    });
+    // Screen readers name the box after its caption, the buddy label.
+    m_list->installEventFilter(this);
+    m_box->installEventFilter(this);
+}
+
+QString FindBar::text() const
+{
+    return m_box->text();
+}
+
+void FindBar::openWith(const QString &typed)
+{
+    place();
+    show();
+    raise();
+    m_box->setFocus();
+    m_box->setText(m_box->text() + typed);
+}
+
+void FindBar::closeBar()
+{
+    const bool hadFocus = m_box->hasFocus();
+    hide();
+    if (!m_box->text().isEmpty())
+        m_box->clear(); // comes back here through textChanged
+    if (hadFocus)
+        m_list->setFocus();
+}
+
+void FindBar::place()
+{
+    // In the margin under the list, overlapping the list's foot when the margin is too low.
+    const QRect list = m_list->geometry();
+    const int height = sizeHint().height();
+    const int parentHeight = parentWidget() ? parentWidget()->height() : list.bottom() + height;
+    const int top = std::max(list.top(), std::min(list.bottom() + 2, parentHeight - height - 2));
+    setGeometry(list.left(), top, list.width(), height);
+}
+
+bool FindBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Move) {
+        if (watched == m_list && isVisible())
+            place();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (watched == m_list) {
+        const QString typed = key->text();
+        const bool command =
+            key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        // Space is the player's, and a leading blank finds nothing useful anyway.
+        if (command || typed.isEmpty() || !typed.at(0).isPrint() ||
+            (typed.at(0).isSpace() && m_box->text().isEmpty()))
+            return false;
+        openWith(typed);
+        return true;
+    }
+    if (watched == m_box) {
+        switch (key->key()) {
+        case Qt::Key_Escape:
+            closeBar();
+            return true;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // The list moves and plays; the box keeps the text. Enter plays the first row
+            // found when none is chosen.
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                !m_list->currentIndex().isValid() && m_list->model()->rowCount() > 0)
+                m_list->setCurrentIndex(m_list->model()->index(0, 0));
+            m_list->setFocus();
+            QApplication::sendEvent(m_list, event);
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace mavrel

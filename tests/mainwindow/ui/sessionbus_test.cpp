@@ -1,0 +1,246 @@
+// The main window on a private session bus: the desktop's media controls, driven by the bus's
+// own command-line client, and the screen saver's inhibit against a stand-in service.
+#include "../../player/testmedia.h"
+#include "catalogue/ui/modlistviewenh.h"
+#include "desktop/mprisservice.h"
+#include "desktop/screensaver.h"
+#include "mainwindow/ui/form1.h"
+#include "platform/machinesettings.h"
+#include "platform/paths.h"
+#include "platform/scripteddialogs.h"
+#include "platform/settings.h"
+#include "support/cataloguefixture.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace mavrel;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+// A session bus of the test's own.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        m_daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        if (m_daemon.waitForStarted() && m_daemon.waitForReadyRead(kWaitMs))
+            m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
+    }
+    ~PrivateBus()
+    {
+        for (const QString &name : std::as_const(m_names))
+            QDBusConnection::disconnectFromBus(name);
+        m_daemon.kill();
+        m_daemon.waitForFinished();
+    }
+    QString address() const { return m_address; }
+    QDBusConnection connect(const QString &name)
+    {
+        m_names << name;
+        return QDBusConnection::connectToBus(m_address, name);
+    }
+
+    // The bus's own client, run while the event loop serves the window. Its printed reply.
+    QString send(const QStringList &arguments)
+    {
+        QProcess client;
+        client.start(u"dbus-send"_s, QStringList{u"--bus="_s + m_address, u"--print-reply"_s,
+                                                 u"--dest=org.mpris.MediaPlayer2.mavrel"_s,
+                                                 u"/org/mpris/MediaPlayer2"_s} +
+                                         arguments);
+        if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, kWaitMs))
+            return u"timed out"_s;
+        return QString::fromUtf8(client.readAllStandardOutput() + client.readAllStandardError());
+    }
+    QString property(const QString &name)
+    {
+        return send({u"org.freedesktop.DBus.Properties.Get"_s,
+                     u"string:org.mpris.MediaPlayer2.Player"_s, u"string:"_s + name});
+    }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_names;
+};
+
+// The desktop's screen saver, as far as the viewer uses it.
+class FakeScreenSaver : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    QList<quint32> held;
+    int inhibits = 0;
+public slots:
+    quint32 Inhibit(const QString &, const QString &)
+    {
+        ++inhibits;
+        held << quint32(100 + inhibits);
+        return held.last();
+    }
+    void UnInhibit(quint32 cookie) { held.removeAll(cookie); }
+};
+
+class SessionBusTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
+        ASSERT_TRUE(temp.isValid());
+        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s})
+            QDir(temp.path()).mkpath(sub);
+        setApplicationFolderOverride(temp.path() + u"/app"_s);
+        setDataDirectoryOverride(temp.path() + u"/data"_s);
+        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
+        QFile::remove(userSettingsFilePath(settingsApplication()));
+        storeSetting(SettingKey::Language, u"English"_s);
+        storeSetting(SettingKey::ShowHelp, u"0"_s);
+        storeSetting(SettingKey::TVLang, u"All"_s);
+        storeSetting(SettingKey::RadioLang, u"All"_s);
+        qputenv("MAVREL_CATALOGUE_URL", "http://127.0.0.1:9");
+        // Long enough to play through every step; the extension plays it without a check.
+        media = temp.path() + u"/tone.wmv"_s;
+        QFile file(media);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(test::makeWav(60));
+        file.close();
+        ASSERT_TRUE(mavrel::testing::writeCatalogue(
+            temp.path() + u"/data/Data.txt"_s,
+            {{"Tone TV", "TV", "English", "4", "1", media.toUtf8()},
+             {"Tone Radio", "Radio", "English", "4", "1", media.toUtf8()}}));
+    }
+    void TearDown() override
+    {
+        form.reset();
+        setApplicationFolderOverride({});
+        setDataDirectoryOverride({});
+        setMachineStoreFolders({});
+    }
+
+    void playFirstRow()
+    {
+        form->ListView1->setCurrentIndex(form->ListView1->model()->index(0, 0));
+        form->ListView1_Click();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return form->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; },
+            kWaitMs));
+    }
+
+    PrivateBus bus;
+    QTemporaryDir temp;
+    QString media;
+    ScopedScriptedDialogs boxes;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace
+
+TEST_F(SessionBusTest, MediaControlsShowTheChannelAndDriveThePlayer)
+{
+    form = std::make_unique<Form1>();
+    ASSERT_TRUE(form->Form_Load());
+    form->createSessionBus(bus.connect(u"viewer"_s));
+    ASSERT_TRUE(form->mediaControls()->registered());
+
+    EXPECT_TRUE(bus.send({u"org.freedesktop.DBus.Properties.Get"_s,
+                          u"string:org.mpris.MediaPlayer2"_s, u"string:Identity"_s})
+                    .contains(u"\"Mavrel\""_s));
+    EXPECT_TRUE(bus.property(u"PlaybackStatus"_s).contains(u"\"Stopped\""_s));
+
+    playFirstRow();
+    const QString metadata = bus.property(u"Metadata"_s);
+    EXPECT_TRUE(metadata.contains(u"\"Tone TV\""_s)) << metadata.toStdString();
+    EXPECT_TRUE(metadata.contains(u"\"TV\""_s)) << metadata.toStdString();
+    EXPECT_TRUE(bus.property(u"PlaybackStatus"_s).contains(u"\"Playing\""_s));
+
+    struct Step
+    {
+        const char16_t *method;
+        MediaPlayer::State state;
+        const char16_t *status;
+    };
+    const Step steps[] = {
+        {u"PlayPause", MediaPlayer::State::Paused, u"\"Paused\""},
+        {u"PlayPause", MediaPlayer::State::Playing, u"\"Playing\""},
+        {u"Pause", MediaPlayer::State::Paused, u"\"Paused\""},
+        {u"Play", MediaPlayer::State::Playing, u"\"Playing\""},
+        {u"Stop", MediaPlayer::State::Stopped, u"\"Stopped\""},
+    };
+    for (const Step &step : steps) {
+        const QString method = QString::fromUtf16(step.method);
+        bus.send({u"org.mpris.MediaPlayer2.Player."_s + method});
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return form->WindowsMediaPlayer1->state() == step.state; }, kWaitMs))
+            << method.toStdString();
+        EXPECT_TRUE(bus.property(u"PlaybackStatus"_s).contains(QString::fromUtf16(step.status)))
+            << method.toStdString();
+    }
+    EXPECT_TRUE(boxes.shown().isEmpty());
+}
+
+TEST_F(SessionBusTest, ScreenSaverIsHeldWhileAPicturePlaysAndReleasedOtherwise)
+{
+    QDBusConnection service = bus.connect(u"screensaver"_s);
+    FakeScreenSaver saver;
+    ASSERT_TRUE(service.registerObject(u"/org/freedesktop/ScreenSaver"_s, &saver,
+                                       QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(service.registerService(u"org.freedesktop.ScreenSaver"_s));
+
+    form = std::make_unique<Form1>();
+    ASSERT_TRUE(form->Form_Load());
+    form->createSessionBus(bus.connect(u"viewer"_s));
+    playFirstRow(); // a TV channel
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->screenSaver()->cookie() != 0; }, kWaitMs));
+    EXPECT_EQ(saver.held, QList<quint32>{form->screenSaver()->cookie()});
+
+    form->WindowsMediaPlayer1->pause();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return saver.held.isEmpty(); }, kWaitMs));
+    form->WindowsMediaPlayer1->play();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return saver.held.size() == 1; }, kWaitMs));
+    form->WindowsMediaPlayer1->stop();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return saver.held.isEmpty(); }, kWaitMs));
+
+    // A radio stream leaves the screen saver alone.
+    form->cmdRadio_Click();
+    playFirstRow();
+    QTest::qWait(300);
+    EXPECT_TRUE(saver.held.isEmpty());
+    EXPECT_EQ(saver.inhibits, 2);
+
+    // Back to a picture, then the window goes while the inhibit is still being granted: it is
+    // released all the same.
+    form->cmdTV_Click();
+    playFirstRow();
+    ASSERT_EQ(form->screenSaver()->cookie(), 0u);
+    form.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return saver.held.isEmpty(); }, kWaitMs));
+}
+
+TEST_F(SessionBusTest, WithoutAScreenSaverServiceNothingHappens)
+{
+    form = std::make_unique<Form1>();
+    ASSERT_TRUE(form->Form_Load());
+    form->createSessionBus(bus.connect(u"viewer"_s));
+    playFirstRow();
+    QTest::qWait(300);
+    EXPECT_EQ(form->screenSaver()->cookie(), 0u);
+    EXPECT_TRUE(form->screenSaver()->wanted());
+    form->WindowsMediaPlayer1->stop();
+    EXPECT_TRUE(boxes.shown().isEmpty());
+}
+
+#include "sessionbus_test.moc"

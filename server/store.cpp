@@ -508,6 +508,12 @@ Result<void> CatalogueStore::commitBatch()
     m_inBatch = false;
     if (!m_db.commit())
         return Result<void>::failure(u"database commit: %1"_s.arg(m_db.lastError().text()));
+    // Without statistics of a freshly filled table, PostgreSQL finds a report's channels by
+    // scanning the whole address index as well as the name index, until autovacuum analyses it
+    // (a minute or more). The channels are committed; statistics that fail to update cost only
+    // speed.
+    if (m_postgres)
+        (void)runText(m_db, u"ANALYZE channels"_s);
     return {};
 }
 

@@ -318,6 +318,9 @@ bool manyClients(const char *backend, const QString &db, qint64 databasePid = 0)
 
     server.terminate();
     server.waitForFinished(10000);
+    if (full.failed || paced.failed)
+        std::fprintf(stderr, "bench_server: %s server said: %s\n", backend,
+                     server.readAllStandardError().right(3000).constData());
     return full.failed == 0 && paced.failed == 0 && full.done > 0;
 }
 

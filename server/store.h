@@ -164,6 +164,8 @@ private:
     // The latest second all of whose changes are committed and visible.
     Result<qint64> settledBefore();
     Result<void> recordReportOnce(const Report &report);
+    // PostgreSQL: the whole report in one call of the database's record_report.
+    Result<void> recordReportInDatabase(const Report &report);
     Result<AddResult> submitOnce(const NewChannel &channel, int stars, const QString &client);
     qint64 stamp();
     Result<void> handOut(qint64 date);

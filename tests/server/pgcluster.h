@@ -111,6 +111,13 @@ public:
                    : QString();
     }
 
+    // The cluster's main process (its backends are its children), or 0.
+    qint64 postmasterPid() const
+    {
+        QFile f(dataDir() + QStringLiteral("/postmaster.pid"));
+        return f.open(QIODevice::ReadOnly) ? f.readLine().trimmed().toLongLong() : 0;
+    }
+
     // The cluster's own log, for failure messages.
     QByteArray log() const
     {

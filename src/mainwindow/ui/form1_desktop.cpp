@@ -124,8 +124,9 @@ void Form1::createKeyboard()
         {cmdTV, Qt::Key_T},    {cmdRadio, Qt::Key_R},   {cmdFavorites, Qt::Key_V},
         {cmdFiles, Qt::Key_M}, {cmdYouTube, Qt::Key_Y}, {cmdXXX, Qt::Key_D},
     };
-    for (const auto &[button, letter] : categories) {
-        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | letter), this);
+    for (const auto &category : categories) {
+        QPushButton *button = category.first;
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | category.second), this);
         connect(shortcut, &QShortcut::activated, button, [button] {
             if (button->isVisible() && button->isEnabled())
                 button->click();

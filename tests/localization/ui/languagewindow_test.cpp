@@ -14,6 +14,7 @@
 #include "support/cataloguefixture.h"
 #include "testhttpserver.h"
 #include "ui/catalogueserver.h"
+#include "viewerfolders.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -75,14 +76,6 @@ protected:
     {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         ASSERT_TRUE(temp.isValid());
-        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s})
-            QDir(temp.path()).mkpath(sub);
-        setApplicationFolderOverride(appDir());
-        setDataDirectoryOverride(temp.path() + u"/data"_s);
-        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
-        QFile::remove(userSettingsFilePath(settingsApplication()));
-        storeSetting(SettingKey::Language, u"English"_s);
-        storeSetting(SettingKey::ShowHelp, u"0"_s);
         QDesktopServices::setUrlHandler(u"file"_s, &opens, "open");
         ASSERT_TRUE(mavrel::testing::writeCatalogue(
             temp.path() + u"/data/Data.txt"_s,
@@ -93,9 +86,6 @@ protected:
     void TearDown() override
     {
         QDesktopServices::unsetUrlHandler(u"file"_s);
-        setApplicationFolderOverride({});
-        setDataDirectoryOverride({});
-        setMachineStoreFolders({});
         qunsetenv("MAVREL_CATALOGUE_URL");
     }
 
@@ -122,7 +112,7 @@ protected:
         return window;
     }
 
-    QTemporaryDir temp;
+    test::ViewerFolders temp;
     ScopedScriptedDialogs boxes;
     OpenRecorder opens;
 };

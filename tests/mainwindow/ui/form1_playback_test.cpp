@@ -10,6 +10,7 @@
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
+#include "viewerfolders.h"
 
 #include "../../player/testmedia.h"
 
@@ -55,14 +56,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(temp.isValid());
-        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s, u"files"_s})
+        for (const QString &sub : {u"files"_s})
             QDir(temp.path()).mkpath(sub);
-        setApplicationFolderOverride(temp.path() + u"/app"_s);
-        setDataDirectoryOverride(temp.path() + u"/data"_s);
-        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
-        QFile::remove(userSettingsFilePath(settingsApplication()));
-        storeSetting(SettingKey::Language, u"English"_s);
-        storeSetting(SettingKey::ShowHelp, u"0"_s);
         qputenv("MAVREL_CATALOGUE_URL", server->baseUrl());
 
         QFile data(temp.path() + u"/data/Data.txt"_s);
@@ -72,13 +67,7 @@ protected:
         data.close();
         m_reportsBefore = int(server->reports().size());
     }
-    void TearDown() override
-    {
-        form.reset();
-        setApplicationFolderOverride({});
-        setDataDirectoryOverride({});
-        setMachineStoreFolders({});
-    }
+    void TearDown() override { form.reset(); }
 
     void load(bool staff = false)
     {
@@ -126,7 +115,7 @@ protected:
     }
 
     static inline CatalogueServer *server = nullptr;
-    QTemporaryDir temp;
+    ViewerFolders temp;
     std::unique_ptr<Form1> form;
 
 private:

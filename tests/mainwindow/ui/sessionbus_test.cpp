@@ -10,6 +10,7 @@
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
 #include "support/cataloguefixture.h"
+#include "viewerfolders.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -101,14 +102,6 @@ protected:
     {
         ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
         ASSERT_TRUE(temp.isValid());
-        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s})
-            QDir(temp.path()).mkpath(sub);
-        setApplicationFolderOverride(temp.path() + u"/app"_s);
-        setDataDirectoryOverride(temp.path() + u"/data"_s);
-        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
-        QFile::remove(userSettingsFilePath(settingsApplication()));
-        storeSetting(SettingKey::Language, u"English"_s);
-        storeSetting(SettingKey::ShowHelp, u"0"_s);
         storeSetting(SettingKey::TVLang, u"All"_s);
         storeSetting(SettingKey::RadioLang, u"All"_s);
         qputenv("MAVREL_CATALOGUE_URL", "http://127.0.0.1:9");
@@ -123,13 +116,7 @@ protected:
             {{"Tone TV", "TV", "English", "4", "1", media.toUtf8()},
              {"Tone Radio", "Radio", "English", "4", "1", media.toUtf8()}}));
     }
-    void TearDown() override
-    {
-        form.reset();
-        setApplicationFolderOverride({});
-        setDataDirectoryOverride({});
-        setMachineStoreFolders({});
-    }
+    void TearDown() override { form.reset(); }
 
     void playFirstRow()
     {
@@ -141,7 +128,7 @@ protected:
     }
 
     PrivateBus bus;
-    QTemporaryDir temp;
+    test::ViewerFolders temp;
     QString media;
     ScopedScriptedDialogs boxes;
     std::unique_ptr<Form1> form;

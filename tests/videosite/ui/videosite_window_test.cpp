@@ -12,6 +12,7 @@
 #include "videosite/listing.h"
 #include "videosite/ui/videolistmodel.h"
 #include "videosite/ui/videositebrowser.h"
+#include "viewerfolders.h"
 
 #include <gtest/gtest.h>
 
@@ -74,25 +75,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(temp.isValid());
-        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s})
-            QDir(temp.path()).mkpath(sub);
-        setApplicationFolderOverride(temp.path() + u"/app"_s);
-        setDataDirectoryOverride(temp.path() + u"/data"_s);
-        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
-        QFile::remove(userSettingsFilePath(settingsApplication()));
-        storeSetting(SettingKey::Language, u"English"_s);
-        storeSetting(SettingKey::ShowHelp, u"0"_s);
         qputenv("MAVREL_CATALOGUE_URL", server->baseUrl());
         qputenv("MAVREL_VIDEOSITE_URL", server->baseUrl());
         QFile::remove(logPath());
     }
-    void TearDown() override
-    {
-        form.reset();
-        setApplicationFolderOverride({});
-        setDataDirectoryOverride({});
-        setMachineStoreFolders({});
-    }
+    void TearDown() override { form.reset(); }
     void load()
     {
         form = std::make_unique<Form1>();
@@ -142,7 +129,7 @@ protected:
     }
 
     static inline CatalogueServer *server = nullptr;
-    QTemporaryDir temp;
+    ViewerFolders temp;
     std::unique_ptr<Form1> form;
 };
 

@@ -265,18 +265,25 @@ void Form1::createControls()
     statusBar()->addWidget(StatusBar1Panel1, 1);
 }
 
+std::optional<ChannelRecord> Form1::selectedChannelRecord() const
+{
+    const QModelIndex current = ListView1->currentIndex();
+    if (!current.isValid() || !ListView1->selectionModel()->isSelected(current))
+        return std::nullopt;
+    const int row = ListView1->sourceRow(current.row());
+    if (row < 0 || row >= m_channels->rowCount())
+        return std::nullopt;
+    return m_channels->record(row);
+}
+
 void Form1::createPlayback()
 {
     ChannelPlayback::Hooks hooks;
     hooks.selectedChannel = [this]() -> std::optional<SelectedChannel> {
-        const QModelIndex current = ListView1->currentIndex();
-        if (!current.isValid() || !ListView1->selectionModel()->isSelected(current))
+        const std::optional<ChannelRecord> record = selectedChannelRecord();
+        if (!record)
             return std::nullopt;
-        const int row = ListView1->sourceRow(current.row());
-        if (row < 0 || row >= m_channels->rowCount())
-            return std::nullopt;
-        const ChannelRecord &record = m_channels->row(row).record;
-        return SelectedChannel{record.name, record.url};
+        return SelectedChannel{record->name, record->url};
     };
     hooks.reportContext = [this] { return ReportContext{staffMode, this}; };
     m_playback = new ChannelPlayback(WindowsMediaPlayer1, imgOffline, std::move(hooks), this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/channelrecord.h"
 #include "mainwindow/layout.h"
 #include "player/ui/mediaplayer.h"
 
@@ -10,6 +11,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QDBusConnection;
@@ -243,6 +245,8 @@ protected:
 private:
     void createControls();
     void createPlayback();
+    // The channel row selected in ListView1, as the catalogue holds it.
+    std::optional<ChannelRecord> selectedChannelRecord() const;
     void createFavorites();
     void connectFavoritesEvents();
     void createVideoSite();

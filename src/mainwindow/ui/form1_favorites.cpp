@@ -64,14 +64,10 @@ void Form1::createFavorites()
 
     FavoritesController::Hooks hooks;
     hooks.selectedChannel = [this]() -> std::optional<Favorite> {
-        const QModelIndex current = ListView1->currentIndex();
-        if (!current.isValid() || !ListView1->selectionModel()->isSelected(current))
+        const std::optional<ChannelRecord> r = selectedChannelRecord();
+        if (!r)
             return std::nullopt;
-        const int row = ListView1->sourceRow(current.row());
-        if (row < 0 || row >= m_channels->rowCount())
-            return std::nullopt;
-        const ChannelRecord &r = m_channels->row(row).record;
-        return Favorite{r.name, r.url, r.kind, r.lang};
+        return Favorite{r->name, r->url, r->kind, r->lang};
     };
     hooks.selectedVideo = [this]() -> std::optional<SelectedVideo> {
         const auto video = m_videoSite->selectedVideo();

@@ -13,6 +13,7 @@
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
 #include "support/cataloguefixture.h"
+#include "viewerfolders.h"
 
 using mavrel::testing::FixtureChannel;
 using mavrel::testing::writeCatalogue;
@@ -86,16 +87,8 @@ protected:
     void SetUp() override
     {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        ASSERT_TRUE(temp.isValid());
-        for (const QString &sub : {u"app"_s, u"data"_s, u"etc"_s, u"overlay"_s})
-            QDir(temp.path()).mkpath(sub);
-        setApplicationFolderOverride(appDir());
-        setDataDirectoryOverride(temp.path() + u"/data"_s);
-        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
-        QFile::remove(userSettingsFilePath(settingsApplication()));
         // A later start unless a test says otherwise: no language window, no help.
-        storeSetting(SettingKey::Language, u"English"_s);
-        storeSetting(SettingKey::ShowHelp, u"0"_s);
+        ASSERT_TRUE(temp.isValid());
         for (const QString &scheme : {u"file"_s, u"http"_s, u"https"_s})
             QDesktopServices::setUrlHandler(scheme, &urls, "open");
         frmWebsite::modeWord().clear();
@@ -105,9 +98,6 @@ protected:
     {
         for (const QString &scheme : {u"file"_s, u"http"_s, u"https"_s})
             QDesktopServices::unsetUrlHandler(scheme);
-        setApplicationFolderOverride({});
-        setDataDirectoryOverride({});
-        setMachineStoreFolders({});
     }
 
     QString appDir() const { return temp.path() + u"/app"_s; }
@@ -156,7 +146,7 @@ protected:
         emit combo->activated(index);
     }
 
-    QTemporaryDir temp;
+    test::ViewerFolders temp;
     ScopedScriptedDialogs boxes;
     UrlRecorder urls;
 };

@@ -476,8 +476,8 @@ Result<void> CatalogueStore::prepare()
         {&m_q->syncIds, m_postgres ? u"SELECT setval(pg_get_serial_sequence('channels', 'id'),"
                                      " (SELECT MAX(id) FROM channels))"_s
                                    : u"SELECT 0"_s},
-        {&m_q->exportAll,
-         u"SELECT "_s + lineColumns + u" FROM channels WHERE removed = 0 ORDER BY id"_s},
+        {&m_q->exportAll, u"SELECT "_s + lineColumns +
+                              u" FROM channels WHERE removed = 0 AND dead = 0 ORDER BY id"_s},
         {&m_q->one, u"SELECT removed, dead, changed, dead_changed, "_s + lineColumns +
                         u" FROM channels WHERE id = ?"_s},
         {&m_q->recordReport,

@@ -229,6 +229,8 @@ TEST_F(SyncTest, StationDownAtItsSourceIsImportedDead)
     const QByteArray updates = store->updateReply(0, u"viewer"_s).value();
     EXPECT_TRUE(updateLine(updates, "|Down|").startsWith("DEL|")) << updates.data();
     EXPECT_TRUE(updateLine(updates, "|Up|").startsWith("ADD|")) << updates.data();
+    const QByteArray exported = store->exportCatalogue().value();
+    EXPECT_TRUE(exported.contains("|Up|") && !exported.contains("|Down|")) << exported.data();
 }
 
 TEST_F(SyncTest, LoopbackSourcesAndTheirFailures)

@@ -670,6 +670,10 @@ void Form1::layoutControls()
     const int outerWidth = pixelsToTwips(width() + kFrameAllowanceWidth);
     const int outerHeight = pixelsToTwips(height() + kFrameAllowanceHeight);
     applyGeometry(mavrel::layoutControls(currentGeometry(), outerWidth, outerHeight));
+    for (FindBar *bar : {findChannels, findFavorites}) {
+        if (bar)
+            bar->listPlaced();
+    }
 }
 
 // ---- Shutdown ---------------------------------------------------------------------------------

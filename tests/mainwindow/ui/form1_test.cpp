@@ -754,9 +754,14 @@ TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
     EXPECT_EQ(form->findChannels->text(), u"cafe"_s);
     EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
     EXPECT_EQ(form->StatusBar1Panel1->text(), status(2));
-    EXPECT_EQ(form->ListView1->geometry(), listBefore);
-    EXPECT_GE(form->findChannels->geometry().top(), listBefore.top());
-    EXPECT_LE(form->findChannels->geometry().bottom(), form->Frame1->height());
+    // The bar takes the list's foot, spaced from the rest of the list, which stays in place.
+    const auto barAtFoot = [](const QRect &bar, const QRect &list, const QRect &whole) {
+        EXPECT_EQ(bar.bottom(), whole.bottom());
+        EXPECT_EQ(QRect(bar.left(), list.top(), bar.width(), list.height()),
+                  whole.adjusted(0, 0, 0, list.bottom() - whole.bottom()));
+        EXPECT_GE(bar.top() - list.bottom(), 4);
+    };
+    barAtFoot(form->findChannels->geometry(), form->ListView1->geometry(), listBefore);
 
     // Further words narrow it; taking them back widens it again.
     QTest::keyClicks(form->findChannels->box(), u" r"_s);
@@ -771,9 +776,17 @@ TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
     EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
     EXPECT_EQ(form->StatusBar1Panel1->text(), status(2));
 
+    // A resize while it is open: it takes the new foot, and closed, the list is as laid out.
+    form->resize(form->size() + QSize(30, 45));
+    const QRect bar = form->findChannels->geometry(), list = form->ListView1->geometry();
     QTest::keyClick(form->findChannels->box(), Qt::Key_Escape);
     EXPECT_TRUE(form->findChannels->isHidden());
     EXPECT_EQ(form->findChannels->text(), QString());
+    const QRect whole = form->ListView1->geometry();
+    EXPECT_GT(whole.height(), listBefore.height());
+    form->Form_Resize();
+    EXPECT_EQ(form->ListView1->geometry(), whole);
+    barAtFoot(bar, list, whole);
     EXPECT_EQ(shownColumn(*form, 0),
               (QStringList{u"Alpha TV"_s, u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
     EXPECT_EQ(form->StatusBar1Panel1->text(), status(3));

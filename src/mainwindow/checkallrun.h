@@ -11,9 +11,9 @@ namespace mavrel {
 // "Check all channels": every row of the channel list in turn is selected and checked without
 // playing, then a pause of two ticks of Timer1 lets the event loop run before the next row.
 //
-// The window stays usable during a run. When the list is reloaded, emptied, or rows come or go
-// while the run goes on, the remaining row numbers would name other channels than the ones the
-// run set out to check, so the run ends there; it never selects a row that no longer exists.
+// The window stays usable during a run. When the list is reloaded, emptied, reordered, or rows come
+// or go while the run goes on, the remaining row numbers would name other channels than the ones
+// the run set out to check, so the run ends there; it never selects a row that no longer exists.
 class CheckAllRun : public QObject
 {
     Q_OBJECT

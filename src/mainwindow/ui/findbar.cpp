@@ -8,6 +8,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -46,8 +49,10 @@ QString FindBar::text() const
 
 void FindBar::openWith(const QString &typed)
 {
-    place();
+    if (isHidden())
+        m_listRect = m_list->geometry();
     show();
+    place();
     raise();
     m_box->setFocus();
     m_box->setText(m_box->text() + typed);
@@ -56,30 +61,39 @@ void FindBar::openWith(const QString &typed)
 void FindBar::closeBar()
 {
     const bool hadFocus = m_box->hasFocus();
-    hide();
+    if (!isHidden()) {
+        hide();
+        m_list->setGeometry(m_listRect);
+    }
     if (!m_box->text().isEmpty())
         m_box->clear(); // comes back here through textChanged
     if (hadFocus)
         m_list->setFocus();
 }
 
+void FindBar::listPlaced()
+{
+    m_listRect = m_list->geometry();
+    if (!isHidden())
+        place();
+}
+
 void FindBar::place()
 {
-    // In the margin under the list, overlapping the list's foot when the margin is too low.
-    const QRect list = m_list->geometry();
+    // In the list's own foot: the list gives up that room and the layout's spacing, so no row is
+    // covered and the bar stays clear of the frame's edge and the status bar.
+    int spacing = style()->pixelMetric(QStyle::PM_LayoutVerticalSpacing, nullptr, this);
+    if (spacing < 0)
+        spacing = style()->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::LineEdit,
+                                         Qt::Vertical, nullptr, this);
     const int height = sizeHint().height();
-    const int parentHeight = parentWidget() ? parentWidget()->height() : list.bottom() + height;
-    const int top = std::max(list.top(), std::min(list.bottom() + 2, parentHeight - height - 2));
-    setGeometry(list.left(), top, list.width(), height);
+    const QRect full = m_listRect;
+    setGeometry(full.left(), full.bottom() + 1 - height, full.width(), height);
+    m_list->setGeometry(full.adjusted(0, 0, 0, -std::min(height + spacing, full.height())));
 }
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Resize || event->type() == QEvent::Move) {
-        if (watched == m_list && isVisible())
-            place();
-        return false;
-    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);

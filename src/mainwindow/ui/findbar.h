@@ -25,6 +25,8 @@ public:
     QString text() const;
     // Hides the bar and shows the whole list.
     void closeBar();
+    // The layout gave the list its full rectangle again; an open bar takes its foot anew.
+    void listPlaced();
 
 signals:
     // The rows shown changed because of the find text.
@@ -40,6 +42,7 @@ private:
     ListViewEnh *m_list;
     QLabel *m_label;
     QLineEdit *m_box;
+    QRect m_listRect; // the list's rectangle without the bar
 };
 
 } // namespace mavrel

@@ -372,10 +372,13 @@ void Form1::connectEvents()
     connect(txtStatus, &QLineEdit::textChanged, this, &Form1::txtStatus_Change);
     connect(mnuUpdateItem[1], &QAction::triggered, this, &Form1::openSubmitWindow);
     connect(mnuUpdateItem[3], &QAction::triggered, this, &Form1::checkAllChannels);
-    // A run over the list ends when the list is reloaded under it.
-    connect(m_channels, &QAbstractItemModel::modelReset, m_checkRun, &CheckAllRun::listChanged);
-    connect(m_channels, &QAbstractItemModel::rowsRemoved, m_checkRun, &CheckAllRun::listChanged);
-    connect(m_channels, &QAbstractItemModel::rowsInserted, m_checkRun, &CheckAllRun::listChanged);
+    // A run walks the rows as shown, so it ends when they change under it: the list reloaded,
+    // a find typed or taken back, another sort order.
+    const QAbstractItemModel *shown = ListView1->model();
+    connect(shown, &QAbstractItemModel::modelReset, m_checkRun, &CheckAllRun::listChanged);
+    connect(shown, &QAbstractItemModel::rowsRemoved, m_checkRun, &CheckAllRun::listChanged);
+    connect(shown, &QAbstractItemModel::rowsInserted, m_checkRun, &CheckAllRun::listChanged);
+    connect(shown, &QAbstractItemModel::layoutChanged, m_checkRun, &CheckAllRun::listChanged);
 
     // Menu arrays: each item hands its index to the array's handler.
     const auto wire = [this](auto &items, void (Form1::*handler)(int)) {
@@ -673,6 +676,10 @@ void Form1::layoutControls()
     const int outerWidth = pixelsToTwips(width() + kFrameAllowanceWidth);
     const int outerHeight = pixelsToTwips(height() + kFrameAllowanceHeight);
     applyGeometry(mavrel::layoutControls(currentGeometry(), outerWidth, outerHeight));
+    for (FindBar *bar : {findChannels, findFavorites}) {
+        if (bar)
+            bar->listPlaced();
+    }
 }
 
 // ---- Shutdown ---------------------------------------------------------------------------------

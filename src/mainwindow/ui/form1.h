@@ -261,6 +261,7 @@ private:
     void createKeyboard();
     void placeFullScreenPicture();
     void followPlayer();
+    void showVolume();
     void createLocalization();
     void applyStartLanguage();
     void openLanguageWindow(bool modal);

@@ -59,14 +59,19 @@ void Form1::createSessionBus(const QDBusConnection &bus)
     connect(m_mpris, &MprisService::pauseRequested, player, &MediaPlayer::pause);
     connect(m_mpris, &MprisService::stopRequested, player, &MediaPlayer::stop);
     connect(m_mpris, &MprisService::playPauseRequested, this, &Form1::togglePause);
-    connect(m_mpris, &MprisService::volumeRequested, player,
-            [player](double volume) { player->setVolume(qRound(volume * 100)); });
+    connect(m_mpris, &MprisService::volumeRequested, player, [player](double volume) {
+        player->setVolume(qRound(volume * 100));
+        // Muted reads as volume 0 on the bus, so a louder volume from there is heard.
+        if (player->volume() > 0)
+            player->setMuted(false);
+    });
     connect(m_mpris, &MprisService::raiseRequested, this, [this] {
         showNormal();
         raise();
         activateWindow();
     });
     connect(player, &MediaPlayer::stateChanged, m_mpris, [this] { followPlayer(); });
+    connect(player, &MediaPlayer::audioChanged, m_mpris, [this] { showVolume(); });
     followPlayer();
 }
 
@@ -93,10 +98,16 @@ void Form1::followPlayer()
                            ? MprisService::Status::Playing
                        : state == State::Paused ? MprisService::Status::Paused
                                                 : MprisService::Status::Stopped);
-    m_mpris->setVolume(player->isMuted() ? 0.0 : player->volume() / 100.0);
+    showVolume();
     const bool picture = m_playingKind.compare(u"Radio"_s, Qt::CaseInsensitive) != 0 &&
                          !(m_playingKind.isEmpty() && isAudioFile(player->URL()));
     m_screenSaver->setInhibited(state == State::Playing && picture);
+}
+
+void Form1::showVolume()
+{
+    const MediaPlayer *player = WindowsMediaPlayer1;
+    m_mpris->setVolume(player->isMuted() ? 0.0 : player->volume() / 100.0);
 }
 
 void Form1::createKeyboard()

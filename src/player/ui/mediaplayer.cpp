@@ -147,17 +147,27 @@ void MediaPlayer::onPositionChanged(double position, bool seekable)
 
 void MediaPlayer::setVolume(int volume)
 {
+    const int before = m_session->volume();
     m_session->setVolume(volume);
-    const QSignalBlocker blocker(m_volumeSlider);
-    m_volumeSlider->setValue(m_session->volume());
+    {
+        const QSignalBlocker blocker(m_volumeSlider);
+        m_volumeSlider->setValue(m_session->volume());
+    }
+    if (m_session->volume() != before)
+        emit audioChanged();
 }
 
 void MediaPlayer::setMuted(bool muted)
 {
+    const bool before = m_session->isMuted();
     m_session->setMuted(muted);
-    const QSignalBlocker blocker(m_mute);
-    m_mute->setChecked(muted);
+    {
+        const QSignalBlocker blocker(m_mute);
+        m_mute->setChecked(muted);
+    }
     updateControls();
+    if (muted != before)
+        emit audioChanged();
 }
 
 } // namespace mavrel

@@ -71,6 +71,8 @@ signals:
     // in a form that could be tied to one player, so this is not raised.
     void Warning(int warningType, int param, const QString &description);
     void stateChanged(mavrel::PlaybackSession::State state);
+    // The volume or the mute switch changed, by the controls or by a call.
+    void audioChanged();
 
 private:
     void buildUi();

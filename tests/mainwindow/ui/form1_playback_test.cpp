@@ -3,8 +3,10 @@
 // mirror and "My Files".
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/sortproxy.h"
 #include "catalogueserver.h"
 #include "mainwindow/checkallrun.h"
+#include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
 #include "mainwindow/ui/localfilesview.h"
 #include "platform/machinesettings.h"
@@ -27,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -189,6 +192,46 @@ TEST_F(WindowPlaybackTest, CheckAllEndsWhenTheListIsReloaded)
     EXPECT_EQ(recorded().size(), 1);
     EXPECT_FALSE(form->checkRun().isRunning());
     EXPECT_GE(rowOf(u"Demo Radio"_s), 0);
+}
+
+TEST_F(WindowPlaybackTest, CheckAllWalksTheFoundRowsAndEndsWhenTheyChange)
+{
+    load(true);
+    form->checkRun().Timer1.setInterval(50);
+    const int all = form->Combo1->findText(u"All"_s);
+    form->Combo1->setCurrentIndex(all);
+    emit form->Combo1->activated(all); // by rating: Test Card, Offline Channel, Movido
+    const auto find = [&](const QString &text) { form->findChannels->box()->setText(text); };
+    // "n" finds the two channels after the test card, which has none.
+    struct Case
+    {
+        const char *what;
+        QString before;
+        std::function<void()> during;
+        QStringList reports;
+    };
+    const Case cases[] = {
+        {"found before",
+         u"n"_s,
+         nullptr,
+         {u"OFFLINE Demo Offline Channel"_s, u"OFFLINE Canal de Prueba Movido"_s}},
+        {"typed during", {}, [&] { find(u"n"_s); }, {u"ONLINE Demo Test Card"_s}},
+        {"taken back during", u"n"_s, [&] { find({}); }, {u"OFFLINE Demo Offline Channel"_s}},
+        {"sorted during",
+         {},
+         [&] { form->ListView1->proxy()->sort(0); },
+         {u"ONLINE Demo Test Card"_s}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        find(c.before);
+        const qsizetype reportsBefore = recorded().size();
+        if (c.during)
+            QTimer::singleShot(20, form.get(), c.during);
+        form->checkAllChannels();
+        EXPECT_EQ(recorded().mid(reportsBefore), c.reports);
+        EXPECT_FALSE(form->checkRun().isRunning());
+    }
 }
 
 TEST_F(WindowPlaybackTest, StatusBoxIsMirroredIntoTheStatusBar)

@@ -13,6 +13,8 @@
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
 #include "support/cataloguefixture.h"
+#include "videosite/ui/videolistmodel.h"
+#include "videosite/ui/videositebrowser.h"
 #include "viewerfolders.h"
 
 using mavrel::testing::FixtureChannel;
@@ -762,9 +764,14 @@ TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
     EXPECT_EQ(form->findChannels->text(), u"cafe"_s);
     EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
     EXPECT_EQ(form->StatusBar1Panel1->text(), status(2));
-    EXPECT_EQ(form->ListView1->geometry(), listBefore);
-    EXPECT_GE(form->findChannels->geometry().top(), listBefore.top());
-    EXPECT_LE(form->findChannels->geometry().bottom(), form->Frame1->height());
+    // The bar takes the list's foot, spaced from the rest of the list, which stays in place.
+    const auto barAtFoot = [](const QRect &bar, const QRect &list, const QRect &whole) {
+        EXPECT_EQ(bar.bottom(), whole.bottom());
+        EXPECT_EQ(QRect(bar.left(), list.top(), bar.width(), list.height()),
+                  whole.adjusted(0, 0, 0, list.bottom() - whole.bottom()));
+        EXPECT_GE(bar.top() - list.bottom(), 4);
+    };
+    barAtFoot(form->findChannels->geometry(), form->ListView1->geometry(), listBefore);
 
     // Further words narrow it; taking them back widens it again.
     QTest::keyClicks(form->findChannels->box(), u" r"_s);
@@ -779,9 +786,17 @@ TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
     EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
     EXPECT_EQ(form->StatusBar1Panel1->text(), status(2));
 
+    // A resize while it is open: it takes the new foot, and closed, the list is as laid out.
+    form->resize(form->size() + QSize(30, 45));
+    const QRect bar = form->findChannels->geometry(), list = form->ListView1->geometry();
     QTest::keyClick(form->findChannels->box(), Qt::Key_Escape);
     EXPECT_TRUE(form->findChannels->isHidden());
     EXPECT_EQ(form->findChannels->text(), QString());
+    const QRect whole = form->ListView1->geometry();
+    EXPECT_GT(whole.height(), listBefore.height());
+    form->Form_Resize();
+    EXPECT_EQ(form->ListView1->geometry(), whole);
+    barAtFoot(bar, list, whole);
     EXPECT_EQ(shownColumn(*form, 0),
               (QStringList{u"Alpha TV"_s, u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
     EXPECT_EQ(form->StatusBar1Panel1->text(), status(3));
@@ -804,18 +819,69 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     MediaPlayer *player = form->WindowsMediaPlayer1;
 
-    // Enter on the current row plays it as a click does; without a current row nothing.
-    QTest::keyClick(form->ListView1, Qt::Key_Return);
-    EXPECT_TRUE(player->URL().isEmpty());
-    form->ListView1->setCurrentIndex(form->ListView1->model()->index(0, 0));
-    QTest::keyClick(form->ListView1, Qt::Key_Return);
-    EXPECT_EQ(player->URL(), u"http://127.0.0.1:9/one.wmv"_s);
+    // Enter on the current row does what a click does; without a current row nothing.
+    form->videoSite().model().add({"abc", "Clip"});
+    form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
+    form->mnuAction2Item[0]->trigger(); // the video is a favourite too
+    QFile videoPage(appDir() + u"/youtube.html"_s);
+    const auto videoShown = [&] {
+        return videoPage.open(QIODevice::ReadOnly) && videoPage.readAll().contains("<h1>Clip</h1>");
+    };
+    struct Enter
+    {
+        const char *what;
+        std::function<void()> open; // the category the list belongs to
+        QAbstractItemView *list;
+        int row;
+        std::function<bool()> done;
+    };
+    const Enter enters[] = {
+        {"favourite video", [&] { form->cmdFavorites_Click(); }, form->ListView2, 0,
+         [&] { return form->browserAreaShown() && videoShown(); }},
+        {"video",
+         [&] {
+             form->cmdYouTube_Click(); // asks the site for a listing, which replaces the list
+             form->videoSite().model().add({"abc", "Clip"});
+         },
+         form->ListView3, 0, videoShown},
+        {"no channel", [&] { form->cmdTV_Click(); }, form->ListView1, -1,
+         [&] { return player->URL().isEmpty(); }},
+        {"channel", [&] { form->cmdTV_Click(); }, form->ListView1, 0,
+         [&] { return player->URL() == u"http://127.0.0.1:9/one.wmv"_s; }},
+    };
+    for (const Enter &enter : enters) {
+        SCOPED_TRACE(enter.what);
+        enter.open();
+        videoPage.close();
+        videoPage.remove();
+        enter.list->setCurrentIndex(enter.list->model()->index(enter.row, 0));
+        QTest::keyClick(enter.list, Qt::Key_Return);
+        EXPECT_TRUE(enter.done());
+    }
 
-    // Space pauses and resumes.
+    // Space and the media keys, each from the state the key before left.
     ASSERT_EQ(player->state(), MediaPlayer::State::Opening);
-    player->stop();
-    QTest::keyClick(form->ListView1, Qt::Key_Space);
-    EXPECT_NE(player->state(), MediaPlayer::State::Stopped);
+    using State = MediaPlayer::State;
+    const std::pair<Qt::Key, State> keys[] = {
+        {Qt::Key_MediaStop, State::Stopped},
+        {Qt::Key_Space, State::Opening},
+        {Qt::Key_Space, State::Paused},
+        {Qt::Key_MediaPlay, State::Opening},
+        {Qt::Key_MediaPause, State::Paused},
+        {Qt::Key_MediaPause, State::Paused},
+        {Qt::Key_MediaTogglePlayPause, State::Opening},
+        {Qt::Key_MediaTogglePlayPause, State::Paused},
+        {Qt::Key_MediaStop, State::Stopped},
+        {Qt::Key_MediaTogglePlayPause, State::Opening},
+    };
+    for (const auto &[key, state] : keys) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        // Media keys have no text; QTest would look one up and fail.
+        QWidget *target =
+            key == Qt::Key_Space ? static_cast<QWidget *>(form->ListView1) : form.get();
+        QTest::sendKeyEvent(QTest::Click, target, key, QString(), Qt::NoModifier);
+        EXPECT_EQ(player->state(), state);
+    }
 
     // Volume and mute keys.
     const int volume = player->volume();

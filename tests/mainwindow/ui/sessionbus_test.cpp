@@ -17,10 +17,14 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel;
@@ -93,6 +97,20 @@ public slots:
         return held.last();
     }
     void UnInhibit(quint32 cookie) { held.removeAll(cookie); }
+};
+
+// The Volume values a desktop's media controls are sent.
+class VolumeListener : public QObject
+{
+    Q_OBJECT
+public:
+    QList<double> sent;
+public slots:
+    void changed(const QString &, const QVariantMap &properties, const QStringList &)
+    {
+        if (properties.contains(u"Volume"_s))
+            sent << properties.value(u"Volume"_s).toDouble();
+    }
 };
 
 class SessionBusTest : public ::testing::Test
@@ -177,6 +195,49 @@ TEST_F(SessionBusTest, MediaControlsShowTheChannelAndDriveThePlayer)
             << method.toStdString();
     }
     EXPECT_TRUE(boxes.shown().isEmpty());
+}
+
+TEST_F(SessionBusTest, VolumeFollowsTheWindowAndTheBusBothWays)
+{
+    form = std::make_unique<Form1>();
+    ASSERT_TRUE(form->Form_Load());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->createSessionBus(bus.connect(u"viewer"_s));
+    QDBusConnection client = bus.connect(u"client"_s);
+    VolumeListener listener;
+    ASSERT_TRUE(client.connect(u"org.mpris.MediaPlayer2.mavrel"_s, u"/org/mpris/MediaPlayer2"_s,
+                               u"org.freedesktop.DBus.Properties"_s, u"PropertiesChanged"_s,
+                               &listener, SLOT(changed(QString, QVariantMap, QStringList))));
+    MediaPlayer *player = form->WindowsMediaPlayer1;
+    auto *slider = player->findChild<QSlider *>(u"volumeSlider"_s);
+    auto *mute = player->findChild<QToolButton *>(u"muteButton"_s);
+
+    const auto setFromBus = [&](const char *value) {
+        bus.send({u"org.freedesktop.DBus.Properties.Set"_s,
+                  u"string:org.mpris.MediaPlayer2.Player"_s, u"string:Volume"_s,
+                  u"variant:double:"_s + QLatin1StringView(value)});
+    };
+    // Nothing plays: the volume is sent all the same. Muted is sent as 0, and a louder volume
+    // set from the bus ends the mute.
+    const std::pair<std::function<void()>, double> changes[] = {
+        {[&] { slider->setValue(30); }, 0.30},
+        {[&] { QTest::keyClick(form.get(), Qt::Key_VolumeUp); }, 0.35},
+        {[&] { mute->click(); }, 0.0},
+        {[&] { setFromBus("0.6"); }, 0.6},
+        {[&] { setFromBus("0.8"); }, 0.8},
+    };
+    for (const auto &[change, sent] : changes) {
+        SCOPED_TRACE(sent);
+        listener.sent.clear();
+        change();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.sent.isEmpty(); }, kWaitMs));
+        EXPECT_DOUBLE_EQ(listener.sent.last(), sent);
+        if (sent > 0) {
+            EXPECT_EQ(slider->value(), qRound(sent * 100));
+            EXPECT_FALSE(mute->isChecked());
+        }
+    }
 }
 
 TEST_F(SessionBusTest, ScreenSaverIsHeldWhileAPicturePlaysAndReleasedOtherwise)

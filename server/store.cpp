@@ -199,9 +199,8 @@ const char *const kPostgresRecordReport =
 // already listed at its address (the subquery sees the table as it was before the insert).
 const char *const kPostgresAddMany =
     "WITH input AS ("
-    " SELECT n, decode(name, 'hex') AS name, decode(kind, 'hex') AS kind, decode(url, 'hex') AS "
-    "url,"
-    " decode(lang, 'hex') AS lang, decode(spare1, 'hex') AS spare1,"
+    " SELECT n, decode(name, 'hex') AS name, decode(kind, 'hex') AS kind,"
+    " decode(url, 'hex') AS url, decode(lang, 'hex') AS lang, decode(spare1, 'hex') AS spare1,"
     " decode(spare2, 'hex') AS spare2, favorites, rating_sum, rating_count, dead"
     " FROM unnest(?::TEXT[], ?::TEXT[], ?::TEXT[], ?::TEXT[], ?::TEXT[], ?::TEXT[], ?::BIGINT[],"
     " ?::DOUBLE PRECISION[], ?::BIGINT[], ?::INTEGER[]) WITH ORDINALITY"

@@ -89,7 +89,8 @@ const char kUsage[] =
     "         names and categories, marks the ones it no longer lists dead (back alive when\n"
     "         listed again). Figures, reports and other channels are left alone. A source\n"
     "         that cannot be read or lists no channel changes nothing.\n"
-    "export   writes the catalogue to standard output as catalogue lines (CR LF).\n"
+    "export   writes the catalogue a viewer is given (its channels that are not dead) to\n"
+    "         standard output as catalogue lines (CR LF).\n"
     "remove   removes channels by id; viewers drop them with their next update.\n"
     "\n"
     "Exit codes: 0 success, 1 failure (database, file or network), 2 bad arguments.\n";

@@ -437,7 +437,10 @@ Result<void> CatalogueStore::prepare()
         {&m_q->latest, u"SELECT MAX(changed) FROM channels"_s},
         {&m_q->latestDead,
          u"SELECT MAX(dead_changed) FROM channels WHERE dead = 1 AND removed = 0"_s},
-        {&m_q->updates, u"SELECT removed, "_s + lineColumns +
+        // A dead channel goes out as a removal, so that one imported dead or dropped by its
+        // source never reaches (or leaves) an ordinary viewer's list; its revival is a change.
+        {&m_q->updates, u"SELECT CASE WHEN removed = 1 OR dead = 1 THEN 1 ELSE 0 END, "_s +
+                            lineColumns +
                             u" FROM channels WHERE changed > ? ORDER BY changed, id"_s},
         {&m_q->dead, u"SELECT 0, "_s + lineColumns +
                          u" FROM channels WHERE dead = 1 AND removed = 0 AND dead_changed > ?"
@@ -499,8 +502,8 @@ Result<void> CatalogueStore::prepare()
         {&m_q->syncIds, m_postgres ? u"SELECT setval(pg_get_serial_sequence('channels', 'id'),"
                                      " (SELECT MAX(id) FROM channels))"_s
                                    : u"SELECT 0"_s},
-        {&m_q->exportAll,
-         u"SELECT "_s + lineColumns + u" FROM channels WHERE removed = 0 ORDER BY id"_s},
+        {&m_q->exportAll, u"SELECT "_s + lineColumns +
+                              u" FROM channels WHERE removed = 0 AND dead = 0 ORDER BY id"_s},
         {&m_q->one, u"SELECT removed, dead, changed, dead_changed, "_s + lineColumns +
                         u" FROM channels WHERE id = ?"_s},
         {&m_q->recordReport,
@@ -1154,7 +1157,8 @@ Result<void> CatalogueStore::prepareSourceQueries()
                                  " VALUES (?, ?)"_s},
         {&q->fields, u"UPDATE channels SET name = ?, kind = ?, lang = ?, changed = ?"
                      " WHERE id = ? AND removed = 0"_s},
-        {&q->vanish, u"UPDATE channels SET dead = 1, dead_changed = ? WHERE id = ?"_s},
+        // Gone from its source: a change too, so that ordinary viewers drop it.
+        {&q->vanish, u"UPDATE channels SET dead = 1, dead_changed = ?, changed = ? WHERE id = ?"_s},
         // Back in its source: a change, so that viewers that dropped it get it again.
         {&q->returned,
          u"UPDATE channels SET dead = 0, dead_changed = ?, changed = ? WHERE id = ?"_s},
@@ -1375,8 +1379,10 @@ Result<void> CatalogueStore::vanish(qint64 id, bool alreadyDead)
     if (!alreadyDead) {
         if (auto r = readClock(); !r)
             return r;
-        m_sq->vanish.bindValue(0, stamp());
-        m_sq->vanish.bindValue(1, id);
+        const qint64 t = stamp();
+        m_sq->vanish.bindValue(0, t);
+        m_sq->vanish.bindValue(1, t);
+        m_sq->vanish.bindValue(2, id);
         if (auto r = run(m_sq->vanish); !r)
             return r;
     }

@@ -17,6 +17,21 @@ using namespace Qt::StringLiterals;
 namespace mavrel::server {
 namespace {
 
+// The update line of a reply that holds the given text, or nothing.
+QByteArray updateLine(const QByteArray &reply, const QByteArray &text)
+{
+    for (qsizetype start = 0; start < reply.size();) {
+        qsizetype end = reply.indexOf("<BR>", start);
+        if (end < 0)
+            end = reply.size();
+        const QByteArray line = reply.mid(start, end - start);
+        if (line.contains(text))
+            return line;
+        start = end + 4;
+    }
+    return {};
+}
+
 struct Station
 {
     QByteArray name;
@@ -124,12 +139,11 @@ TEST_F(SyncTest, ChangesReachViewersAsUpdateLinesAndFiguresStay)
     EXPECT_TRUE(updates.contains("|New Name|Radio|")) << updates.data();
     EXPECT_TRUE(updates.contains("|Fresh|Radio|")) << updates.data();
     EXPECT_FALSE(updates.contains("|Keep|")) << updates.data();
-    EXPECT_FALSE(updates.contains("|Gone|")) << updates.data();
+    EXPECT_TRUE(updateLine(updates, "|Gone|").startsWith("DEL|")) << updates.data();
     const QByteArray dead = store->deadReply(since, u"viewer"_s).value();
     EXPECT_TRUE(dead.startsWith("DEL|") && dead.contains("|Gone|")) << dead.data();
-    // The viewer merges both replies: the vanished channel leaves its list, the rest is there.
+    // An ordinary viewer merges the ordinary update alone: the vanished channel leaves its list.
     ASSERT_TRUE(extractNewDefs(viewer, updates).ok());
-    ASSERT_TRUE(extractNewDefs(viewer, dead).ok());
     QFile merged(viewer);
     ASSERT_TRUE(merged.open(QIODevice::ReadOnly));
     const QByteArray list = merged.readAll();
@@ -152,7 +166,8 @@ TEST_F(SyncTest, ChangesReachViewersAsUpdateLinesAndFiguresStay)
                        {"Gone", "http://gone/"}}));
     EXPECT_EQ(sync(source).returned, 1);
     EXPECT_FALSE(byUrl("http://gone/")->dead);
-    EXPECT_TRUE(store->updateReply(back, u"viewer"_s).value().contains("|Gone|"));
+    EXPECT_TRUE(
+        updateLine(store->updateReply(back, u"viewer"_s).value(), "|Gone|").startsWith("ADD|"));
 }
 
 TEST_F(SyncTest, LeavesUserChannelsOtherSourcesAndCrowdDeathAlone)
@@ -210,6 +225,12 @@ TEST_F(SyncTest, StationDownAtItsSourceIsImportedDead)
     EXPECT_FALSE(byUrl("http://up/")->dead);
     EXPECT_TRUE(byUrl("http://down/")->dead);
     EXPECT_TRUE(store->deadReply(0, u"viewer"_s).value().contains("|Down|"));
+    // Ordinary viewers never list it: it reaches them as a removal.
+    const QByteArray updates = store->updateReply(0, u"viewer"_s).value();
+    EXPECT_TRUE(updateLine(updates, "|Down|").startsWith("DEL|")) << updates.data();
+    EXPECT_TRUE(updateLine(updates, "|Up|").startsWith("ADD|")) << updates.data();
+    const QByteArray exported = store->exportCatalogue().value();
+    EXPECT_TRUE(exported.contains("|Up|") && !exported.contains("|Down|")) << exported.data();
 }
 
 TEST_F(SyncTest, LoopbackSourcesAndTheirFailures)

@@ -535,7 +535,13 @@ bool Form1::Form_Load()
 
     cmdTV_Click();
     loadFavorites();
-    EnhListView_SortColumns(*ListView1, ChannelListModel::RatingColumn + 1, false);
+    // The sort routine leaves an empty list's state alone; when the first list is empty (a
+    // stored language none of the kind's channels carries) the best rated must still come first
+    // in every later list, as "Sort by: Rating" says.
+    if (ListView1->sourceModel()->rowCount() == 0 && !ListView1->sortingOn())
+        ListView1->setSortState(true, ChannelListModel::RatingColumn, Qt::DescendingOrder);
+    else
+        EnhListView_SortColumns(*ListView1, ChannelListModel::RatingColumn + 1, false);
     m_localFiles->restoreFromSettings();
     return true;
 }

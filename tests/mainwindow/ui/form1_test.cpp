@@ -306,7 +306,10 @@ TEST_F(Form1Test, MissingCatalogueShowsItsBoxAndAnEmptyList)
     EXPECT_EQ(box.buttons, DialogButtons::Ok);
     EXPECT_EQ(form->ListView1->rowCountShown(), 0);
     EXPECT_EQ(visibleFrame(*form), form->Frame1);
-    EXPECT_FALSE(form->ListView1->sortingOn()); // sorting an empty list does nothing
+    // The list an update brings comes best rated first.
+    EXPECT_TRUE(form->ListView1->sortingOn());
+    EXPECT_EQ(form->ListView1->sortKey(), 3);
+    EXPECT_EQ(form->ListView1->sortOrder(), Qt::DescendingOrder);
     // Every catalogue click shows it again.
     form->cmdRadio_Click();
     EXPECT_EQ(boxes.shown().size(), 2);
@@ -442,13 +445,20 @@ TEST_F(Form1Test, RememberedLanguageThatNoChannelCarriesShowsAnEmptyList)
 {
     writeSmallCatalogue();
     storeSetting(SettingKey::RadioLang, u"Klingon"_s);
+    storeSetting(SettingKey::TVLang, u"Klingon"_s);
     auto form = loaded();
+    // The first list is empty, and the lists after it still come best rated first.
+    EXPECT_EQ(form->ListView1->rowCountShown(), 0);
     form->cmdRadio_Click();
     EXPECT_EQ(form->ListView1->rowCountShown(), 0);
     EXPECT_EQ(form->Combo1->count(), 3);
     EXPECT_TRUE(form->Combo1->currentText().isEmpty());
     choose(form->Combo1, u"All"_s);
-    EXPECT_EQ(form->ListView1->rowCountShown(), 2);
+    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Radio Uno"_s, u"Jazz FM"_s}));
+    form->cmdTV_Click();
+    choose(form->Combo1, u"All"_s);
+    EXPECT_EQ(shownColumn(*form, 0),
+              (QStringList{u"Canal Sur"_s, u"Alpha TV"_s, u"Beta News"_s, u"Kids Zone"_s}));
 }
 
 TEST_F(Form1Test, EveryKindClickRebuildsTheLanguageList)

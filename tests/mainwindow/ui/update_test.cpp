@@ -1,6 +1,7 @@
 // Catalogue updates against the real catalogue server on loopback (and a scripted server for
 // the failures it does not make), the merge under kill -9, and the main window's wiring.
 #include "catalogue/scramble.h"
+#include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
 #include "catalogueserver.h"
 #include "mainwindow/ui/form1.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -98,6 +100,28 @@ protected:
         statuses.clear();
         reloads = 0;
         return updateChannels(context(server->baseUrl()), list);
+    }
+
+    // The window's folders and settings in the temporary folder, the data folder being the one
+    // the exchange tests use; TearDown ends the overrides.
+    void useWindowFolders()
+    {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        for (const QString &sub : {u"app"_s, u"etc"_s, u"overlay"_s})
+            QDir(temp.path()).mkpath(sub);
+        setApplicationFolderOverride(temp.path() + u"/app"_s);
+        setDataDirectoryOverride(temp.path());
+        setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
+        QFile::remove(userSettingsFilePath(settingsApplication()));
+        storeSetting(SettingKey::Language, u"English"_s);
+        storeSetting(SettingKey::ShowHelp, u"0"_s);
+        qputenv("MAVREL_CATALOGUE_URL", server->baseUrl());
+    }
+    void TearDown() override
+    {
+        setApplicationFolderOverride({});
+        setDataDirectoryOverride({});
+        setMachineStoreFolders({});
     }
 
     QString catalogueFile() const { return temp.path() + u"/Data.txt"_s; }
@@ -301,16 +325,7 @@ TEST_F(UpdateTest, KillDuringMergeLeavesOldOrNew)
 TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
 {
     startServer();
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    for (const QString &sub : {u"app"_s, u"etc"_s, u"overlay"_s})
-        QDir(temp.path()).mkpath(sub);
-    setApplicationFolderOverride(temp.path() + u"/app"_s);
-    setDataDirectoryOverride(temp.path());
-    setMachineStoreFolders({temp.path() + u"/etc"_s, temp.path() + u"/overlay"_s});
-    QFile::remove(userSettingsFilePath(settingsApplication()));
-    storeSetting(SettingKey::Language, u"English"_s);
-    storeSetting(SettingKey::ShowHelp, u"0"_s);
-    qputenv("MAVREL_CATALOGUE_URL", server->baseUrl());
+    useWindowFolders();
     writeFile(temp.path() + u"/app/admin.txt"_s, "");
     ScriptedDialogs dialogs;
     Dialogs *previous = setDialogs(&dialogs);
@@ -348,16 +363,65 @@ TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
         form.mnuUpdateItem[2]->trigger();
         ASSERT_EQ(dialogs.shown().size(), 2);
         EXPECT_EQ(dialogs.shown()[1].text, downloadedUpdatesText(0));
-        const QList<QByteArray> lines = sortedLines(readFile(catalogueFile()));
-        EXPECT_EQ(lines.size(), expectedLines().size() - 1);
+        // What the viewer holds is what the server exports: its channels that are not dead.
+        EXPECT_EQ(sortedLines(readFile(catalogueFile())), expectedLines());
         EXPECT_FALSE(readFile(catalogueFile()).contains("|Demo Radio|"));
         EXPECT_EQ(readFile(dateFile()), storedDate);
         form.close();
     }
     setDialogs(previous);
-    setApplicationFolderOverride({});
-    setDataDirectoryOverride({});
-    setMachineStoreFolders({});
+}
+
+// Stations of a directory's list reach the viewer with the ratings their votes seed, best first
+// as the start-up sort orders them; a station whose last check failed stays out of the list.
+TEST_F(UpdateTest, ImportedStationsShowBestRatedFirst)
+{
+    startServer();
+    const QString list = temp.path() + u"/stations.json"_s;
+    writeFile(list, R"([
+ {"name": "Few Votes", "url": "http://few.invalid/", "language": "english", "votes": 3,
+  "lastcheckok": 1},
+ {"name": "Most Votes", "url": "http://most.invalid/", "language": "english", "votes": 90000,
+  "lastcheckok": 1},
+ {"name": "No Votes", "url": "http://none.invalid/", "language": "english", "votes": 0,
+  "lastcheckok": 1},
+ {"name": "Failed Check", "url": "http://failed.invalid/", "language": "english",
+  "votes": 500000, "lastcheckok": 0},
+ {"name": "Some Votes", "url": "http://some.invalid/", "language": "english", "votes": 150,
+  "lastcheckok": 1}
+])");
+    ASSERT_TRUE(server->runCommand(u"import"_s, {list}));
+    useWindowFolders();
+    ScriptedDialogs dialogs;
+    Dialogs *previous = setDialogs(&dialogs);
+    {
+        Form1 form;
+        ASSERT_TRUE(form.Form_Load());
+        form.cmdUpdate->click();
+        ASSERT_EQ(dialogs.shown().size(), 1);
+        form.cmdRadio->click();
+        const int english = form.Combo1->findText(u"English"_s);
+        ASSERT_GE(english, 0);
+        form.Combo1->setCurrentIndex(english);
+        emit form.Combo1->activated(english);
+
+        const QStringList imported{u"Few Votes"_s, u"Most Votes"_s, u"No Votes"_s,
+                                   u"Failed Check"_s, u"Some Votes"_s};
+        QStringList names, ratings;
+        const QAbstractItemModel *m = form.ListView1->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            const QString name = m->index(r, ChannelListModel::ChannelColumn).data().toString();
+            if (imported.contains(name)) {
+                names << name;
+                ratings << m->index(r, ChannelListModel::RatingColumn).data().toString();
+            }
+        }
+        EXPECT_EQ(names,
+                  (QStringList{u"Most Votes"_s, u"Some Votes"_s, u"Few Votes"_s, u"No Votes"_s}));
+        EXPECT_EQ(ratings, (QStringList{u"5.0"_s, u"3.1"_s, u"1.4"_s, u"0.0"_s}));
+        form.close();
+    }
+    setDialogs(previous);
 }
 
 } // namespace

@@ -214,7 +214,8 @@ const char *const kPostgresAddMany =
     " ORDER BY n RETURNING id, url),"
     " claimed AS (INSERT INTO source_channels (channel, source) SELECT id, ?::TEXT FROM added"
     " ON CONFLICT (channel) DO NOTHING)"
-    " SELECT a.id, (SELECT c.id FROM channels c WHERE c.url = i.url AND c.removed = 0)"
+    " SELECT a.id, CASE WHEN a.id IS NULL THEN"
+    " (SELECT c.id FROM channels c WHERE c.url = i.url AND c.removed = 0) END"
     " FROM input i LEFT JOIN added a ON a.url = i.url ORDER BY i.n";
 
 // Any number that identifies this schema's start-up lock among the database's advisory locks.
@@ -1289,6 +1290,8 @@ Result<QList<AddResult>>
 CatalogueStore::addSourceChannels(const QList<const SourceEntry *> &entries, const QString &source)
 {
     using R = Result<QList<AddResult>>;
+    if (entries.isEmpty())
+        return QList<AddResult>();
     if (auto r = prepareSourceQueries(); !r)
         return r.error();
     Transaction tx(m_db, m_inBatch);

@@ -614,6 +614,7 @@ Result<ImportCounts> syncParsed(CatalogueStore &store, const QString &key,
         store.rollbackBatch();
         return Result<ImportCounts>(e);
     };
+    QList<const SourceEntry *> arriving;
     for (const SourceEntry &e : parsed.entries) {
         const NewChannel &c = e.channel;
         if (const auto it = byUrl.constFind(c.url); it != byUrl.cend()) {
@@ -641,18 +642,16 @@ Result<ImportCounts> syncParsed(CatalogueStore &store, const QString &key,
             }
             continue;
         }
-        auto added = store.addChannel(c);
-        if (!added)
-            return fail(added.error());
-        switch (added.value().outcome) {
+        arriving.append(&e);
+    }
+    // Only the source's own channels change above, and none of them has an address of these.
+    auto added = store.addSourceChannels(arriving, key);
+    if (!added)
+        return fail(added.error());
+    for (const AddResult &a : added.value()) {
+        switch (a.outcome) {
         case AddOutcome::Added:
             ++counts.added;
-            if (auto r = store.claimChannel(added.value().id, key); !r)
-                return fail(r.error());
-            if (e.down) {
-                if (auto r = store.markDeadOnArrival(added.value().id); !r)
-                    return fail(r.error());
-            }
             break;
         case AddOutcome::Duplicate:
             ++counts.duplicate;

@@ -12,13 +12,6 @@
 
 namespace mavrel::server {
 
-// A channel its source lists, with what the catalogue does not keep.
-struct SourceEntry
-{
-    NewChannel channel;
-    bool down = false; // the source's own check failed: imported as dead
-};
-
 struct ParsedSource
 {
     QList<SourceEntry> entries;

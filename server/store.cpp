@@ -192,6 +192,32 @@ const char *const kPostgresRecordReport =
     "END\n"
     "$body$";
 
+// New channels of a source in one round trip, in the order given, claimed for it and dead from
+// the start where the source says so; the fields come as hex texts. Every channel the list holds
+// has an address of its own. Rows are inserted in their order, so the identity hands out ids as
+// one insert after another would. Each row answers its new id, or else the id of the channel
+// already listed at its address (the subquery sees the table as it was before the insert).
+const char *const kPostgresAddMany =
+    "WITH input AS ("
+    " SELECT n, decode(name, 'hex') AS name, decode(kind, 'hex') AS kind,"
+    " decode(url, 'hex') AS url, decode(lang, 'hex') AS lang, decode(spare1, 'hex') AS spare1,"
+    " decode(spare2, 'hex') AS spare2, favorites, rating_sum, rating_count, dead"
+    " FROM unnest(?::TEXT[], ?::TEXT[], ?::TEXT[], ?::TEXT[], ?::TEXT[], ?::TEXT[], ?::BIGINT[],"
+    " ?::DOUBLE PRECISION[], ?::BIGINT[], ?::INTEGER[]) WITH ORDINALITY"
+    " AS t(name, kind, url, lang, spare1, spare2, favorites, rating_sum, rating_count, dead, n)),"
+    " added AS ("
+    " INSERT INTO channels (name, kind, url, lang, spare1, spare2, favorites, rating_sum,"
+    " rating_count, changed, dead, dead_changed)"
+    " SELECT name, kind, url, lang, spare1, spare2, favorites, rating_sum, rating_count,"
+    " ?::BIGINT, dead, CASE WHEN dead = 1 THEN ?::BIGINT ELSE 0 END FROM input i"
+    " WHERE NOT EXISTS (SELECT 1 FROM channels c WHERE c.url = i.url AND c.removed = 0)"
+    " ORDER BY n RETURNING id, url),"
+    " claimed AS (INSERT INTO source_channels (channel, source) SELECT id, ?::TEXT FROM added"
+    " ON CONFLICT (channel) DO NOTHING)"
+    " SELECT a.id, CASE WHEN a.id IS NULL THEN"
+    " (SELECT c.id FROM channels c WHERE c.url = i.url AND c.removed = 0) END"
+    " FROM input i LEFT JOIN added a ON a.url = i.url ORDER BY i.n";
+
 // Any number that identifies this schema's start-up lock among the database's advisory locks.
 constexpr const char *kSchemaLock = "SELECT pg_advisory_xact_lock(7240411)";
 
@@ -283,9 +309,10 @@ CatalogueStore::CatalogueStore(QString connection, StoreOptions options)
 struct CatalogueStore::SourceQueries
 {
     explicit SourceQueries(const QSqlDatabase &db)
-        : list(db), claim(db), fields(db), vanish(db), returned(db), deadOnArrival(db), flag(db)
+        : list(db), claim(db), fields(db), vanish(db), returned(db), deadOnArrival(db), flag(db),
+          addMany(db)
     {}
-    QSqlQuery list, claim, fields, vanish, returned, deadOnArrival, flag;
+    QSqlQuery list, claim, fields, vanish, returned, deadOnArrival, flag, addMany;
 };
 
 CatalogueStore::~CatalogueStore()
@@ -1138,6 +1165,7 @@ Result<void> CatalogueStore::prepareSourceQueries()
          u"UPDATE channels SET dead = 0, dead_changed = ?, changed = ? WHERE id = ?"_s},
         {&q->deadOnArrival, u"UPDATE channels SET dead = 1, dead_changed = ? WHERE id = ?"_s},
         {&q->flag, u"UPDATE source_channels SET vanished = ? WHERE channel = ?"_s},
+        {&q->addMany, m_postgres ? QString::fromLatin1(kPostgresAddMany) : u"SELECT 0"_s},
     };
     for (const auto &[query, sql] : statements) {
         if (!query->prepare(sql))
@@ -1180,6 +1208,156 @@ Result<void> CatalogueStore::claimChannel(qint64 id, const QString &source)
     m_sq->claim.bindValue(0, id);
     m_sq->claim.bindValue(1, source);
     return run(m_sq->claim);
+}
+
+Result<AddResult> CatalogueStore::addSourceChannel(const SourceEntry &e, const QString &source)
+{
+    auto added = insertChannel(e.channel);
+    if (!added || added.value().outcome != AddOutcome::Added)
+        return added;
+    const qint64 id = added.value().id;
+    m_sq->claim.bindValue(0, id);
+    m_sq->claim.bindValue(1, source);
+    if (auto r = run(m_sq->claim); !r)
+        return r.error();
+    if (e.down) {
+        m_sq->deadOnArrival.bindValue(0, stamp());
+        m_sq->deadOnArrival.bindValue(1, id);
+        if (auto r = run(m_sq->deadOnArrival); !r)
+            return r.error();
+    }
+    return added;
+}
+
+Result<QList<AddResult>> CatalogueStore::insertSourceRun(const QList<const SourceEntry *> &entries,
+                                                         const QString &source)
+{
+    using R = Result<QList<AddResult>>;
+    QByteArray fields[6];
+    QByteArray favorites = "{", ratingSums = "{", ratingCounts = "{", dead = "{";
+    for (QByteArray &f : fields)
+        f = "{";
+    for (const SourceEntry *e : entries) {
+        const NewChannel &c = e->channel;
+        // Every text element quoted: an empty one must be.
+        const bool first = favorites.size() == 1;
+        const char *sep = first ? "\"" : ",\"";
+        const QByteArray *values[] = {&c.name, &c.kind, &c.url, &c.lang, &c.spare1, &c.spare2};
+        for (int i = 0; i < 6; ++i)
+            fields[i].append(sep).append(values[i]->toHex()).append('"');
+        if (!first) {
+            favorites += ',';
+            ratingSums += ',';
+            ratingCounts += ',';
+            dead += ',';
+        }
+        favorites += QByteArray::number(std::max<qint64>(0, c.favorites));
+        ratingSums += QByteArray::number(c.ratingSum, 'g', QLocale::FloatingPointShortest);
+        ratingCounts += QByteArray::number(c.ratingCount);
+        dead += e->down ? '1' : '0';
+    }
+    QSqlQuery &q = m_sq->addMany;
+    int i = 0;
+    for (QByteArray &f : fields)
+        q.bindValue(i++, QString::fromLatin1(f.append('}')));
+    q.bindValue(i++, QString::fromLatin1(favorites.append('}')));
+    q.bindValue(i++, QString::fromLatin1(ratingSums.append('}')));
+    q.bindValue(i++, QString::fromLatin1(ratingCounts.append('}')));
+    q.bindValue(i++, QString::fromLatin1(dead.append('}')));
+    const qint64 t = stamp();
+    q.bindValue(i++, t);
+    q.bindValue(i++, t);
+    q.bindValue(i++, source);
+    if (auto r = run(q); !r)
+        return r.error();
+    QList<AddResult> out;
+    out.reserve(entries.size());
+    while (q.next()) {
+        if (!q.value(0).isNull())
+            out.append(AddResult{AddOutcome::Added, q.value(0).toLongLong(), {}});
+        else
+            out.append(AddResult{AddOutcome::Duplicate, q.value(1).toLongLong(),
+                                 u"address already listed"_s});
+    }
+    q.finish();
+    if (out.size() != entries.size())
+        return R::failure(
+            u"database: %1 outcomes for %2 channels"_s.arg(out.size()).arg(entries.size()));
+    return out;
+}
+
+Result<QList<AddResult>>
+CatalogueStore::addSourceChannels(const QList<const SourceEntry *> &entries, const QString &source)
+{
+    using R = Result<QList<AddResult>>;
+    if (entries.isEmpty())
+        return QList<AddResult>();
+    if (auto r = prepareSourceQueries(); !r)
+        return r.error();
+    Transaction tx(m_db, m_inBatch);
+    if (!tx.started())
+        return R::failure(u"database: cannot start a transaction"_s);
+    if (auto r = readClock(); !r)
+        return r.error();
+    QList<AddResult> out(entries.size());
+    // A later channel at the address of an earlier valid one is a duplicate of it, whatever the
+    // earlier one's outcome; only the first of each address goes to the database.
+    QHash<QByteArray, qsizetype> firstAt;
+    QList<std::pair<qsizetype, qsizetype>> repeats;
+    QList<qsizetype> fresh;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const NewChannel &c = entries[i]->channel;
+        if (const auto problem = channelProblem(c)) {
+            out[i] = AddResult{AddOutcome::Invalid, 0, *problem};
+            continue;
+        }
+        if (const auto it = firstAt.constFind(c.url); it != firstAt.cend()) {
+            repeats.append({i, *it});
+            continue;
+        }
+        firstAt.insert(c.url, i);
+        fresh.append(i);
+    }
+    QList<const SourceEntry *> batch;
+    QList<qsizetype> batchAt;
+    auto flush = [&]() -> Result<void> {
+        if (batch.isEmpty())
+            return {};
+        auto added = insertSourceRun(batch, source);
+        if (!added)
+            return added.error();
+        for (qsizetype k = 0; k < batchAt.size(); ++k)
+            out[batchAt[k]] = added.value()[k];
+        batch.clear();
+        batchAt.clear();
+        return {};
+    };
+    for (const qsizetype i : fresh) {
+        const SourceEntry &e = *entries[i];
+        // A wanted id is kept only when no channel before it took it, one by one.
+        if (m_postgres && e.channel.wantedId <= 0) {
+            batch.append(&e);
+            batchAt.append(i);
+            if (batch.size() == kChannelsPerInsert) {
+                if (auto r = flush(); !r)
+                    return r.error();
+            }
+            continue;
+        }
+        if (auto r = flush(); !r)
+            return r.error();
+        auto added = addSourceChannel(e, source);
+        if (!added)
+            return added.error();
+        out[i] = added.value();
+    }
+    if (auto r = flush(); !r)
+        return r.error();
+    for (const auto &[later, first] : repeats)
+        out[later] = AddResult{AddOutcome::Duplicate, out[first].id, u"address already listed"_s};
+    if (auto r = tx.commit(); !r)
+        return r.error();
+    return out;
 }
 
 Result<void> CatalogueStore::updateSourceFields(qint64 id, const NewChannel &c)

@@ -37,6 +37,16 @@ struct NewChannel
     qint64 wantedId = 0; // kept when free (imports of a catalogue file keep the viewers' ids)
 };
 
+// A channel its source lists, with what the catalogue does not keep.
+struct SourceEntry
+{
+    NewChannel channel;
+    bool down = false; // the source's own check failed: imported as dead
+};
+
+// Channels one PostgreSQL statement of addSourceChannels adds at most.
+constexpr int kChannelsPerInsert = 500;
+
 enum class AddOutcome
 {
     Added,
@@ -143,6 +153,11 @@ public:
     // Sources own the channels they brought. None of these touch figures or reports.
     Result<QList<SourceChannel>> sourceChannels(const QString &source); // not removed
     Result<void> claimChannel(qint64 id, const QString &source);
+    // New channels of a source, each with the outcome addChannel gives it in this order; the
+    // source owns the added ones, and the ones it knows to be down arrive dead. On PostgreSQL
+    // each run of channels without a wanted id takes one statement per kChannelsPerInsert.
+    Result<QList<AddResult>> addSourceChannels(const QList<const SourceEntry *> &entries,
+                                               const QString &source);
     // Name, kind and language as the source now lists them: a catalogue change.
     Result<void> updateSourceFields(qint64 id, const NewChannel &channel);
     // No longer listed by its source: dead (unless it is already).
@@ -171,6 +186,11 @@ private:
     Result<void> handOut(qint64 date);
     Result<void> rememberRead(const QString &client, qint64 since, qint64 stored);
     Result<AddResult> insertChannel(const NewChannel &channel);
+    Result<AddResult> addSourceChannel(const SourceEntry &entry, const QString &source);
+    // PostgreSQL: valid channels without a wanted id whose addresses differ from each other, in
+    // one statement; the outcomes in their order.
+    Result<QList<AddResult>> insertSourceRun(const QList<const SourceEntry *> &entries,
+                                             const QString &source);
     Result<void> vote(qint64 channel, const QString &client, int kind, int stars);
     Result<void> applyReport(const Report &report);
 

@@ -178,14 +178,15 @@ inline QList<Response> readResponses(RawSocket &s, int count, int timeoutMs = 20
     return out;
 }
 
-inline qint64 residentKb(qint64 pid)
+// A figure of /proc/PID/status: the resident memory now, or with "VmHWM:" its peak.
+inline qint64 residentKb(qint64 pid, QByteArrayView field = "VmRSS:")
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
 }

@@ -1,14 +1,12 @@
 // An import of more channels than PostgreSQL takes in one statement, against the same import on
 // SQLite under one clock: ids, duplicates, dead marks, figures, dates and ownership must match.
 
-#include "pgcluster.h"
+#include "bothstores.h"
 
 #include "server/importer.h"
 #include "server/store.h"
 
 #include <gtest/gtest.h>
-
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -63,29 +61,15 @@ ParsedSource stations()
 // Everything an import sets of a channel, and who owns it, as one text.
 std::string shown(CatalogueStore &store, qint64 id, const QHash<qint64, int> &owned)
 {
-    const auto s = store.channel(id);
-    if (!s.ok() || !s.value())
-        return "no channel " + std::to_string(id);
-    const ChannelState &c = *s.value();
-    return c.record.toLine().value().toStdString() + " dead " + std::to_string(c.dead) +
-           " removed " + std::to_string(c.removed) + " changed " + std::to_string(c.changed) +
-           " dead changed " + std::to_string(c.deadChanged) + " ratings " +
-           std::to_string(c.ratingCount) + " owned " + std::to_string(owned.value(id, -1));
+    return testing::channelText(store, id, " owned " + std::to_string(owned.value(id, -1)));
 }
 
 TEST(PostgresImport, ComesOutAsOnSqliteAcrossStatements)
 {
-    testing::PgCluster cluster;
-    ASSERT_TRUE(cluster.ok()) << cluster.error().toStdString();
-    QTemporaryDir dir;
-    qint64 now = 1'500'000'000;
-    StoreOptions options;
-    options.clock = [&now]() { return now; };
-    auto sqlite = CatalogueStore::open(dir.filePath(u"catalogue.db"_s), options);
-    auto postgres = CatalogueStore::open(cluster.newDatabase(), options);
-    ASSERT_TRUE(sqlite.ok()) << sqlite.error().message.toStdString();
-    ASSERT_TRUE(postgres.ok()) << postgres.error().message.toStdString();
-    CatalogueStore *stores[] = {sqlite.value().get(), postgres.value().get()};
+    testing::BothStores both;
+    ASSERT_TRUE(both.ok()) << both.error.toStdString();
+    qint64 &now = both.now;
+    CatalogueStore *stores[] = {both.sqlite.get(), both.postgres.get()};
     const ParsedSource parsed = stations();
     const QString key = u"http://directory.invalid/json/stations"_s;
 
@@ -113,10 +97,10 @@ TEST(PostgresImport, ComesOutAsOnSqliteAcrossStatements)
             owned[b].insert(c.id, c.vanished);
     }
     for (qint64 id = 1; id <= 901 + kStations; ++id)
-        ASSERT_EQ(shown(*sqlite.value(), id, owned[0]), shown(*postgres.value(), id, owned[1]));
+        ASSERT_EQ(shown(*stores[0], id, owned[0]), shown(*stores[1], id, owned[1]));
 
     // The rules did apply, on both: ids run on across statements and around the wanted ones.
-    CatalogueStore &pg = *postgres.value();
+    CatalogueStore &pg = *stores[1];
     const std::pair<qint64, const char *> names[] = {
         {499, "Split"},   {503, "Station 502"}, {900, "Wants 900"},
         {901, "Wants 1"}, {902, "Wants 8"},     {903, "Station 514"},

@@ -1,13 +1,11 @@
 // Reports recorded by PostgreSQL's record_report against the same reports on SQLite, step by
 // step under one clock: every figure, dead mark and change date must come out the same.
 
-#include "pgcluster.h"
+#include "bothstores.h"
 
 #include "server/store.h"
 
 #include <gtest/gtest.h>
-
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -57,32 +55,12 @@ const Step kSteps[] = {
     {0, "OFFLINE", "", "One", "10.0.0.6", true},
 };
 
-// Everything a report can change of a channel, as one text.
-std::string shown(CatalogueStore &store, qint64 id)
-{
-    const auto s = store.channel(id);
-    if (!s.ok() || !s.value())
-        return "no channel " + std::to_string(id);
-    const ChannelState &c = *s.value();
-    return c.record.toLine().value().toStdString() + " dead " + std::to_string(c.dead) +
-           " removed " + std::to_string(c.removed) + " changed " + std::to_string(c.changed) +
-           " dead changed " + std::to_string(c.deadChanged) + " ratings " +
-           std::to_string(c.ratingCount);
-}
-
 TEST(PostgresReports, ComeOutAsOnSqlite)
 {
-    testing::PgCluster cluster;
-    ASSERT_TRUE(cluster.ok()) << cluster.error().toStdString();
-    QTemporaryDir dir;
-    qint64 now = 1'500'000'000;
-    StoreOptions options;
-    options.clock = [&now]() { return now; };
-    auto sqlite = CatalogueStore::open(dir.filePath(u"catalogue.db"_s), options);
-    auto postgres = CatalogueStore::open(cluster.newDatabase(), options);
-    ASSERT_TRUE(sqlite.ok()) << sqlite.error().message.toStdString();
-    ASSERT_TRUE(postgres.ok()) << postgres.error().message.toStdString();
-    CatalogueStore *stores[] = {sqlite.value().get(), postgres.value().get()};
+    testing::BothStores both;
+    ASSERT_TRUE(both.ok()) << both.error.toStdString();
+    qint64 &now = both.now;
+    CatalogueStore *stores[] = {both.sqlite.get(), both.postgres.get()};
 
     QList<qint64> ids;
     for (const char *name : {"One", "Two", "Two", "Gone"}) {
@@ -117,13 +95,13 @@ TEST(PostgresReports, ComeOutAsOnSqlite)
                             .ok());
         }
         for (qint64 id : ids)
-            EXPECT_EQ(shown(*sqlite.value(), id), shown(*postgres.value(), id));
+            EXPECT_EQ(testing::channelText(*stores[0], id), testing::channelText(*stores[1], id));
     }
-    EXPECT_EQ(sqlite.value()->reportCount().value(), qint64(std::size(kSteps)));
-    EXPECT_EQ(postgres.value()->reportCount().value(), qint64(std::size(kSteps)));
+    EXPECT_EQ(both.sqlite->reportCount().value(), qint64(std::size(kSteps)));
+    EXPECT_EQ(both.postgres->reportCount().value(), qint64(std::size(kSteps)));
     // The rules did apply, on both: a favourite counted, the staff report killed Two.
-    const auto one = postgres.value()->channel(ids[0]).value();
-    const auto two = postgres.value()->channel(ids[1]).value();
+    const auto one = both.postgres->channel(ids[0]).value();
+    const auto two = both.postgres->channel(ids[1]).value();
     EXPECT_EQ(one->record.favorites, "5");
     EXPECT_TRUE(two->dead);
     EXPECT_TRUE(one->dead);

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-using namespace Qt::StringLiterals;
-
 namespace mavrel::server {
 namespace {
 

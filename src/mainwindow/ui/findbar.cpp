@@ -98,6 +98,10 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
     if (watched == m_list) {
+        if (key->key() == Qt::Key_Escape && !isHidden()) {
+            closeBar();
+            return true;
+        }
         const QString typed = key->text();
         const bool command =
             key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
@@ -118,15 +122,21 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            // The list moves and plays; the box keeps the text. Enter plays the first row
-            // found when none is chosen.
-            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-                !m_list->currentIndex().isValid() && m_list->model()->rowCount() > 0)
+        case Qt::Key_Enter: {
+            // The list moves and plays; the box keeps the text. The first move, or Enter, with
+            // no row chosen chooses the first row found (the list's focus would only make it
+            // current, and a move would then skip it).
+            const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+            const bool chosen = m_list->currentIndex().isValid() &&
+                                m_list->selectionModel()->isSelected(m_list->currentIndex());
+            const bool first = !chosen && m_list->model()->rowCount() > 0;
+            if (first)
                 m_list->setCurrentIndex(m_list->model()->index(0, 0));
             m_list->setFocus();
-            QApplication::sendEvent(m_list, event);
+            if (enter || !first)
+                QApplication::sendEvent(m_list, event);
             return true;
+        }
         default:
             break;
         }

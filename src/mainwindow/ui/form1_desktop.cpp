@@ -14,6 +14,7 @@
 
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -117,8 +118,13 @@ void Form1::createKeyboard()
     // Enter does what a click on the current row does.
     const auto onRow = [&](QAbstractItemView *list, void (Form1::*click)()) {
         keys->onKeys(list, enter, [this, list, click] {
-            if (list->currentIndex().isValid())
-                (this->*click)();
+            const QModelIndex current = list->currentIndex();
+            if (!current.isValid())
+                return;
+            // A click chooses the row it plays; the current row need not be chosen yet.
+            list->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+            (this->*click)();
         });
         keys->onKeys(list, {Qt::Key_Space}, [this] { togglePause(); });
     };

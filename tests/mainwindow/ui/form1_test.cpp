@@ -813,7 +813,8 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
 {
     ASSERT_TRUE(writeCatalogue(
         catalogueFile(), {{"Clip One", "TV", "English", "4", "1", "http://127.0.0.1:9/one.wmv"},
-                          {"Radio Uno", "Radio", "English", "4", "1", "http://127.0.0.1:9/r"}}));
+                          {"Radio Uno", "Radio", "English", "4", "1", "http://127.0.0.1:9/r"},
+                          {"Clip Two", "TV", "English", "4", "1", "http://127.0.0.1:9/two.wmv"}}));
     auto form = loaded();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -857,6 +858,22 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
         enter.list->setCurrentIndex(enter.list->model()->index(enter.row, 0));
         QTest::keyClick(enter.list, Qt::Key_Return);
         EXPECT_TRUE(enter.done());
+    }
+    // The current row plays, even when another one is chosen.
+    form->ListView1->setCurrentIndex(form->ListView1->model()->index(0, 0));
+    form->ListView1->selectionModel()->setCurrentIndex(form->ListView1->model()->index(1, 0),
+                                                       QItemSelectionModel::NoUpdate);
+    QTest::keyClick(form->ListView1, Qt::Key_Return);
+    EXPECT_EQ(player->URL(), u"http://127.0.0.1:9/two.wmv"_s);
+    // From the find box, the first move chooses the first row found, and Enter plays it.
+    for (const auto &[typed, url] : {std::pair{u"clip"_s, u"http://127.0.0.1:9/one.wmv"_s},
+                                     std::pair{u"two"_s, u"http://127.0.0.1:9/two.wmv"_s}}) {
+        QTest::keyClicks(form->ListView1, typed);
+        QTest::keyClick(form->findChannels->box(), Qt::Key_Down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(player->URL(), url) << typed.toStdString();
+        QTest::keyClick(form->ListView1, Qt::Key_Escape); // closes the bar from the list too
+        EXPECT_TRUE(form->findChannels->isHidden());
     }
 
     // Space and the media keys, each from the state the key before left.

@@ -92,7 +92,9 @@ QByteArray chimeWav()
 
 QByteArray testCardAvi()
 {
-    const int width = 160, height = 120, fps = 5, frames = 30;
+    // A minute, so that it plays like a channel rather than a clip; the sweep repeats every
+    // six seconds.
+    const int width = 160, height = 120, fps = 5, frames = 300, sweepFrames = 30;
     const quint32 frameBytes = width * height * 3;
 
     QByteArray avi;
@@ -165,7 +167,7 @@ QByteArray testCardAvi()
         put32(avi, frameBytes);
         QByteArray frame(frameBytes, Qt::Uninitialized);
         char *p = frame.data();
-        const int sweep = (f * width) / frames;
+        const int sweep = ((f % sweepFrames) * width) / sweepFrames;
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
                 const unsigned char *c = bars[(x * 7) / width];

@@ -411,6 +411,9 @@ void Form1::createLocalization()
     c.addButton(cmdFav, controlkind::CommandButton);
     c.addListView(ListView1, [this](int column, const QString &text) {
         m_channels->setHeaderText(column, text);
+        // The sort box names the columns, in their language.
+        if (column < cmbSortTV->count())
+            cmbSortTV->setItemText(column, text);
     });
     c.addFrame(Frame2);
     c.addButton(chkLoad, controlkind::CheckBox);

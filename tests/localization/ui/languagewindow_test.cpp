@@ -216,6 +216,7 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
         {"top menu", [&] { return form->mnuFile->title(); }, u"&Datei"_s},
         {"menu array", [&] { return form->mnuCatItem[3]->text(); }, u"Favoriten"_s},
         {"channel list header", [&] { return form->ListView1->headerText(3); }, u"Bewertung"_s},
+        {"sort box", [&] { return form->cmbSortTV->currentText(); }, u"Bewertung"_s},
         {"favourites header", [&] { return form->ListView2->headerText(1); }, u"Kategorie"_s},
         {"video list header",
          [&] { return form->ListView3->model()->headerData(0, Qt::Horizontal).toString(); },
@@ -229,8 +230,8 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     };
     for (const auto &c : german)
         EXPECT_EQ(c.shown(), c.german) << c.what;
-    // The sort box keeps working with translated headers.
-    choose(form->cmbSortTV, u"Channel"_s);
+    // The sort box names the translated headers and sorts by them.
+    choose(form->cmbSortTV, u"Sender"_s);
     EXPECT_EQ(form->ListView1->sortKey(), 0);
 
     frmLanguage *window = openLanguageWindow(*form);

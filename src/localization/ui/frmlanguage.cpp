@@ -106,6 +106,7 @@ void frmLanguage::Combo1_Click()
     storeSetting(SettingKey::Language, name);
     m_languages.ChangeLanguage(m_mainWindow, name);
     m_languages.ChangeLanguage(m_controls, name);
+    emit languageChanged();
 }
 
 void frmLanguage::Command1_Click()

@@ -33,6 +33,11 @@ public:
 
     LocalizableWindow &localizable() { return m_controls; }
 
+signals:
+    // A language was applied to the main window and this one.
+    void languageChanged();
+
+public:
     QLabel *Label1;
     QComboBox *Combo1;
     QPushButton *Command1;

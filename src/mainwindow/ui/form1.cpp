@@ -485,6 +485,11 @@ void Form1::openLanguageWindow(bool modal)
     if (!m_languageWindow) {
         m_languageWindow = new frmLanguage(*m_languages, *m_localizable, this);
         m_languageWindow->setAttribute(Qt::WA_DeleteOnClose);
+        // The list's counts are written in the language of their load: say them again.
+        connect(m_languageWindow, &frmLanguage::languageChanged, this, [this] {
+            if (StatusBar1Panel1->text() == m_listStatus)
+                showFindStatus();
+        });
         m_languageWindow->Form_Load();
     }
     if (modal) {
@@ -906,6 +911,7 @@ void Form1::loadChannelList()
         Combo1->setEditText(all ? u"All"_s : load.comboText);
     }
     StatusBar1Panel1->setText(load.statusLine);
+    m_listStatus = load.statusLine;
     m_catalogueTotal = load.total;
     if (findChannels->isVisible())
         showFindStatus();

@@ -296,6 +296,7 @@ private:
     bool m_centred = false;
     bool m_updating = false;
     int m_catalogueTotal = 0; // the last load's count of every channel, for the find status
+    QString m_listStatus;     // the counts of the list, as the status panel last showed them
     struct FullScreenPicture
     {
         bool on = false;

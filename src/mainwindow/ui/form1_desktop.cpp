@@ -252,9 +252,10 @@ void Form1::addDesktopControls(WindowControls &c)
 
 void Form1::showFindStatus()
 {
-    StatusBar1Panel1->setText(catalogueStatusLine(
+    m_listStatus = catalogueStatusLine(
         [this](const QString &key) { return m_languages->getMessages(key); }, m_catalogueTotal,
-        ListView1->proxy()->rowCount(), viewState().langCount));
+        ListView1->proxy()->rowCount(), viewState().langCount);
+    StatusBar1Panel1->setText(m_listStatus);
 }
 
 } // namespace mavrel

@@ -246,6 +246,8 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     EXPECT_EQ(readSetting(SettingKey::Language), u"Español"_s);
     EXPECT_EQ(form->cmdFiles->text(), u"Archivos"_s);
     EXPECT_EQ(form->ListView1->headerText(3), u"Valoración"_s);
+    EXPECT_TRUE(form->StatusBar1Panel1->text().startsWith(u"Canales en total: 2 "_s))
+        << form->StatusBar1Panel1->text().toStdString();
     EXPECT_EQ(window->windowTitle(), u"Selección de idioma"_s);
     EXPECT_EQ(window->Command2->text(), u"Aceptar"_s);
 

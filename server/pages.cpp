@@ -8,6 +8,9 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <atomic>
+#include <cstdio>
+
 using namespace Qt::StringLiterals;
 
 namespace mavrel::server {
@@ -27,9 +30,29 @@ QByteArray dateText(qint64 secs)
     return formatDateText(QDateTime::fromSecsSinceEpoch(secs, Qt::UTC)).toLatin1();
 }
 
-// Update pages must never answer an error with "|": the viewer would read it as an update line.
-PageReply serverError()
+// An operator must see why requests fail, without a line for each request when the database
+// fails them all: at most one line a second, with a count of the ones left out.
+void logFailure(const Error &error)
 {
+    static std::atomic<qint64> quietUntil{0};
+    static std::atomic<int> leftOut{0};
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    qint64 until = quietUntil.load();
+    if (now < until || !quietUntil.compare_exchange_strong(until, now + 1000)) {
+        ++leftOut;
+        return;
+    }
+    const int more = leftOut.exchange(0);
+    const QString text =
+        more ? u"%1 (and %2 more since the last line)"_s.arg(error.message).arg(more)
+             : error.message;
+    std::fprintf(stderr, "catalogue-server: request failed: %s\n", qPrintable(text));
+}
+
+// Update pages must never answer an error with "|": the viewer would read it as an update line.
+PageReply serverError(const Error &error)
+{
+    logFailure(error);
     return reply(500, QByteArrayLiteral("Server error"));
 }
 
@@ -67,7 +90,7 @@ PageReply CataloguePages::currentDate(QStringView rawQuery)
     const bool dead = query && query.value().value(QByteArrayLiteral("dead")) == "1";
     auto latest = dead ? m_store.latestUpdateDate() : m_store.latestChange();
     if (!latest)
-        return serverError();
+        return serverError(latest.error());
     return reply(200, dateText(latest.value()));
 }
 
@@ -86,7 +109,7 @@ PageReply CataloguePages::channels(QStringView rawQuery, const QString &client, 
     auto body = deadOnly ? m_store.deadReply(since->toSecsSinceEpoch(), client)
                          : m_store.updateReply(since->toSecsSinceEpoch(), client);
     if (!body)
-        return serverError();
+        return serverError(body.error());
     return reply(200, std::move(body).value());
 }
 
@@ -94,7 +117,7 @@ PageReply CataloguePages::storedDate(const QString &client)
 {
     auto date = m_store.dateFor(client);
     if (!date)
-        return serverError();
+        return serverError(date.error());
     return reply(200, dateText(date.value()));
 }
 
@@ -117,8 +140,8 @@ PageReply CataloguePages::report(QStringView rawQuery, const QString &client)
     if (r.type.size() > kMaxShortValue || r.value.size() > kMaxShortValue ||
         r.item.size() > kMaxNameBytes)
         return reply(400, QByteArrayLiteral("Too long"));
-    if (!m_store.recordReport(r))
-        return serverError();
+    if (auto recorded = m_store.recordReport(r); !recorded)
+        return serverError(recorded.error());
     return reply(200, QByteArrayLiteral("OK"));
 }
 
@@ -151,8 +174,10 @@ PageReply CataloguePages::submit(QStringView rawQuery, const QString &client)
     bool ok = false;
     const int stars = rating.trimmed().toInt(&ok);
     auto added = m_store.submit(c, ok ? stars : 0, client);
-    if (!added)
+    if (!added) {
+        logFailure(added.error());
         return reply(500, QByteArrayLiteral("ERROR|server|"));
+    }
     const QByteArray id = QByteArray::number(added.value().id);
     switch (added.value().outcome) {
     case AddOutcome::Added:

@@ -5,15 +5,14 @@
 #include "catalogue/ui/modlistviewenh.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "favorites/ui/favoritesmodel.h"
-#include "mainwindow/ui/catalogueserver.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindow/ui/servedwindow.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 #include "qstringprinter.h"
 #include "videosite/ui/videolistmodel.h"
 #include "videosite/ui/videositebrowser.h"
-#include "viewerfolders.h"
 
 #include <gtest/gtest.h>
 
@@ -40,48 +39,9 @@ namespace {
 
 constexpr int kWaitMs = 10000;
 
-class FavoritesWindowTest : public ::testing::Test
+class FavoritesWindowTest : public ServedWindowTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        server = new CatalogueServer;
-        if (!server->start())
-            FAIL() << "catalogue server: " << server->error().toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete server;
-        server = nullptr;
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(temp.isValid());
-        qputenv("MAVREL_CATALOGUE_URL", server->baseUrl());
-        qputenv("MAVREL_VIDEOSITE_URL", server->baseUrl());
-        QFile data(temp.path() + u"/data/Data.txt"_s);
-        ASSERT_TRUE(data.open(QIODevice::WriteOnly));
-        for (const ChannelRecord &record : server->catalogue())
-            data.write(record.toLine().value());
-        data.close();
-        m_reportsBefore = int(server->reports().size());
-    }
-    void TearDown() override { form.reset(); }
-
-    void load(bool staff = false)
-    {
-        if (staff) {
-            QFile admin(temp.path() + u"/app/admin.txt"_s);
-            ASSERT_TRUE(admin.open(QIODevice::WriteOnly));
-        }
-        form = std::make_unique<Form1>();
-        ASSERT_TRUE(form->Form_Load());
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
-
     QString favoritesPath() const { return temp.path() + u"/app/Favorites.txt"_s; }
     QByteArray favoritesFile() const
     {
@@ -134,19 +94,10 @@ protected:
     QStringList recorded() const
     {
         QStringList out;
-        const auto all = server->reports();
-        for (qsizetype i = m_reportsBefore; i < all.size(); ++i)
-            out << QString::fromUtf8(all[i].type + ' ' + all[i].item + ' ' + all[i].value)
-                       .trimmed();
+        for (const CatalogueServer::Report &r : reportsSinceStart())
+            out << QString::fromUtf8(r.type + ' ' + r.item + ' ' + r.value).trimmed();
         return out;
     }
-
-    static inline CatalogueServer *server = nullptr;
-    ViewerFolders temp;
-    std::unique_ptr<Form1> form;
-
-private:
-    int m_reportsBefore = 0;
 };
 
 TEST_F(FavoritesWindowTest, PopUpMenusHoldTheItemsInOrder)

@@ -4,7 +4,6 @@
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
 #include "catalogue/ui/sortproxy.h"
-#include "catalogueserver.h"
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
@@ -12,7 +11,7 @@
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
-#include "viewerfolders.h"
+#include "servedwindow.h"
 
 #include "../../player/testmedia.h"
 
@@ -40,48 +39,13 @@ namespace {
 
 constexpr int kWaitMs = 10000;
 
-class WindowPlaybackTest : public ::testing::Test
+class WindowPlaybackTest : public ServedWindowTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        server = new CatalogueServer;
-        if (!server->start())
-            FAIL() << "catalogue server: " << server->error().toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete server;
-        server = nullptr;
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(temp.isValid());
-        for (const QString &sub : {u"files"_s})
-            QDir(temp.path()).mkpath(sub);
-        qputenv("MAVREL_CATALOGUE_URL", server->baseUrl());
-
-        QFile data(temp.path() + u"/data/Data.txt"_s);
-        ASSERT_TRUE(data.open(QIODevice::WriteOnly));
-        for (const ChannelRecord &record : server->catalogue())
-            data.write(record.toLine().value());
-        data.close();
-        m_reportsBefore = int(server->reports().size());
-    }
-    void TearDown() override { form.reset(); }
-
-    void load(bool staff = false)
-    {
-        if (staff) {
-            QFile admin(temp.path() + u"/app/admin.txt"_s);
-            ASSERT_TRUE(admin.open(QIODevice::WriteOnly));
-        }
-        form = std::make_unique<Form1>();
-        ASSERT_TRUE(form->Form_Load());
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ServedWindowTest::SetUp();
+        QDir(temp.path()).mkpath(u"files"_s);
     }
 
     int rowOf(const QString &name) const
@@ -105,9 +69,8 @@ protected:
     QStringList recorded() const
     {
         QStringList out;
-        const auto all = server->reports();
-        for (qsizetype i = m_reportsBefore; i < all.size(); ++i)
-            out << QString::fromUtf8(all[i].type + ' ' + all[i].item);
+        for (const CatalogueServer::Report &r : reportsSinceStart())
+            out << QString::fromUtf8(r.type + ' ' + r.item);
         return out;
     }
     bool waitPlaying()
@@ -116,13 +79,6 @@ protected:
             [&] { return form->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; },
             kWaitMs);
     }
-
-    static inline CatalogueServer *server = nullptr;
-    ViewerFolders temp;
-    std::unique_ptr<Form1> form;
-
-private:
-    int m_reportsBefore = 0;
 };
 
 TEST_F(WindowPlaybackTest, ClickOnADemoChannelPlaysItAndReportsIt)

@@ -2,20 +2,13 @@
 #include "catalogue/carriable.h"
 #include "catalogue/channelrecord.h"
 #include "catalogue/linereader.h"
+#include "fuzzcheck.h"
 
 #include <QBuffer>
-
-#include <cstdlib>
 
 using namespace mavrel;
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // Line ends found one byte at a time, for comparison with the block reader.
 QList<QByteArray> simpleLines(QByteArrayView data)

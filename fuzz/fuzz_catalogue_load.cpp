@@ -1,5 +1,6 @@
 // The channel list load on arbitrary catalogue files.
 #include "catalogue/catalogueview.h"
+#include "fuzzcheck.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,12 +11,6 @@ using namespace mavrel;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 QString message(const QString &key)
 {

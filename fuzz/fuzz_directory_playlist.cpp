@@ -1,20 +1,9 @@
 // Directory playlists as a public source may serve them: every entry that comes out must be one
 // the catalogue can take or refuse cleanly, and counts never go negative.
+#include "fuzzcheck.h"
 #include "server/importer.h"
 
-#include <cstdlib>
-
 using namespace mavrel::server;
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

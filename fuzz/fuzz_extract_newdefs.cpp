@@ -2,21 +2,14 @@
 // NUL are the catalogue, the rest the reply. A merged catalogue must read back as lines that a
 // second merge of the same reply leaves exactly as they are.
 #include "catalogue/linereader.h"
+#include "fuzzcheck.h"
 #include "online/catalogueupdate.h"
 
 #include <QBuffer>
 
-#include <cstdlib>
-
 using namespace mavrel;
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 Result<int> merge(const QByteArray &catalogue, QByteArrayView reply, QByteArray *out)
 {

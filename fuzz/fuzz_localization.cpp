@@ -1,21 +1,10 @@
 // The localisation file readers on arbitrary files: the language listing, the loader, the item
 // lookup, and the template writer that keeps the file's other languages.
+#include "fuzzcheck.h"
 #include "localization/localizationfile.h"
-
-#include <cstdlib>
 
 using namespace mavrel;
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

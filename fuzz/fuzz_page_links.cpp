@@ -1,19 +1,8 @@
 // Pages as any site may send them: the page links the spider would queue.
+#include "fuzzcheck.h"
 #include "submit/spider.h"
 
-#include <cstdlib>
-
 using namespace mavrel;
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {

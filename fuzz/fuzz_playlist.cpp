@@ -1,18 +1,11 @@
 // Playlists as any server on the internet may send them: sniffing and reading ASX/WAX/WVX,
 // "[Reference]", M3U, PLS and WPL from arbitrary bytes, under every format hint.
+#include "fuzzcheck.h"
 #include "player/playlist.h"
-
-#include <cstdlib>
 
 using namespace mavrel;
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 constexpr PlaylistFormat kHints[] = {PlaylistFormat::None,      PlaylistFormat::Asx,
                                      PlaylistFormat::Reference, PlaylistFormat::M3u,

@@ -1,6 +1,7 @@
 // Every catalogue page with arbitrary queries, over an SQLite catalogue. The first
 // input byte picks the page, the rest is the raw query.
 #include "catalogue/scramble.h"
+#include "fuzzcheck.h"
 #include "server/pages.h"
 #include "server/store.h"
 
@@ -8,18 +9,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <cstdlib>
 #include <memory>
 
 using namespace mavrel::server;
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 const char *const kPaths[] = {
     "/ostrel/currentdate.asp",

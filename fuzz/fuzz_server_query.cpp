@@ -1,20 +1,9 @@
 // The raw query decoder and the request-target split: every byte sequence a client can send.
+#include "fuzzcheck.h"
 #include "server/httpserver.h"
 #include "server/wire.h"
 
-#include <cstdlib>
-
 using namespace mavrel::server;
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,21 +1,11 @@
 // Station lists from a public directory: the streaming reader, fed the same bytes whole and in
 // pieces, must agree, and what it yields must be whole stations.
+#include "fuzzcheck.h"
 #include "server/importer.h"
 
 #include <cmath>
-#include <cstdlib>
 
 using namespace mavrel::server;
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,21 +1,10 @@
 // Listing pages as any server may send them: the scraper in both listing forms, and the player
 // page written from whatever it found.
+#include "fuzzcheck.h"
 #include "videosite/playerpage.h"
 #include "videosite/scraper.h"
 
-#include <cstdlib>
-
 using namespace mavrel;
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {

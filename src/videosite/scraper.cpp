@@ -11,63 +11,48 @@ constexpr char lower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
+// Whether lowerNeedle stands at position i of text, ignoring the case of text.
+bool matchesNoCaseAt(QByteArrayView text, qsizetype i, QByteArrayView lowerNeedle)
+{
+    if (lowerNeedle.size() > text.size() - i)
+        return false;
+    for (qsizetype k = 0; k < lowerNeedle.size(); ++k) {
+        if (lower(text[i + k]) != lowerNeedle[k])
+            return false;
+    }
+    return true;
+}
+
 bool containsNoCase(QByteArrayView text, QByteArrayView lowerNeedle)
 {
-    if (lowerNeedle.size() > text.size())
-        return false;
-    const qsizetype last = text.size() - lowerNeedle.size();
-    for (qsizetype i = 0; i <= last; ++i) {
-        qsizetype k = 0;
-        while (k < lowerNeedle.size() && lower(text[i + k]) == lowerNeedle[k])
-            ++k;
-        if (k == lowerNeedle.size())
+    for (qsizetype i = 0; i + lowerNeedle.size() <= text.size(); ++i) {
+        if (matchesNoCaseAt(text, i, lowerNeedle))
             return true;
     }
     return false;
 }
 
-QByteArray removeAllNoCase(QByteArrayView text, QByteArrayView lowerNeedle)
+// Every occurrence of lowerNeedle, ignoring case, replaced by with; an empty needle changes
+// nothing.
+QByteArray replaceNoCase(QByteArrayView text, QByteArrayView lowerNeedle, QByteArrayView with)
 {
     QByteArray out;
     out.reserve(text.size());
     qsizetype i = 0;
     while (i < text.size()) {
-        qsizetype k = 0;
-        while (k < lowerNeedle.size() && i + k < text.size() &&
-               lower(text[i + k]) == lowerNeedle[k])
-            ++k;
-        if (k == lowerNeedle.size() && k > 0) {
-            i += k;
-            continue;
-        }
-        out += text[i++];
-    }
-    return out;
-}
-
-QByteArray replaceNoCase(const QByteArray &text, QByteArrayView lowerNeedle, char with)
-{
-    QByteArray out;
-    out.reserve(text.size());
-    qsizetype i = 0;
-    while (i < text.size()) {
-        qsizetype k = 0;
-        while (k < lowerNeedle.size() && i + k < text.size() &&
-               lower(text[i + k]) == lowerNeedle[k])
-            ++k;
-        if (k == lowerNeedle.size()) {
+        if (!lowerNeedle.isEmpty() && matchesNoCaseAt(text, i, lowerNeedle)) {
             out += with;
-            i += k;
-            continue;
+            i += lowerNeedle.size();
+        } else {
+            out += text[i++];
         }
-        out += text[i++];
     }
     return out;
 }
 
 QByteArray decodeTitle(const QByteArray &title)
 {
-    return replaceNoCase(replaceNoCase(title, "&amp;", '&'), "&quot;", '"');
+    return replaceNoCase(replaceNoCase(title, "&amp;", "&"), "&quot;", "\"");
 }
 
 QList<QByteArrayView> split(QByteArrayView text, char sep)
@@ -116,7 +101,7 @@ std::optional<ScrapedVideo> videoOfLine(QByteArrayView line, bool searchListing)
         QByteArray id = p0.toByteArray();
         for (const QByteArrayView piece : quoted) {
             if (containsNoCase(piece, "/watch")) {
-                id = removeAllNoCase(piece, "/watch?v=");
+                id = replaceNoCase(piece, "/watch?v=", {});
                 break;
             }
         }

@@ -30,6 +30,14 @@ const QStringList &mediaExtensions()
     return extensions;
 }
 
+const QStringList &audioExtensions()
+{
+    static const QStringList extensions{u"mp3"_s,  u"wma"_s, u"wav"_s, u"wax"_s,  u"mid"_s,
+                                        u"midi"_s, u"rmi"_s, u"aif"_s, u"aifc"_s, u"aiff"_s,
+                                        u"au"_s,   u"snd"_s, u"cda"_s, u"mpa"_s,  u"mp2"_s};
+    return extensions;
+}
+
 // Mount points write blanks, tabs, newlines and backslashes as \ooo.
 QString decodeMountField(const QByteArray &field)
 {
@@ -87,6 +95,14 @@ bool matchesMediaPattern(QStringView fileName)
     return std::any_of(
         mediaExtensions().cbegin(), mediaExtensions().cend(),
         [&](const QString &ext) { return fileName.endsWith(ext, Qt::CaseInsensitive); });
+}
+
+bool isAudioFileName(QStringView fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    if (dot < 0 || fileName.indexOf(u'/', dot) >= 0)
+        return false;
+    return audioExtensions().contains(fileName.sliced(dot + 1), Qt::CaseInsensitive);
 }
 
 QList<Volume> volumesFromMountTable(const QByteArray &mountTable, const QString &homePath)

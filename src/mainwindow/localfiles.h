@@ -11,6 +11,8 @@ namespace mavrel {
 QString mediaFilePattern();
 // True when the name matches one pattern of mediaFilePattern(), the extension in any letter case.
 bool matchesMediaPattern(QStringView fileName);
+// True when the file's extension names sound only (no picture), in any letter case.
+bool isAudioFileName(QStringView fileName);
 
 // A mounted volume offered as a drive.
 struct Volume

@@ -8,6 +8,7 @@
 #include "desktop/screensaver.h"
 #include "localization/clslanguages.h"
 #include "localization/ui/windowcontrols.h"
+#include "mainwindow/localfiles.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
 #include "mainwindow/ui/keyrouter.h"
@@ -36,18 +37,6 @@ void Form1::createDesktop()
     createKeyboard();
     createSessionBus(QDBusConnection::sessionBus());
 }
-
-namespace {
-
-bool isAudioFile(const QString &path)
-{
-    static const QStringList audio{u"mp3"_s,  u"wma"_s, u"wav"_s, u"wax"_s,  u"mid"_s,
-                                   u"midi"_s, u"rmi"_s, u"aif"_s, u"aifc"_s, u"aiff"_s,
-                                   u"au"_s,   u"snd"_s, u"cda"_s, u"mpa"_s,  u"mp2"_s};
-    return audio.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
-}
-
-} // namespace
 
 void Form1::createSessionBus(const QDBusConnection &bus)
 {
@@ -101,7 +90,7 @@ void Form1::followPlayer()
                                                 : MprisService::Status::Stopped);
     showVolume();
     const bool picture = m_playingKind.compare(u"Radio"_s, Qt::CaseInsensitive) != 0 &&
-                         !(m_playingKind.isEmpty() && isAudioFile(player->URL()));
+                         !(m_playingKind.isEmpty() && isAudioFileName(player->URL()));
     m_screenSaver->setInhibited(state == State::Playing && picture);
 }
 

@@ -72,7 +72,9 @@ home=$work/home
 mkdir -p "$home" "$work/runtime"
 chmod 700 "$work/runtime"
 # In a sanitizer build the libraries' lifetime allocations would end the viewer non-zero.
+# A closed port for both servers: the default address may be a developer's own server.
 env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
+    MAVREL_CATALOGUE_URL=http://127.0.0.1:9 MAVREL_VIDEOSITE_URL=http://127.0.0.1:9 \
     MAVREL_NO_SOUND=1 ASAN_OPTIONS=detect_leaks=0:new_delete_type_mismatch=0 \
     "$usr/bin/mavrel" >"$work/viewer.log" 2>&1 &
 viewer=$!

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -25,6 +26,10 @@ FindBar::FindBar(ListViewEnh *list, const QString &labelName, const QString &box
     m_box->setObjectName(boxName);
     m_label->setBuddy(m_box);
     m_box->setClearButtonEnabled(true);
+    // The box's own clear button has an icon and no text: a screen reader would meet a nameless
+    // button.
+    for (QToolButton *button : m_box->findChildren<QToolButton *>())
+        button->setAccessibleName(u"Clear Find"_s);
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(m_label);

@@ -256,7 +256,8 @@ void Form1::createControls()
 
     StatusBar1Panel1 = named(new QLabel(this), u"Panel1"_s);
     StatusBar1Panel1->setMinimumWidth(0);
-    StatusBar1Panel1->setAccessibleName(u"Status"_s);
+    // No accessible name of its own: the name a screen reader announces is the changing text.
+    StatusBar1Panel1->setAccessibleDescription(u"Status"_s);
     // Channel names and catalogue figures reach the panel: markup in them is shown as typed.
     StatusBar1Panel1->setTextFormat(Qt::PlainText);
     statusBar()->setObjectName(u"StatusBar1"_s);

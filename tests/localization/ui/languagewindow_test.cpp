@@ -14,6 +14,7 @@
 #include "support/cataloguefixture.h"
 #include "testhttpserver.h"
 #include "ui/catalogueserver.h"
+#include "unreachableserver.h"
 #include "viewerfolders.h"
 
 #include <QApplication>
@@ -86,7 +87,7 @@ protected:
     void TearDown() override
     {
         QDesktopServices::unsetUrlHandler(u"file"_s);
-        qunsetenv("MAVREL_CATALOGUE_URL");
+        qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
     }
 
     QString appDir() const { return temp.path() + u"/app"_s; }

@@ -13,6 +13,7 @@
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
 #include "support/cataloguefixture.h"
+#include "unreachableserver.h"
 #include "videosite/ui/videolistmodel.h"
 #include "videosite/ui/videositebrowser.h"
 #include "viewerfolders.h"
@@ -44,6 +45,7 @@ using mavrel::testing::writeCatalogue;
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -674,15 +676,28 @@ TEST_F(Form1Test, EveryControlHasANameForScreenReaders)
             unnamed << QLatin1StringView(w->metaObject()->className()) + u' ' + w->objectName();
     }
     EXPECT_GE(checked, 25);
-    for (QLabel *label : {form->imgOffline, form->StatusBar1Panel1}) {
-        if (!named(label))
-            unnamed << label->objectName();
+    if (!named(form->imgOffline))
+        unnamed << form->imgOffline->objectName();
+    const auto onTheBus = [](QWidget *w) { return QAccessible::queryAccessibleInterface(w); };
+    // The clear buttons inside the find boxes are buttons of their own on the bus.
+    for (const auto *box : {"txtFind", "txtFindFavorites"}) {
+        const auto *edit = form->findChild<QLineEdit *>(QLatin1StringView(box));
+        ASSERT_TRUE(edit) << box;
+        const auto buttons = edit->findChildren<QToolButton *>();
+        EXPECT_FALSE(buttons.isEmpty()) << box;
+        for (QToolButton *b : buttons) {
+            if (onTheBus(b)->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << QLatin1StringView(box) + u" clear button"_s;
+        }
     }
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u", "_s).toStdString();
     EXPECT_FALSE(form->imgOffline->accessibleDescription().isEmpty());
 
+    // A status line is announced by what it says, not by a fixed name.
+    form->txtStatus->setText(u"duplicate submission"_s);
+    EXPECT_EQ(onTheBus(form->StatusBar1Panel1)->text(QAccessible::Name), u"duplicate submission"_s);
+
     // What the accessibility bus carries: a list's name, a box's label as its relation.
-    const auto onTheBus = [](QWidget *w) { return QAccessible::queryAccessibleInterface(w); };
     EXPECT_EQ(onTheBus(form->ListView1)->text(QAccessible::Name), form->Frame1->title());
     for (const auto &pair :
          {std::pair{form->Combo1, form->lblCountry}, std::pair{form->cmbSortTV, form->lblSort}}) {
@@ -726,7 +741,7 @@ TEST_F(Form1Test, RemoteTextReachesTheStatusPanelAsTyped)
         EXPECT_GE(panel->sizeHint().width(), panel->fontMetrics().horizontalAdvance(c.shown))
             << c.route;
     }
-    qunsetenv("MAVREL_CATALOGUE_URL");
+    qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
 
     form->mnuAboutItem_Click(0);
     for (const QLabel *label : form->aboutWindow()->findChildren<QLabel *>())

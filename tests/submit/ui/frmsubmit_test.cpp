@@ -10,6 +10,7 @@
 #include "player/ui/mediaplayer.h"
 #include "qstringprinter.h"
 #include "testhttpserver.h"
+#include "unreachableserver.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -75,7 +76,7 @@ protected:
     {
         window.reset();
         setApplicationFolderOverride({});
-        qunsetenv("MAVREL_CATALOGUE_URL");
+        qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
     }
 
     QTemporaryDir temp;

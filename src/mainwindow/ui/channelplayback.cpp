@@ -17,9 +17,9 @@ using namespace Qt::StringLiterals;
 namespace mavrel {
 
 ChannelPlayback::ChannelPlayback(MediaPlayer *player, QLabel *offlinePicture, Hooks hooks,
-                                 QObject *window)
+                                 QObject *window, PlayRequests *requests)
     : QObject(window), m_player(player), m_offline(offlinePicture), m_hooks(std::move(hooks)),
-      m_window(window)
+      m_window(window), m_requests(requests ? requests : &m_ownRequests)
 {
     if (m_offline) {
         m_offlineObject = m_offline.data();
@@ -35,8 +35,9 @@ void ChannelPlayback::checkChannel(bool checkOnly)
     if (m_offline)
         m_offline->hide();
 
-    // A click made while this check waits for its page supersedes it: the newer choice plays.
-    const quint64 request = checkOnly ? m_playRequests : ++m_playRequests;
+    // A choice made while this check waits for its page supersedes it. A check without playing
+    // is no choice of its own: it still reports, but shows nothing over a newer choice.
+    const quint64 request = checkOnly ? m_requests->newest() : m_requests->begin();
     QByteArray page;
     QByteArray contentType;
     if (!skipsCheckFetch(channel->address)) {
@@ -53,13 +54,16 @@ void ChannelPlayback::checkChannel(bool checkOnly)
         contentType = std::move(fetched.contentType);
     }
 
+    const bool newest = m_requests->isNewest(request);
+    if (!checkOnly && !newest)
+        return;
     const CheckDecision decision = decideCheck(page, contentType, checkOnly);
-    if (decision.play && request == m_playRequests && m_player) {
+    if (decision.play && m_player) {
         m_playing = channel;
         m_playingText = displayText(channel->address);
         m_player->setURL(m_playingText);
     }
-    if (decision.showOffline && m_offline)
+    if (decision.showOffline && newest && m_offline)
         m_offline->show();
     if (decision.report != CheckReport::None)
         report(channel->name, reportType(decision.report));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mainwindow/channelcheck.h"
 #include "online/reports.h"
 
 #include <QByteArray>
@@ -40,7 +41,10 @@ public:
     };
 
     // `window` owns the checks: when it goes away during a fetch, the check ends quietly.
-    ChannelPlayback(MediaPlayer *player, QLabel *offlinePicture, Hooks hooks, QObject *window);
+    // `requests` is shared with the window's other ways to play something; without it the
+    // channel list only supersedes its own clicks.
+    ChannelPlayback(MediaPlayer *player, QLabel *offlinePicture, Hooks hooks, QObject *window,
+                    PlayRequests *requests = nullptr);
 
     void checkChannel(bool checkOnly);
     void ListView1_Click();
@@ -64,7 +68,8 @@ private:
     QObject *m_window;
     std::optional<SelectedChannel> m_playing;
     QString m_playingText;
-    quint64 m_playRequests = 0;
+    PlayRequests m_ownRequests;
+    PlayRequests *m_requests;
 };
 
 // The status box's text goes into the status bar's first panel, and the event loop runs so that

@@ -287,7 +287,8 @@ void Form1::createPlayback()
         return SelectedChannel{record->name, record->url};
     };
     hooks.reportContext = [this] { return ReportContext{staffMode, this}; };
-    m_playback = new ChannelPlayback(WindowsMediaPlayer1, imgOffline, std::move(hooks), this);
+    m_playback = new ChannelPlayback(WindowsMediaPlayer1, imgOffline, std::move(hooks), this,
+                                     &m_playRequests);
 
     CheckAllRun::Hooks run;
     run.rowCount = [this] { return ListView1->rowCountShown(); };
@@ -304,7 +305,11 @@ void Form1::createPlayback()
     m_checkRun = new CheckAllRun(std::move(run), this);
 
     m_localFiles = new LocalFilesView(
-        Drive1, Dir1, File1, [this](const QString &path) { WindowsMediaPlayer1->setURL(path); },
+        Drive1, Dir1, File1,
+        [this](const QString &path) {
+            m_playRequests.begin();
+            WindowsMediaPlayer1->setURL(path);
+        },
         this);
     m_localFiles->setVolumes(mountedVolumes());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/channelrecord.h"
+#include "mainwindow/channelcheck.h"
 #include "mainwindow/layout.h"
 #include "player/ui/mediaplayer.h"
 
@@ -280,6 +281,7 @@ private:
     FavoritesController *m_favoritesController = nullptr;
     VideoSiteBrowser *m_videoSite = nullptr;
     std::unique_ptr<CatalogueController> m_catalogue;
+    PlayRequests m_playRequests; // channel list, favourites, My Files and videos alike
     ChannelPlayback *m_playback = nullptr;
     CheckAllRun *m_checkRun = nullptr;
     LocalFilesView *m_localFiles = nullptr;

@@ -88,6 +88,7 @@ void Form1::createFavorites()
     };
     hooks.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
     hooks.checkLimits = checkFetchLimits();
+    hooks.playRequests = &m_playRequests;
     m_favoritesController = new FavoritesController(
         ListView2, applicationFolder() + u"/Favorites.txt"_s, std::move(hooks), this);
     ListView2->header()->resizeSection(FavoritesModel::ChannelColumn, twipsToPixels(2800));
@@ -196,6 +197,7 @@ void Form1::createVideoSite()
     VideoSiteBrowser::Hooks hooks;
     hooks.loadingDisabled = [this] { return chkLoad->isChecked(); };
     hooks.showPage = [this](const QUrl &page) {
+        m_playRequests.begin(); // a video supersedes a channel or favourite still being checked
         m_browserPage = page;
         ensureBrowser();
         wbyoutube->load(page);

@@ -5,12 +5,15 @@
 #include "catalogue/ui/modlistviewenh.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "favorites/ui/favoritesmodel.h"
+#include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindow/ui/localfilesview.h"
 #include "mainwindow/ui/servedwindow.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 #include "qstringprinter.h"
+#include "testhttpserver.h"
 #include "videosite/ui/videolistmodel.h"
 #include "videosite/ui/videositebrowser.h"
 
@@ -22,11 +25,14 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
 #include <memory>
@@ -89,6 +95,19 @@ protected:
             out << m->index(r, 0).data().toString() + u'|' + m->index(r, 1).data().toString() +
                        u'|' + m->index(r, 2).data().toString();
         return out;
+    }
+    // Favourites named as given, each at http://h/<name>, and the file that holds them.
+    void addNamed(const QList<QByteArray> &names)
+    {
+        for (const QByteArray &n : names)
+            form->favorites().addFavorite({n, "http://h/" + n, "", ""});
+    }
+    static QByteArray fileOf(const QList<QByteArray> &names)
+    {
+        QByteArray bytes;
+        for (const QByteArray &n : names)
+            bytes += line(n + "|http://h/" + n + "||");
+        return bytes;
     }
     // "TYPE item value" of the reports since the test began.
     QStringList recorded() const
@@ -302,6 +321,118 @@ TEST_F(FavoritesWindowTest, WhileEditingAClickOnlyHidesTheOfflinePicture)
     EXPECT_FALSE(form->imgOffline->isVisible());
     EXPECT_EQ(form->WindowsMediaPlayer1->URL(), url);
     EXPECT_TRUE(recorded().isEmpty());
+}
+
+TEST_F(FavoritesWindowTest, RemoveTakesTheSelectedRowEvenWhenAnotherIsCurrent)
+{
+    load();
+    addNamed({"one", "two", "three"});
+    // As a screen reader selects: the current row stays where it was.
+    form->ListView2->setCurrentIndex(form->ListView2->model()->index(0, 0));
+    form->ListView2->selectionModel()->select(form->ListView2->model()->index(2, 0),
+                                              QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
+    form->Command1->click();
+    EXPECT_EQ(favoritesFile(), fileOf({"one", "two"}));
+}
+
+TEST_F(FavoritesWindowTest, EverySaveWritesEveryFavoriteWhateverTheFindBarShows)
+{
+    load();
+    addNamed({"alpha", "beta", "gamma"});
+    const auto find = [&](const QString &text) { form->findFavorites->box()->setText(text); };
+    find(u"nothing like it"_s);
+    addNamed({"delta"});
+    form->Command1_Click(); // nothing selected
+    EXPECT_EQ(favoritesFile(), fileOf({"alpha", "beta", "gamma", "delta"}));
+    // Sorted high to low, "ta" shows delta and beta; the second one shown goes.
+    find({});
+    form->ListView2_ColumnClick(1);
+    find(u"ta"_s);
+    form->ListView2->setCurrentIndex(form->ListView2->model()->index(1, 0));
+    form->Command1->click();
+    EXPECT_EQ(favoritesFile(), fileOf({"gamma", "delta", "alpha"}));
+}
+
+TEST_F(FavoritesWindowTest, AFavoriteTooLongForItsLineIsRefusedAndTheRestKeepSaving)
+{
+    load();
+    addNamed({"kept"});
+    // The name, "|", the address and "||": 32,766 bytes fit, one more does not.
+    const QByteArray address = "http://h/x";
+    for (const qsizetype over : {0, 1}) {
+        const QByteArray name(kMaxScrambleLength - address.size() - 3 + over, 'n');
+        form->favorites().addFavorite({name, address, "", ""});
+        EXPECT_EQ(form->ListView2->rowCountShown(), 2) << over;
+        EXPECT_EQ(form->StatusBar1Panel1->text().startsWith(u"The favourite was not added"_s),
+                  over == 1);
+    }
+    EXPECT_TRUE(form->saveFavorites());
+    EXPECT_TRUE(favoritesFile().startsWith(fileOf({"kept"})));
+}
+
+TEST_F(FavoritesWindowTest, AStreamWhoseBytesHoldAnErrorMarkerPlays)
+{
+    TestHttpServer streams;
+    ASSERT_TRUE(streams.listen());
+    TestHttpServer::Route hls;
+    hls.body = "#EXTM3U\n#EXTINF:10,\nsegment404.ts\n";
+    hls.contentType = "application/vnd.apple.mpegurl";
+    streams.setRoute("/live.m3u8", hls);
+    load();
+    form->cmdFavorites_Click();
+    form->favorites().addFavorite({"Live", streams.url("/live.m3u8"), "", ""});
+    clickFavorite(0);
+    EXPECT_EQ(form->WindowsMediaPlayer1->URL(), QString::fromLatin1(streams.url("/live.m3u8")));
+    EXPECT_FALSE(form->imgOffline->isVisible());
+    EXPECT_TRUE(recorded().isEmpty());
+}
+
+TEST_F(FavoritesWindowTest, ANewerChoiceWinsOverAFavoriteStillBeingChecked)
+{
+    TestHttpServer slow;
+    ASSERT_TRUE(slow.listen());
+    slow.serveDrip("/dead", "404 Not Found", 100);
+    slow.serveDrip("/live", "<html>live</html>", 100);
+    const QString file = temp.path() + u"/files/Tone.wav"_s;
+    ASSERT_TRUE(QDir().mkpath(temp.path() + u"/files"_s) && QFile(file).open(QIODevice::WriteOnly));
+    load();
+    form->favorites().addFavorite({"Slow dead", slow.url("/dead"), "", ""});
+    form->favorites().addFavorite({"Slow live", slow.url("/live"), "", ""});
+    ASSERT_TRUE(form->localFiles().setDirPath(temp.path() + u"/files"_s));
+    form->videoSite().model().add({"abc", "Clip"});
+    // Each newer choice is made while the favourite's reply still trickles in.
+    selectChannel(u"Demo Test Card"_s);
+    form->File1->setCurrentRow(0);
+    form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
+    struct Case
+    {
+        const char *newer;
+        int favorite;
+        std::function<void()> choose;
+        QString url; // what the player is left with
+        QStringList reports;
+    };
+    const Case cases[] = {
+        {"channel list",
+         0,
+         [&] { form->ListView1_Click(); },
+         QString::fromUtf8(server->channel("Demo Test Card")->url),
+         {u"ONLINE Demo Test Card"_s}},
+        {"my files", 0, [&] { form->localFiles().File1_Click(); }, file, {}},
+        {"video", 1, [&] { form->ListView3_Click(); }, {}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.newer);
+        form->WindowsMediaPlayer1->setURL({});
+        form->cmdFavorites_Click();
+        const qsizetype before = recorded().size();
+        QTimer::singleShot(100, form.get(), c.choose);
+        clickFavorite(c.favorite);
+        EXPECT_EQ(form->WindowsMediaPlayer1->URL(), c.url);
+        EXPECT_FALSE(form->imgOffline->isVisible());
+        EXPECT_EQ(recorded().mid(before), c.reports);
+    }
 }
 
 } // namespace

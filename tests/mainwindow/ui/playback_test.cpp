@@ -51,7 +51,7 @@ protected:
                                         [this] {
                                             return ReportContext{staff, nullptr};
                                         }},
-                                       window.get());
+                                       window.get(), &requests);
         QObject::connect(player, &MediaPlayer::MediaError, playback,
                          &ChannelPlayback::WindowsMediaPlayer1_MediaError);
     }
@@ -103,6 +103,7 @@ protected:
 
     TestHttpServer server;
     QStandardItemModel model;
+    PlayRequests requests; // as the window shares it with its other ways to play
     std::unique_ptr<QWidget> window;
     QTreeView *list = nullptr;
     MediaPlayer *player = nullptr;
@@ -220,20 +221,52 @@ TEST_F(PlaybackTest, StaffReportsCarryTheFlag)
     EXPECT_EQ(reports(), QStringList{u"OFFLINE News[colon] 24[slash]7"_s});
 }
 
-TEST_F(PlaybackTest, ANewerClickWinsOverACheckStillWaiting)
+TEST_F(PlaybackTest, OnlyTheNewestChoicePlaysShowsThePictureOrReports)
 {
     server.serveDrip("/slow", "<html>slow but alive</html>", 20);
+    server.serveDrip("/slow-dead", "<h1>404 Not Found</h1>", 20);
     addChannel(u"Slow"_s, server.url("/slow"));
+    addChannel(u"Slow dead"_s, server.url("/slow-dead"));
     addChannel(u"Fast"_s, server.url("/tone.wav"));
-    select(0);
-    QTimer::singleShot(50, [&] {
-        select(1);
-        playback->ListView1_Click();
-    });
-    playback->ListView1_Click();
-    EXPECT_EQ(player->URL(), QString::fromLatin1(server.url("/tone.wav")));
-    EXPECT_EQ(reports().size(), 2);
-    EXPECT_TRUE(reports().contains(u"ONLINE Slow"_s));
+    const QString fast = QString::fromLatin1(server.url("/tone.wav"));
+    struct Case
+    {
+        const char *what;
+        int row;
+        bool checkOnly;
+        bool newerInList; // else something else of the window plays meanwhile
+        QString url;
+        QStringList reports;
+    };
+    const Case cases[] = {
+        {"live, then a newer click", 0, false, true, fast, {u"ONLINE Fast"_s}},
+        {"dead, then a favourite or file", 1, false, false, {}, {}},
+        {"checked only, dead, then a newer click",
+         1,
+         true,
+         true,
+         fast,
+         {u"ONLINE Fast"_s, u"OFFLINE Slow dead"_s}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        player->setURL({});
+        offline->hide();
+        server.clearRequests();
+        select(c.row);
+        QTimer::singleShot(50, [&] {
+            if (!c.newerInList) {
+                requests.begin();
+                return;
+            }
+            select(2);
+            playback->ListView1_Click();
+        });
+        playback->checkChannel(c.checkOnly);
+        EXPECT_EQ(player->URL(), c.url);
+        EXPECT_TRUE(offline->isHidden());
+        EXPECT_EQ(reports(), c.reports);
+    }
 }
 
 TEST_F(PlaybackTest, WarningShowsItsBox)

@@ -268,10 +268,12 @@ void Form1::createControls()
 
 std::optional<ChannelRecord> Form1::selectedChannelRecord() const
 {
-    const QModelIndex current = ListView1->currentIndex();
-    if (!current.isValid() || !ListView1->selectionModel()->isSelected(current))
+    // The selected row, however it was chosen: a screen reader selects without moving the
+    // current row.
+    const QModelIndexList selected = ListView1->selectionModel()->selectedRows();
+    if (selected.isEmpty())
         return std::nullopt;
-    const int row = ListView1->sourceRow(current.row());
+    const int row = ListView1->sourceRow(selected.first().row());
     if (row < 0 || row >= m_channels->rowCount())
         return std::nullopt;
     return m_channels->record(row);

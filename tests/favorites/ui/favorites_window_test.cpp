@@ -323,17 +323,26 @@ TEST_F(FavoritesWindowTest, WhileEditingAClickOnlyHidesTheOfflinePicture)
     EXPECT_TRUE(recorded().isEmpty());
 }
 
-TEST_F(FavoritesWindowTest, RemoveTakesTheSelectedRowEvenWhenAnotherIsCurrent)
+TEST_F(FavoritesWindowTest, ActionsTakeTheSelectedRowEvenWhenAnotherIsCurrent)
 {
     load();
     addNamed({"one", "two", "three"});
     // As a screen reader selects: the current row stays where it was.
-    form->ListView2->setCurrentIndex(form->ListView2->model()->index(0, 0));
-    form->ListView2->selectionModel()->select(form->ListView2->model()->index(2, 0),
-                                              QItemSelectionModel::ClearAndSelect |
-                                                  QItemSelectionModel::Rows);
+    const auto selectOnly = [](QAbstractItemView *view, int current, int selected) {
+        view->setCurrentIndex(view->model()->index(current, 0));
+        view->selectionModel()->select(view->model()->index(selected, 0),
+                                       QItemSelectionModel::ClearAndSelect |
+                                           QItemSelectionModel::Rows);
+    };
+    selectOnly(form->ListView2, 0, 2);
     form->Command1->click();
     EXPECT_EQ(favoritesFile(), fileOf({"one", "two"}));
+
+    selectChannel(u"Demo Offline Channel"_s);
+    const QModelIndex offline = form->ListView1->currentIndex();
+    selectOnly(form->ListView1, offline.row() == 0 ? 1 : 0, offline.row());
+    form->doChannelAction("Favorites");
+    EXPECT_EQ(favoritesFile(), fileOf({"one", "two"}) + demoLine("Demo Offline Channel"));
 }
 
 TEST_F(FavoritesWindowTest, EverySaveWritesEveryFavoriteWhateverTheFindBarShows)

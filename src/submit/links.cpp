@@ -431,12 +431,13 @@ QList<QByteArray> extractPageLinks(QByteArrayView page, const PageBase &base)
                 continue;
             const QList<QByteArray> pieces = word.split('=');
             QByteArray piece = pieces.value(1);
-            piece.replace("\"", "").replace("'", "");
+            // The "<" is the end of the tag as split above.
+            piece.replace("\"", "").replace("'", "").replace("<", "");
             while (piece.startsWith(' '))
                 piece.remove(0, 1);
             while (piece.endsWith(' '))
                 piece.chop(1);
-            piece = resolveLink(piece, base.directory, base.address, base.domain);
+            piece = resolveAgainstPage(piece, base.address);
             if (isPageLink(piece))
                 found.append(piece);
             return;

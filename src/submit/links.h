@@ -46,7 +46,8 @@ QList<QByteArray> extractStreamLinks(QByteArrayView page, const PageBase &base,
                                      const LineHook &beforeLine = {});
 
 // The page links of a page as candidates for the spider's queue, in page order: only the first
-// link of each line, resolved, not yet lower-cased or tested against what is known.
+// link of each line, resolved as the stream links are, not yet lower-cased or tested against
+// what is known.
 QList<QByteArray> extractPageLinks(QByteArrayView page, const PageBase &base);
 
 } // namespace mavrel

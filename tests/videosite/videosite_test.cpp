@@ -127,11 +127,8 @@ TEST(VideoScraper, TitleReferences)
     {
         QByteArray text, title;
     } cases[] = {
-        {"Tom &gt; Jerry &lt;3", "Tom > Jerry <3"},
-        {"&AMP; &Quot;q&quot; &apos;a&#39; a&nbsp;!", "& \"q\" 'a' a\xc2\xa0!"},
+        {"Tom &gt; &AMP; &Quot;q&quot; &apos;a&#39; a&nbsp;!", "Tom > & \"q\" 'a' a\xc2\xa0!"},
         {"Caf&#233; &#xE9;&#Xe9 &#127916;", "Caf\xc3\xa9 \xc3\xa9\xc3\xa9 \xf0\x9f\x8e\xac"},
-        // Decoded once: an escaped reference is text.
-        {"&amp;lt; &amp;#65;", "&lt; &#65;"},
         // Nothing a field or a line could end on, nor what is no character.
         {"a&#10;b&#0;c&#xD800;d&#x110000;e&#99999999999;f",
          QByteArray("a~b~c~d~e~f").replace('~', "\xef\xbf\xbd")},
@@ -167,8 +164,6 @@ TEST(VideoListingAddress, Table)
          site + "/results?search_query=C%23%20tutorial&search_type=&page="},
         {u"Search YouTube Videos"_s, "en_US", "rock & roll+pop",
          site + "/results?search_query=rock%20%26%20roll%2Bpop&search_type=&page="},
-        {u"Search YouTube Videos"_s, "en_US", "Caf\xc3\xa9 ?=/%",
-         site + "/results?search_query=Caf%C3%A9%20%3F%3D%2F%25&search_type=&page="},
         {u"featured"_s, "en_US", "", std::nullopt},
         {u""_s, "en_US", "", std::nullopt},
     };

@@ -171,12 +171,6 @@ TEST_F(VideoSiteWindowTest, ListingsAndSearchesFillTheList)
     choose(form->Combo3, u"Music"_s);
     EXPECT_TRUE(log().contains("/browse?s=mf&t=t&c=10&l=&e=de_DE&p=1"));
     EXPECT_EQ(titles(), (QStringList{u"Bars & Beats"_s, u"Colour Organ"_s}));
-
-    // "&" belongs to the search text, not to the next key of the query.
-    choose(form->Combo3, QString::fromLatin1(kSearchItem));
-    form->txtYouTube->setText(u"& Beats"_s);
-    form->cmdSearch->click();
-    EXPECT_EQ(titles(), QStringList{u"Bars & Beats"_s});
 }
 
 TEST_F(VideoSiteWindowTest, ANewerListingReplacesOneStillFetching)

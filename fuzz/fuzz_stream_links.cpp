@@ -13,10 +13,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     address.replace('\r', "");
     const QByteArrayView page = cut < 0 ? QByteArrayView() : input.sliced(cut + 1);
     const PageBase base = pageBase(address);
-    for (const QByteArray &link : extractStreamLinks(page, base)) {
-        check(isStreamLink(link));
-        check(link.toLower().contains("http://"));
-        check(!link.contains('\r') && !link.contains('<'));
+    const QList<QByteArray> links = extractStreamLinks(page, base);
+    for (const QByteArray &link : links) {
+        const QByteArray lower = link.toLower();
+        // Something a player can open, and one address: nothing that ends a line or a tag.
+        check(lower.startsWith("http://") || lower.startsWith("https://") ||
+              lower.startsWith("mms://") || lower.startsWith("rtsp://") ||
+              lower.startsWith("rtmp://"));
+        check(!link.contains('\r') && !link.contains('\n') && !link.contains('<') &&
+              !link.contains(' '));
+        check(links.count(link) == 1);
     }
     const QByteArray resolved =
         resolveLink(page.toByteArray(), base.address, base.directory, base.domain);

@@ -1,6 +1,10 @@
 #include "submit/links.h"
 
+#include <QSet>
+#include <QUrl>
+
 #include <array>
+#include <cctype>
 
 namespace mavrel {
 
@@ -87,6 +91,31 @@ constexpr std::array<const char *, 27> kSkipped = {
     ".exe",       ".sit",   ".zip", ".msi", ".ppt",  ".doc", ".xls", ".ico", "#"};
 constexpr std::array<const char *, 6> kHostHints = {".com", "www.", ".net", ".edu", ".gov", "ww2."};
 constexpr std::array<const char *, 3> kPageKinds = {".asp", ".htm", ".cfm"};
+
+constexpr std::array<const char *, 3> kStreamingSchemes = {"mms://", "rtsp://", "rtmp://"};
+
+bool matchesCI(QByteArrayView text, qsizetype at, QByteArrayView what)
+{
+    return text.size() - at >= what.size() &&
+           text.sliced(at, what.size()).compare(what, Qt::CaseInsensitive) == 0;
+}
+
+// The length of the streaming scheme the text starts with ("mms://", ...), 0 for none.
+qsizetype streamingSchemeLength(QByteArrayView text)
+{
+    if (text.isEmpty() || (text[0] != 'm' && text[0] != 'M' && text[0] != 'r' && text[0] != 'R'))
+        return 0;
+    for (const char *scheme : kStreamingSchemes) {
+        if (matchesCI(text, 0, scheme))
+            return qsizetype(qstrlen(scheme));
+    }
+    return 0;
+}
+
+bool isHttpAddress(QByteArrayView link)
+{
+    return matchesCI(link, 0, "http://") || matchesCI(link, 0, "https://");
+}
 
 template<std::size_t N>
 bool containsAnyCI(QByteArrayView text, const std::array<const char *, N> &list)
@@ -184,7 +213,7 @@ QByteArray resolveLink(QByteArray link, const QByteArray &firstBase, const QByte
 
 bool isStreamLink(QByteArrayView link)
 {
-    return containsAnyCI(link, kStreamFormats);
+    return containsAnyCI(link, kStreamFormats) || streamingSchemeLength(link) > 0;
 }
 
 bool isSkippedLink(QByteArrayView link)
@@ -217,42 +246,175 @@ bool isWebLink(QByteArrayView link)
     return true;
 }
 
+namespace {
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool isNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == ':';
+}
+
+// Where an attribute value ends when it is not quoted, and where an address written in the
+// page's text or a script ends.
+bool endsBareAddress(char c)
+{
+    return isSpace(c) || c == '"' || c == '\'' || c == '<' || c == '>' || c == '`' || c == '\\';
+}
+
+bool hasScheme(QByteArrayView link)
+{
+    qsizetype i = 0;
+    while (i < link.size() && (std::isalnum(static_cast<unsigned char>(link[i])) ||
+                               link[i] == '+' || link[i] == '-' || link[i] == '.'))
+        ++i;
+    return i > 0 && i < link.size() && link[i] == ':' &&
+           std::isalpha(static_cast<unsigned char>(link[0]));
+}
+
+// Elements whose source is media whatever its name says.
+bool isMediaElement(QByteArrayView tag)
+{
+    return tag == "audio" || tag == "video" || tag == "source";
+}
+
+struct Found
+{
+    QList<QByteArray> links;
+    QSet<QByteArray> seen;
+
+    void add(QByteArray link)
+    {
+        if (!link.isEmpty() && !seen.contains(link)) {
+            seen.insert(link);
+            links.append(std::move(link));
+        }
+    }
+};
+
+// What no address may hold as such is percent-encoded, as browsers do; the rest is kept.
+QByteArray encodeUnsafe(const QByteArray &link)
+{
+    QByteArray out;
+    out.reserve(link.size());
+    for (const char c : link) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b >= 0x7f || c == '"' || c == '<' || c == '>' || c == '`') {
+            out += '%';
+            out += QByteArray::number(b, 16).toUpper().rightJustified(2, '0');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QByteArray resolveAgainstPage(QByteArrayView link, const QByteArray &pageAddress)
+{
+    // As browsers read an attribute: blanks around it and line breaks in it do not count.
+    QByteArray written = link.trimmed().toByteArray();
+    written = replaceAllCI(written, "&amp;", "&");
+    written.replace('\n', "").replace('\r', "").replace('\t', "");
+    if (written.isEmpty())
+        return {};
+    // An absolute address stays exactly as written.
+    if (hasScheme(written))
+        return encodeUnsafe(written);
+    const QUrl base = QUrl::fromEncoded(pageAddress, QUrl::TolerantMode);
+    if (base.isRelative() || !base.isValid())
+        return {};
+    const QUrl resolved = base.resolved(QUrl::fromEncoded(written, QUrl::TolerantMode));
+    return resolved.isValid() ? resolved.toEncoded() : QByteArray();
+}
+
+} // namespace
+
 QList<QByteArray> extractStreamLinks(QByteArrayView page, const PageBase &base,
                                      const LineHook &beforeLine)
 {
-    QList<QByteArray> found;
-    const QByteArray text = replaceAllCI(page, "href=", "\r\nhref=") + "\r\n";
-    forEachLine(text, [&](QByteArrayView line) {
+    Found found;
+    QByteArray tag; // the element the scan is in, lower case
+    const qsizetype n = page.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const char c = page[i];
+        if (c == '\n' && beforeLine)
+            beforeLine();
+        if (c == '<') {
+            qsizetype end = i + 1;
+            while (end < n && isNameChar(page[end]))
+                ++end;
+            tag = page.sliced(i + 1, end - i - 1).toByteArray().toLower();
+            i = end;
+            continue;
+        }
+        if (c == '>') {
+            tag.clear();
+            ++i;
+            continue;
+        }
+        if (const qsizetype scheme = streamingSchemeLength(page.sliced(i));
+            scheme > 0 && (i == 0 || !isNameChar(page[i - 1]))) {
+            qsizetype end = i + scheme;
+            while (end < n && !endsBareAddress(page[end]))
+                ++end;
+            if (end > i + scheme)
+                found.add(page.sliced(i, end - i).toByteArray());
+            i = end;
+            continue;
+        }
+        // An href or src attribute: the name, not the end of a longer one ("data-src"), then "=".
+        const bool href = matchesCI(page, i, "href");
+        const bool src = !href && matchesCI(page, i, "src");
+        if ((!href && !src) || (i > 0 && isNameChar(page[i - 1]))) {
+            ++i;
+            continue;
+        }
+        qsizetype at = i + (href ? 4 : 3);
+        while (at < n && isSpace(page[at]))
+            ++at;
+        if (at >= n || page[at] != '=') {
+            i = at;
+            continue;
+        }
+        ++at;
+        while (at < n && isSpace(page[at]))
+            ++at;
+        qsizetype valueStart = at;
+        qsizetype valueEnd = at;
+        qsizetype next = at;
+        if (at < n && (page[at] == '"' || page[at] == '\'')) {
+            const qsizetype close = page.indexOf(page[at], at + 1);
+            valueStart = at + 1;
+            valueEnd = close < 0 ? n : close;
+            next = close < 0 ? n : close + 1;
+        } else {
+            while (valueEnd < n && !isSpace(page[valueEnd]) && page[valueEnd] != '>')
+                ++valueEnd;
+            next = valueEnd;
+        }
+        i = next;
         if (beforeLine)
             beforeLine();
-        const qsizetype at = indexOfCI(line, "href=");
-        if (at < 0)
-            return;
-        QByteArray rest =
-            replaceAllCI(replaceAllCI(line.sliced(at), "href=\"", "href="), "href='", "href=");
-        qsizetype end = -1;
-        for (qsizetype i = 0; i < rest.size(); ++i) {
-            if (rest[i] == '"' || rest[i] == '\'' || rest[i] == '>') {
-                end = i;
-                break;
-            }
-        }
-        QByteArray link;
-        if (end >= 0 && end < rest.size() - 1)
-            link = rest.left(end);
-        else
-            link = rest.size() >= 2 ? rest.chopped(2) : QByteArray();
-        link = replaceAllCI(link, "href=", "");
-        if (isSkippedLink(link))
-            return;
-        link = resolveLink(link, base.address, base.directory, base.domain);
-        if (!isStreamLink(link))
-            return;
-        if (!containsCI(link, "http://"))
-            link.prepend("http://");
-        found.append(link);
-    });
-    return found;
+        const QByteArrayView value = page.sliced(valueStart, valueEnd - valueStart);
+        const bool media = src && isMediaElement(tag);
+        // The skip list is for web links; a media element's source is media by its element.
+        if (!media && streamingSchemeLength(value.trimmed()) == 0 && isSkippedLink(value))
+            continue;
+        QByteArray link = resolveAgainstPage(value, base.address);
+        if (link.isEmpty())
+            continue;
+        // Only what a player can open: web and streaming addresses.
+        if (!isHttpAddress(link) && streamingSchemeLength(link) == 0)
+            continue;
+        if (media || isStreamLink(link))
+            found.add(std::move(link));
+    }
+    return found.links;
 }
 
 QList<QByteArray> extractPageLinks(QByteArrayView page, const PageBase &base)
@@ -269,12 +431,13 @@ QList<QByteArray> extractPageLinks(QByteArrayView page, const PageBase &base)
                 continue;
             const QList<QByteArray> pieces = word.split('=');
             QByteArray piece = pieces.value(1);
-            piece.replace("\"", "").replace("'", "");
+            // The "<" is the end of the tag as split above.
+            piece.replace("\"", "").replace("'", "").replace("<", "");
             while (piece.startsWith(' '))
                 piece.remove(0, 1);
             while (piece.endsWith(' '))
                 piece.chop(1);
-            piece = resolveLink(piece, base.directory, base.address, base.domain);
+            piece = resolveAgainstPage(piece, base.address);
             if (isPageLink(piece))
                 found.append(piece);
             return;

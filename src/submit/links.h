@@ -25,7 +25,8 @@ QByteArray backDir(const QByteArray &address);
 QByteArray resolveLink(QByteArray link, const QByteArray &firstBase, const QByteArray &secondBase,
                        const QByteArray &domain);
 
-// True when the link names one of the stream formats (Windows Media, HLS and the playlists).
+// True when the link names one of the stream formats (Windows Media, HLS and the playlists) or
+// starts with a streaming protocol (mms, rtsp, rtmp).
 bool isStreamLink(QByteArrayView link);
 // True when the link holds one of the texts of the skip list (pictures, scripts, anchors, ...).
 bool isSkippedLink(QByteArrayView link);
@@ -37,12 +38,16 @@ bool isWebLink(QByteArrayView link);
 // Runs before each line of a scan, so the event loop can run.
 using LineHook = std::function<void()>;
 
-// The stream links of a page, absolute, in page order.
+// The stream links of a page, each once, in page order: href and src values naming a stream
+// format, the sources of audio, video and source elements whatever their names, and mms, rtsp
+// and rtmp addresses anywhere in the text. Relative links resolve against base.address as a
+// browser resolves them; an absolute link stays as written. Only web and streaming addresses.
 QList<QByteArray> extractStreamLinks(QByteArrayView page, const PageBase &base,
                                      const LineHook &beforeLine = {});
 
 // The page links of a page as candidates for the spider's queue, in page order: only the first
-// link of each line, resolved, not yet lower-cased or tested against what is known.
+// link of each line, resolved as the stream links are, not yet lower-cased or tested against
+// what is known.
 QList<QByteArray> extractPageLinks(QByteArrayView page, const PageBase &base);
 
 } // namespace mavrel

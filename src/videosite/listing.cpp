@@ -89,7 +89,9 @@ std::optional<QByteArray> listingAddress(QByteArrayView site, const QString &cat
                                          QByteArrayView countryCode, QByteArrayView searchText)
 {
     if (category == QLatin1StringView(kSearchItem))
-        return site.toByteArray() + "/results?search_query=" + searchText.toByteArray() +
+        // Encoded whole, so "#", "&" and "+" stay part of the value.
+        return site.toByteArray() +
+               "/results?search_query=" + searchText.toByteArray().toPercentEncoding() +
                "&search_type=&page=";
     const std::optional<QByteArray> path = categoryPath(category);
     if (!path)

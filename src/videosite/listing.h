@@ -24,8 +24,8 @@ QStringList videoCountries();
 std::optional<QByteArray> countryCodeOf(const QString &country);
 
 // The address of a listing without its page number: for a category, site + path + country +
-// "&p="; for the search item, site + "/results?search_query=" + the text exactly as typed +
-// "&search_type=&page=". Nothing when the category has no listing.
+// "&p="; for the search item, site + "/results?search_query=" + the text (UTF-8) percent-encoded
+// + "&search_type=&page=". Nothing when the category has no listing.
 std::optional<QByteArray> listingAddress(QByteArrayView site, const QString &category,
                                          QByteArrayView countryCode, QByteArrayView searchText);
 

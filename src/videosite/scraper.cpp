@@ -50,9 +50,90 @@ QByteArray replaceNoCase(QByteArrayView text, QByteArrayView lowerNeedle, QByteA
     return out;
 }
 
-QByteArray decodeTitle(const QByteArray &title)
+bool isDigit(char c, int base)
 {
-    return replaceNoCase(replaceNoCase(title, "&amp;", "&"), "&quot;", "\"");
+    const char l = lower(c);
+    return (l >= '0' && l <= '9') || (base == 16 && l >= 'a' && l <= 'f');
+}
+
+// A NUL, a control character, a surrogate or no character at all shows as U+FFFD, so no
+// reference can end a line or a field of what the title is stored in.
+void appendCodePoint(QByteArray &out, char32_t c)
+{
+    if (c < 0x20 || (c >= 0x7f && c < 0xa0) || (c >= 0xd800 && c <= 0xdfff) || c > 0x10ffff)
+        c = 0xfffd;
+    out += QString::fromUcs4(&c, 1).toUtf8();
+}
+
+// "&#233;", "&#xE9;" (the ";" may be missing, as browsers allow): the length read, 0 when
+// the text at `at` is no numeric reference.
+qsizetype numericReference(QByteArrayView text, qsizetype at, QByteArray &out)
+{
+    qsizetype i = at + 2;
+    int base = 10;
+    if (i < text.size() && lower(text[i]) == 'x') {
+        base = 16;
+        ++i;
+    }
+    const qsizetype digits = i;
+    char32_t value = 0;
+    for (; i < text.size() && isDigit(text[i], base); ++i) {
+        const char l = lower(text[i]);
+        // Past U+10FFFF it stays out of range without overflowing.
+        if (value <= 0x10ffff)
+            value = value * base + char32_t(l <= '9' ? l - '0' : l - 'a' + 10);
+    }
+    if (i == digits)
+        return 0;
+    if (i < text.size() && text[i] == ';')
+        ++i;
+    appendCodePoint(out, value);
+    return i - at;
+}
+
+struct NamedEntity
+{
+    const char *name; // with its ";"
+    const char *utf8;
+};
+
+// What listing pages write: the markup characters, both quotation marks and the non-breaking
+// space. Matched ignoring case, as "&QUOT;" always was.
+constexpr NamedEntity kNamedEntities[] = {
+    {"amp;", "&"},   {"lt;", "<"},   {"gt;", ">"},
+    {"quot;", "\""}, {"apos;", "'"}, {"nbsp;", "\xc2\xa0"},
+};
+
+// One pass, so "&amp;lt;" is the text "&lt;"; anything that is no known reference stays as it is.
+QByteArray decodeTitle(QByteArrayView title)
+{
+    QByteArray out;
+    out.reserve(title.size());
+    qsizetype i = 0;
+    while (i < title.size()) {
+        if (title[i] != '&') {
+            out += title[i++];
+            continue;
+        }
+        if (i + 1 < title.size() && title[i + 1] == '#') {
+            if (const qsizetype used = numericReference(title, i, out)) {
+                i += used;
+                continue;
+            }
+        }
+        bool named = false;
+        for (const NamedEntity &e : kNamedEntities) {
+            if (matchesNoCaseAt(title, i + 1, e.name)) {
+                out += e.utf8;
+                i += 1 + qsizetype(qstrlen(e.name));
+                named = true;
+                break;
+            }
+        }
+        if (!named)
+            out += title[i++];
+    }
+    return out;
 }
 
 QList<QByteArrayView> split(QByteArrayView text, char sep)
@@ -92,7 +173,7 @@ std::optional<ScrapedVideo> videoOfLine(QByteArrayView line, bool searchListing)
     const qsizetype lt = p1.indexOf('<');
     if (lt >= 0) {
         // The link text follows the tag.
-        const QByteArray title = p1.first(lt).toByteArray();
+        const QByteArrayView title = p1.first(lt);
         if (title.isEmpty())
             return std::nullopt;
         const QList<QByteArrayView> quoted = split(p0, '"');
@@ -117,7 +198,7 @@ std::optional<ScrapedVideo> videoOfLine(QByteArrayView line, bool searchListing)
     const QList<QByteArrayView> titlePieces = split(*t1, '"');
     if (titlePieces.size() < 2)
         return std::nullopt;
-    const QByteArray title = decodeTitle(titlePieces[1].toByteArray());
+    const QByteArray title = decodeTitle(titlePieces[1]);
     if (title.isEmpty())
         return std::nullopt;
     const QByteArrayView t0 = line.first(line.indexOf("title="));

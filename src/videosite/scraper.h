@@ -18,7 +18,8 @@ struct ScrapedVideo
 // The videos linked on one listing page, in page order (duplicates included). Every opening tag
 // starts a line, closing tags stay with the text they close; a line holding href="/watch? and a
 // ">" is a video: either the link text follows the tag on its line, or (search listings only)
-// the tag carries a title attribute. The title has "&amp;" and "&quot;" decoded, nothing else.
+// the tag carries a title attribute. The title has its character references decoded (decimal,
+// hex, and the names listing pages write: amp, lt, gt, quot, apos, nbsp), as UTF-8.
 QList<ScrapedVideo> parseVideoPage(QByteArrayView page, bool searchListing);
 
 // The lines the scraper reads: a line break before every "<" that does not start "</", and

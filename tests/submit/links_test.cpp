@@ -82,19 +82,48 @@ TEST(Links, StreamLinksOfASavedPage)
     const QByteArray page = readData("finder.htm");
     ASSERT_FALSE(page.isEmpty());
     const QList<QByteArray> expected = {
-        "http://example.com/media/live.asx",
-        "http://example.net/a.asx",
-        "http://example.com/hls/index.m3u8",
-        "http://example.com/up/list.pls",
+        "http://example.com/media/live.asx", "http://example.net/a.asx",
+        "http://example.com/hls/index.m3u8", "http://example.com/up/list.pls",
+        "http://example.com/stream.wmv",
     };
-    // The last link's quote ends its line: it loses the character before it as well.
     EXPECT_EQ(extractStreamLinks(page, pageBase("http://example.com/")), expected);
-
-    // A quote at the very end costs one more character: ".asx" becomes ".as", repaired to ".asp".
-    const QByteArray cut = "<a href=\"example.com/live.asx\"\r\n<a href=\"example.com/a.wmvx\"";
-    EXPECT_EQ(extractStreamLinks(cut, pageBase("http://example.com/")),
-              QList<QByteArray>{"http://example.com/a.wmv"});
     EXPECT_TRUE(extractStreamLinks("", pageBase("")).isEmpty());
+}
+
+TEST(Links, StreamLinksResolveAsABrowserDoes)
+{
+    const struct
+    {
+        const char *page;
+        QList<QByteArray> links;
+    } cases[] = {
+        {"<a href=\"list.m3u\"><a href=\"https://secure.example.org/live/index.m3u8\">"
+         "<a href='//cdn.example/x.pls'><A HREF = \"?f=c.asx\">",
+         {"http://h/dir/list.m3u", "https://secure.example.org/live/index.m3u8",
+          "http://cdn.example/x.pls", "http://h/dir/page.html?f=c.asx"}},
+        // Media elements' sources are streams whatever their names; other sources only when
+        // they name a stream format, and never one of the skipped texts.
+        {"<audio controls src=\"radio.mp3\"></audio><video src='clip.mp4'><source "
+         "type=video/webm SRC=a.webm></video><embed src=\"player.swf\"><embed src=live.wmv>"
+         "<img src=\"x.asx.jpg\"><video data-src=\"lazy.mp4\"><audio src=\"javascript:x()\">"
+         "<audio src=\"\">",
+         {"http://h/dir/radio.mp3", "http://h/dir/clip.mp4", "http://h/dir/a.webm",
+          "http://h/dir/live.wmv"}},
+        // Streaming addresses anywhere: attributes, text, scripts.
+        {"<param name=\"url\" value=\"mms://media.example/live\">Listen: "
+         "RTSP://cam.example:554/s1 now<script>play('rtmp://live.radio.example/app/x');</script>"
+         "<a href=\"mms://media.example/live\">again</a> xmms://no rtmp://",
+         {"mms://media.example/live", "RTSP://cam.example:554/s1",
+          "rtmp://live.radio.example/app/x"}},
+        // Once per page; the attribute's references and blanks read as a browser reads them.
+        {"<a href=\" a.asx?x=1&amp;y=2 \"><a href=\"a.asx?x=1&y=2\">"
+         "<a href=\"http://o.example/a b<.asx\"><a href=\"ftp://o.example/f.asx\">",
+         {"http://h/dir/a.asx?x=1&y=2", "http://o.example/a%20b%3C.asx"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.page);
+        EXPECT_EQ(extractStreamLinks(c.page, pageBase("http://h/dir/page.html")), c.links);
+    }
 }
 
 TEST(Links, SkippedStreamAndPageTexts)
@@ -115,6 +144,7 @@ TEST(Links, SkippedStreamAndPageTexts)
         {"ftp://example.com/page.htm", false, false, true, false},
         {"mailto:a@b.htm", true, false, true, false},
         {"javascript:go('a.htm')", true, false, true, false},
+        {"RTSP://cam.example/s", false, true, false, false},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(isSkippedLink(c.link), c.skipped) << c.link.constData();
@@ -133,4 +163,9 @@ TEST(Links, PageLinksTakeTheFirstLinkOfALine)
         "http://example.com/d/page2.htm", "http://example.com/d/p3.htm",
         "http://example.com/d/page.asp?id", "http://example.com/d/a.htm"};
     EXPECT_EQ(extractPageLinks(page, pageBase("http://example.com/d/")), expected);
+    EXPECT_EQ(
+        extractPageLinks("<a href=/top.htm><a href=../up.htm><a href=https://s.example/p.htm>",
+                         pageBase("http://example.com/d/")),
+        (QList<QByteArray>{"http://example.com/top.htm", "http://example.com/up.htm",
+                           "https://s.example/p.htm"}));
 }

@@ -41,24 +41,24 @@ TEST(VideoScraper, SavedPages)
         {"browse_page1.html",
          false,
          {{"abc123", "Cats & Dogs"},
-          {"abc&feature=xyz", "Extra \"parameters\" &lt;kept&gt;"},
+          {"abc&feature=xyz", "Extra \"parameters\" <kept>"},
           {"abc123", "Cats and Dogs again"},
           {"Up9", "Upper case tag"},
           {"", "No id"},
-          {"tom1", "Tom \"Jerry\" &amp; co"}}},
+          {"tom1", "Tom &quot;Jerry&quot; &amp; co"}}},
         // The title attribute counts in search listings only.
         {"browse_page1.html",
          true,
          {{"abc123", "Cats & Dogs"},
-          {"abc&feature=xyz", "Extra \"parameters\" &lt;kept&gt;"},
+          {"abc&feature=xyz", "Extra \"parameters\" <kept>"},
           {"abc123", "Cats and Dogs again"},
           {"Up9", "Upper case tag"},
           {"", "No id"},
           {"titled1", "Only in the attribute"},
-          {"tom1", "Tom \"Jerry\" &amp; co"}}},
+          {"tom1", "Tom &quot;Jerry&quot; &amp; co"}}},
         {"browse_page2.html",
          false,
-         {{"abc123", "Cats & Dogs, page two"}, {"new2", "Second page &#39;only&#39;"}}},
+         {{"abc123", "Cats & Dogs, page two"}, {"new2", "Second page 'only'"}}},
         {"search_page1.html",
          true,
          {{"xyz", "A \"quoted\" title"}, {"abc123", "Cats & Dogs"}, {"plain1", "Plain link text"}}},
@@ -85,10 +85,10 @@ TEST(VideoScraper, TheFivePagesOfAListingGiveEachIdOnce)
             listing.add(v);
     }
     EXPECT_EQ(listing.videos(), (Videos{{"abc123", "Cats & Dogs"},
-                                        {"abc&feature=xyz", "Extra \"parameters\" &lt;kept&gt;"},
+                                        {"abc&feature=xyz", "Extra \"parameters\" <kept>"},
                                         {"Up9", "Upper case tag"},
-                                        {"tom1", "Tom \"Jerry\" &amp; co"},
-                                        {"new2", "Second page &#39;only&#39;"}}));
+                                        {"tom1", "Tom &quot;Jerry&quot; &amp; co"},
+                                        {"new2", "Second page 'only'"}}));
 }
 
 TEST(VideoScraper, LineRules)
@@ -121,6 +121,29 @@ TEST(VideoScraper, LineRules)
     }
 }
 
+TEST(VideoScraper, TitleReferences)
+{
+    const struct
+    {
+        QByteArray text, title;
+    } cases[] = {
+        {"Tom &gt; &AMP; &Quot;q&quot; &apos;a&#39; a&nbsp;!", "Tom > & \"q\" 'a' a\xc2\xa0!"},
+        {"Caf&#233; &#xE9;&#Xe9 &#127916;", "Caf\xc3\xa9 \xc3\xa9\xc3\xa9 \xf0\x9f\x8e\xac"},
+        // Nothing a field or a line could end on, nor what is no character.
+        {"a&#10;b&#0;c&#xD800;d&#x110000;e&#99999999999;f",
+         QByteArray("a~b~c~d~e~f").replace('~', "\xef\xbf\xbd")},
+        // What is no reference stays.
+        {"R&D &copy; &#; &#x; &#xG; & ;&", "R&D &copy; &#; &#x; &#xG; & ;&"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(parseVideoPage("<a href=\"/watch?v=i\">" + c.text + "</a>", false),
+                  (Videos{{"i", c.title}}));
+        EXPECT_EQ(parseVideoPage("<a href=\"/watch?v=i\" title=\"" + c.text + "\">", true),
+                  (Videos{{"i", c.title}}));
+    }
+}
+
 TEST(VideoListingAddress, Table)
 {
     const QByteArray site = "http://127.0.0.1:8077";
@@ -136,9 +159,11 @@ TEST(VideoListingAddress, Table)
         {u"Music"_s, "en_GB", "x", site + "/browse?s=mf&t=t&c=10&l=&e=en_GB&p="},
         {u"Comedy"_s, "en_US", "", site + "/browse?s=mf&t=t&c=23&l=&e=en_US&p="},
         {u"Travel and Events"_s, "ja_JP", "", site + "/browse?s=mf&t=t&c=19&l=&e=ja_JP&p="},
-        // The search text goes in as typed; the country does not count.
-        {u"Search YouTube Videos"_s, "fr_FR", "cats & dogs",
-         site + "/results?search_query=cats & dogs&search_type=&page="},
+        // The search text is one value whatever it holds; the country does not count.
+        {u"Search YouTube Videos"_s, "fr_FR", "C# tutorial",
+         site + "/results?search_query=C%23%20tutorial&search_type=&page="},
+        {u"Search YouTube Videos"_s, "en_US", "rock & roll+pop",
+         site + "/results?search_query=rock%20%26%20roll%2Bpop&search_type=&page="},
         {u"featured"_s, "en_US", "", std::nullopt},
         {u""_s, "en_US", "", std::nullopt},
     };

@@ -131,7 +131,9 @@ frmSubmit::frmSubmit(clsLanguages &languages, FavoriteList &favorites, QWidget *
     Label7->setBuddy(txtSpider);
 
     StatusBar1 = named(new QStatusBar(this), u"StatusBar1"_s);
-    m_statusPanel = named(new QLabel(this), u"StatusBar1Panel1"_s, u"Status"_s);
+    // The panel's text is its accessible name (set with the text), so a screen reader hears it.
+    m_statusPanel = named(new QLabel(this), u"StatusBar1Panel1"_s);
+    m_statusPanel->setAccessibleDescription(u"Status"_s);
     m_statusPanel->setTextFormat(Qt::PlainText);
     StatusBar1->addWidget(m_statusPanel, 1);
     StatusBar1->setSizeGripEnabled(false);
@@ -251,6 +253,7 @@ QString frmSubmit::statusText() const
 void frmSubmit::setStatus(const QString &text)
 {
     m_statusPanel->setText(text);
+    m_statusPanel->setAccessibleName(text);
 }
 
 bool frmSubmit::spiderRunning() const
@@ -276,8 +279,12 @@ void frmSubmit::setSpiderRunning(bool running)
 
 void frmSubmit::cmdAdd_Click()
 {
+    // The window stays usable during the wait: the outcome names what was sent, not what the
+    // fields hold when the reply comes.
+    const QString name = txtName->text();
+    const bool addFavorite = chkFavorites->isChecked();
     SubmissionInput input;
-    input.name = bytes(txtName->text());
+    input.name = bytes(name);
     input.typeText = bytes(cmbType->currentText());
     input.lang = bytes(txtLang->text());
     input.rating = bytes(cmbRating->currentText());
@@ -298,8 +305,7 @@ void frmSubmit::cmdAdd_Click()
         messageBox(submitErrorText(outcome), DialogButtons::Ok);
         return;
     }
-    const bool addFavorite = chkFavorites->isChecked();
-    setStatus(submitStatusText(outcome, txtName->text(), addFavorite));
+    setStatus(submitStatusText(outcome, name, addFavorite));
     if (!addFavorite)
         return;
     m_favorites.addFavorite(
@@ -323,7 +329,11 @@ bool frmSubmit::listStreamLinks(const QByteArray &page, const PageBase &base)
         return false;
     int count = 0;
     for (const QByteArray &link : links) {
-        List1->addItem(QString::fromLocal8Bit(link));
+        // The list keeps every search's results; a link listed before is not listed again.
+        if (!m_listedStreams.contains(link)) {
+            m_listedStreams.insert(link);
+            List1->addItem(QString::fromLocal8Bit(link));
+        }
         setStatus(u"Extracted %1 link(s)"_s.arg(++count));
         QCoreApplication::processEvents();
         if (!self)
@@ -344,7 +354,8 @@ void frmSubmit::cmdGo_Click()
     const FetchResult page = getPage(address, ownedBy(FetchUse::FinderPage, this));
     if (page.ownerGone)
         return;
-    listStreamLinks(page.body, pageBase(bytes(typed)));
+    // Links resolve against the address fetched, "http://" included where it was put in front.
+    listStreamLinks(page.body, pageBase(address));
 }
 
 void frmSubmit::List1_Click()

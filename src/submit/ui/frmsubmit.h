@@ -4,6 +4,7 @@
 #include "submit/spider.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 
 class QCheckBox;
@@ -99,6 +100,7 @@ private:
     bool m_crawling = false;
     bool m_spiderRunning = false;
     QString m_idleCaption;
+    QSet<QByteArray> m_listedStreams;
 };
 
 } // namespace mavrel

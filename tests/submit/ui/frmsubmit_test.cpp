@@ -167,6 +167,28 @@ TEST_F(SubmitWindowTest, SubmitsToTheCatalogueServerWhichListsTheChannelInItsUpd
     EXPECT_TRUE(boxes.shown()[2].text.contains(u"check your internet connection"_s));
 }
 
+// The window stays usable while the reply is awaited; what is typed meanwhile is not what was
+// sent. The status panel's text is what a screen reader hears.
+TEST_F(SubmitWindowTest, TheOutcomeNamesWhatWasSubmitted)
+{
+    http.serveDrip("/ostrel/submit.asp", "SUCCESS|", 40);
+    qputenv("MAVREL_CATALOGUE_URL", http.url(""));
+    window->txtName->setText(u"First"_s);
+    window->txtURL->setText(u"http://a.example/live.asx"_s);
+    QTimer::singleShot(100, window.get(), [this] {
+        window->txtName->setText(u"Second"_s);
+        window->chkFavorites->setChecked(false);
+    });
+    window->cmdAdd->click();
+    EXPECT_EQ(window->statusText(), u"First submitted!  Thank you!"_s);
+    EXPECT_EQ(favorites.added.size(), 1);
+
+    const auto *panel = window->findChild<QLabel *>(u"StatusBar1Panel1"_s);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->accessibleName(), window->statusText());
+    EXPECT_EQ(panel->accessibleDescription(), u"Status"_s);
+}
+
 TEST_F(SubmitWindowTest, FinderListsStreamsAndTestPlaysThem)
 {
     http.serve("/tv/live.htm", readData("finder.htm"));
@@ -175,13 +197,17 @@ TEST_F(SubmitWindowTest, FinderListsStreamsAndTestPlaysThem)
     const QString host = QString::fromLatin1(http.url(""));
     window->txtURL2->setText(page);
     window->cmdGo->click();
-    // Absolute on-site links resolve against the page; "../" against the folder above.
-    const QStringList expected = {page + u"/media/live.asx"_s, u"http://example.net/a.asx"_s,
-                                  page + u"/hls/index.m3u8"_s, host + u"/up/list.pls"_s};
+    // Links resolve against the page's address as a browser resolves them.
+    const QStringList expected = {host + u"/media/live.asx"_s, u"http://example.net/a.asx"_s,
+                                  host + u"/tv/hls/index.m3u8"_s, host + u"/up/list.pls"_s,
+                                  host + u"/tv/stream.wmv"_s};
     EXPECT_EQ(items(window->List1), expected);
-    EXPECT_EQ(window->statusText(), u"Extracted 4 link(s)"_s);
+    EXPECT_EQ(window->statusText(), u"Extracted 5 link(s)"_s);
+    // The list keeps earlier results without repeating them.
+    http.serve("/tv/more.htm", "<a href=\"live2.asx\"><a href=\"/media/live.asx\">");
+    window->txtURL2->setText(host + u"/tv/more.htm"_s);
     window->cmdGo->click();
-    EXPECT_EQ(items(window->List1), expected + expected);
+    EXPECT_EQ(items(window->List1), expected + QStringList{host + u"/tv/live2.asx"_s});
 
     // A query is cut off; an address whose page is an error page is not played.
     window->List1->addItem(host + u"/media/live.asx?id=5"_s);
@@ -243,7 +269,7 @@ TEST_F(SubmitWindowTest, StopDuringADownloadFinishesThatPageAndKeepsTheQueue)
     window->Command1->click();
     EXPECT_FALSE(window->spiderRunning());
     // Stream links resolve against the page address, as the finder's do.
-    EXPECT_EQ(items(window->List1), QStringList{QString::fromLatin1(http.url("/slow.htm/c.asx"))});
+    EXPECT_EQ(items(window->List1), QStringList{QString::fromLatin1(http.url("/c.asx"))});
     EXPECT_EQ(items(window->List2), (QStringList{QString::fromLatin1(http.url("/a.htm")),
                                                  QString::fromLatin1(http.url("/b.htm"))}));
     EXPECT_EQ(window->List3->count(), 1);

@@ -429,8 +429,8 @@ QList<QByteArray> extractPageLinks(QByteArrayView page, const PageBase &base)
         for (const QByteArray &word : line.toByteArray().split(' ')) {
             if (!containsCI(word, "href="))
                 continue;
-            const QList<QByteArray> pieces = word.split('=');
-            QByteArray piece = pieces.value(1);
+            // Everything after "href=": a query's own "=" belongs to the address.
+            QByteArray piece = word.sliced(word.toLower().indexOf("href=") + 5);
             // The "<" is the end of the tag as split above.
             piece.replace("\"", "").replace("'", "").replace("<", "");
             while (piece.startsWith(' '))

@@ -154,14 +154,14 @@ TEST(Links, SkippedStreamAndPageTexts)
     }
 }
 
-TEST(Links, PageLinksTakeTheFirstLinkOfALine)
+TEST(Links, PageLinksTakeTheFirstLinkOfATagWithItsWholeQuery)
 {
     const QByteArray page = "<p><a class=x href=\"page2.htm\">two</a> <a href=\"p3.htm\">three</a>"
                             "\r\n<a href=page.asp?id=1&x=2>q</a><a href='pic.gif'>g</a>"
                             "<a href=\"a.htm\" href=\"b.htm\">";
     const QList<QByteArray> expected = {
         "http://example.com/d/page2.htm", "http://example.com/d/p3.htm",
-        "http://example.com/d/page.asp?id", "http://example.com/d/a.htm"};
+        "http://example.com/d/page.asp?id=1&x=2", "http://example.com/d/a.htm"};
     EXPECT_EQ(extractPageLinks(page, pageBase("http://example.com/d/")), expected);
     EXPECT_EQ(
         extractPageLinks("<a href=/top.htm><a href=../up.htm><a href=https://s.example/p.htm>",

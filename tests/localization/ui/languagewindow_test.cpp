@@ -1,6 +1,8 @@
 #include "branding/branding.h"
 #include "catalogue/catalogueview.h"
+#include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "favorites/ui/favoritesmodel.h"
 #include "localization/clslanguages.h"
 #include "localization/localizationfile.h"
 #include "localization/ui/frmlanguage.h"
@@ -10,10 +12,12 @@
 #include "platform/paths.h"
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
+#include "platform/termination.h"
 #include "qstringprinter.h"
 #include "support/cataloguefixture.h"
 #include "testhttpserver.h"
 #include "ui/catalogueserver.h"
+#include "videosite/ui/videolistmodel.h"
 #include "viewerfolders.h"
 
 #include <QApplication>
@@ -24,13 +28,16 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 
 using namespace mavrel;
@@ -129,6 +136,7 @@ TEST_F(LanguageWindowTest, ShippedFileTranslatesEveryKeyTheTemplateWrites)
     auto form = loaded();
     ASSERT_NE(openLanguageWindow(*form), nullptr);
     form->mnuUpdateItem[1]->trigger(); // the submission window
+    form->mnuAboutItem[0]->trigger();
     ASSERT_TRUE(form->languages().makeLocalizationFile());
     const QString written = localizationText(readAll(localizationFile()));
     const auto templateLines = languageItems(written, u"English"_s);
@@ -200,6 +208,9 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     installShippedFile();
     storeSetting(SettingKey::Language, u"deutsch"_s);
     auto form = loaded();
+    form->mnuAboutItem[0]->trigger();
+    auto *about = form->findChild<QWidget *>(u"frmAbout"_s);
+    ASSERT_NE(about, nullptr);
     const Branding &b = branding();
     const struct
     {
@@ -207,6 +218,13 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
         std::function<QString()> shown;
         QString german;
     } german[] = {
+        {"about window", [&] { return about->windowTitle(); }, u"Über "_s + b.productName},
+        {"about label", [&] { return about->findChild<QLabel *>(u"Label3"_s)->text(); },
+         u"Eigentümer:"_s},
+        {"type box", [&] { return form->Combo1->itemText(0); }, u"Alle"_s},
+        {"video category", [&] { return form->Combo3->currentText(); }, u"Empfohlen"_s},
+        {"country", [&] { return form->Combo4->currentText(); }, u"Vereinigte Staaten"_s},
+        {"search box", [&] { return form->txtYouTube->text(); }, u"Suchbegriff eingeben"_s},
         {"button", [&] { return form->cmdRadio->text(); }, u"Radio/Musik"_s},
         {"website button", [&] { return form->cmdWebsite->text(); },
          u"Besuchen Sie "_s + b.siteName},
@@ -233,6 +251,10 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     // The sort box names the translated headers and sorts by them.
     choose(form->cmbSortTV, u"Sender"_s);
     EXPECT_EQ(form->ListView1->sortKey(), 0);
+    // Translated choices still mean what their English names mean.
+    choose(form->Combo1, u"Alle"_s);
+    EXPECT_EQ(form->viewState().currentLang, u"All"_s);
+    EXPECT_EQ(form->Combo1->currentText(), u"Alle"_s);
 
     frmLanguage *window = openLanguageWindow(*form);
     ASSERT_NE(window, nullptr);
@@ -250,6 +272,8 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
         << form->StatusBar1Panel1->text().toStdString();
     EXPECT_EQ(window->windowTitle(), u"Selección de idioma"_s);
     EXPECT_EQ(window->Command2->text(), u"Aceptar"_s);
+    EXPECT_EQ(about->windowTitle(), u"Acerca de "_s + b.productName);
+    EXPECT_EQ(form->Combo1->currentText(), u"Todos"_s);
 
     // A name the file lacks keeps the language in force; the choice is still remembered.
     window->Combo1->setEditText(u"Klingon"_s);
@@ -267,6 +291,20 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     window->Command2_Click();
     QApplication::processEvents();
     EXPECT_EQ(form->languageWindow(), nullptr);
+
+    // Translated listing choices still fetch what their English names stand for.
+    test::TestHttpServer site;
+    ASSERT_TRUE(site.listen());
+    qputenv("MAVREL_VIDEOSITE_URL", site.url(""));
+    choose(form->Combo4, u"Japón"_s);
+    choose(form->Combo3, u"Música"_s);
+    qunsetenv("MAVREL_VIDEOSITE_URL");
+    const auto listed = site.requestsFor("/browse");
+    ASSERT_FALSE(listed.isEmpty());
+    EXPECT_EQ(listed.last().target, "/browse?s=mf&t=t&c=10&l=&e=ja_JP&p=5");
+    form->Combo3->setCurrentIndex(1);
+    form->Combo3_Click();
+    EXPECT_FALSE(form->txtYouTube->isHidden()) << "the search item";
 }
 
 TEST_F(LanguageWindowTest, FirstStartAsksForTheLanguageBeforeTheMainWindowShows)
@@ -307,6 +345,129 @@ TEST_F(LanguageWindowTest, FirstStartAsksForTheLanguageBeforeTheMainWindowShows)
     EXPECT_EQ(form->Frame1->title(), u"Sender"_s);
     EXPECT_EQ(form->windowTitle(), branding().productName + u" von "_s + branding().companyName);
     EXPECT_EQ(form->viewState().currentKind, u"TV"_s);
+}
+
+// A termination request (a session logging out, kill) while the first-start language window is
+// up ends the start-up there: no help page, nothing stored, no list.
+TEST_F(LanguageWindowTest, TerminationDuringTheFirstStartLanguageWindowEndsTheStartUp)
+{
+    installShippedFile();
+    QFile::remove(userSettingsFilePath(settingsApplication()));
+    QFile help(appDir() + u"/Help.html"_s);
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
+    help.close();
+    auto form = std::make_unique<Form1>();
+    ASSERT_TRUE(onTerminationSignals([&] { form->close(); })); // as the viewer does
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+        modal = qobject_cast<frmLanguage *>(QApplication::activeModalWidget()) != nullptr;
+        std::raise(SIGTERM);
+    });
+    // Should the window stay up, the test fails instead of waiting for ever.
+    QTimer::singleShot(5000, [] {
+        if (QWidget *window = QApplication::activeModalWidget())
+            window->close();
+    });
+    const bool loaded = form->Form_Load();
+    onTerminationSignals({});
+    EXPECT_TRUE(modal);
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(form->languageWindow(), nullptr);
+    EXPECT_TRUE(opens.opened.isEmpty());
+    EXPECT_EQ(readSetting(SettingKey::ShowHelp, u"unset"_s), u"unset"_s);
+    EXPECT_EQ(form->ListView1->sourceModel()->rowCount(), 0);
+}
+
+// The help window opens the page of the language in use, the English one otherwise.
+TEST_F(LanguageWindowTest, HelpOpensThePageOfTheLanguageInUse)
+{
+    const QStringList pages = {u"Help.html"_s, u"Help.de.html"_s, u"Help.es.html"_s,
+                               u"Help.fr.html"_s};
+    for (const QString &page : pages)
+        ASSERT_TRUE(
+            QFile::copy(QString::fromUtf8(SHIPPED_HELP) + u'/' + page, appDir() + u'/' + page))
+            << page.toStdString();
+    auto form = loaded();
+    const struct
+    {
+        QString language;
+        bool removeGerman;
+        QString opened;
+    } cases[] = {
+        {u"Deutsch"_s, false, u"Help.de.html"_s},  {u"español"_s, false, u"Help.es.html"_s},
+        {u"Français"_s, false, u"Help.fr.html"_s}, {u"English"_s, false, u"Help.html"_s},
+        {u"Klingon"_s, false, u"Help.html"_s},     {u"Deutsch"_s, true, u"Help.html"_s},
+    };
+    for (const auto &c : cases) {
+        if (c.removeGerman)
+            QFile::remove(appDir() + u"/Help.de.html"_s);
+        form->languages().setCurrentLanguage(c.language);
+        opens.opened.clear();
+        form->mnuHelpItem[0]->trigger();
+        ASSERT_EQ(opens.opened.size(), 1) << c.language.toStdString();
+        EXPECT_EQ(opens.opened[0], QUrl::fromLocalFile(appDir() + u'/' + c.opened))
+            << c.language.toStdString();
+    }
+}
+
+// Texts from the localisation file, the catalogue, the favourites or a listing are shown as
+// typed: markup in them neither lays anything out nor loads anything.
+TEST_F(LanguageWindowTest, TranslationsAndListedNamesStayPlainText)
+{
+    const QString hostile = u"Hostile <b>bold</b> <img src=x>"_s;
+    const struct
+    {
+        const char *label;
+        QString text;
+    } captions[] = {
+        {"Label8", u"<b>BIG</b><table width=2000>"_s},
+        {"Label9", u"<b>BIG</b><table width=2000><tr><td>x</td></tr></table>"_s},
+    };
+    QByteArray items;
+    for (const auto &c : captions)
+        items += "\t\t<FRMSUBMIT_" + QByteArray(c.label).toUpper() + '>' + c.text.toUtf8() +
+                 "</FRMSUBMIT_" + QByteArray(c.label).toUpper() + ">\r\n";
+    QFile f(localizationFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<LANGUAGE_GROUP><LANGUAGE_NAME>English</LANGUAGE_NAME><TRANSLATION_ITEMS>\r\n" +
+            items + "\t</TRANSLATION_ITEMS></LANGUAGE_GROUP>");
+    f.close();
+    auto form = loaded();
+    form->mnuUpdateItem[1]->trigger();
+    for (const auto &c : captions) {
+        const auto *label = form->findChild<QLabel *>(QString::fromLatin1(c.label));
+        ASSERT_NE(label, nullptr) << c.label;
+        EXPECT_EQ(label->text(), c.text) << c.label;
+        // Laid out as the text typed out would be, and no wider than the window.
+        QLabel typed(c.text);
+        typed.setTextFormat(Qt::PlainText);
+        typed.setFont(label->font());
+        typed.setWordWrap(label->wordWrap());
+        EXPECT_EQ(label->sizeHint(), typed.sizeHint()) << c.label;
+        EXPECT_LT(label->sizeHint().width(), 600) << c.label;
+    }
+
+    ChannelListModel channels;
+    ChannelRow row;
+    row.name = hostile;
+    std::vector<ChannelRow> rows{row};
+    channels.setRows(std::move(rows));
+    FavoritesModel favorites;
+    favorites.setFavorites({Favorite{hostile.toUtf8(), "http://h.example/", "TV", "English"}});
+    VideoListModel videos;
+    videos.add({"id1", hostile.toUtf8()});
+    for (const QAbstractItemModel *model : {static_cast<const QAbstractItemModel *>(&channels),
+                                            static_cast<const QAbstractItemModel *>(&favorites),
+                                            static_cast<const QAbstractItemModel *>(&videos)}) {
+        const QString tip = model->index(0, 0).data(Qt::ToolTipRole).toString();
+        // What a tooltip label shows of it.
+        QTextDocument shown;
+        if (Qt::mightBeRichText(tip))
+            shown.setHtml(tip);
+        else
+            shown.setPlainText(tip);
+        EXPECT_EQ(shown.toPlainText(), hostile) << model->metaObject()->className();
+    }
 }
 
 TEST_F(LanguageWindowTest, DownloadReplacesTheFileOnlyWithAWholeLocalizationFile)

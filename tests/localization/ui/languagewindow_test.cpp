@@ -354,7 +354,6 @@ TEST_F(LanguageWindowTest, FirstStartAsksForTheLanguageBeforeTheMainWindowShows)
 // up ends the start-up there: no help page, nothing stored, no list.
 TEST_F(LanguageWindowTest, TerminationDuringTheFirstStartLanguageWindowEndsTheStartUp)
 {
-    installShippedFile();
     QFile::remove(userSettingsFilePath(settingsApplication()));
     auto form = std::make_unique<Form1>();
     ASSERT_TRUE(onTerminationSignals([&] { form->close(); })); // as the viewer does

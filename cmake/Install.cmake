@@ -24,6 +24,9 @@ set(_out ${CMAKE_BINARY_DIR}/packaging)
 
 install(TARGETS mavrel catalogue-server RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.html
+              ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.de.html
+              ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.es.html
+              ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.fr.html
               ${CMAKE_SOURCE_DIR}/src/localization/Localization.txt
         DESTINATION share/mavrel)
 

@@ -181,6 +181,11 @@ void clsLanguages::applyLanguage(LocalizableWindow &myForm, const QString &strLa
             redraw();
         } else if (kindIs(c.kind, controlkind::Menu, loose)) {
             translate(0, base + QString::number(c.index.value_or(0)));
+        } else if (kindIs(c.kind, controlkind::ComboBox, loose)) {
+            for (int n = 1, count = itemCountOf(c); n <= count; ++n)
+                translate(n, base + u"_ITEM"_s + QString::number(n));
+        } else if (kindIs(c.kind, controlkind::TextBox, loose)) {
+            translate(0, base);
         }
     }
 
@@ -220,6 +225,12 @@ bool clsLanguages::makeLocalizationFile(const std::vector<LocalizableWindow *> &
                     items.append({base + QString::number(*c.index), textOf(c, 0)});
             } else if (c.kind == QLatin1StringView(controlkind::Menu)) {
                 items.append({base + QString::number(c.index.value_or(0)), textOf(c, 0)});
+            } else if (c.kind == QLatin1StringView(controlkind::ComboBox)) {
+                for (int n = 1, count = itemCountOf(c); n <= count; ++n)
+                    items.append({base + u"_ITEM"_s + QString::number(n), textOf(c, n)});
+            } else if (c.kind == QLatin1StringView(controlkind::TextBox) && c.text) {
+                // Text boxes without a design text (find boxes, status) have nothing to write.
+                items.append({base, textOf(c, 0)});
             }
         }
         items.append({window + u"_CAPTION"_s, w->windowCaption()});

@@ -54,7 +54,17 @@ template<typename Visit> void forEachGroup(QStringView text, Visit visit)
 
 QString localizationText(QByteArrayView bytes)
 {
-    return displayText(bytes);
+    // Line by line: one line typed in an 8-bit editor must not turn every other language of a
+    // UTF-8 file into mojibake.
+    QString text;
+    text.reserve(bytes.size());
+    while (!bytes.isEmpty()) {
+        const qsizetype lf = bytes.indexOf('\n');
+        const qsizetype length = lf < 0 ? bytes.size() : lf + 1;
+        text += displayText(bytes.first(length));
+        bytes = bytes.sliced(length);
+    }
+    return text;
 }
 
 std::vector<LanguageGroup> languageGroups(QStringView text)

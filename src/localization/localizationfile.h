@@ -14,8 +14,8 @@
 // line. Readers find fixed tag texts by searching (letter case ignored); it is not parsed as XML.
 namespace mavrel {
 
-// The text of a localisation file: UTF-8 when the bytes are valid UTF-8, else Windows-1252 (a
-// file saved by an 8-bit editor), so that every language shows as it was written.
+// The text of a localisation file, decoded line by line: a line of valid UTF-8 as UTF-8, any
+// other line as Windows-1252 (typed in an 8-bit editor), so every language shows as written.
 QString localizationText(QByteArrayView bytes);
 
 // A group that could be delimited and named: [start, end) runs from "<LANGUAGE_GROUP" up to its

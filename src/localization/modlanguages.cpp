@@ -16,7 +16,7 @@ void registerDefaultMessages(clsLanguages &languages)
                          u"Please reinstall or repair this program."_s);
     languages.setMessage(u"MSG_STATUS1"_s, u"Total Channels: "_s);
     languages.setMessage(u"MSG_STATUS2"_s, u" | Showing: "_s);
-    languages.setMessage(u"MSG_STATUS3"_s, u" | Laguages/Categories: "_s);
+    languages.setMessage(u"MSG_STATUS3"_s, u" | Languages/Categories: "_s);
     languages.setMessage(
         u"MSG_STATUS4"_s,
         u" | Don't forget to rate your favorite channels with the Channel Actions button"_s);

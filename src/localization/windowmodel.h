@@ -19,6 +19,10 @@ inline constexpr auto TabStrip = "TabStrip";
 inline constexpr auto ListView = "ListView";
 inline constexpr auto OptionButton = "OptionButton";
 inline constexpr auto Menu = "Menu";
+// Beyond the design's kinds: the fixed items of a combo box (items 1 to itemCount()) and the
+// design text of a text box (item 0) are translated too.
+inline constexpr auto ComboBox = "ComboBox";
+inline constexpr auto TextBox = "TextBox";
 } // namespace controlkind
 
 // One control of a window as localisation sees it. A caption kind, an option button and a menu

@@ -83,4 +83,12 @@ bool toWindows1252(QStringView text, QByteArray *out)
     return complete;
 }
 
+QString plainToolTip(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 } // namespace mavrel

@@ -19,4 +19,9 @@ bool toWindows1252(QStringView text, QByteArray *out);
 
 bool isValidUtf8(QByteArrayView bytes);
 
+// A tooltip that shows `text` exactly as it is. Qt takes a tooltip that looks like markup for
+// rich text, so a name from a file or the network could lay itself out or load an image: the text
+// is escaped inside markup that keeps it on one line. Empty stays empty (no tooltip).
+QString plainToolTip(const QString &text);
+
 } // namespace mavrel

@@ -34,7 +34,7 @@ TEST(MessageTable, DefaultMessagesInOrderAndLookedUpIgnoringCase)
         {"msg_status1", u"Total Channels: "_s},
         // A leading blank: upper-casing the first character changes nothing.
         {"MSG_STATUS2", u" | Showing: "_s},
-        {"Msg_Status3", u" | Laguages/Categories: "_s},
+        {"Msg_Status3", u" | Languages/Categories: "_s},
         {"MSG_STATUS4",
          u" | Don't forget to rate your favorite channels with the Channel Actions button"_s},
         {"MSG_NOTFOUND", u"TV Channel file was not found.  No channels could be loaded.  Please "

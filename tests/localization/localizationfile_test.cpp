@@ -147,6 +147,11 @@ TEST(LocalizationFile, ListingReadsEveryGroupAndEitherEncoding)
     // A file saved by an 8-bit editor.
     EXPECT_EQ(languageNames(localizationText(text.toLatin1())),
               (QStringList{u"English"_s, u"Español"_s, u"English"_s, u"Français"_s}));
+    // One line typed in an 8-bit editor leaves the others UTF-8.
+    EXPECT_EQ(languageNames(localizationText(
+                  text.toUtf8() + "<LANGUAGE_GROUP><LANGUAGE_NAME>Caf\xe9</LANGUAGE_NAME>\r\n"
+                                  "</LANGUAGE_GROUP>")),
+              (QStringList{u"English"_s, u"Español"_s, u"English"_s, u"Français"_s, u"Café"_s}));
     // A group left open ends the listing after the groups before it.
     text += u"<LANGUAGE_GROUP><LANGUAGE_NAME>Open</LANGUAGE_NAME>"_s;
     EXPECT_EQ(languageNames(text).size(), 4);

@@ -17,11 +17,38 @@ Form8::Form8(QWidget *parent) : QWidget(parent, Qt::Window)
     setObjectName(u"Form8"_s);
 }
 
-bool Form8::Form_Load()
+namespace {
+
+// The languages whose help is shipped, by their name in the localisation file.
+constexpr struct
+{
+    QStringView name;
+    QStringView code;
+} kHelpLanguages[] = {
+    {u"Deutsch", u"de"},
+    {u"Español", u"es"},
+    {u"Français", u"fr"},
+};
+
+} // namespace
+
+QString Form8::helpFileFor(const QString &language)
+{
+    const QString folder = applicationFolder() + u'/';
+    for (const auto &l : kHelpLanguages) {
+        if (language.trimmed().compare(l.name, Qt::CaseInsensitive) == 0)
+            return folder + u"Help."_s + l.code.toString() + u".html"_s;
+    }
+    return folder + QLatin1StringView(kHelpFile);
+}
+
+bool Form8::Form_Load(const QString &language)
 {
     resize(0, 0);
     setVisible(false);
-    const QString help = applicationFolder() + u'/' + QLatin1StringView(kHelpFile);
+    QString help = helpFileFor(language);
+    if (!fileExists(help))
+        help = applicationFolder() + u'/' + QLatin1StringView(kHelpFile);
     if (!fileExists(help))
         return false;
     QDesktopServices::openUrl(QUrl::fromLocalFile(help));
@@ -29,10 +56,10 @@ bool Form8::Form_Load()
     return true;
 }
 
-void Form8::run(QWidget *owner)
+void Form8::run(QWidget *owner, const QString &language)
 {
     Form8 launcher(owner);
-    launcher.Form_Load();
+    launcher.Form_Load(language);
     QCoreApplication::processEvents();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 namespace mavrel {
@@ -14,11 +15,16 @@ public:
 
     explicit Form8(QWidget *parent = nullptr);
 
-    // Returns whether the help document was there to open.
-    bool Form_Load();
+    // Opens the help document of `language` (a name of the localisation file), the English one
+    // when that language has none. Returns whether a help document was there to open.
+    bool Form_Load(const QString &language = {});
+
+    // The help document of `language` in the application folder, whether it exists or not:
+    // Help.<code>.html for a shipped translation, Help.html for English and every other name.
+    static QString helpFileFor(const QString &language);
 
     // Loads the launcher, lets the event loop run once and unloads it again.
-    static void run(QWidget *owner = nullptr);
+    static void run(QWidget *owner = nullptr, const QString &language = {});
 };
 
 } // namespace mavrel

@@ -35,7 +35,8 @@ frmAbout::frmAbout(QWidget *parent)
       lblCompany(makeLabel(this, u"lblCompany"_s)),
       Label4(makeLabel(this, u"Label4"_s, u"Website:"_s)),
       lblWebsite(makeLabel(this, u"lblWebsite"_s)), Label5(makeLabel(this, u"Label5"_s)),
-      Picture1(makeLabel(this, u"Picture1"_s)), cmdOK(new QPushButton(u"OK"_s, this))
+      Picture1(makeLabel(this, u"Picture1"_s)), cmdOK(new QPushButton(u"OK"_s, this)),
+      m_controls(this)
 {
     setObjectName(u"frmAbout"_s);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -88,6 +89,11 @@ frmAbout::frmAbout(QWidget *parent)
 
     Form_Load();
     setFixedWidth(460);
+
+    // The names, the version and the address stay as the build sets them.
+    for (QLabel *label : {Label2, Label3, Label4, Label5})
+        m_controls.addLabel(label, controlkind::Label);
+    m_controls.addButton(cmdOK, controlkind::CommandButton);
 }
 
 void frmAbout::Form_Load()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "localization/ui/windowcontrols.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -16,6 +18,8 @@ public:
     explicit frmAbout(QWidget *parent = nullptr);
 
     void Form_Load();
+    // The texts a language translates: the caption, the field names, the notice and OK.
+    LocalizableWindow &localizable() { return m_controls; }
 
     QLabel *Label1;
     QLabel *Label2;
@@ -27,6 +31,9 @@ public:
     QLabel *Label5;
     QLabel *Picture1;
     QPushButton *cmdOK;
+
+private:
+    WindowControls m_controls;
 };
 
 } // namespace mavrel

@@ -1,5 +1,7 @@
 #include "catalogue/ui/channellistmodel.h"
 
+#include "platform/bytetext.h"
+
 #include <QThreadPool>
 
 #include <utility>
@@ -123,8 +125,9 @@ QVariant ChannelListModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return cellText(index.row(), index.column());
+    case Qt::ToolTipRole:
+        return plainToolTip(cellText(index.row(), index.column()));
     case kAddressRole:
         return cellText(index.row(), UrlColumn);
     default:

@@ -22,8 +22,9 @@ int FavoritesModel::columnCount(const QModelIndex &parent) const
 
 QVariant FavoritesModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size() ||
-        (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (role == Qt::ToolTipRole)
+        return plainToolTip(data(index, Qt::DisplayRole).toString());
+    if (!index.isValid() || index.row() >= m_rows.size() || role != Qt::DisplayRole)
         return {};
     const Favorite &f = m_rows[index.row()];
     switch (index.column()) {

@@ -3,8 +3,10 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTabBar>
 
@@ -75,6 +77,7 @@ void WindowControls::addButton(QAbstractButton *button, const char *kind, const 
 
 void WindowControls::addLabel(QLabel *label, const char *kind)
 {
+    label->setTextFormat(Qt::PlainText);
     LocalizableControl c = oneText(
         label, QLatin1StringView(kind), label->objectName(), std::nullopt,
         [](QLabel *l) { return l->text(); }, [](QLabel *l, const QString &t) { l->setText(t); });
@@ -147,6 +150,41 @@ void WindowControls::addMenuItem(QAction *item, const QString &name, std::option
     m_controls.push_back(oneText(
         item, QLatin1StringView(controlkind::Menu), name, index,
         [](QAction *a) { return a->text(); }, [](QAction *a, const QString &t) { a->setText(t); }));
+}
+
+void WindowControls::addComboBox(QComboBox *box, int fixedItems, std::function<QString(int)> item,
+                                 std::function<void(int, const QString &)> setItem)
+{
+    const QPointer<QComboBox> p(box);
+    LocalizableControl c;
+    c.kind = QLatin1StringView(controlkind::ComboBox);
+    c.name = box->objectName();
+    c.itemCount = [fixedItems] { return fixedItems; };
+    c.text = [p, item](int n) {
+        if (item)
+            return item(n);
+        return p ? p->itemText(n - 1) : QString();
+    };
+    c.setText = [p, fixedItems, setItem](int n, const QString &t) {
+        if (n < 1 || n > fixedItems)
+            return;
+        if (setItem)
+            setItem(n, t);
+        else if (p)
+            p->setItemText(n - 1, t);
+    };
+    m_controls.push_back(std::move(c));
+}
+
+void WindowControls::addTextBox(QLineEdit *box)
+{
+    m_controls.push_back(oneText(
+        box, QLatin1StringView(controlkind::TextBox), box->objectName(), std::nullopt,
+        [](QLineEdit *e) { return e->text(); },
+        [](QLineEdit *e, const QString &t) {
+            if (!e->isModified())
+                e->setText(t);
+        }));
 }
 
 void WindowControls::addOther(QObject *control, const QString &kind)

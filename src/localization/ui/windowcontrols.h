@@ -12,8 +12,10 @@
 class QAbstractButton;
 class QAbstractItemView;
 class QAction;
+class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QTabBar;
 
@@ -35,7 +37,8 @@ public:
     // "CommandButton", "CheckBox" or "OptionButton".
     void addButton(QAbstractButton *button, const char *kind, const QString &arrayName = {},
                    std::optional<int> index = std::nullopt);
-    // "Label" or "SkinLabel".
+    // "Label" or "SkinLabel". The text becomes plain text: translations may come over the
+    // network, and markup in them must not lay out or load anything.
     void addLabel(QLabel *label, const char *kind);
     void addFrame(QGroupBox *frame);
     void addTabStrip(QTabBar *tabs);
@@ -46,6 +49,13 @@ public:
     // A menu of the menu bar (or a pop-up menu), or an item of one.
     void addMenu(QMenu *menu, const QString &name, std::optional<int> index = std::nullopt);
     void addMenuItem(QAction *item, const QString &name, std::optional<int> index = std::nullopt);
+    // A combo box whose first `fixedItems` items are design texts; later items (names from a
+    // file or the network) are left alone. `item` and `setItem` (item from 1) stand in for the
+    // box's own item texts for a box that rebuilds its list.
+    void addComboBox(QComboBox *box, int fixedItems, std::function<QString(int)> item = {},
+                     std::function<void(int, const QString &)> setItem = {});
+    // A text box whose design text is translated while the user has not typed into it.
+    void addTextBox(QLineEdit *box);
     // A control localisation leaves alone, listed under its kind name.
     void addOther(QObject *control, const QString &kind);
 

@@ -413,7 +413,17 @@ void Form1::createLocalization()
         c.addButton(button, controlkind::CommandButton);
     c.addFrame(Frame1);
     c.addLabel(lblCountry, controlkind::Label);
-    c.addOther(Combo1, u"ComboBox"_s);
+    // "All" is the one design item of the Type box; the names after it come from the catalogue.
+    c.addComboBox(
+        Combo1, 1, [this](int) { return m_allText; },
+        [this](int, const QString &text) {
+            const bool showsAll = Combo1->count() > 0 && Combo1->currentText() == m_allText;
+            m_allText = text;
+            if (Combo1->count() > 0)
+                Combo1->setItemText(0, text);
+            if (showsAll)
+                Combo1->setEditText(text);
+        });
     c.addLabel(lblSort, controlkind::Label);
     c.addOther(cmbSortTV, u"ComboBox"_s);
     c.addButton(cmdFav, controlkind::CommandButton);
@@ -435,9 +445,9 @@ void Form1::createLocalization()
     c.addOther(Dir1, u"DirListBox"_s);
     c.addOther(File1, u"FileListBox"_s);
     c.addFrame(Frame5);
-    c.addOther(Combo3, u"ComboBox"_s);
-    c.addOther(Combo4, u"ComboBox"_s);
-    c.addOther(txtYouTube, u"TextBox"_s);
+    c.addComboBox(Combo3, Combo3->count());
+    c.addComboBox(Combo4, Combo4->count());
+    c.addTextBox(txtYouTube);
     c.addButton(cmdSearch, controlkind::CommandButton);
     c.addButton(Command4, controlkind::CommandButton);
     c.addListView(ListView3);
@@ -497,6 +507,8 @@ void Form1::openLanguageWindow(bool modal)
         connect(m_languageWindow, &frmLanguage::languageChanged, this, [this] {
             if (StatusBar1Panel1->text() == m_listStatus)
                 showFindStatus();
+            if (m_about)
+                m_languages->ChangeLanguage(m_about->localizable(), m_languages->currentLanguage());
         });
         m_languageWindow->Form_Load();
     }
@@ -533,6 +545,9 @@ bool Form1::Form_Load()
     currentLanguage = readSetting(SettingKey::Language);
     registerDefaultMessages(*m_languages);
     applyStartLanguage();
+    // A termination request while the language window was up: nothing more is opened or stored.
+    if (m_unloaded)
+        return false;
 
     m_instance = std::make_unique<SingleInstance>();
     if (!m_instance->tryAcquire())
@@ -548,7 +563,9 @@ bool Form1::Form_Load()
         setWindowIcon(m_splash->windowIcon());
 
     if (readSetting(SettingKey::ShowHelp) == u"1"_s) {
-        Form8::run(this);
+        Form8::run(this, m_languages->currentLanguage());
+        if (m_unloaded)
+            return false;
         storeSetting(SettingKey::ShowHelp, u"0"_s);
     }
 
@@ -708,6 +725,10 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::Form_Unload()
 {
+    m_unloaded = true;
+    // Ends a modal language window's loop too, so a start-up waiting on it goes no further.
+    if (m_languageWindow)
+        m_languageWindow->close();
     m_checkRun->abort();
     WindowsMediaPlayer1->stop();
     WindowsMediaPlayer1->close();
@@ -882,13 +903,15 @@ void Form1::mnuCatItem_Click(int Index)
 
 void Form1::mnuHelpItem_Click(int)
 {
-    Form8::run(this);
+    Form8::run(this, m_languages->currentLanguage());
 }
 
 void Form1::mnuAboutItem_Click(int)
 {
-    if (!m_about)
+    if (!m_about) {
         m_about = new frmAbout(this);
+        m_languages->ChangeLanguage(m_about->localizable(), m_languages->currentLanguage());
+    }
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
@@ -910,13 +933,13 @@ void Form1::loadChannelList()
     }
     if (load.languages) {
         Combo1->clear();
-        Combo1->addItem(u"All"_s);
+        Combo1->addItem(m_allText);
         Combo1->addItems(*load.languages);
         Combo1->setCurrentIndex(-1);
         // "All" is the list's first item rather than a collected name, but it is the choice in
         // force all the same: show it instead of an empty box.
         const bool all = load.comboText.isEmpty() && viewState().currentLang == u"All"_s;
-        Combo1->setEditText(all ? u"All"_s : load.comboText);
+        Combo1->setEditText(all ? m_allText : load.comboText);
     }
     StatusBar1Panel1->setText(load.statusLine);
     m_listStatus = load.statusLine;
@@ -928,7 +951,9 @@ void Form1::loadChannelList()
 void Form1::Combo1_Click()
 {
     CatalogueViewState &state = viewState();
-    state.currentLang = Combo1->currentText();
+    // The first item is "All" in the window's language; the view and the setting keep "All".
+    const bool all = Combo1->currentIndex() <= 0 && Combo1->currentText() == m_allText;
+    state.currentLang = all ? u"All"_s : Combo1->currentText();
     if (const std::optional<SettingKey> setting = languageSettingToWrite(state.currentKind))
         storeSetting(*setting, state.currentLang);
     loadChannelList();

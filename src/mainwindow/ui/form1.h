@@ -61,8 +61,9 @@ public:
     explicit Form1(QWidget *splash = nullptr);
     ~Form1() override;
 
-    // Runs the start-up. Returns false when another instance is running: the caller ends this
-    // one without a word.
+    // Runs the start-up. Returns false when another instance is running or the window was
+    // unloaded meanwhile (a termination request while the first-start language window was up):
+    // the caller ends this one without a word.
     bool Form_Load();
     void Form_Resize();
     void Form_Unload();
@@ -291,6 +292,8 @@ private:
     QPointer<frmWebsite> m_website;
     std::unique_ptr<WindowControls> m_localizable;
     QPointer<frmLanguage> m_languageWindow;
+    bool m_unloaded = false;
+    QString m_allText = QStringLiteral("All"); // the Type box's first item, in its language
     QWebEngineView *wbyoutube = nullptr;
     TwipsRect m_browserRect;
     QUrl m_browserPage;

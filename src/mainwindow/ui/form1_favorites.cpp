@@ -174,12 +174,16 @@ void Form1::ListView2_Click()
 void Form1::createVideoSite()
 {
     Combo3 = placed(new QComboBox(Frame5), u"Combo3"_s, 180, 300, 4935, 345);
-    Combo3->addItems(videoCategories());
+    // Each item keeps its English text as its data: translations change what is shown, the
+    // listing is chosen by the data.
+    for (const QString &category : videoCategories())
+        Combo3->addItem(category, category);
     Combo3->setCurrentText(u"Featured"_s);
     Combo3->setMaxVisibleItems(18);
     Combo3->setAccessibleName(u"Video listing"_s);
     Combo4 = placed(new QComboBox(Frame5), u"Combo4"_s, 180, 720, 1800, 345);
-    Combo4->addItems(videoCountries());
+    for (const QString &country : videoCountries())
+        Combo4->addItem(country, country);
     Combo4->setCurrentText(u"United States"_s);
     Combo4->setMaxVisibleItems(18);
     Combo4->setAccessibleName(u"Country edition"_s);

@@ -36,7 +36,7 @@ int runViewer(QApplication &app)
         mainWindow = std::make_unique<Form1>(splash.get());
         QObject::connect(mainWindow.get(), &Form1::unloaded, &app, &QCoreApplication::quit);
         if (!mainWindow->Form_Load()) {
-            // Another instance runs: end quietly.
+            // Another instance runs, or the start-up was ended meanwhile: end quietly.
             QTimer::singleShot(0, &app, &QCoreApplication::quit);
             return;
         }

@@ -18,8 +18,10 @@ QVariant VideoListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_listing.videos().size())
         return {};
     const ScrapedVideo &video = m_listing.videos()[index.row()];
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    if (role == Qt::DisplayRole)
         return displayText(video.title);
+    if (role == Qt::ToolTipRole)
+        return plainToolTip(displayText(video.title));
     if (role == IdRole)
         return video.id;
     return {};

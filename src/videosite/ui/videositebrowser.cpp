@@ -21,6 +21,18 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 
+namespace {
+
+// The choice of a listing box as the tables name it: the item's data when it carries one (a
+// translated item), else its text.
+QString choiceOf(const QComboBox *box)
+{
+    const QVariant data = box->currentData();
+    return data.isValid() ? data.toString() : box->currentText();
+}
+
+} // namespace
+
 VideoSiteBrowser::VideoSiteBrowser(Controls controls, QString pagePath, Hooks hooks,
                                    QObject *window)
     : QObject(window), m_c(controls), m_model(new VideoListModel(this)),
@@ -34,7 +46,7 @@ void VideoSiteBrowser::loadVideoList()
     // A listing started while this one still fetches replaces it: this one stops adding rows.
     const quint64 listing = ++m_listing;
     m_model->clear();
-    const QString category = m_c.Combo3->currentText();
+    const QString category = choiceOf(m_c.Combo3);
     const std::optional<QByteArray> base = listingAddress(
         videoSiteAddress(), category, m_c.countryCode->toLatin1(), m_c.txtYouTube->text().toUtf8());
     if (!base)
@@ -58,7 +70,7 @@ void VideoSiteBrowser::loadVideoList()
 
 void VideoSiteBrowser::Combo3_Click()
 {
-    const bool search = m_c.Combo3->currentText() == QLatin1StringView(kSearchItem);
+    const bool search = choiceOf(m_c.Combo3) == QLatin1StringView(kSearchItem);
     m_c.Combo4->setVisible(!search);
     m_c.txtYouTube->setVisible(search);
     m_c.cmdSearch->setVisible(search);
@@ -68,7 +80,7 @@ void VideoSiteBrowser::Combo3_Click()
 
 void VideoSiteBrowser::Combo4_Click()
 {
-    if (const std::optional<QByteArray> code = countryCodeOf(m_c.Combo4->currentText()))
+    if (const std::optional<QByteArray> code = countryCodeOf(choiceOf(m_c.Combo4)))
         *m_c.countryCode = QString::fromLatin1(*code);
     m_c.Combo3->show();
     m_c.cmdSearch->hide();

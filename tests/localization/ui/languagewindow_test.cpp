@@ -1,6 +1,8 @@
 #include "branding/branding.h"
 #include "catalogue/catalogueview.h"
+#include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "favorites/ui/favoritesmodel.h"
 #include "localization/clslanguages.h"
 #include "localization/localizationfile.h"
 #include "localization/ui/frmlanguage.h"
@@ -10,11 +12,13 @@
 #include "platform/paths.h"
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
+#include "platform/termination.h"
 #include "qstringprinter.h"
 #include "support/cataloguefixture.h"
 #include "testhttpserver.h"
 #include "ui/catalogueserver.h"
 #include "unreachableserver.h"
+#include "videosite/ui/videolistmodel.h"
 #include "viewerfolders.h"
 
 #include <QApplication>
@@ -25,13 +29,16 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 
 using namespace mavrel;
@@ -130,6 +137,7 @@ TEST_F(LanguageWindowTest, ShippedFileTranslatesEveryKeyTheTemplateWrites)
     auto form = loaded();
     ASSERT_NE(openLanguageWindow(*form), nullptr);
     form->mnuUpdateItem[1]->trigger(); // the submission window
+    form->mnuAboutItem[0]->trigger();
     ASSERT_TRUE(form->languages().makeLocalizationFile());
     const QString written = localizationText(readAll(localizationFile()));
     const auto templateLines = languageItems(written, u"English"_s);
@@ -199,8 +207,14 @@ TEST_F(LanguageWindowTest, ShippedCaptionsFitTheirControls)
 TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
 {
     installShippedFile();
+    for (const char *help : {"Help.html", "Help.de.html"})
+        ASSERT_TRUE(QFile::copy(QLatin1StringView(SHIPPED_HELP) + u'/' + QLatin1StringView(help),
+                                appDir() + u'/' + QLatin1StringView(help)));
     storeSetting(SettingKey::Language, u"deutsch"_s);
     auto form = loaded();
+    form->mnuAboutItem[0]->trigger();
+    auto *about = form->findChild<QWidget *>(u"frmAbout"_s);
+    ASSERT_NE(about, nullptr);
     const Branding &b = branding();
     const struct
     {
@@ -208,6 +222,11 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
         std::function<QString()> shown;
         QString german;
     } german[] = {
+        {"about window", [&] { return about->windowTitle(); }, u"Über "_s + b.productName},
+        {"type box", [&] { return form->Combo1->itemText(0); }, u"Alle"_s},
+        {"video category", [&] { return form->Combo3->currentText(); }, u"Empfohlen"_s},
+        {"country", [&] { return form->Combo4->currentText(); }, u"USA"_s},
+        {"search box", [&] { return form->txtYouTube->text(); }, u"Suchbegriff"_s},
         {"button", [&] { return form->cmdRadio->text(); }, u"Radio/Musik"_s},
         {"website button", [&] { return form->cmdWebsite->text(); },
          u"Besuchen Sie "_s + b.siteName},
@@ -234,6 +253,13 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     // The sort box names the translated headers and sorts by them.
     choose(form->cmbSortTV, u"Sender"_s);
     EXPECT_EQ(form->ListView1->sortKey(), 0);
+    // Translated choices still mean what their English names mean.
+    choose(form->Combo1, u"Alle"_s);
+    EXPECT_EQ(form->viewState().currentLang, u"All"_s);
+    EXPECT_EQ(form->Combo1->currentText(), u"Alle"_s);
+    form->mnuHelpItem[0]->trigger();
+    ASSERT_EQ(opens.opened.size(), 1);
+    EXPECT_EQ(opens.opened.takeFirst(), QUrl::fromLocalFile(appDir() + u"/Help.de.html"_s));
 
     frmLanguage *window = openLanguageWindow(*form);
     ASSERT_NE(window, nullptr);
@@ -251,6 +277,8 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
         << form->StatusBar1Panel1->text().toStdString();
     EXPECT_EQ(window->windowTitle(), u"Selección de idioma"_s);
     EXPECT_EQ(window->Command2->text(), u"Aceptar"_s);
+    EXPECT_EQ(about->windowTitle(), u"Acerca de "_s + b.productName);
+    EXPECT_EQ(form->Combo1->currentText(), u"Todos"_s);
 
     // A name the file lacks keeps the language in force; the choice is still remembered.
     window->Combo1->setEditText(u"Klingon"_s);
@@ -263,11 +291,24 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     EXPECT_EQ(readSetting(SettingKey::Language), u"Klingon"_s);
 
     window->Command3_Click();
-    ASSERT_EQ(opens.opened.size(), 1);
+    form->mnuHelpItem[0]->trigger(); // no help of that language: the English one
+    ASSERT_EQ(opens.opened.size(), 2);
     EXPECT_EQ(opens.opened[0], QUrl::fromLocalFile(localizationFile()));
+    EXPECT_EQ(opens.opened[1], QUrl::fromLocalFile(appDir() + u"/Help.html"_s));
     window->Command2_Click();
     QApplication::processEvents();
     EXPECT_EQ(form->languageWindow(), nullptr);
+
+    // Translated listing choices still fetch what their English names stand for.
+    test::TestHttpServer site;
+    ASSERT_TRUE(site.listen());
+    qputenv("MAVREL_VIDEOSITE_URL", site.url(""));
+    choose(form->Combo4, u"Japón"_s);
+    choose(form->Combo3, u"Música"_s);
+    qunsetenv("MAVREL_VIDEOSITE_URL");
+    const auto listed = site.requestsFor("/browse");
+    ASSERT_FALSE(listed.isEmpty());
+    EXPECT_EQ(listed.last().target, "/browse?s=mf&t=t&c=10&l=&e=ja_JP&p=5");
 }
 
 TEST_F(LanguageWindowTest, FirstStartAsksForTheLanguageBeforeTheMainWindowShows)
@@ -308,6 +349,67 @@ TEST_F(LanguageWindowTest, FirstStartAsksForTheLanguageBeforeTheMainWindowShows)
     EXPECT_EQ(form->Frame1->title(), u"Sender"_s);
     EXPECT_EQ(form->windowTitle(), branding().productName + u" von "_s + branding().companyName);
     EXPECT_EQ(form->viewState().currentKind, u"TV"_s);
+}
+
+// A termination request (a session logging out, kill) while the first-start language window is
+// up ends the start-up there: no help page, nothing stored, no list.
+TEST_F(LanguageWindowTest, TerminationDuringTheFirstStartLanguageWindowEndsTheStartUp)
+{
+    QFile::remove(userSettingsFilePath(settingsApplication()));
+    auto form = std::make_unique<Form1>();
+    ASSERT_TRUE(onTerminationSignals([&] { form->close(); })); // as the viewer does
+    QTimer::singleShot(0, [] { std::raise(SIGTERM); });        // runs in the language window's loop
+    // Should the window stay up, the test fails instead of waiting for ever.
+    QTimer::singleShot(5000, [] {
+        if (QWidget *window = QApplication::activeModalWidget())
+            window->close();
+    });
+    const bool loaded = form->Form_Load();
+    onTerminationSignals({});
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(readSetting(SettingKey::ShowHelp, u"unset"_s), u"unset"_s);
+    EXPECT_EQ(form->ListView1->sourceModel()->rowCount(), 0);
+}
+
+// Texts from the localisation file, the catalogue, the favourites or a listing are shown as
+// typed: markup in them neither lays anything out nor loads anything.
+TEST_F(LanguageWindowTest, TranslationsAndListedNamesStayPlainText)
+{
+    const QString big = u"<b>BIG</b><table width=2000>"_s;
+    QFile f(localizationFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(u"<LANGUAGE_GROUP><LANGUAGE_NAME>English</LANGUAGE_NAME><TRANSLATION_ITEMS>\r\n"
+            "<FRMSUBMIT_LABEL8>%1</FRMSUBMIT_LABEL8>\r\n</TRANSLATION_ITEMS></LANGUAGE_GROUP>"_s
+                .arg(big)
+                .toUtf8());
+    f.close();
+    auto form = loaded();
+    form->mnuUpdateItem[1]->trigger();
+    const auto *label8 = form->findChild<QLabel *>(u"Label8"_s);
+    ASSERT_NE(label8, nullptr);
+    QLabel typed(big); // laid out as the text typed out
+    typed.setTextFormat(Qt::PlainText);
+    typed.setFont(label8->font());
+    typed.setWordWrap(label8->wordWrap());
+    EXPECT_EQ(label8->sizeHint(), typed.sizeHint());
+
+    const QString hostile = u"Hostile <b>bold</b> <img src=x>"_s;
+    ChannelListModel channels;
+    std::vector<ChannelRow> rows(1);
+    rows[0].name = hostile;
+    channels.setRows(std::move(rows));
+    FavoritesModel favorites;
+    favorites.setFavorites({Favorite{hostile.toUtf8(), "http://h.example/", "TV", "English"}});
+    VideoListModel videos;
+    videos.add({"id1", hostile.toUtf8()});
+    for (const QAbstractItemModel *model : {static_cast<const QAbstractItemModel *>(&channels),
+                                            static_cast<const QAbstractItemModel *>(&favorites),
+                                            static_cast<const QAbstractItemModel *>(&videos)}) {
+        const QString tip = model->index(0, 0).data(Qt::ToolTipRole).toString();
+        QTextDocument shown; // what a tooltip shows of it
+        shown.setHtml(Qt::mightBeRichText(tip) ? tip : tip.toHtmlEscaped());
+        EXPECT_EQ(shown.toPlainText(), hostile) << model->metaObject()->className();
+    }
 }
 
 TEST_F(LanguageWindowTest, DownloadReplacesTheFileOnlyWithAWholeLocalizationFile)

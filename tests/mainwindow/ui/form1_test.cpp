@@ -181,7 +181,7 @@ TEST_F(Form1Test, StartUpShowsTheTvChannelsSortedByRatingWithTheStatusLine)
     EXPECT_EQ(form->Combo1->currentText(), u"English"_s);
     EXPECT_EQ(form->cmbSortTV->currentText(), u"Rating"_s);
     EXPECT_EQ(form->StatusBar1Panel1->text(),
-              u"Total Channels: 10 | Showing: 2 | Laguages/Categories: 3 | Don't forget to rate "
+              u"Total Channels: 10 | Showing: 2 | Languages/Categories: 3 | Don't forget to rate "
               "your favorite channels with the Channel Actions button"_s);
     // The placeholder page is written and becomes the browser's page once it exists.
     QFile page(appDir() + u"/youtube.html"_s);
@@ -762,7 +762,7 @@ TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
     const QRect listBefore = form->ListView1->geometry();
     const auto status = [](int shown) {
         return u"Total Channels: 4 | Showing: "_s + QString::number(shown) +
-               u" | Laguages/Categories: 1 | Don't forget to rate your favorite channels with the "
+               u" | Languages/Categories: 1 | Don't forget to rate your favorite channels with the "
                "Channel Actions button"_s;
     };
     EXPECT_TRUE(form->findChannels->isHidden());

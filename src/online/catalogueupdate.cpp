@@ -3,6 +3,7 @@
 #include "catalogue/linereader.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QSet>
 
@@ -49,6 +50,24 @@ std::optional<qint64> readWholeNumber(QByteArrayView text)
     return negative ? -value : value;
 }
 
+// The number a catalogue id names when it is written exactly as a decimal is (no sign but "-",
+// no leading zero): only such a text can equal the decimal text of an update line's id.
+std::optional<qint64> decimalId(QByteArrayView text)
+{
+    const bool negative = text.startsWith('-');
+    const QByteArrayView digits = negative ? text.sliced(1) : text;
+    if (digits.isEmpty() || digits.size() > 18 || (digits.size() > 1 && digits.front() == '0') ||
+        (negative && digits == QByteArrayView("0")))
+        return std::nullopt;
+    qint64 value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
 // Buffered writes into the replacement file; remembers the first failure.
 class CatalogueWriter
 {
@@ -79,8 +98,17 @@ private:
 // empty line, then what `appendAdded` writes. False when a read or a write failed.
 using IdListed = std::function<bool(QByteArrayView trimmedId)>;
 
+// What a copy saw: the lines it kept, and what followed the id in each line it dropped for
+// being listed, by channel.
+struct CopyTrace
+{
+    qsizetype kept = 0;
+    QHash<qint64, QList<QByteArray>> dropped;
+};
+
 bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
-                   const std::function<void(CatalogueWriter &)> &appendAdded)
+                   const std::function<void(CatalogueWriter &)> &appendAdded,
+                   CopyTrace *trace = nullptr)
 {
     CatalogueWriter writer(out);
     CatalogueLineReader reader(in);
@@ -90,8 +118,15 @@ bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
         if (bar < 0)
             continue;
         const QByteArrayView id = trimBlanks(line.first(bar));
-        if (id.isEmpty() || listed(id))
+        if (id.isEmpty())
             continue;
+        if (listed(id)) {
+            if (const auto n = trace ? decimalId(id) : std::nullopt)
+                trace->dropped[*n].append(line.sliced(bar + 1).toByteArray());
+            continue;
+        }
+        if (trace)
+            ++trace->kept;
         writer.append(line);
         writer.append("\r\n");
     }
@@ -105,7 +140,8 @@ bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
 
 // The same into a replacement of the file, which takes its place in one step.
 Result<void> rewriteCatalogue(const QString &path, const IdListed &listed,
-                              const std::function<void(CatalogueWriter &)> &appendAdded)
+                              const std::function<void(CatalogueWriter &)> &appendAdded,
+                              CopyTrace *trace = nullptr)
 {
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
@@ -113,29 +149,11 @@ Result<void> rewriteCatalogue(const QString &path, const IdListed &listed,
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return Result<void>::failure(u"the channel list %1 cannot be written"_s.arg(path));
-    if (!copyKeptLines(&in, &out, listed, appendAdded) || !out.commit()) {
+    if (!copyKeptLines(&in, &out, listed, appendAdded, trace) || !out.commit()) {
         out.cancelWriting();
         return Result<void>::failure(u"the channel list %1 could not be rewritten"_s.arg(path));
     }
     return {};
-}
-
-// The number a catalogue id names when it is written exactly as a decimal is (no sign but "-",
-// no leading zero): only such a text can equal the decimal text of an update line's id.
-std::optional<qint64> decimalId(QByteArrayView text)
-{
-    const bool negative = text.startsWith('-');
-    const QByteArrayView digits = negative ? text.sliced(1) : text;
-    if (digits.isEmpty() || digits.size() > 18 || (digits.size() > 1 && digits.front() == '0') ||
-        (negative && digits == QByteArrayView("0")))
-        return std::nullopt;
-    qint64 value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return negative ? -value : value;
 }
 
 // Whether a catalogue id is among the ids of the update lines.
@@ -149,6 +167,21 @@ IdListed listedIn(const QList<UpdateLine> &lines)
         const std::optional<qint64> n = decimalId(id);
         return n && ids->contains(*n);
     };
+}
+
+// The channels of a reply whose lines the merge did not leave as they were.
+int changedChannels(const QList<UpdateLine> &lines, const QHash<qint64, QList<QByteArray>> &dropped)
+{
+    QHash<qint64, QList<QByteArray>> after;
+    for (const UpdateLine &l : lines) {
+        QList<QByteArray> &rests = after[l.id];
+        if (l.add)
+            rests.append(l.fields.toByteArray() + '|');
+    }
+    int changed = 0;
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        changed += dropped.value(it.key()) != it.value() ? 1 : 0;
+    return changed;
 }
 
 int appendAddLines(CatalogueWriter &w, const QList<UpdateLine> &lines)
@@ -259,18 +292,38 @@ Result<QList<UpdateLine>> parseUpdateReply(QByteArrayView reply)
     return lines;
 }
 
-Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs)
+QString replyCoveredDate(QByteArrayView reply)
+{
+    const qsizetype lastBreak = reply.lastIndexOf(kSeparator);
+    const QByteArrayView tail = lastBreak < 0 ? reply : reply.sliced(lastBreak + kSeparator.size());
+    if (!tail.startsWith(kCoveredMark) || tail.contains('|'))
+        return {};
+    return QString::fromLatin1(tail.sliced(kCoveredMark.size())).trimmed();
+}
+
+Result<MergeSummary> mergeCatalogueUpdate(const QString &catalogueFile, QByteArrayView strDefs)
 {
     auto parsed = parseUpdateReply(strDefs);
     if (!parsed)
         return parsed.error();
-    int added = 0;
-    auto result =
-        rewriteCatalogue(catalogueFile, listedIn(parsed.value()),
-                         [&](CatalogueWriter &w) { added = appendAddLines(w, parsed.value()); });
+    MergeSummary summary;
+    CopyTrace trace;
+    auto result = rewriteCatalogue(
+        catalogueFile, listedIn(parsed.value()),
+        [&](CatalogueWriter &w) { summary.appended = appendAddLines(w, parsed.value()); }, &trace);
     if (!result)
         return result.error();
-    return added;
+    summary.changed = changedChannels(parsed.value(), trace.dropped);
+    summary.total = int(trace.kept) + summary.appended;
+    return summary;
+}
+
+Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs)
+{
+    auto merged = mergeCatalogueUpdate(catalogueFile, strDefs);
+    if (!merged)
+        return merged.error();
+    return merged.value().appended;
 }
 
 Result<int> mergeUpdateReply(QIODevice *catalogue, QIODevice *out, QByteArrayView strDefs)

@@ -46,24 +46,39 @@ TEST_F(MergeTest, RemovesThenAppendsAsTheFileRulesSay)
         QList<int> kept; // indices into lines
         QByteArray tail; // what follows the kept lines and the empty line
         int count;
+        int changed; // channels whose lines differ afterwards
     } cases[] = {
         {"add and other command",
          "ADD|7|News|TV|xyz|English|||12|4.5<BR>X|9|Old|TV|abc|English|||3|2<BR>",
          {1, 5},
          "7|News|TV|xyz|English|||12|4.5|\r\n",
+         1,
+         2},
+        {"lower-case add removes only",
+         "add|7|News|TV|xyz|English|||12|4.5<BR>",
+         {1, 2, 5},
+         "",
+         0,
          1},
-        {"lower-case add removes only", "add|7|News|TV|xyz|English|||12|4.5<BR>", {1, 2, 5}, "", 0},
         {"padded id is a number",
          "head<BR>ADD| 007|N|TV|u|L|||0|0|extra|fields<BR>tail",
          {1, 2, 5},
          "7|N|TV|u|L|||0|0|\r\n",
+         1,
          1},
         {"same id twice",
          "ADD|12|A|TV|u|L|||0|0<BR>ADD|12|B|TV|u|L|||0|0",
          {0, 1, 2},
          "12|A|TV|u|L|||0|0|\r\n12|B|TV|u|L|||0|0|\r\n",
-         2},
-        {"empty reply still cleans", "", {0, 1, 2, 5}, "", 0},
+         2,
+         1},
+        {"replayed line and removal of an absent channel",
+         "ADD|12|Kept|Radio|eee|French|||3|4<BR>X|55|Never|TV|u|L|||0|0<BR>COVERED 5/21/2009",
+         {0, 1, 2},
+         "12|Kept|Radio|eee|French|||3|4|\r\n",
+         1,
+         0},
+        {"empty reply still cleans", "", {0, 1, 2, 5}, "", 0, 0},
     };
     QByteArray catalogue;
     for (const QByteArray &l : lines)
@@ -71,16 +86,20 @@ TEST_F(MergeTest, RemovesThenAppendsAsTheFileRulesSay)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         writeAll(path(), catalogue);
-        const Result<int> merged = extractNewDefs(path(), c.reply);
+        const Result<MergeSummary> merged = mergeCatalogueUpdate(path(), c.reply);
         ASSERT_TRUE(merged) << merged.error().message.toStdString();
-        EXPECT_EQ(merged.value(), c.count);
+        EXPECT_EQ(merged.value().appended, c.count);
+        EXPECT_EQ(merged.value().changed, c.changed);
+        EXPECT_EQ(merged.value().total, c.kept.size() + c.count);
         QByteArray expected;
         for (const int i : c.kept)
             expected += lines[i] + "\r\n";
         const QByteArray once = readAll(path());
         EXPECT_EQ(once, expected + "\r\n" + c.tail);
-        // Applying the same reply again gives the same file.
-        ASSERT_TRUE(extractNewDefs(path(), c.reply));
+        // Applying the same reply again gives the same file, and changes no channel.
+        const Result<MergeSummary> again = mergeCatalogueUpdate(path(), c.reply);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again.value().changed, 0);
         EXPECT_EQ(readAll(path()), once);
     }
 }
@@ -112,6 +131,23 @@ TEST_F(MergeTest, RemoveChannelsComparesTrimmedText)
     writeAll(path(), "5|a|TV|u|L|||0|0|\r\n 6 |b|TV|u|L|||0|0|\r\n06|c|TV|u|L|||0|0|\r\n");
     ASSERT_TRUE(removeChannels(path(), " 6"));
     EXPECT_EQ(readAll(path()), "5|a|TV|u|L|||0|0|\r\n06|c|TV|u|L|||0|0|\r\n\r\n");
+}
+
+TEST(UpdateDate, ARepliesCoveredDateIsItsLastElement)
+{
+    const struct
+    {
+        QByteArray reply;
+        QString covered;
+    } cases[] = {
+        {"ADD|1|a|TV|u|L|||0|0<BR>COVERED 5/21/2009 3:04:05 PM", u"5/21/2009 3:04:05 PM"_s},
+        {"COVERED 5/21/2009", u"5/21/2009"_s},
+        {"COVERED 5/21/2009<BR>ADD|1|a|TV|u|L|||0|0<BR>", {}},
+        {"ADD|1|a|TV|u|L|||0|0<BR>COVERED|5/21/2009", {}},
+        {"ADD|1|a|TV|u|L|||0|0<BR>", {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(replyCoveredDate(c.reply), c.covered) << c.reply.toStdString();
 }
 
 TEST(UpdateDate, RepliesAreCleaned)

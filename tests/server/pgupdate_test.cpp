@@ -42,7 +42,11 @@ public:
         m_date = parseDateText(QByteArrayView(r->body)).value_or(QDateTime());
         return m_date.toSecsSinceEpoch();
     }
-    qint64 covered() const { return parseDateText(QStringView(m_covered))->toSecsSinceEpoch(); }
+    qint64 covered() const
+    {
+        const auto date = parseDateText(QStringView(m_covered));
+        return date ? date->toSecsSinceEpoch() : -1;
+    }
 
 private:
     CataloguePages &m_pages;

@@ -50,24 +50,6 @@ std::optional<qint64> readWholeNumber(QByteArrayView text)
     return negative ? -value : value;
 }
 
-// The number a catalogue id names when it is written exactly as a decimal is (no sign but "-",
-// no leading zero): only such a text can equal the decimal text of an update line's id.
-std::optional<qint64> decimalId(QByteArrayView text)
-{
-    const bool negative = text.startsWith('-');
-    const QByteArrayView digits = negative ? text.sliced(1) : text;
-    if (digits.isEmpty() || digits.size() > 18 || (digits.size() > 1 && digits.front() == '0') ||
-        (negative && digits == QByteArrayView("0")))
-        return std::nullopt;
-    qint64 value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return negative ? -value : value;
-}
-
 // Buffered writes into the replacement file; remembers the first failure.
 class CatalogueWriter
 {
@@ -99,11 +81,11 @@ private:
 using IdListed = std::function<bool(QByteArrayView trimmedId)>;
 
 // What a copy saw: the lines it kept, and what followed the id in each line it dropped for
-// being listed, by channel.
+// being listed, by id (a listed id is written as its decimal text).
 struct CopyTrace
 {
     qsizetype kept = 0;
-    QHash<qint64, QList<QByteArray>> dropped;
+    QHash<QByteArray, QList<QByteArray>> dropped;
 };
 
 bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
@@ -121,8 +103,8 @@ bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
         if (id.isEmpty())
             continue;
         if (listed(id)) {
-            if (const auto n = trace ? decimalId(id) : std::nullopt)
-                trace->dropped[*n].append(line.sliced(bar + 1).toByteArray());
+            if (trace)
+                trace->dropped[id.toByteArray()].append(line.sliced(bar + 1).toByteArray());
             continue;
         }
         if (trace)
@@ -156,6 +138,24 @@ Result<void> rewriteCatalogue(const QString &path, const IdListed &listed,
     return {};
 }
 
+// The number a catalogue id names when it is written exactly as a decimal is (no sign but "-",
+// no leading zero): only such a text can equal the decimal text of an update line's id.
+std::optional<qint64> decimalId(QByteArrayView text)
+{
+    const bool negative = text.startsWith('-');
+    const QByteArrayView digits = negative ? text.sliced(1) : text;
+    if (digits.isEmpty() || digits.size() > 18 || (digits.size() > 1 && digits.front() == '0') ||
+        (negative && digits == QByteArrayView("0")))
+        return std::nullopt;
+    qint64 value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
 // Whether a catalogue id is among the ids of the update lines.
 IdListed listedIn(const QList<UpdateLine> &lines)
 {
@@ -170,7 +170,8 @@ IdListed listedIn(const QList<UpdateLine> &lines)
 }
 
 // The channels of a reply whose lines the merge did not leave as they were.
-int changedChannels(const QList<UpdateLine> &lines, const QHash<qint64, QList<QByteArray>> &dropped)
+int changedChannels(const QList<UpdateLine> &lines,
+                    const QHash<QByteArray, QList<QByteArray>> &dropped)
 {
     QHash<qint64, QList<QByteArray>> after;
     for (const UpdateLine &l : lines) {
@@ -180,7 +181,7 @@ int changedChannels(const QList<UpdateLine> &lines, const QHash<qint64, QList<QB
     }
     int changed = 0;
     for (auto it = after.cbegin(); it != after.cend(); ++it)
-        changed += dropped.value(it.key()) != it.value() ? 1 : 0;
+        changed += dropped.value(QByteArray::number(it.key())) != it.value() ? 1 : 0;
     return changed;
 }
 

@@ -77,7 +77,10 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     if (!arrivedWhole(reply))
         return fail(u"the channel updates did not arrive whole"_s);
 
-    const QString covered = replyCoveredDate(QByteArrayView(reply.body));
+    // The message below may stay open for long while other viewers at this address update; only
+    // the date of this viewer's own reply fits its merge.
+    const std::optional<QDateTime> coveredDate =
+        parseDateText(QStringView(replyCoveredDate(QByteArrayView(reply.body))));
     const Result<MergeSummary> merged =
         mergeCatalogueUpdate(context.dataDirectory + u"/Data.txt"_s, QByteArrayView(reply.body));
     if (!merged)
@@ -90,15 +93,12 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     context.showMessage(downloadedUpdatesText(reported));
 
     if (count > 0) {
-        // The message may stay open for long; other viewers at this address update meanwhile,
-        // and only the date of this viewer's own reply fits its merge.
-        const std::optional<QDateTime> coveredDate = parseDateText(QStringView(covered));
         QByteArray datePath = "/ostrel/date.asp";
         if (coveredDate)
             datePath += "?date=" + formatDateText(*coveredDate).toLatin1();
         const FetchResult stored = fetchPage(context.server + datePath, dateOptions);
         if (stored.ownerGone)
-            return {UpdateState::OwnerGone, count, reported};
+            return {UpdateState::OwnerGone, count};
         // The merge has happened. A date that did not come, or cannot be read, is not stored:
         // the next update then asks from the old date again, and replaying lines is harmless.
         if (arrivedWhole(stored)) {
@@ -110,7 +110,7 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
         }
         context.showChannels();
     }
-    return {UpdateState::Merged, count, reported};
+    return {UpdateState::Merged, count};
 }
 
 } // namespace mavrel

@@ -43,9 +43,6 @@ struct UpdateOutcome
 {
     UpdateState state = UpdateState::Failed;
     int count = 0; // "ADD" lines appended
-    // The number the message names: the channels that changed, or after a download from the
-    // very start the channels the list holds.
-    int reported = 0;
 };
 
 QString noUpdatesText();

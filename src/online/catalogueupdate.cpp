@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QSaveFile>
 #include <QSet>
+#include <QVarLengthArray>
 
 #include <array>
 #include <functional>
@@ -80,12 +81,12 @@ private:
 // empty line, then what `appendAdded` writes. False when a read or a write failed.
 using IdListed = std::function<bool(QByteArrayView trimmedId)>;
 
-// What a copy saw: the lines it kept, and what followed the id in each line it dropped for
-// being listed, by id (a listed id is written as its decimal text).
+// What a copy saw: the number of lines it kept, and each line it dropped for being listed (its
+// trimmed id and what follows the id's "|").
 struct CopyTrace
 {
     qsizetype kept = 0;
-    QHash<QByteArray, QList<QByteArray>> dropped;
+    std::function<void(QByteArrayView id, QByteArrayView rest)> dropped;
 };
 
 bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
@@ -104,7 +105,7 @@ bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
             continue;
         if (listed(id)) {
             if (trace)
-                trace->dropped[id.toByteArray()].append(line.sliced(bar + 1).toByteArray());
+                trace->dropped(id, line.sliced(bar + 1));
             continue;
         }
         if (trace)
@@ -169,21 +170,47 @@ IdListed listedIn(const QList<UpdateLine> &lines)
     };
 }
 
-// The channels of a reply whose lines the merge did not leave as they were.
-int changedChannels(const QList<UpdateLine> &lines,
-                    const QHash<QByteArray, QList<QByteArray>> &dropped)
+// Which channels of a reply the merge leaves with other lines than they had: the lines a
+// catalogue drops for a channel are compared, in their order, with the ones its "ADD" lines
+// write. Views into the reply and the catalogue, so that a full replay costs no copies.
+class ChangeCounter
 {
-    QHash<qint64, QList<QByteArray>> after;
-    for (const UpdateLine &l : lines) {
-        QList<QByteArray> &rests = after[l.id];
-        if (l.add)
-            rests.append(l.fields.toByteArray() + '|');
+public:
+    explicit ChangeCounter(const QList<UpdateLine> &lines)
+    {
+        m_channels.reserve(lines.size());
+        for (const UpdateLine &l : lines) {
+            Channel &c = m_channels[l.id];
+            if (l.add)
+                c.added.append(l.fields);
+        }
     }
-    int changed = 0;
-    for (auto it = after.cbegin(); it != after.cend(); ++it)
-        changed += dropped.value(QByteArray::number(it.key())) != it.value() ? 1 : 0;
-    return changed;
-}
+    void dropped(qint64 id, QByteArrayView rest)
+    {
+        Channel &c = m_channels[id];
+        // An added line is its fields and a closing "|".
+        const bool same = c.seen < c.added.size() && rest.size() == c.added[c.seen].size() + 1 &&
+                          rest.startsWith(c.added[c.seen]) && rest.endsWith('|');
+        c.differs = c.differs || !same;
+        ++c.seen;
+    }
+    int changed() const
+    {
+        int n = 0;
+        for (const Channel &c : m_channels)
+            n += c.differs || c.seen != c.added.size() ? 1 : 0;
+        return n;
+    }
+
+private:
+    struct Channel
+    {
+        QVarLengthArray<QByteArrayView, 1> added;
+        qsizetype seen = 0;
+        bool differs = false;
+    };
+    QHash<qint64, Channel> m_channels;
+};
 
 int appendAddLines(CatalogueWriter &w, const QList<UpdateLine> &lines)
 {
@@ -308,13 +335,18 @@ Result<MergeSummary> mergeCatalogueUpdate(const QString &catalogueFile, QByteArr
     if (!parsed)
         return parsed.error();
     MergeSummary summary;
+    ChangeCounter changes(parsed.value());
     CopyTrace trace;
+    // Only ids that decimalId reads are listed.
+    trace.dropped = [&](QByteArrayView id, QByteArrayView rest) {
+        changes.dropped(*decimalId(id), rest);
+    };
     auto result = rewriteCatalogue(
         catalogueFile, listedIn(parsed.value()),
         [&](CatalogueWriter &w) { summary.appended = appendAddLines(w, parsed.value()); }, &trace);
     if (!result)
         return result.error();
-    summary.changed = changedChannels(parsed.value(), trace.dropped);
+    summary.changed = changes.changed();
     summary.total = int(trace.kept) + summary.appended;
     return summary;
 }

@@ -2,6 +2,7 @@
 
 #include "catalogue/kinds.h"
 #include "catalogue/scramble.h"
+#include "online/catalogueupdate.h"
 #include "online/datetext.h"
 #include "server/wire.h"
 
@@ -28,6 +29,19 @@ PageReply reply(int status, QByteArray body)
 QByteArray dateText(qint64 secs)
 {
     return formatDateText(QDateTime::fromSecsSinceEpoch(secs, Qt::UTC)).toLatin1();
+}
+
+// The "date" value of a query as seconds, blanks sent as "+" too.
+std::optional<qint64> queryDate(const QHash<QByteArray, QByteArray> &query)
+{
+    QByteArray date = query.value(QByteArrayLiteral("date"));
+    if (date.size() > kMaxShortValue)
+        return std::nullopt;
+    date.replace('+', ' ');
+    const auto parsed = parseDateText(QByteArrayView(date));
+    if (!parsed)
+        return std::nullopt;
+    return parsed->toSecsSinceEpoch();
 }
 
 // An operator must see why requests fail, without a line for each request when the database
@@ -72,7 +86,7 @@ std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView ra
     if (path == u"/ostrel/getChannelsOFFLINE.asp")
         return channels(rawQuery, client, true);
     if (path == u"/ostrel/date.asp")
-        return storedDate(client);
+        return storedDate(rawQuery, client);
     if (path == u"/tv/getData.asp")
         return report(rawQuery, client);
     if (path == u"/ostrel/submit.asp")
@@ -99,23 +113,34 @@ PageReply CataloguePages::channels(QStringView rawQuery, const QString &client, 
     auto query = parseQuery(rawQuery);
     if (!query)
         return reply(400, QByteArrayLiteral("Bad request"));
-    QByteArray date = query.value().value(QByteArrayLiteral("date"));
-    if (date.size() > kMaxShortValue)
-        return reply(400, QByteArrayLiteral("Bad date"));
-    date.replace('+', ' ');
-    const auto since = parseDateText(QByteArrayView(date));
+    const auto since = queryDate(query.value());
     if (!since)
         return reply(400, QByteArrayLiteral("Bad date"));
-    auto body = deadOnly ? m_store.deadReply(since->toSecsSinceEpoch(), client)
-                         : m_store.updateReply(since->toSecsSinceEpoch(), client);
+    qint64 covered = 0;
+    auto body = deadOnly ? m_store.deadReply(*since, client, &covered)
+                         : m_store.updateReply(*since, client, &covered);
     if (!body)
         return serverError(body.error());
-    return reply(200, std::move(body).value());
+    // After the last "<BR>" and without "|": every viewer's merge passes over it.
+    return reply(200, std::move(body).value() + kCoveredMark.toByteArray() + dateText(covered));
 }
 
-PageReply CataloguePages::storedDate(const QString &client)
+PageReply CataloguePages::storedDate(QStringView rawQuery, const QString &client)
 {
-    auto date = m_store.dateFor(client);
+    // Viewers behind one address share the address's memory; the date the viewer's own reply
+    // carried is the one that fits its merge.
+    std::optional<qint64> covered;
+    if (!rawQuery.isEmpty()) {
+        auto query = parseQuery(rawQuery);
+        if (!query)
+            return reply(400, QByteArrayLiteral("Bad request"));
+        if (query.value().contains(QByteArrayLiteral("date"))) {
+            covered = queryDate(query.value());
+            if (!covered)
+                return reply(400, QByteArrayLiteral("Bad date"));
+        }
+    }
+    auto date = m_store.dateFor(client, covered);
     if (!date)
         return serverError(date.error());
     return reply(200, dateText(date.value()));

@@ -29,7 +29,7 @@ public:
 
     PageReply currentDate(QStringView rawQuery);
     PageReply channels(QStringView rawQuery, const QString &client, bool deadOnly);
-    PageReply storedDate(const QString &client);
+    PageReply storedDate(QStringView rawQuery, const QString &client);
     PageReply report(QStringView rawQuery, const QString &client);
     PageReply submit(QStringView rawQuery, const QString &client);
     PageReply localization();

@@ -764,7 +764,7 @@ Result<void> CatalogueStore::rememberRead(const QString &client, qint64 since, q
     return run(m_q->recordRead);
 }
 
-Result<QByteArray> CatalogueStore::updateReply(qint64 since, const QString &client)
+Result<QByteArray> CatalogueStore::updateReply(qint64 since, const QString &client, qint64 *covered)
 {
     Transaction tx(m_db, m_inBatch);
     if (!tx.started())
@@ -785,12 +785,18 @@ Result<QByteArray> CatalogueStore::updateReply(qint64 since, const QString &clie
     const QByteArray body = updateLines(q, false);
     if (auto r = rememberRead(client, since, stored); !r)
         return r.error();
+    // The reply carries its date: from now on no change may be stamped at or before it.
+    if (covered) {
+        if (auto r = handOut(stored); !r)
+            return r.error();
+        *covered = stored;
+    }
     if (auto r = tx.commit(); !r)
         return r.error();
     return body;
 }
 
-Result<QByteArray> CatalogueStore::deadReply(qint64 since, const QString &client)
+Result<QByteArray> CatalogueStore::deadReply(qint64 since, const QString &client, qint64 *covered)
 {
     Transaction tx(m_db, m_inBatch);
     if (!tx.started())
@@ -803,18 +809,30 @@ Result<QByteArray> CatalogueStore::deadReply(qint64 since, const QString &client
         return r.error();
     const QByteArray body = updateLines(q, true);
     // The viewer stores the following date answer in the one update date it has: keep it at the
-    // date it asked from, so that the ordinary update loses nothing.
-    if (auto r = rememberRead(client, since, since); !r)
+    // date it asked from, so that the ordinary update loses nothing. A date asked from the future
+    // must not come back as a date to store: handed out, it would date every later change there.
+    auto settled = settledBefore();
+    if (!settled)
+        return settled.error();
+    const qint64 stored = std::min(since, std::max(settled.value(), m_handedOut));
+    if (auto r = rememberRead(client, since, stored); !r)
         return r.error();
+    if (covered)
+        *covered = stored;
     if (auto r = tx.commit(); !r)
         return r.error();
     return body;
 }
 
-Result<qint64> CatalogueStore::dateFor(const QString &client)
+Result<qint64> CatalogueStore::dateFor(const QString &client, std::optional<qint64> covered)
 {
     if (auto r = readClock(); !r)
         return r.error();
+    // The viewer's own reply decides, whatever other viewers at its address fetched meanwhile.
+    // A later date than any handed out came from no reply of this catalogue: later changes
+    // could still be stamped before it, so the address's memory answers instead.
+    if (covered && *covered <= m_handedOut)
+        return *covered;
     const qint64 t = now();
     m_q->minRead.bindValue(0, client);
     m_q->minRead.bindValue(1, t - kReadMemorySecs);

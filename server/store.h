@@ -134,11 +134,16 @@ public:
     // not changes: ordinary update replies never carry them.
     Result<qint64> latestUpdateDate();
     // Update lines of every channel added, changed or removed after since (minus the margin).
-    Result<QByteArray> updateReply(qint64 since, const QString &client);
-    // Removal lines of every channel that became dead after since (minus the margin).
-    Result<QByteArray> deadReply(qint64 since, const QString &client);
-    // The date a viewer stores after its merge.
-    Result<qint64> dateFor(const QString &client);
+    // `covered`, when given, receives the date a viewer that merged this reply may store: every
+    // change up to it is in the reply, and it counts as handed out.
+    Result<QByteArray> updateReply(qint64 since, const QString &client, qint64 *covered = nullptr);
+    // Removal lines of every channel that became dead after since (minus the margin). Its
+    // `covered` is since (no later than any date handed out), so that the one date a viewer
+    // keeps for both lists stays where the ordinary update needs it.
+    Result<QByteArray> deadReply(qint64 since, const QString &client, qint64 *covered = nullptr);
+    // The date a viewer stores after its merge: the `covered` date of its reply when it sends
+    // it (never later than a date handed out), else the one remembered for its address.
+    Result<qint64> dateFor(const QString &client, std::optional<qint64> covered = std::nullopt);
 
     Result<void> recordReport(const Report &report);
     // A viewer's submission; stars 1 to 5 count as the submitter's rating, anything else not.

@@ -3,8 +3,10 @@
 #include "catalogue/linereader.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QSet>
+#include <QVarLengthArray>
 
 #include <array>
 #include <functional>
@@ -79,8 +81,17 @@ private:
 // empty line, then what `appendAdded` writes. False when a read or a write failed.
 using IdListed = std::function<bool(QByteArrayView trimmedId)>;
 
+// What a copy saw: the number of lines it kept, and each line it dropped for being listed (its
+// trimmed id and what follows the id's "|").
+struct CopyTrace
+{
+    qsizetype kept = 0;
+    std::function<void(QByteArrayView id, QByteArrayView rest)> dropped;
+};
+
 bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
-                   const std::function<void(CatalogueWriter &)> &appendAdded)
+                   const std::function<void(CatalogueWriter &)> &appendAdded,
+                   CopyTrace *trace = nullptr)
 {
     CatalogueWriter writer(out);
     CatalogueLineReader reader(in);
@@ -90,8 +101,15 @@ bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
         if (bar < 0)
             continue;
         const QByteArrayView id = trimBlanks(line.first(bar));
-        if (id.isEmpty() || listed(id))
+        if (id.isEmpty())
             continue;
+        if (listed(id)) {
+            if (trace)
+                trace->dropped(id, line.sliced(bar + 1));
+            continue;
+        }
+        if (trace)
+            ++trace->kept;
         writer.append(line);
         writer.append("\r\n");
     }
@@ -105,7 +123,8 @@ bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
 
 // The same into a replacement of the file, which takes its place in one step.
 Result<void> rewriteCatalogue(const QString &path, const IdListed &listed,
-                              const std::function<void(CatalogueWriter &)> &appendAdded)
+                              const std::function<void(CatalogueWriter &)> &appendAdded,
+                              CopyTrace *trace = nullptr)
 {
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
@@ -113,7 +132,7 @@ Result<void> rewriteCatalogue(const QString &path, const IdListed &listed,
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return Result<void>::failure(u"the channel list %1 cannot be written"_s.arg(path));
-    if (!copyKeptLines(&in, &out, listed, appendAdded) || !out.commit()) {
+    if (!copyKeptLines(&in, &out, listed, appendAdded, trace) || !out.commit()) {
         out.cancelWriting();
         return Result<void>::failure(u"the channel list %1 could not be rewritten"_s.arg(path));
     }
@@ -150,6 +169,48 @@ IdListed listedIn(const QList<UpdateLine> &lines)
         return n && ids->contains(*n);
     };
 }
+
+// Which channels of a reply the merge leaves with other lines than they had: the lines a
+// catalogue drops for a channel are compared, in their order, with the ones its "ADD" lines
+// write. Views into the reply and the catalogue, so that a full replay costs no copies.
+class ChangeCounter
+{
+public:
+    explicit ChangeCounter(const QList<UpdateLine> &lines)
+    {
+        m_channels.reserve(lines.size());
+        for (const UpdateLine &l : lines) {
+            Channel &c = m_channels[l.id];
+            if (l.add)
+                c.added.append(l.fields);
+        }
+    }
+    void dropped(qint64 id, QByteArrayView rest)
+    {
+        Channel &c = m_channels[id];
+        // An added line is its fields and a closing "|".
+        const bool same = c.seen < c.added.size() && rest.size() == c.added[c.seen].size() + 1 &&
+                          rest.startsWith(c.added[c.seen]) && rest.endsWith('|');
+        c.differs = c.differs || !same;
+        ++c.seen;
+    }
+    int changed() const
+    {
+        int n = 0;
+        for (const Channel &c : m_channels)
+            n += c.differs || c.seen != c.added.size() ? 1 : 0;
+        return n;
+    }
+
+private:
+    struct Channel
+    {
+        QVarLengthArray<QByteArrayView, 1> added;
+        qsizetype seen = 0;
+        bool differs = false;
+    };
+    QHash<qint64, Channel> m_channels;
+};
 
 int appendAddLines(CatalogueWriter &w, const QList<UpdateLine> &lines)
 {
@@ -259,18 +320,43 @@ Result<QList<UpdateLine>> parseUpdateReply(QByteArrayView reply)
     return lines;
 }
 
-Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs)
+QString replyCoveredDate(QByteArrayView reply)
+{
+    const qsizetype lastBreak = reply.lastIndexOf(kSeparator);
+    const QByteArrayView tail = lastBreak < 0 ? reply : reply.sliced(lastBreak + kSeparator.size());
+    if (!tail.startsWith(kCoveredMark) || tail.contains('|'))
+        return {};
+    return QString::fromLatin1(tail.sliced(kCoveredMark.size())).trimmed();
+}
+
+Result<MergeSummary> mergeCatalogueUpdate(const QString &catalogueFile, QByteArrayView strDefs)
 {
     auto parsed = parseUpdateReply(strDefs);
     if (!parsed)
         return parsed.error();
-    int added = 0;
-    auto result =
-        rewriteCatalogue(catalogueFile, listedIn(parsed.value()),
-                         [&](CatalogueWriter &w) { added = appendAddLines(w, parsed.value()); });
+    MergeSummary summary;
+    ChangeCounter changes(parsed.value());
+    CopyTrace trace;
+    // Only ids that decimalId reads are listed.
+    trace.dropped = [&](QByteArrayView id, QByteArrayView rest) {
+        changes.dropped(*decimalId(id), rest);
+    };
+    auto result = rewriteCatalogue(
+        catalogueFile, listedIn(parsed.value()),
+        [&](CatalogueWriter &w) { summary.appended = appendAddLines(w, parsed.value()); }, &trace);
     if (!result)
         return result.error();
-    return added;
+    summary.changed = changes.changed();
+    summary.total = int(trace.kept) + summary.appended;
+    return summary;
+}
+
+Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs)
+{
+    auto merged = mergeCatalogueUpdate(catalogueFile, strDefs);
+    if (!merged)
+        return merged.error();
+    return merged.value().appended;
 }
 
 Result<int> mergeUpdateReply(QIODevice *catalogue, QIODevice *out, QByteArrayView strDefs)

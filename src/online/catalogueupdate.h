@@ -30,6 +30,13 @@ bool makeINI(const QString &dataDirectory, const QString &strDate);
 // everything after the first "PM" (else "AM") cut away.
 QString cleanDateReply(QByteArrayView reply);
 
+// An update reply ends with this mark and the date that a viewer merging it may store (the
+// newest change the reply covers). It holds no "|", so every merge passes over it.
+inline constexpr QByteArrayView kCoveredMark("COVERED ");
+
+// The date an update reply says it covers, as the server wrote it; empty when it says none.
+QString replyCoveredDate(QByteArrayView reply);
+
 // One update line of a reply: command, id, then the eight catalogue fields after the id.
 struct UpdateLine
 {
@@ -45,9 +52,21 @@ struct UpdateLine
 // server did not mean is not half applied.
 Result<QList<UpdateLine>> parseUpdateReply(QByteArrayView reply);
 
+struct MergeSummary
+{
+    int appended = 0; // "ADD" lines written
+    // Channels whose lines differ after the merge: a line that replaces one with the same text
+    // (the replay of recent changes) or removes a channel the file does not hold is no change.
+    int changed = 0;
+    int total = 0; // catalogue lines the file holds afterwards
+};
+
 // Merges an update reply into the catalogue file: every channel a line names is removed, then
-// each "ADD" line is appended as a catalogue line. Returns the number of lines appended. On any
-// failure (a malformed reply, no catalogue file, a read or write error) the file is unchanged.
+// each "ADD" line is appended as a catalogue line. On any failure (a malformed reply, no
+// catalogue file, a read or write error) the file is unchanged.
+Result<MergeSummary> mergeCatalogueUpdate(const QString &catalogueFile, QByteArrayView strDefs);
+
+// The same, giving the number of lines appended.
 Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs);
 
 // The merge between devices: reads the catalogue from `catalogue`, writes the merged one to

@@ -77,22 +77,36 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     if (!arrivedWhole(reply))
         return fail(u"the channel updates did not arrive whole"_s);
 
-    const Result<int> merged =
-        extractNewDefs(context.dataDirectory + u"/Data.txt"_s, QByteArrayView(reply.body));
+    // The message below may stay open for long while other viewers at this address update; only
+    // the date of this viewer's own reply fits its merge.
+    const std::optional<QDateTime> coveredDate =
+        parseDateText(QStringView(replyCoveredDate(QByteArrayView(reply.body))));
+    const Result<MergeSummary> merged =
+        mergeCatalogueUpdate(context.dataDirectory + u"/Data.txt"_s, QByteArrayView(reply.body));
     if (!merged)
         return fail(merged.error().message);
-    const int count = merged.value();
-    context.showMessage(downloadedUpdatesText(count));
+    const int count = merged.value().appended;
+    // The replay of recent changes resends lines the viewer already holds; they are no news. A
+    // download from the start brings the whole list, so its size is what the user wants to know.
+    const int reported =
+        last == initialUpdateDate() ? merged.value().total : merged.value().changed;
+    context.showMessage(downloadedUpdatesText(reported));
 
     if (count > 0) {
-        const FetchResult stored = fetchPage(context.server + "/ostrel/date.asp", dateOptions);
+        QByteArray datePath = "/ostrel/date.asp";
+        if (coveredDate)
+            datePath += "?date=" + formatDateText(*coveredDate).toLatin1();
+        const FetchResult stored = fetchPage(context.server + datePath, dateOptions);
         if (stored.ownerGone)
             return {UpdateState::OwnerGone, count};
         // The merge has happened. A date that did not come, or cannot be read, is not stored:
         // the next update then asks from the old date again, and replaying lines is harmless.
         if (arrivedWhole(stored)) {
-            if (const auto date = parseDateText(QStringView(cleanDateReply(stored.body))))
+            if (auto date = parseDateText(QStringView(cleanDateReply(stored.body)))) {
+                if (coveredDate && *date > *coveredDate)
+                    date = coveredDate;
                 makeINI(context.dataDirectory, formatDateText(*date));
+            }
         }
         context.showChannels();
     }

@@ -49,9 +49,11 @@ QString noUpdatesText();
 QString downloadedUpdatesText(int count);
 
 // The whole exchange: currentdate, then (only when the server is newer) the update lines from
-// the stored date, the merge, and after additions date.asp, whose date is stored. A reply that
-// did not arrive whole, an error status or an unusable reply changes nothing: the catalogue and
-// the stored date stay, and the user is told that the update failed.
+// the stored date, the merge, and after additions date.asp, whose date is stored. The date the
+// reply says it covers is sent to date.asp and bounds what is stored, so a viewer never stores
+// a date beyond its own merge. A reply that did not arrive whole, an error status or an
+// unusable reply changes nothing: the catalogue and the stored date stay, and the user is told
+// that the update failed.
 UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list = UpdateList::Changes);
 
 } // namespace mavrel

@@ -46,24 +46,34 @@ TEST_F(MergeTest, RemovesThenAppendsAsTheFileRulesSay)
         QList<int> kept; // indices into lines
         QByteArray tail; // what follows the kept lines and the empty line
         int count;
+        int changed; // channels whose lines differ afterwards
     } cases[] = {
         {"add and other command",
          "ADD|7|News|TV|xyz|English|||12|4.5<BR>X|9|Old|TV|abc|English|||3|2<BR>",
          {1, 5},
          "7|News|TV|xyz|English|||12|4.5|\r\n",
-         1},
-        {"lower-case add removes only", "add|7|News|TV|xyz|English|||12|4.5<BR>", {1, 2, 5}, "", 0},
+         1,
+         2},
+        {"lower-case add removes", "add|7|News|TV|xyz|English|||12|4.5<BR>", {1, 2, 5}, "", 0, 1},
         {"padded id is a number",
          "head<BR>ADD| 007|N|TV|u|L|||0|0|extra|fields<BR>tail",
          {1, 2, 5},
          "7|N|TV|u|L|||0|0|\r\n",
+         1,
          1},
         {"same id twice",
          "ADD|12|A|TV|u|L|||0|0<BR>ADD|12|B|TV|u|L|||0|0",
          {0, 1, 2},
          "12|A|TV|u|L|||0|0|\r\n12|B|TV|u|L|||0|0|\r\n",
-         2},
-        {"empty reply still cleans", "", {0, 1, 2, 5}, "", 0},
+         2,
+         1},
+        {"replayed line and removal of an absent channel",
+         "ADD|12|Kept|Radio|eee|French|||3|4<BR>X|55|Never|TV|u|L|||0|0<BR>COVERED 5/21/2009",
+         {0, 1, 2},
+         "12|Kept|Radio|eee|French|||3|4|\r\n",
+         1,
+         0},
+        {"empty reply still cleans", "", {0, 1, 2, 5}, "", 0, 0},
     };
     QByteArray catalogue;
     for (const QByteArray &l : lines)
@@ -71,9 +81,10 @@ TEST_F(MergeTest, RemovesThenAppendsAsTheFileRulesSay)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         writeAll(path(), catalogue);
-        const Result<int> merged = extractNewDefs(path(), c.reply);
+        const Result<MergeSummary> merged = mergeCatalogueUpdate(path(), c.reply);
         ASSERT_TRUE(merged) << merged.error().message.toStdString();
-        EXPECT_EQ(merged.value(), c.count);
+        EXPECT_EQ(merged.value().appended, c.count);
+        EXPECT_EQ(merged.value().changed, c.changed);
         QByteArray expected;
         for (const int i : c.kept)
             expected += lines[i] + "\r\n";

@@ -44,6 +44,7 @@ class SingleInstance;
 class clsLanguages;
 class LocalizableWindow;
 class WindowControls;
+class CatalogueServerWindow;
 class frmAbout;
 class frmLanguage;
 class frmWebsite;
@@ -92,6 +93,8 @@ public:
     void mnuHelpItem_Click(int Index);
     void mnuAboutItem_Click(int Index);
     void mnuLanguageItem_Click(int Index);
+    // The catalogue server window (one at a time, not modal).
+    void openServerWindow();
     void Combo1_Click();
     void cmbSortTV_Click();
     void ListView1_ColumnClick(int ColumnHeader);
@@ -174,7 +177,7 @@ public:
     QMenu *mnuAbout;
     std::array<QAction *, 3> mnuFileItem{};
     std::array<QAction *, 9> mnuCatItem{};
-    std::array<QAction *, 4> mnuUpdateItem{};
+    std::array<QAction *, 5> mnuUpdateItem{};
     std::array<QAction *, 1> mnuLanguageItem{};
     std::array<QAction *, 1> mnuHelpItem{};
     std::array<QAction *, 1> mnuAboutItem{};
@@ -289,6 +292,7 @@ private:
     QPointer<frmWebsite> m_website;
     std::unique_ptr<WindowControls> m_localizable;
     QPointer<frmLanguage> m_languageWindow;
+    QPointer<CatalogueServerWindow> m_serverWindow;
     QWebEngineView *wbyoutube = nullptr;
     TwipsRect m_browserRect;
     QUrl m_browserPage;

@@ -66,6 +66,7 @@ CatalogueServerWindow::CatalogueServerWindow(clsLanguages &languages, QWidget *p
 
     lblAddress = named(new QLabel(u"Address of the catalogue server:"_s, this), u"lblAddress"_s);
     txtAddress = named(new QLineEdit(this), u"txtAddress"_s);
+    txtAddress->setMinimumWidth(320);
     lblAddress->setBuddy(txtAddress);
     lblOverride = named(new QLabel(this), u"lblOverride"_s);
     lblOverride->setWordWrap(true);
@@ -76,6 +77,8 @@ CatalogueServerWindow::CatalogueServerWindow(clsLanguages &languages, QWidget *p
     lblResult->setWordWrap(true);
     lblResult->setTextFormat(Qt::PlainText);
     lblResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Room for the longest answer, so the window need not grow when it comes.
+    lblResult->setMinimumHeight(3 * lblResult->fontMetrics().lineSpacing());
     cmdOK = named(new QPushButton(u"OK"_s, this), u"cmdOK"_s);
     cmdCancel = named(new QPushButton(u"Cancel"_s, this), u"cmdCancel"_s);
     cmdOK->setDefault(true);
@@ -88,14 +91,12 @@ CatalogueServerWindow::CatalogueServerWindow(clsLanguages &languages, QWidget *p
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
     auto *layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(lblAddress);
     layout->addLayout(addressRow);
     layout->addWidget(lblOverride);
     layout->addWidget(lblResult);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    setMinimumWidth(460);
 
     m_controls.addLabel(lblAddress, controlkind::Label);
     m_controls.addOther(txtAddress, u"TextBox"_s);

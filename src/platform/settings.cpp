@@ -25,6 +25,7 @@ const SettingSpec schema[] = {
     {SettingKey::Dir, SettingStore::PerUser, "Dir"_L1, ""_L1},
     {SettingKey::IgnorePermissionDeniedError, SettingStore::PerUser,
      "IgnorePermissionDeniedError"_L1, "0"_L1},
+    {SettingKey::CatalogueServer, SettingStore::PerUser, "CatalogueServer"_L1, ""_L1},
     {SettingKey::MachineChkSplash, SettingStore::MachineWide, "chkSplash"_L1, "0"_L1},
     {SettingKey::MachineShowHelp, SettingStore::MachineWide, "showHelp"_L1, ""_L1},
 };

@@ -21,6 +21,7 @@ enum class SettingKey
     Drive,
     Dir,
     IgnorePermissionDeniedError,
+    CatalogueServer,  // the address named in the viewer; empty when none is
     MachineChkSplash, // machine-wide "chkSplash"
     MachineShowHelp,  // machine-wide "showHelp"
 };

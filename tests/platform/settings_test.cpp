@@ -74,7 +74,7 @@ TEST_F(UserSettingsTest, EmptyStoreGivesTheDefaultOfEveryRow)
         EXPECT_FALSE(seen.contains(id)) << spec.name.data();
         seen << id;
     }
-    EXPECT_EQ(seen.size(), 10);
+    EXPECT_EQ(seen.size(), 11);
 }
 
 TEST_F(UserSettingsTest, ValuesComeBackExactly)

@@ -21,6 +21,7 @@
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/navigation.h"
 #include "mainwindow/singleinstance.h"
+#include "mainwindow/ui/catalogueserverwindow.h"
 #include "mainwindow/ui/channelplayback.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/localfilesview.h"
@@ -337,7 +338,8 @@ void Form1::createMenus()
 
     mnuUpdate = named(menuBar()->addMenu(u"&Update Channels"_s), u"mnuUpdate"_s);
     const QString updates[] = {u"Update Channels Online"_s, u"Add Channels"_s,
-                               u"Download Dead Channels"_s, u"Check all channels"_s};
+                               u"Download Dead Channels"_s, u"Check all channels"_s,
+                               u"Catalogue Server\u2026"_s};
     for (int i = 0; i < int(mnuUpdateItem.size()); ++i) {
         mnuUpdateItem[i] = addItem(mnuUpdate, u"mnuUpdateItem%1"_s.arg(i), updates[i]);
         // Their commands arrive with the update, submission and channel-check windows.
@@ -345,6 +347,7 @@ void Form1::createMenus()
     }
     mnuUpdateItem[1]->setEnabled(true);
     mnuUpdateItem[3]->setEnabled(true);
+    mnuUpdateItem[4]->setEnabled(true);
     mnuUpdateItem[2]->setVisible(false);
     mnuUpdateItem[3]->setVisible(false);
 
@@ -380,6 +383,7 @@ void Form1::connectEvents()
     connect(txtStatus, &QLineEdit::textChanged, this, &Form1::txtStatus_Change);
     connect(mnuUpdateItem[1], &QAction::triggered, this, &Form1::openSubmitWindow);
     connect(mnuUpdateItem[3], &QAction::triggered, this, &Form1::checkAllChannels);
+    connect(mnuUpdateItem[4], &QAction::triggered, this, &Form1::openServerWindow);
     // A run walks the rows as shown, so it ends when they change under it: the list reloaded,
     // a find typed or taken back, another sort order.
     const QAbstractItemModel *shown = ListView1->model();
@@ -524,6 +528,17 @@ void Form1::openLanguageWindow(bool modal)
 void Form1::mnuLanguageItem_Click(int)
 {
     openLanguageWindow(false);
+}
+
+void Form1::openServerWindow()
+{
+    if (!m_serverWindow) {
+        m_serverWindow = new CatalogueServerWindow(*m_languages, this);
+        m_serverWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_serverWindow->show();
+    m_serverWindow->raise();
+    m_serverWindow->activateWindow();
 }
 
 // ---- Start-up ---------------------------------------------------------------------------------

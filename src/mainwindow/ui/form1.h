@@ -45,6 +45,7 @@ class SingleInstance;
 class clsLanguages;
 class LocalizableWindow;
 class WindowControls;
+class CatalogueServerWindow;
 class frmAbout;
 class frmLanguage;
 class frmWebsite;
@@ -94,6 +95,8 @@ public:
     void mnuHelpItem_Click(int Index);
     void mnuAboutItem_Click(int Index);
     void mnuLanguageItem_Click(int Index);
+    // The catalogue server window (one at a time, not modal).
+    void openServerWindow();
     void Combo1_Click();
     void cmbSortTV_Click();
     void ListView1_ColumnClick(int ColumnHeader);
@@ -176,7 +179,7 @@ public:
     QMenu *mnuAbout;
     std::array<QAction *, 3> mnuFileItem{};
     std::array<QAction *, 9> mnuCatItem{};
-    std::array<QAction *, 4> mnuUpdateItem{};
+    std::array<QAction *, 5> mnuUpdateItem{};
     std::array<QAction *, 1> mnuLanguageItem{};
     std::array<QAction *, 1> mnuHelpItem{};
     std::array<QAction *, 1> mnuAboutItem{};
@@ -294,6 +297,7 @@ private:
     QPointer<frmLanguage> m_languageWindow;
     bool m_unloaded = false;
     QString m_allText = QStringLiteral("All"); // the Type box's first item, in its language
+    QPointer<CatalogueServerWindow> m_serverWindow;
     QWebEngineView *wbyoutube = nullptr;
     TwipsRect m_browserRect;
     QUrl m_browserPage;

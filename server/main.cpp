@@ -271,6 +271,8 @@ std::optional<QString> readConfig(const QString &file, Options &o)
             problem = u"expected an option such as --demo, found '%1'"_s.arg(words.first());
         else
             problem = parseOptions(words, 0, o, true);
+        if (!problem && words.contains(u"--sync"_s) && o.syncs.back().everySecs == 0)
+            problem = u"--sync %1 needs --every DURATION on its line"_s.arg(o.syncs.back().source);
         if (problem)
             return u"%1:%2: %3"_s.arg(file).arg(number).arg(*problem);
     }

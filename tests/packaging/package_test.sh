@@ -8,7 +8,7 @@ source "$(dirname "$0")/common.sh"
 work=$(mktemp -d)
 server=
 cleanup() {
-    [ -z "$server" ] || kill -KILL "$server" 2>/dev/null || true
+    [ -z "$server" ] || { kill -TERM "$server" && wait "$server"; } 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT

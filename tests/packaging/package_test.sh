@@ -53,30 +53,25 @@ dpkg-deb -e "$deb" "$work/control"
 [ "$(cat "$work/control/conffiles")" = "$conf" ] || fail "conffiles: $(cat "$work/control/conffiles")"
 [ -s "$root$conf" ] || fail "package lacks $conf"
 
-# The maintainer scripts, with stand-ins for deb-systemd-helper and deb-systemd-invoke that log
-# their arguments and answer with $STUB_STATUS; a failing helper must not fail the package.
-stubs=$work/stubs
-mkdir "$stubs"
-for helper in deb-systemd-helper deb-systemd-invoke systemctl; do
-    printf '#!/bin/sh\necho "%s $*" >>"$STUB_LOG"\nexit "$STUB_STATUS"\n' "$helper" >"$stubs/$helper"
-    chmod +x "$stubs/$helper"
-done
-maintainer() { # STATUS SCRIPT ARGS...
-    local status=$1 script=$2
-    shift 2
-    : >"$work/helpers.log"
-    env PATH="$stubs:$PATH" STUB_LOG="$work/helpers.log" STUB_STATUS="$status" \
-        "$work/control/$script" "$@" || fail "$script $* exited $? with helpers answering $status"
+# The maintainer scripts with the real deb-systemd-helper on the unpacked tree, as dpkg runs
+# them for another root (DPKG_ROOT), which also keeps them off this machine's systemd.
+maintainer() { # SCRIPT ARGS...
+    env DPKG_ROOT="$root" DPKG_MAINTSCRIPT_PACKAGE=mavrel DPKG_MAINTSCRIPT_NAME="$1" \
+        "$work/control/$@" || fail "$* exited $?"
 }
-maintainer 0 postinst configure
-for unit in mavrel-catalogue-server.socket mavrel-catalogue-server.service; do
-    grep -qx "deb-systemd-helper enable $unit" "$work/helpers.log" || fail "postinst enables no $unit"
-done
-maintainer 1 postinst configure
-! grep -q "helper enable" "$work/helpers.log" || fail "postinst re-enabled a disabled unit"
-maintainer 0 postrm purge
-grep -qx "deb-systemd-helper purge mavrel-catalogue-server.socket" "$work/helpers.log" ||
-    fail "postrm purge leaves the socket's links"
+links=$root/etc/systemd/system
+socket_link=$links/sockets.target.wants/mavrel-catalogue-server.socket
+service_link=$links/multi-user.target.wants/mavrel-catalogue-server.service
+maintainer postinst configure
+[ -L "$socket_link" ] && [ -L "$service_link" ] || fail "postinst enabled: $(find "$links")"
+# An administrator's disable survives an upgrade.
+rm "$service_link"
+maintainer postinst configure "$version"
+[ ! -e "$service_link" ] || fail "an upgrade enabled the disabled service again"
+maintainer prerm remove
+maintainer postrm remove
+maintainer postrm purge
+[ -z "$(find "$links" -name 'mavrel-*')" ] || fail "purge left $(find "$links" -name 'mavrel-*')"
 
 # Socket activation as systemd does it, with the service's own command line (the installed paths
 # replaced by the unpacked ones) and the shipped configuration without its internet sources: the

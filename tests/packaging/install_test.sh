@@ -45,10 +45,6 @@ for line in "ExecStart=/usr/bin/catalogue-server serve --db /var/lib/mavrel-cata
     DynamicUser=yes StateDirectory=mavrel-catalogue ProtectSystem=strict NoNewPrivileges=yes; do
     grep -q "^$line" "$unit" || fail "unit lacks $line"
 done
-# Under /usr the service's configuration goes to /etc, where the unit looks for it.
-grep -q "^ExecStart=.* --config /etc/mavrel/catalogue-server.conf" "$unit" ||
-    fail "the unit reads no /etc/mavrel/catalogue-server.conf"
-[ -s "$dest/etc/mavrel/catalogue-server.conf" ] || fail "not installed: the server's configuration"
 
 # The manual pages document every option of --help, and the server's exit codes.
 for program in mavrel catalogue-server; do

@@ -54,14 +54,26 @@ endforeach()
 add_custom_target(mavrel_manpages ALL DEPENDS ${_manpages})
 install(FILES ${_manpages} DESTINATION share/man/man1)
 
-# The unit names the server by its installed path, known only when installing (--prefix).
-set(_unit mavrel-catalogue-server.service)
+# The units name the server and its configuration file by their installed paths, known only
+# when installing (--prefix). Under /usr the configuration goes to /etc, as packages do. An
+# existing configuration file is kept: it is the administrator's.
+set(_units mavrel-catalogue-server.service mavrel-catalogue-server.socket)
 install(CODE "
     set(BINDIR \"\${CMAKE_INSTALL_PREFIX}/bin\")
+    set(SYSCONFDIR \"\${CMAKE_INSTALL_PREFIX}/etc\")
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+        set(SYSCONFDIR /etc)
+    endif()
     set(MAVREL_PRODUCT_NAME \"${MAVREL_PRODUCT_NAME}\")
-    configure_file(\"${_pkg}/systemd/${_unit}.in\" \"${_out}/${_unit}\" @ONLY)
-    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\" TYPE FILE
-         FILES \"${_out}/${_unit}\")
+    foreach(unit ${_units})
+        configure_file(\"${_pkg}/systemd/\${unit}.in\" \"${_out}/\${unit}\" @ONLY)
+        file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\" TYPE FILE
+             FILES \"${_out}/\${unit}\")
+    endforeach()
+    if(NOT EXISTS \"\$ENV{DESTDIR}\${SYSCONFDIR}/mavrel/catalogue-server.conf\")
+        file(INSTALL DESTINATION \"\${SYSCONFDIR}/mavrel\" TYPE FILE
+             FILES \"${_pkg}/catalogue-server.conf\")
+    endif()
 ")
 
 # The Debian package. Depends come from the libraries the programs link (dpkg-shlibdeps); the
@@ -85,4 +97,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, libqt6sql6-sqlite, vlc-plugin-base, vlc-plugin-video-output")
 # Without it every player start rebuilds the plug-in cache (about 100 ms).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libvlc-bin")
+# Maintainer scripts that enable the catalogue server's socket and service; its configuration
+# file is a conffile, so an upgrade keeps the administrator's edits.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${_pkg}/debian/postinst ${_pkg}/debian/prerm ${_pkg}/debian/postrm ${_pkg}/debian/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -115,6 +116,8 @@ struct CatalogueHttpServer::Impl
                                   const QString &client);
     MHD_Result serveStream(MHD_Connection *connection, Request &request, int melody);
     void pace();
+    // Starts the daemon on the listening place `where` names (MHD_OPTION_ARRAY items).
+    bool start(unsigned flags, quint16 port, const MHD_OptionItem *where);
 };
 
 namespace {
@@ -438,11 +441,8 @@ void CatalogueHttpServer::setVideoSite(const VideoSitePages *site)
 
 quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
 {
-    if (d->daemon)
-        return 0;
     sockaddr_storage storage{};
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
-                     MHD_USE_ERROR_LOG;
+    unsigned flags = 0;
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
         auto *a6 = reinterpret_cast<sockaddr_in6 *>(&storage);
         a6->sin6_family = AF_INET6;
@@ -462,28 +462,69 @@ quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
         a4->sin_port = htons(port);
         a4->sin_addr.s_addr = htonl(v4);
     }
-    const FrontLimits &l = d->limits;
-    // The pool must not outnumber the connection limit, or stopping hangs.
-    const unsigned threads = std::max(1u, std::min(l.threads, l.maxConnections));
-    d->daemon = MHD_start_daemon(
-        flags, port, nullptr, nullptr, &Impl::access, d.get(), MHD_OPTION_EXTERNAL_LOGGER,
-        &Impl::log, d.get(), MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr *>(&storage),
-        MHD_OPTION_URI_LOG_CALLBACK, &Impl::logUri, d.get(), MHD_OPTION_NOTIFY_COMPLETED,
-        &Impl::completed, d.get(), MHD_OPTION_UNESCAPE_CALLBACK, &Impl::keepEscapes, d.get(),
-        MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT, l.maxConnections,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, l.perAddress, MHD_OPTION_CONNECTION_TIMEOUT,
-        l.idleTimeoutSecs, MHD_OPTION_CONNECTION_MEMORY_LIMIT, l.requestMemory,
-        MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_END);
-    if (!d->daemon) {
-        std::lock_guard lock(d->errorLock);
-        if (d->error.isEmpty())
-            d->error = QString::fromLocal8Bit(std::strerror(errno));
+    const MHD_OptionItem where[] = {
+        {MHD_OPTION_SOCK_ADDR, 0, &storage},
+        {MHD_OPTION_END, 0, nullptr},
+    };
+    if (!d->start(flags, port, where))
+        return 0;
+    const MHD_DaemonInfo *info = MHD_get_daemon_info(d->daemon, MHD_DAEMON_INFO_BIND_PORT);
+    return info ? info->port : 0;
+}
+
+quint16 CatalogueHttpServer::listenOn(int socket)
+{
+    sockaddr_storage storage{};
+    socklen_t size = sizeof storage;
+    int listening = 0;
+    socklen_t intSize = sizeof listening;
+    if (getsockopt(socket, SOL_SOCKET, SO_ACCEPTCONN, &listening, &intSize) != 0 || !listening ||
+        getsockname(socket, reinterpret_cast<sockaddr *>(&storage), &size) != 0 ||
+        (storage.ss_family != AF_INET && storage.ss_family != AF_INET6)) {
+        d->error = u"descriptor %1 is not a listening TCP socket"_s.arg(socket);
         return 0;
     }
-    const MHD_DaemonInfo *info = MHD_get_daemon_info(d->daemon, MHD_DAEMON_INFO_BIND_PORT);
-    d->pacerQuit = false;
-    d->pacer = std::thread([this]() { d->pace(); });
-    return info ? info->port : 0;
+    // Every pool thread accepts on it: a blocking accept would stall the losers.
+    ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
+    ::fcntl(socket, F_SETFD, FD_CLOEXEC);
+    const MHD_OptionItem where[] = {
+        {MHD_OPTION_LISTEN_SOCKET, socket, nullptr},
+        {MHD_OPTION_END, 0, nullptr},
+    };
+    const unsigned flags = storage.ss_family == AF_INET6 ? unsigned(MHD_USE_IPv6) : 0u;
+    if (!d->start(flags, 0, where))
+        return 0;
+    return ntohs(storage.ss_family == AF_INET6
+                     ? reinterpret_cast<const sockaddr_in6 *>(&storage)->sin6_port
+                     : reinterpret_cast<const sockaddr_in *>(&storage)->sin_port);
+}
+
+bool CatalogueHttpServer::Impl::start(unsigned flags, quint16 port, const MHD_OptionItem *where)
+{
+    if (daemon)
+        return false;
+    flags |= MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
+             MHD_USE_ERROR_LOG;
+    const FrontLimits &l = limits;
+    // The pool must not outnumber the connection limit, or stopping hangs.
+    const unsigned threads = std::max(1u, std::min(l.threads, l.maxConnections));
+    daemon = MHD_start_daemon(
+        flags, port, nullptr, nullptr, &Impl::access, this, MHD_OPTION_EXTERNAL_LOGGER, &Impl::log,
+        this, MHD_OPTION_ARRAY, where, MHD_OPTION_URI_LOG_CALLBACK, &Impl::logUri, this,
+        MHD_OPTION_NOTIFY_COMPLETED, &Impl::completed, this, MHD_OPTION_UNESCAPE_CALLBACK,
+        &Impl::keepEscapes, this, MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT,
+        l.maxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, l.perAddress,
+        MHD_OPTION_CONNECTION_TIMEOUT, l.idleTimeoutSecs, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        l.requestMemory, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_END);
+    if (!daemon) {
+        std::lock_guard lock(errorLock);
+        if (error.isEmpty())
+            error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    pacerQuit = false;
+    pacer = std::thread([this]() { pace(); });
+    return true;
 }
 
 QString CatalogueHttpServer::errorString() const

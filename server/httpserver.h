@@ -64,6 +64,9 @@ public:
 
     // Starts serving; returns the port (the picked one for port 0), or 0 on failure.
     quint16 listen(const QHostAddress &address, quint16 port);
+    // Starts serving on a TCP socket already listening (the one systemd passes); the server
+    // owns it from then on. Returns its port, or 0 when it is no listening socket.
+    quint16 listenOn(int socket);
     QString errorString() const;
 
     // Stops taking connections, lets the requests under way finish for up to graceMs, then

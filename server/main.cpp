@@ -10,8 +10,10 @@
 #include "server/videosite.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QStringList>
@@ -26,7 +28,10 @@
 #include <mutex>
 #include <thread>
 
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel::server;
@@ -42,10 +47,10 @@ enum Exit
 
 const char kUsage[] =
     "Usage:\n"
-    "  catalogue-server [serve] --db DATABASE [--listen ADDRESS] [--port N] [--demo]\n"
-    "                           [--localization FILE] [--threads N] [--max-connections N]\n"
-    "                           [--per-address N] [--idle-timeout SECONDS]\n"
-    "                           [--videos DIR] [--video-log FILE]\n"
+    "  catalogue-server [serve] --db DATABASE [--config FILE] [--listen ADDRESS] [--port N]\n"
+    "                           [--demo] [--localization FILE] [--threads N]\n"
+    "                           [--max-connections N] [--per-address N]\n"
+    "                           [--idle-timeout SECONDS] [--videos DIR] [--video-log FILE]\n"
     "                           [--sync SOURCE --every DURATION]...\n"
     "  catalogue-server import --db DATABASE SOURCE...\n"
     "  catalogue-server sync --db DATABASE SOURCE...\n"
@@ -63,6 +68,14 @@ const char kUsage[] =
     "         whose streams this server generates itself under /media/. --localization names\n"
     "         the file served as /Languages/26/Localization.txt instead of the translations\n"
     "         shipped with the viewer.\n"
+    "         Started by systemd socket activation (LISTEN_PID, LISTEN_FDS), it serves on\n"
+    "         the socket systemd passes, and --listen and --port are ignored; the first\n"
+    "         line names the socket's address.\n"
+    "         --config reads serve options from FILE as if given where --config stands\n"
+    "         (later options win; --sync pairs add up): one option a line as on the\n"
+    "         command line, with its value (a --sync SOURCE with its --every DURATION),\n"
+    "         values without blanks; blank lines and lines starting with # are skipped. A\n"
+    "         file that cannot be read or a bad line ends the server with exit code 2.\n"
     "         --videos serves the video files under DIR as a video site (/browse, /results,\n"
     "         /watch, /v/ID); a subfolder names a category, a file name the title. With\n"
     "         --demo, generated clips in several categories are added (made once, next to\n"
@@ -157,16 +170,11 @@ std::optional<qint64> parseDuration(const QString &text)
     return n * scale;
 }
 
-// Returns an error text, or nothing on success.
-std::optional<QString> parseArguments(const QStringList &args, Options &o)
+std::optional<QString> readConfig(const QString &file, Options &o);
+
+// Takes the options in args from i on. Returns an error text, or nothing on success.
+std::optional<QString> parseOptions(const QStringList &args, qsizetype i, Options &o, bool inConfig)
 {
-    int i = 1;
-    if (i < args.size() && !args[i].startsWith(u'-')) {
-        o.command = args[i++];
-        if (o.command != u"serve" && o.command != u"import" && o.command != u"sync" &&
-            o.command != u"export" && o.command != u"remove")
-            return u"unknown command '%1'"_s.arg(o.command);
-    }
     for (; i < args.size(); ++i) {
         const QString &a = args[i];
         auto next = [&](QString &out) -> bool {
@@ -175,8 +183,14 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
             out = args[++i];
             return true;
         };
-        if (a == u"--help" || a == u"-h") {
+        if ((a == u"--help" || a == u"-h") && !inConfig) {
             o.help = true;
+        } else if (a == u"--config" && o.command == u"serve" && !inConfig) {
+            QString file;
+            if (!next(file))
+                return u"--config needs a file"_s;
+            if (const auto problem = readConfig(file, o))
+                return problem;
         } else if (a == u"--db") {
             if (!next(o.db))
                 return u"--db needs a file or a postgresql:// address"_s;
@@ -233,6 +247,52 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
             return u"unexpected argument '%1'"_s.arg(a);
         }
     }
+    return std::nullopt;
+}
+
+// A configuration file holds serve options as on the command line, a line holding an option and
+// its value (or a --sync SOURCE --every DURATION pair); blank lines and lines starting with #
+// are skipped. Values cannot hold blanks.
+std::optional<QString> readConfig(const QString &file, Options &o)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return u"cannot read the configuration file %1: %2"_s.arg(file, f.errorString());
+    static const QRegularExpression blanks(u"\\s+"_s);
+    int number = 0;
+    while (!f.atEnd()) {
+        ++number;
+        const QString line = QString::fromUtf8(f.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        const QStringList words = line.split(blanks, Qt::SkipEmptyParts);
+        std::optional<QString> problem;
+        if (!words.first().startsWith(u"--"))
+            problem = u"expected an option such as --demo, found '%1'"_s.arg(words.first());
+        else
+            problem = parseOptions(words, 0, o, true);
+        if (!problem && words.contains(u"--sync"_s) && o.syncs.back().everySecs == 0)
+            problem = u"--sync %1 needs --every DURATION on its line"_s.arg(o.syncs.back().source);
+        if (problem)
+            return u"%1:%2: %3"_s.arg(file).arg(number).arg(*problem);
+    }
+    if (f.error() != QFileDevice::NoError)
+        return u"cannot read the configuration file %1: %2"_s.arg(file, f.errorString());
+    return std::nullopt;
+}
+
+// Returns an error text, or nothing on success.
+std::optional<QString> parseArguments(const QStringList &args, Options &o)
+{
+    int i = 1;
+    if (i < args.size() && !args[i].startsWith(u'-')) {
+        o.command = args[i++];
+        if (o.command != u"serve" && o.command != u"import" && o.command != u"sync" &&
+            o.command != u"export" && o.command != u"remove")
+            return u"unknown command '%1'"_s.arg(o.command);
+    }
+    if (const auto problem = parseOptions(args, i, o, false))
+        return problem;
     if (o.help)
         return std::nullopt;
     if (o.db.isEmpty())
@@ -246,6 +306,38 @@ std::optional<QString> parseArguments(const QStringList &args, Options &o)
             return u"--sync %1 needs --every DURATION"_s.arg(sync.source);
     }
     return std::nullopt;
+}
+
+// The listening socket systemd passes to a socket-activated service: descriptor 3 when
+// LISTEN_PID names this process and LISTEN_FDS is 1. The variables are removed either way, so
+// that nothing started from here takes them for its own.
+struct PassedSocket
+{
+    int socket = -1;
+    QString error;
+};
+
+PassedSocket takePassedSocket()
+{
+    const QByteArray pid = qgetenv("LISTEN_PID");
+    const QByteArray fds = qgetenv("LISTEN_FDS");
+    unsetenv("LISTEN_PID");
+    unsetenv("LISTEN_FDS");
+    unsetenv("LISTEN_FDNAMES");
+    PassedSocket passed;
+    bool ok = false;
+    if (pid.isEmpty() || pid.toLongLong(&ok) != getpid() || !ok)
+        return passed;
+    const int count = fds.toInt(&ok);
+    constexpr int firstPassed = 3; // SD_LISTEN_FDS_START
+    if (!ok || count < 0)
+        passed.error =
+            u"LISTEN_FDS='%1' is not a number of sockets"_s.arg(QString::fromLatin1(fds));
+    else if (count > 1)
+        passed.error = u"%1 sockets were passed (LISTEN_FDS); the server takes one"_s.arg(count);
+    else if (count == 1)
+        passed.socket = firstPassed;
+    return passed;
 }
 
 // Many idle connections need as many descriptors: take what the system allows.
@@ -343,11 +435,30 @@ private:
     std::jthread m_thread;
 };
 
-int serve(const Options &o, CatalogueStore &store)
+int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
 {
     QHostAddress address;
     if (!address.setAddress(o.listen))
         return usageError(u"--listen: '%1' is not an IP address"_s.arg(o.listen));
+    if (!passed.error.isEmpty()) {
+        err(passed.error);
+        return ExitFailure;
+    }
+    // A passed socket names the address served; --listen and --port are left aside.
+    quint16 port = 0;
+    if (passed.socket >= 0) {
+        sockaddr_storage bound{};
+        socklen_t size = sizeof bound;
+        if (getsockname(passed.socket, reinterpret_cast<sockaddr *>(&bound), &size) != 0 ||
+            (bound.ss_family != AF_INET && bound.ss_family != AF_INET6)) {
+            err(u"descriptor %1 (LISTEN_FDS) is not an IP socket"_s.arg(passed.socket));
+            return ExitFailure;
+        }
+        address.setAddress(reinterpret_cast<const sockaddr *>(&bound));
+        port = quint16(address.protocol() == QAbstractSocket::IPv6Protocol
+                           ? ntohs(reinterpret_cast<const sockaddr_in6 *>(&bound)->sin6_port)
+                           : ntohs(reinterpret_cast<const sockaddr_in *>(&bound)->sin_port));
+    }
     raiseDescriptorLimit();
     // The stop signals are taken by sigwait below; every server thread inherits them blocked.
     sigset_t stopSignals;
@@ -407,17 +518,20 @@ int serve(const Options &o, CatalogueStore &store)
         if (clipMaker.joinable())
             clipMaker.join();
     });
-    const quint16 port = server.listen(address, quint16(o.port));
-    if (port == 0) {
-        err(u"cannot listen on %1:%2: %3"_s.arg(o.listen).arg(o.port).arg(server.errorString()));
-        return ExitFailure;
+    if (passed.socket < 0) {
+        port = server.listen(address, quint16(o.port));
+        if (port == 0) {
+            err(u"cannot listen on %1:%2: %3"_s.arg(o.listen).arg(o.port).arg(
+                server.errorString()));
+            return ExitFailure;
+        }
     }
-    const QString host =
-        address == QHostAddress::Any || address == QHostAddress::AnyIPv4 ||
-                address == QHostAddress::AnyIPv6
-            ? u"127.0.0.1"_s
-            : (address.protocol() == QAbstractSocket::IPv6Protocol ? u"[%1]"_s.arg(o.listen)
-                                                                   : o.listen);
+    const QString host = address == QHostAddress::Any || address == QHostAddress::AnyIPv4 ||
+                                 address == QHostAddress::AnyIPv6
+                             ? u"127.0.0.1"_s
+                             : (address.protocol() == QAbstractSocket::IPv6Protocol
+                                    ? u"[%1]"_s.arg(address.toString())
+                                    : address.toString());
     const QString base = u"http://%1:%2"_s.arg(host).arg(port);
     if (o.demo) {
         auto empty = store.isEmpty();
@@ -433,6 +547,12 @@ int serve(const Options &o, CatalogueStore &store)
                 }
             }
         }
+    }
+    // The connection that started a socket-activated server waits in the backlog meanwhile: it
+    // finds the demo channels in place.
+    if (passed.socket >= 0 && server.listenOn(passed.socket) == 0) {
+        err(u"cannot serve on the socket systemd passed: %1"_s.arg(server.errorString()));
+        return ExitFailure;
     }
     std::printf("listening on %s\n", qPrintable(base));
     std::fflush(stdout);
@@ -505,6 +625,8 @@ int removeChannels(const Options &o, CatalogueStore &store)
 
 int main(int argc, char **argv)
 {
+    // Before any thread: the environment is changed.
+    const PassedSocket passed = takePassedSocket();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"catalogue-server"_s);
     if (QCoreApplication::arguments().value(1) == u"--version") {
@@ -529,5 +651,5 @@ int main(int argc, char **argv)
         return exportCatalogue(*store.value());
     if (o.command == u"remove")
         return removeChannels(o, *store.value());
-    return serve(o, *store.value());
+    return serve(o, *store.value(), passed);
 }

@@ -13,7 +13,8 @@ installed_files() {
         share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
         share/icons/hicolor/scalable/apps/$app_id.svg \
         share/man/man1/mavrel.1.gz share/man/man1/catalogue-server.1.gz \
-        lib/systemd/system/mavrel-catalogue-server.service
+        lib/systemd/system/mavrel-catalogue-server.service \
+        lib/systemd/system/mavrel-catalogue-server.socket
     for size in 16 24 32 48 64 128 256; do
         echo share/icons/hicolor/${size}x$size/apps/$app_id.png
     done

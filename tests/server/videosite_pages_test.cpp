@@ -84,11 +84,11 @@ TEST_F(VideoSitePagesTest, BrowseListingsInPagesOfTwenty)
         {"s=mf&t=t&c=23&l=&e=en_US&p=2", 200, 5, u"Joke 20"_s},
         {"s=mf&t=t&c=23&l=&e=en_US&p=3", 200, 0, {}},
         {"s=mf&t=t&c=10&l=&e=de_DE&p=1", 200, 1, u"Song One"_s}, // Music
-        {"s=mf&t=t&c=15&l=&e=&p=1", 200, 1, u"&lt;b&gt;\"Cat\" & Dog&gt;"_s},
-        {"s=mf&t=t&c=17&l=&e=&p=1", 200, 0, {}},                              // Sports: none here
-        {"s=rf&t=&l=&e=en_us&p=1", 200, 20, u"&lt;b&gt;\"Cat\" & Dog&gt;"_s}, // everything
-        {"s=mp&t=&l=&e=en_us&p=1", 200, 20, u"Joke 24"_s},                    // largest first
-        {"s=rf&t=&l=&e=en_us&p=bogus", 200, 20, u"&lt;b&gt;\"Cat\" & Dog&gt;"_s},
+        {"s=mf&t=t&c=15&l=&e=&p=1", 200, 1, u"<b>\"Cat\" & Dog>"_s},
+        {"s=mf&t=t&c=17&l=&e=&p=1", 200, 0, {}},                     // Sports: none here
+        {"s=rf&t=&l=&e=en_us&p=1", 200, 20, u"<b>\"Cat\" & Dog>"_s}, // everything
+        {"s=mp&t=&l=&e=en_us&p=1", 200, 20, u"Joke 24"_s},           // largest first
+        {"s=rf&t=&l=&e=en_us&p=bogus", 200, 20, u"<b>\"Cat\" & Dog>"_s},
         {"s=mf&t=t&c=99&l=&e=&p=1", 404, 0, {}},
     };
     for (const auto &c : cases) {
@@ -114,7 +114,7 @@ TEST_F(VideoSitePagesTest, SearchFindsEveryWordInAnyCase)
         {"search_query=SONG%20one&search_type=&page=1", {u"Song One"_s}},
         {"search_query=one+song&search_type=&page=1", {u"Song One"_s}},
         {"search_query=song two&search_type=&page=1", {}},
-        {"search_query=%22cat%22%20%26&search_type=&page=1", {u"&lt;b&gt;\"Cat\" & Dog&gt;"_s}},
+        {"search_query=%22cat%22%20%26&search_type=&page=1", {u"<b>\"Cat\" & Dog>"_s}},
         {"search_query=joke 2&search_type=&page=1",
          {u"Joke 02"_s, u"Joke 12"_s, u"Joke 20"_s, u"Joke 21"_s, u"Joke 22"_s, u"Joke 23"_s,
           u"Joke 24"_s}},

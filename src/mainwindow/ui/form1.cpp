@@ -289,6 +289,8 @@ void Form1::createPlayback()
         return SelectedChannel{record->name, record->url};
     };
     hooks.reportContext = [this] { return ReportContext{staffMode, this}; };
+    hooks.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
+    hooks.message = [this](const QString &key) { return m_languages->getMessages(key); };
     m_playback = new ChannelPlayback(WindowsMediaPlayer1, imgOffline, std::move(hooks), this,
                                      &m_playRequests);
 

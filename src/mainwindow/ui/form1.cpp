@@ -32,6 +32,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
+#include "platform/widgets/desktopopen.h"
 #include "platform/widgets/folderreports.h"
 #include "player/ui/mediaplayer.h"
 #include "videosite/ui/videositebrowser.h"
@@ -137,6 +138,7 @@ Form1::~Form1()
     // Before the player goes, so that nothing follows it any more.
     delete m_mpris;
     delete m_screenSaver;
+    setNoDesktopHandlerText({});
 }
 
 void Form1::createControls()
@@ -534,6 +536,7 @@ bool Form1::Form_Load()
     firstStart = readSetting(SettingKey::Language, QString()).isEmpty();
     currentLanguage = readSetting(SettingKey::Language);
     registerDefaultMessages(*m_languages);
+    setNoDesktopHandlerText([this] { return m_languages->getMessages(u"MSG_NOHANDLER"_s); });
     applyStartLanguage();
 
     m_instance = std::make_unique<SingleInstance>();

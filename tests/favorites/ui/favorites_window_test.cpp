@@ -35,6 +35,7 @@
 #include <QTimer>
 #include <QWebEngineView>
 
+#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -441,6 +442,39 @@ TEST_F(FavoritesWindowTest, ANewerChoiceWinsOverAFavoriteStillBeingChecked)
         EXPECT_EQ(form->WindowsMediaPlayer1->URL(), c.url);
         EXPECT_FALSE(form->imgOffline->isVisible());
         EXPECT_EQ(recorded().mid(before), c.reports);
+    }
+}
+
+TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
+{
+    load();
+    selectChannel(u"Demo Test Card"_s);
+    const QByteArray refused =
+        "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort());
+    const struct
+    {
+        std::function<void()> act;
+        QString status;
+    } steps[] = {
+        {[&] { form->doChannelAction("Rate5"); }, u"Rated Demo Test Card 5 stars"_s},
+        {[&] { form->doChannelAction("Rate1"); }, u"Rated Demo Test Card 1 star"_s},
+        {[&] { form->doChannelAction("Favorites"); }, u"Added Demo Test Card to your favourites"_s},
+        {[&] {
+             form->ListView2->setCurrentIndex(form->ListView2->model()->index(0, 0));
+             form->Command1->click();
+         },
+         u"Removed Demo Test Card from your favourites"_s},
+        // A rating the server never got is not confirmed.
+        {[&] {
+             qputenv("MAVREL_CATALOGUE_URL", refused);
+             form->doChannelAction("Rate4");
+         },
+         u"The rating of Demo Test Card could not be sent to the catalogue server"_s},
+    };
+    for (const auto &step : steps) {
+        form->StatusBar1Panel1->clear();
+        step.act();
+        EXPECT_EQ(form->StatusBar1Panel1->text(), step.status);
     }
 }
 

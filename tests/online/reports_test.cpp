@@ -87,56 +87,43 @@ TEST_F(ReportsTest, UnreachableServerIsNotNoticed)
 
 } // namespace
 
-namespace {
-
-struct StandInNetwork : NetworkState
-{
-    bool offline = false;
-    bool appearsOffline() const override { return offline; }
-};
-
-} // namespace
-
 TEST_F(ReportsTest, OfflineViewersReportOnlyWhatTheHostAnswered)
 {
     TestHttpServer streams;
     ASSERT_TRUE(streams.listen());
     streams.serve("/gone", "<html><h1>404 Not Found</h1></html>", 404);
     streams.serve("/moved", "<html>This page Has Moved</html>");
-    TestHttpServer::Route noise;
+    TestHttpServer::Route noise; // bytes no player decodes
     noise.body = QByteArray(4096, '\x7f');
     noise.contentType = "video/mp2t";
     streams.setRoute("/noise", noise);
     streams.serveSilent("/silent");
-    struct Case
-    {
-        const char *what;
-        QByteArray address;
-        OfflineCause cause;
-    };
-    const Case cases[] = {
-        {"refused",
-         "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()) + "/live",
+    const std::pair<QByteArray, OfflineCause> cases[] = {
+        {"http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()),
          OfflineCause::NoConnection},
-        {"unresolvable", "http://no-such-host.invalid/live", OfflineCause::NoConnection},
-        {"no reply in time", streams.url("/silent"), OfflineCause::NoConnection},
-        {"404", streams.url("/gone"), OfflineCause::HostReplied},
-        {"error page", streams.url("/moved"), OfflineCause::HostReplied},
-        {"undecodable bytes", streams.url("/noise"), OfflineCause::HostReplied},
+        {"http://no-such-host.invalid/", OfflineCause::NoConnection},
+        {streams.url("/silent"), OfflineCause::NoConnection},
+        {streams.url("/gone"), OfflineCause::HostReplied},
+        {streams.url("/moved"), OfflineCause::HostReplied},
+        {streams.url("/noise"), OfflineCause::HostReplied},
     };
-    StandInNetwork network;
+    struct : NetworkState
+    {
+        bool offline = false;
+        bool appearsOffline() const override { return offline; }
+    } network;
     const NetworkState *saved = setNetworkState(&network);
-    FetchOptions options;
-    options.limits = FetchLimits{32 * 1024, 3000, 1000, 1000};
+    const FetchOptions options{FetchUse::ChannelCheck, nullptr,
+                               FetchLimits{32768, 3000, 1000, 1000}};
     for (bool offline : {false, true}) {
         network.offline = offline;
-        for (const Case &c : cases) {
+        for (const auto &[address, expected] : cases) {
             server.clearRequests();
-            const OfflineCause cause = offlineCause(fetchPage(c.address, options));
-            EXPECT_EQ(cause, c.cause) << c.what;
-            const bool sent = !offline || c.cause == OfflineCause::HostReplied;
-            EXPECT_EQ(sendOfflineReport("Chan", {}, cause, {}), sent) << c.what;
-            EXPECT_EQ(server.requestsFor("/tv/getData.asp").size(), sent ? 1 : 0) << c.what;
+            const OfflineCause cause = offlineCause(fetchPage(address, options));
+            EXPECT_EQ(cause, expected) << address.constData();
+            const bool sent = !offline || expected == OfflineCause::HostReplied;
+            EXPECT_EQ(sendOfflineReport("Chan", {}, cause, {}), sent) << address.constData();
+            EXPECT_EQ(server.requestsFor("/tv/getData.asp").size(), sent ? 1 : 0);
         }
     }
     setNetworkState(saved);

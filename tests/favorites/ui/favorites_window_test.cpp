@@ -14,6 +14,7 @@
 #include "platform/settings.h"
 #include "qstringprinter.h"
 #include "testhttpserver.h"
+#include "unreachableserver.h"
 #include "videosite/ui/videolistmodel.h"
 #include "videosite/ui/videositebrowser.h"
 
@@ -449,13 +450,7 @@ TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
 {
     load();
     selectChannel(u"Demo Test Card"_s);
-    const QByteArray refused =
-        "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort());
-    const struct
-    {
-        std::function<void()> act;
-        QString status;
-    } steps[] = {
+    const std::pair<std::function<void()>, QString> steps[] = {
         {[&] { form->doChannelAction("Rate5"); }, u"Rated Demo Test Card 5 stars"_s},
         {[&] { form->doChannelAction("Rate1"); }, u"Rated Demo Test Card 1 star"_s},
         {[&] { form->doChannelAction("Favorites"); }, u"Added Demo Test Card to your favourites"_s},
@@ -466,15 +461,15 @@ TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
          u"Removed Demo Test Card from your favourites"_s},
         // A rating the server never got is not confirmed.
         {[&] {
-             qputenv("MAVREL_CATALOGUE_URL", refused);
+             qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
              form->doChannelAction("Rate4");
          },
          u"The rating of Demo Test Card could not be sent to the catalogue server"_s},
     };
-    for (const auto &step : steps) {
+    for (const auto &[act, status] : steps) {
         form->StatusBar1Panel1->clear();
-        step.act();
-        EXPECT_EQ(form->StatusBar1Panel1->text(), step.status);
+        act();
+        EXPECT_EQ(form->StatusBar1Panel1->text(), status);
     }
 }
 

@@ -123,8 +123,8 @@ void FavoritesController::addSelectedVideo()
     const std::optional<SelectedVideo> video = m_hooks.selectedVideo();
     if (!video)
         return;
-    if (appendFavorite(videoFavorite(video->title, video->id)))
-        saveFavorites();
+    if (appendFavorite(videoFavorite(video->title, video->id)) && saveFavorites())
+        say(u"MSG_FAVADDED"_s, video->title);
 }
 
 void FavoritesController::removeSelected()

@@ -459,6 +459,12 @@ TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
              form->Command1->click();
          },
          u"Removed Demo Test Card from your favourites"_s},
+        {[&] {
+             form->videoSite().model().add({"abc", "Clip"});
+             form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
+             form->mnuAction2Item[0]->trigger();
+         },
+         u"Added Clip to your favourites"_s},
         // A rating the server never got is not confirmed.
         {[&] {
              qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);

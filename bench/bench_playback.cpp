@@ -46,8 +46,9 @@ int main(int argc, char **argv)
     QWidget window;
     auto *player = new MediaPlayer(&window);
     auto *offline = new QLabel(&window);
-    ChannelPlayback playback(player, offline, {[&] { return std::optional(channel); }, {}},
-                             &window);
+    ChannelPlayback::Hooks hooks;
+    hooks.selectedChannel = [&] { return std::optional(channel); };
+    ChannelPlayback playback(player, offline, std::move(hooks), &window);
     window.resize(640, 480);
     window.show();
 

@@ -8,8 +8,11 @@
 
 #include <vlc/vlc.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -82,18 +85,33 @@ void releaseInBackground(PlayerRef player, MediaRef media)
     }).detach();
 }
 
-// Engine events we act on; Buffering is left out on purpose (it fires hundreds of times).
+// Engine events handed over as they come. Buffering and track events carry a value and are
+// handled on their own.
 constexpr struct
 {
     libvlc_event_e type;
     EngineEvent event;
 } kWatchedEvents[] = {
     {libvlc_MediaPlayerPlaying, EngineEvent::Playing},
-    {libvlc_MediaPlayerESAdded, EngineEvent::TrackAdded},
     {libvlc_MediaPlayerPaused, EngineEvent::Paused},
     {libvlc_MediaPlayerEndReached, EngineEvent::EndReached},
     {libvlc_MediaPlayerEncounteredError, EngineEvent::Error},
 };
+constexpr libvlc_event_e kValueEvents[] = {libvlc_MediaPlayerESAdded, libvlc_MediaPlayerBuffering};
+
+// Buffering fires hundreds of times while the cache fills: only steps this big, this far apart
+// (and the final 100) are handed over.
+constexpr int kBufferingStep = 5;
+constexpr qint64 kBufferingGapMs = 150;
+// A stream's title is text from the network: kept to what a caption can show.
+constexpr qsizetype kMaxTitleLength = 300;
+
+qint64 steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 class VlcPlayback final : public EnginePlayback
 {
@@ -103,18 +121,18 @@ public:
     {
         libvlc_video_set_mouse_input(m_player.get(), 0);
         libvlc_video_set_key_input(m_player.get(), 0);
-        libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player.get());
-        for (const auto &watched : kWatchedEvents)
-            libvlc_event_attach(events, watched.type, &VlcPlayback::callback, this);
+        forEachEvent([this](libvlc_event_manager_t *events, libvlc_event_e type) {
+            libvlc_event_attach(events, type, &VlcPlayback::callback, this);
+        });
     }
 
     ~VlcPlayback() override
     {
         // Detaching waits for a callback in flight; after it no engine thread posts to us, and
         // what was posted already dies with this object.
-        libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player.get());
-        for (const auto &watched : kWatchedEvents)
-            libvlc_event_detach(events, watched.type, &VlcPlayback::callback, this);
+        forEachEvent([this](libvlc_event_manager_t *events, libvlc_event_e type) {
+            libvlc_event_detach(events, type, &VlcPlayback::callback, this);
+        });
         releaseInBackground(std::move(m_player), std::move(m_media));
     }
 
@@ -146,17 +164,81 @@ public:
         libvlc_audio_set_volume(m_player.get(), volume);
         libvlc_audio_set_mute(m_player.get(), muted ? 1 : 0);
     }
+    QString nowPlaying() const override
+    {
+        char *meta = libvlc_media_get_meta(m_media.get(), libvlc_meta_NowPlaying);
+        if (!meta)
+            return {};
+        QString title = QString::fromUtf8(meta).left(kMaxTitleLength);
+        libvlc_free(meta);
+        // One line of plain text, whatever the stream sent.
+        for (QChar &c : title) {
+            if (c.category() == QChar::Other_Control)
+                c = u' ';
+        }
+        return title.simplified();
+    }
+    bool hasVideo() const override { return m_hasVideo.load(); }
 
 private:
+    template<typename F> void forEachEvent(F f)
+    {
+        libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player.get());
+        for (const auto &watched : kWatchedEvents)
+            f(events, watched.type);
+        for (const libvlc_event_e type : kValueEvents)
+            f(events, type);
+        f(libvlc_media_event_manager(m_media.get()), libvlc_MediaMetaChanged);
+    }
+
+    // Whether a buffering figure is worth handing over; see kBufferingStep.
+    bool takeBuffering(int percent)
+    {
+        const int last = m_lastBuffering.load();
+        const qint64 now = steadyMs();
+        if (percent == last)
+            return false;
+        if (percent != 100 && (std::abs(percent - last) < kBufferingStep ||
+                               now - m_lastBufferingAt < kBufferingGapMs))
+            return false;
+        m_lastBuffering = percent;
+        m_lastBufferingAt = now;
+        return true;
+    }
+
+    void post(EngineEvent e)
+    {
+        QMetaObject::invokeMethod(
+            this, [this, e] { emit engineEvent(e); }, Qt::QueuedConnection);
+    }
+
     static void callback(const libvlc_event_t *event, void *opaque)
     {
         // On an engine thread: only hand the event over, never call the player from here.
         auto *self = static_cast<VlcPlayback *>(opaque);
+        switch (event->type) {
+        case libvlc_MediaPlayerESAdded:
+            if (event->u.media_player_es_changed.i_type == libvlc_track_video)
+                self->m_hasVideo = true;
+            self->post(EngineEvent::TrackAdded);
+            return;
+        case libvlc_MediaPlayerBuffering: {
+            const int percent = std::clamp(int(event->u.media_player_buffering.new_cache), 0, 100);
+            if (self->takeBuffering(percent))
+                QMetaObject::invokeMethod(
+                    self, [self, percent] { emit self->buffering(percent); }, Qt::QueuedConnection);
+            return;
+        }
+        case libvlc_MediaMetaChanged:
+            if (event->u.media_meta_changed.meta_type == libvlc_meta_NowPlaying)
+                self->post(EngineEvent::MetaChanged);
+            return;
+        default:
+            break;
+        }
         for (const auto &watched : kWatchedEvents) {
             if (watched.type == event->type) {
-                const EngineEvent e = watched.event;
-                QMetaObject::invokeMethod(
-                    self, [self, e] { emit self->engineEvent(e); }, Qt::QueuedConnection);
+                self->post(watched.event);
                 return;
             }
         }
@@ -164,6 +246,9 @@ private:
 
     MediaRef m_media;
     PlayerRef m_player;
+    std::atomic<bool> m_hasVideo{false};
+    std::atomic<int> m_lastBuffering{-100};
+    std::atomic<qint64> m_lastBufferingAt{0};
 };
 
 class VlcEngine final : public MediaEngine

@@ -11,8 +11,11 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <atomic>
@@ -415,4 +418,62 @@ TEST(PlayerFeedback, FollowsTheEngineFromConnectingToTheAnnouncedTitle)
     player.showOffline(u"Radio One"_s);
     EXPECT_EQ(player.state(), MediaPlayer::State::Closed);
     EXPECT_EQ(player.statusText(), u"Radio One ist offline"_s);
+}
+
+// A radio station that announces its song as such stations do: a metadata block after every
+// kMetaInterval bytes of sound, for clients that ask for it.
+class AnnouncingStation : public QTcpServer
+{
+public:
+    static constexpr int kMetaInterval = 4000;
+    explicit AnnouncingStation(const QByteArray &title) : m_title(title)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *client = nextPendingConnection())
+                connect(client, &QTcpSocket::readyRead, client, [this, client] { answer(client); });
+        });
+    }
+
+private:
+    void answer(QTcpSocket *client)
+    {
+        const QByteArray request = client->readAll().toLower();
+        if (!request.contains("\r\n\r\n") || client->property("answered").toBool())
+            return;
+        client->setProperty("answered", true);
+        const bool meta = request.contains("icy-metadata: 1");
+        client->write(
+            "HTTP/1.0 200 OK\r\nContent-Type: audio/wav\r\nicy-name: Test FM\r\n" +
+            (meta ? "icy-metaint: " + QByteArray::number(kMetaInterval) + "\r\n" : QByteArray()) +
+            "\r\n");
+        auto sound = std::make_shared<QByteArray>(makeWav(120.0));
+        auto *timer = new QTimer(client);
+        connect(timer, &QTimer::timeout, client, [this, client, sound, meta] {
+            for (int i = 0; i < 4 && sound->size() >= kMetaInterval; ++i) {
+                client->write(sound->left(kMetaInterval));
+                sound->remove(0, kMetaInterval);
+                if (meta) {
+                    QByteArray block = "StreamTitle='" + m_title + "';";
+                    block.append((16 - block.size() % 16) % 16, '\0');
+                    client->write(char(block.size() / 16) + block);
+                }
+            }
+        });
+        timer->start(50);
+    }
+
+    QByteArray m_title;
+};
+
+TEST(PlayerFeedback, ARadioShowsTheTitleItsStreamAnnounces)
+{
+    AnnouncingStation station("Test Song - The Band");
+    ASSERT_TRUE(station.listen(QHostAddress::LocalHost));
+    MediaPlayer player;
+    player.setURL(u"http://127.0.0.1:%1/radio"_s.arg(station.serverPort()), u"Test FM"_s);
+    // Said once it plays, whatever the buffering before.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return player.statusText() == u"Test FM \u2013 Test Song - The Band"_s; },
+        kPlayWaitMs))
+        << player.statusText().toStdString();
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QGuiApplication>
+#include <QTimer>
 
 #include <vlc/vlc.h>
 
@@ -12,7 +13,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -99,19 +99,11 @@ constexpr struct
 };
 constexpr libvlc_event_e kValueEvents[] = {libvlc_MediaPlayerESAdded, libvlc_MediaPlayerBuffering};
 
-// Buffering fires hundreds of times while the cache fills: only steps this big, this far apart
-// (and the final 100) are handed over.
-constexpr int kBufferingStep = 5;
-constexpr qint64 kBufferingGapMs = 150;
+// Buffering fires hundreds of times while the cache fills: the engine thread only keeps the
+// latest figure, and it is handed over at most this often (the last one always).
+constexpr int kBufferingGapMs = 150;
 // A stream's title is text from the network: kept to what a caption can show.
 constexpr qsizetype kMaxTitleLength = 300;
-
-qint64 steadyMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 class VlcPlayback final : public EnginePlayback
 {
@@ -121,6 +113,9 @@ public:
     {
         libvlc_video_set_mouse_input(m_player.get(), 0);
         libvlc_video_set_key_input(m_player.get(), 0);
+        m_bufferingGap.setSingleShot(true);
+        m_bufferingGap.setInterval(kBufferingGapMs);
+        connect(&m_bufferingGap, &QTimer::timeout, this, &VlcPlayback::deliverBuffering);
         forEachEvent([this](libvlc_event_manager_t *events, libvlc_event_e type) {
             libvlc_event_attach(events, type, &VlcPlayback::callback, this);
         });
@@ -191,19 +186,18 @@ private:
         f(libvlc_media_event_manager(m_media.get()), libvlc_MediaMetaChanged);
     }
 
-    // Whether a buffering figure is worth handing over; see kBufferingStep.
-    bool takeBuffering(int percent)
+    // On our thread: hands over the latest figure, then waits kBufferingGapMs before the next.
+    void deliverBuffering()
     {
-        const int last = m_lastBuffering.load();
-        const qint64 now = steadyMs();
-        if (percent == last)
-            return false;
-        if (percent != 100 && (std::abs(percent - last) < kBufferingStep ||
-                               now - m_lastBufferingAt < kBufferingGapMs))
-            return false;
-        m_lastBuffering = percent;
-        m_lastBufferingAt = now;
-        return true;
+        m_bufferingPosted = false;
+        if (m_bufferingGap.isActive())
+            return;
+        const int percent = m_latestBuffering.load();
+        if (percent == m_deliveredBuffering)
+            return;
+        m_deliveredBuffering = percent;
+        m_bufferingGap.start();
+        emit buffering(percent);
     }
 
     void post(EngineEvent e)
@@ -222,13 +216,14 @@ private:
                 self->m_hasVideo = true;
             self->post(EngineEvent::TrackAdded);
             return;
-        case libvlc_MediaPlayerBuffering: {
-            const int percent = std::clamp(int(event->u.media_player_buffering.new_cache), 0, 100);
-            if (self->takeBuffering(percent))
+        case libvlc_MediaPlayerBuffering:
+            self->m_latestBuffering =
+                std::clamp(int(event->u.media_player_buffering.new_cache), 0, 100);
+            // One hand-over in flight at a time, whatever the rate.
+            if (!self->m_bufferingPosted.exchange(true))
                 QMetaObject::invokeMethod(
-                    self, [self, percent] { emit self->buffering(percent); }, Qt::QueuedConnection);
+                    self, [self] { self->deliverBuffering(); }, Qt::QueuedConnection);
             return;
-        }
         case libvlc_MediaMetaChanged:
             if (event->u.media_meta_changed.meta_type == libvlc_meta_NowPlaying)
                 self->post(EngineEvent::MetaChanged);
@@ -247,8 +242,10 @@ private:
     MediaRef m_media;
     PlayerRef m_player;
     std::atomic<bool> m_hasVideo{false};
-    std::atomic<int> m_lastBuffering{-100};
-    std::atomic<qint64> m_lastBufferingAt{0};
+    std::atomic<int> m_latestBuffering{-1};
+    std::atomic<bool> m_bufferingPosted{false};
+    int m_deliveredBuffering = -1;
+    QTimer m_bufferingGap;
 };
 
 class VlcEngine final : public MediaEngine

@@ -197,7 +197,8 @@ TEST_F(PlaybackTest, AFailedChoiceStopsTheOldOneAndSaysWhy)
         playback->ListView1_Click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return player->state() == MediaPlayer::State::Playing; },
                                     kWaitMs));
-        EXPECT_EQ(player->statusText(), u"Old FM"_s);
+        // Once its cache is full, the name alone.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return player->statusText() == u"Old FM"_s; }, 3000));
         server.clearRequests();
 
         select(1);

@@ -205,9 +205,10 @@ void PlaybackSession::onEngineEvent(quint64 attemptId, EngineEvent event)
         // The state follows the requests; the engine's events only confirm them.
         break;
     case EngineEvent::Error:
-        // Once running, the engine fails only on what it read.
-        candidateFailed(attempt.enginePlaying ? PlaybackFailure::Kind::Undecodable
-                                              : PlaybackFailure::Kind::Unopenable);
+        // Running, but nothing decoded yet: it failed on what it read.
+        candidateFailed(attempt.enginePlaying && !attempt.decoding
+                            ? PlaybackFailure::Kind::Undecodable
+                            : PlaybackFailure::Kind::Unopenable);
         break;
     case EngineEvent::EndReached:
         // The final statistics are in by now: an end with nothing decoded is a failure

@@ -61,10 +61,19 @@ public:
     void play() { m_session->play(); }
     // Keeps the media loaded and paused; media the engine cannot pause is stopped instead.
     void pause() { m_session->pause(); }
-    void stop() { forgetNotice(), m_session->stop(); } // the address stays, play() starts it again
+    // The address stays, play() starts it again.
+    void stop()
+    {
+        forgetNotice();
+        m_session->stop();
+    }
     // Stops and forgets the address. Hides QWidget::close(): callers of the control mean the
     // media, never the widget.
-    void close() { forgetNotice(), m_session->close(); }
+    void close()
+    {
+        forgetNotice();
+        m_session->close();
+    }
 
     State state() const { return m_session->state(); }
     // The address finally handed to the engine (a playlist's entry), once playing.

@@ -211,10 +211,6 @@ TEST_F(PlaybackTest, AFailedChoiceStopsTheOldOneAndSaysWhy)
             << player->statusText().toStdString();
         EXPECT_LT(clock.elapsed(), 10000);
         EXPECT_NE(player->state(), MediaPlayer::State::Playing);
-        auto *caption = player->findChild<QLabel *>(u"playbackCaption"_s);
-        ASSERT_TRUE(caption);
-        EXPECT_EQ(caption->text(), c.status);
-        EXPECT_EQ(caption->textFormat(), Qt::PlainText);
         EXPECT_TRUE(QTest::qWaitFor([&] { return reports() == c.reported; }, 3000))
             << reports().join(u", "_s).toStdString();
     }

@@ -40,6 +40,16 @@ void registerDefaultMessages(clsLanguages &languages)
     languages.setMessage(
         u"MSG_NOHANDLER"_s,
         u"No program on this computer opens it.  Copy the address and open it yourself:"_s);
+    // The player's feedback in the status line and over the picture; %1 is a name, a host, a
+    // figure.
+    languages.setMessage(u"MSG_PLAYCONNECTING"_s, u"Connecting to %1\u2026"_s);
+    languages.setMessage(u"MSG_PLAYBUFFERING"_s, u"Buffering %1%"_s);
+    languages.setMessage(u"MSG_PLAYOFFLINE"_s, u"%1 is offline"_s);
+    languages.setMessage(u"MSG_PLAYUNREACHABLE"_s, u"Could not reach %1"_s);
+    languages.setMessage(u"MSG_PLAYHTTPSTATUS"_s, u"The server answered %1"_s);
+    languages.setMessage(u"MSG_PLAYUNDECODABLE"_s, u"The stream could not be decoded"_s);
+    languages.setMessage(u"MSG_PLAYTIMEDOUT"_s, u"%1 did not start playing in time"_s);
+    languages.setMessage(u"MSG_PLAYUNOPENABLE"_s, u"%1 could not be opened"_s);
 }
 
 } // namespace mavrel

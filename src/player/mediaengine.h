@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QUrl>
 
 #include <memory>
@@ -16,6 +17,7 @@ enum class EngineEvent
     Paused,
     EndReached,
     Error,
+    MetaChanged, // what the stream announces (nowPlaying()) may have changed
 };
 
 // One address on the engine. Events are always delivered later, on the thread the playback
@@ -38,9 +40,16 @@ public:
     // Whether any audio or video was decoded so far.
     virtual bool hasDecoded() const = 0;
     virtual void setAudio(int volume, bool muted) = 0;
+    // The title the stream announces now (a radio's song), empty when none.
+    virtual QString nowPlaying() const { return {}; }
+    // Whether a video track was found so far.
+    virtual bool hasVideo() const { return false; }
 
 signals:
     void engineEvent(mavrel::EngineEvent event);
+    // How far the engine has filled its cache before (re)starting, 0 to 100; sent only when it
+    // moved noticeably, so a receiver may show each one.
+    void buffering(int percent);
 };
 
 class MediaEngine

@@ -43,6 +43,8 @@ void PlaybackSession::startItem()
     m_errorRaised = false;
     m_pauseRequested = false;
     m_playingLocation.clear();
+    m_failure = {};
+    m_nowPlaying.clear();
     m_itemClock.start();
     setState(State::Opening);
     nextCandidate();
@@ -57,6 +59,7 @@ void PlaybackSession::nextCandidate()
         return;
     }
     const Candidate candidate = m_queue.takeFirst();
+    m_probeFailure = {};
     if (!candidate.url.isValid() || candidate.url.isEmpty()) {
         nextCandidate();
         return;
@@ -99,7 +102,7 @@ void PlaybackSession::onLocalProbeFinished()
     const QFuture<PlaylistProbe::Outcome> future = m_localProbe->future();
     m_localProbe.release()->deleteLater(); // we are inside its signal
     const PlaylistProbe::Outcome outcome =
-        future.resultCount() > 0 ? future.result() : PlaylistProbe::Outcome{{}, false};
+        future.resultCount() > 0 ? future.result() : PlaylistProbe::Outcome{{}, false, 0, {}};
     if (!outcome.playable)
         candidateFailed();
     else if (!outcome.entries.isEmpty() && m_probingPlaylist)
@@ -112,7 +115,13 @@ void PlaybackSession::onProbeFinished()
 {
     if (!m_probe || sender() != m_probe)
         return;
-    const QList<PlaylistEntry> entries = m_probe->outcome().entries;
+    const PlaylistProbe::Outcome &outcome = m_probe->outcome();
+    const QList<PlaylistEntry> entries = outcome.entries;
+    if (outcome.httpStatus >= 400)
+        m_probeFailure = {PlaybackFailure::Kind::HttpStatus, m_probing.url.host(),
+                          outcome.httpStatus};
+    else if (!outcome.unreachableHost.isEmpty())
+        m_probeFailure = {PlaybackFailure::Kind::Unreachable, outcome.unreachableHost, 0};
     m_probe->deleteLater();
     m_probe = nullptr;
     if (!entries.isEmpty())
@@ -155,6 +164,13 @@ void PlaybackSession::startEngine(const QUrl &url)
     connect(
         m_attempt->playback.get(), &EnginePlayback::engineEvent, this,
         [this, id](EngineEvent event) { onEngineEvent(id, event); }, Qt::QueuedConnection);
+    connect(
+        m_attempt->playback.get(), &EnginePlayback::buffering, this,
+        [this, id](int percent) {
+            if (m_attempt && m_attempt->id == id)
+                emit buffering(percent);
+        },
+        Qt::QueuedConnection);
     applyAudio();
     if (!m_attempt->playback->play())
         candidateFailed();
@@ -170,6 +186,13 @@ void PlaybackSession::onEngineEvent(quint64 attemptId, EngineEvent event)
         attempt.hasStream = true;
         if (attempt.enginePlaying)
             becomePlaying();
+        emit trackAdded();
+        break;
+    case EngineEvent::MetaChanged:
+        if (const QString title = attempt.playback->nowPlaying(); title != m_nowPlaying) {
+            m_nowPlaying = title;
+            emit nowPlayingChanged(title);
+        }
         break;
     case EngineEvent::Playing:
         // The engine says "playing" even for bytes it cannot demultiplex; only a stream
@@ -182,13 +205,16 @@ void PlaybackSession::onEngineEvent(quint64 attemptId, EngineEvent event)
         // The state follows the requests; the engine's events only confirm them.
         break;
     case EngineEvent::Error:
-        candidateFailed();
+        // Running, but nothing decoded yet: it failed on what it read.
+        candidateFailed(attempt.enginePlaying && !attempt.decoding
+                            ? PlaybackFailure::Kind::Undecodable
+                            : PlaybackFailure::Kind::Unopenable);
         break;
     case EngineEvent::EndReached:
         // The final statistics are in by now: an end with nothing decoded is a failure
         // (no known container, or no decoder for any of its tracks).
         if (!attempt.decoding && !attempt.playback->hasDecoded()) {
-            candidateFailed();
+            candidateFailed(PlaybackFailure::Kind::Undecodable);
         } else {
             releaseAttempt();
             m_itemActive = false;
@@ -245,7 +271,9 @@ void PlaybackSession::onOpenTimeout()
         m_openTimer.start(m_openTimeoutMs);
         return;
     }
-    candidateFailed();
+    // The engine running without anything to show for it read bytes it could not use.
+    candidateFailed(m_attempt && m_attempt->enginePlaying ? PlaybackFailure::Kind::Undecodable
+                                                          : PlaybackFailure::Kind::TimedOut);
 }
 
 void PlaybackSession::onPositionTick()
@@ -256,8 +284,13 @@ void PlaybackSession::onPositionTick()
     emit positionChanged(m_attempt->playback->position(), m_attempt->playback->isSeekable());
 }
 
-void PlaybackSession::candidateFailed()
+void PlaybackSession::candidateFailed(PlaybackFailure::Kind kind)
 {
+    // What the address's own server said beats the engine's guess.
+    if (m_itemActive)
+        m_failure = m_probeFailure.kind != PlaybackFailure::Kind::None
+                        ? m_probeFailure
+                        : PlaybackFailure{kind, m_probing.url.host(), 0};
     releaseAttempt();
     cancelProbes();
     if (!m_itemActive)
@@ -282,6 +315,10 @@ void PlaybackSession::itemFailed()
     m_itemActive = false;
     m_errorRaised = true;
     m_pauseRequested = false;
+    if (m_failure.kind == PlaybackFailure::Kind::None)
+        m_failure.kind = m_itemClock.elapsed() >= 2 * qint64(m_openTimeoutMs)
+                             ? PlaybackFailure::Kind::TimedOut
+                             : PlaybackFailure::Kind::Unopenable;
     // Taken before the state signal, whose receiver may already set the next address.
     const quint64 generation = m_itemGeneration;
     const QString text = m_text;
@@ -402,6 +439,11 @@ void PlaybackSession::applyAudio()
 void PlaybackSession::setOpenTimeout(int msecs)
 {
     m_openTimeoutMs = std::max(1, msecs);
+}
+
+bool PlaybackSession::hasVideo() const
+{
+    return m_attempt && m_attempt->playback->hasVideo();
 }
 
 bool PlaybackSession::isSeekable() const

@@ -20,6 +20,23 @@ class QNetworkAccessManager;
 
 namespace mavrel {
 
+// Why an item did not play, as far as it can be told.
+struct PlaybackFailure
+{
+    enum class Kind
+    {
+        None,
+        Unreachable, // no connection to `host` could be made
+        HttpStatus,  // the server answered `httpStatus`
+        Undecodable, // bytes came, but nothing in them could be played
+        TimedOut,    // nothing came back within the open time-out
+        Unopenable,  // the engine could not open it (a missing file, a refused stream)
+    };
+    Kind kind = Kind::None;
+    QString host;
+    int httpStatus = 0;
+};
+
 // Plays one item at a time on a media engine, without any widget: the address given, or the
 // entries of the playlists it turns out to be, tried in order until one plays.
 //
@@ -85,12 +102,23 @@ public:
     bool isSeekable() const;
     void seek(double position);
 
+    // What the current item's stream announces (a radio's song), empty when nothing.
+    QString nowPlaying() const { return m_nowPlaying; }
+    bool hasVideo() const;
+    // Why the last item failed; set before stateChanged(Error).
+    PlaybackFailure failure() const { return m_failure; }
+
 signals:
     // Raised once for each item that fails; `url` is the text that was set.
     void mediaError(const QString &url);
     void stateChanged(mavrel::PlaybackSession::State state);
     // While playing or paused, every kPositionIntervalMs: 0 to 1, negative when unknown.
     void positionChanged(double position, bool seekable);
+    // The engine's cache for the current item, 0 to 100, while it fills.
+    void buffering(int percent);
+    void nowPlayingChanged(const QString &title);
+    // A track of the current item was found (hasVideo() may have changed).
+    void trackAdded();
 
 private:
     struct Candidate
@@ -117,7 +145,7 @@ private:
     void onLocalProbeFinished();
     void startEngine(const QUrl &url);
     void onEngineEvent(quint64 attemptId, EngineEvent event);
-    void candidateFailed();
+    void candidateFailed(PlaybackFailure::Kind kind = PlaybackFailure::Kind::Unopenable);
     void itemFailed();
     void becomePlaying();
     void confirmDecoding();
@@ -154,6 +182,10 @@ private:
     Candidate m_probing;
     bool m_probingPlaylist = false;
     quint64 m_nextAttemptId = 1;
+    // What the probe of the address being tried found wrong with it, if anything.
+    PlaybackFailure m_probeFailure;
+    PlaybackFailure m_failure;
+    QString m_nowPlaying;
 
     std::unique_ptr<Attempt> m_attempt;
     PlaylistProbe *m_probe = nullptr;

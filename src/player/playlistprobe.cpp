@@ -11,6 +11,25 @@
 using namespace Qt::StringLiterals;
 
 namespace mavrel {
+namespace {
+
+// Failures before any byte came back from the host.
+bool isConnectFailure(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
 
 PlaylistProbe::PlaylistProbe(QNetworkAccessManager *network, QObject *parent)
     : QObject(parent), m_network(network)
@@ -65,6 +84,7 @@ void PlaylistProbe::onHeaders()
         return; // a redirect on its way
     m_headersSeen = true;
     if (status >= 400) {
+        m_outcome.httpStatus = status;
         finish(false); // an error page: the engine will report the failure itself
         return;
     }
@@ -102,6 +122,10 @@ void PlaylistProbe::onFinished()
         return;
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_reply->error() != QNetworkReply::NoError && (m_data.isEmpty() || status >= 400)) {
+        if (status >= 400)
+            m_outcome.httpStatus = status;
+        else if (isConnectFailure(m_reply->error()))
+            m_outcome.unreachableHost = m_reply->url().host();
         finish(false);
         return;
     }
@@ -157,7 +181,7 @@ PlaylistProbe::Outcome PlaylistProbe::probeLocalFile(const QUrl &url, bool expec
     // Opening a FIFO waits for a writer, and a device may never answer: regular files only.
     const QFileInfo info(url.toLocalFile());
     if (!info.isFile())
-        return {{}, false};
+        return {{}, false, 0, {}};
     QFile file(info.filePath());
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
@@ -168,7 +192,7 @@ PlaylistProbe::Outcome PlaylistProbe::probeLocalFile(const QUrl &url, bool expec
     if (hint == PlaylistFormat::None && sniffPlaylist(data) == PlaylistFormat::None)
         return {};
     data += file.read(kProbeCap - data.size());
-    return {parsePlaylist(data, url, hint)};
+    return {parsePlaylist(data, url, hint), true, 0, {}};
 }
 
 QFuture<PlaylistProbe::Outcome> PlaylistProbe::probeLocalFileInBackground(const QUrl &url,

@@ -32,6 +32,10 @@ public:
         // False for a local path that is not a regular file (missing, a folder, a FIFO, a
         // device): nothing to hand to the engine.
         bool playable = true;
+        // Why the address gave nothing, for telling the user: the status of an error reply, or
+        // the host when no connection could be made (no such name, refused, no route).
+        int httpStatus = 0;
+        QString unreachableHost;
     };
 
     explicit PlaylistProbe(QNetworkAccessManager *network, QObject *parent = nullptr);

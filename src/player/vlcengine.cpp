@@ -5,9 +5,12 @@
 #include <QByteArray>
 #include <QFile>
 #include <QGuiApplication>
+#include <QTimer>
 
 #include <vlc/vlc.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -82,18 +85,25 @@ void releaseInBackground(PlayerRef player, MediaRef media)
     }).detach();
 }
 
-// Engine events we act on; Buffering is left out on purpose (it fires hundreds of times).
+// Engine events handed over as they come. Buffering and track events carry a value and are
+// handled on their own.
 constexpr struct
 {
     libvlc_event_e type;
     EngineEvent event;
 } kWatchedEvents[] = {
     {libvlc_MediaPlayerPlaying, EngineEvent::Playing},
-    {libvlc_MediaPlayerESAdded, EngineEvent::TrackAdded},
     {libvlc_MediaPlayerPaused, EngineEvent::Paused},
     {libvlc_MediaPlayerEndReached, EngineEvent::EndReached},
     {libvlc_MediaPlayerEncounteredError, EngineEvent::Error},
 };
+constexpr libvlc_event_e kValueEvents[] = {libvlc_MediaPlayerESAdded, libvlc_MediaPlayerBuffering};
+
+// Buffering fires hundreds of times while the cache fills: the engine thread only keeps the
+// latest figure, and it is handed over at most this often (the last one always).
+constexpr int kBufferingGapMs = 150;
+// A stream's title is text from the network: kept to what a caption can show.
+constexpr qsizetype kMaxTitleLength = 300;
 
 class VlcPlayback final : public EnginePlayback
 {
@@ -103,18 +113,21 @@ public:
     {
         libvlc_video_set_mouse_input(m_player.get(), 0);
         libvlc_video_set_key_input(m_player.get(), 0);
-        libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player.get());
-        for (const auto &watched : kWatchedEvents)
-            libvlc_event_attach(events, watched.type, &VlcPlayback::callback, this);
+        m_bufferingGap.setSingleShot(true);
+        m_bufferingGap.setInterval(kBufferingGapMs);
+        connect(&m_bufferingGap, &QTimer::timeout, this, &VlcPlayback::deliverBuffering);
+        forEachEvent([this](libvlc_event_manager_t *events, libvlc_event_e type) {
+            libvlc_event_attach(events, type, &VlcPlayback::callback, this);
+        });
     }
 
     ~VlcPlayback() override
     {
         // Detaching waits for a callback in flight; after it no engine thread posts to us, and
         // what was posted already dies with this object.
-        libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player.get());
-        for (const auto &watched : kWatchedEvents)
-            libvlc_event_detach(events, watched.type, &VlcPlayback::callback, this);
+        forEachEvent([this](libvlc_event_manager_t *events, libvlc_event_e type) {
+            libvlc_event_detach(events, type, &VlcPlayback::callback, this);
+        });
         releaseInBackground(std::move(m_player), std::move(m_media));
     }
 
@@ -146,17 +159,81 @@ public:
         libvlc_audio_set_volume(m_player.get(), volume);
         libvlc_audio_set_mute(m_player.get(), muted ? 1 : 0);
     }
+    QString nowPlaying() const override
+    {
+        char *meta = libvlc_media_get_meta(m_media.get(), libvlc_meta_NowPlaying);
+        if (!meta)
+            return {};
+        QString title = QString::fromUtf8(meta).left(kMaxTitleLength);
+        libvlc_free(meta);
+        // One line of plain text, whatever the stream sent.
+        for (QChar &c : title) {
+            if (c.category() == QChar::Other_Control)
+                c = u' ';
+        }
+        return title.simplified();
+    }
+    bool hasVideo() const override { return m_hasVideo.load(); }
 
 private:
+    template<typename F> void forEachEvent(F f)
+    {
+        libvlc_event_manager_t *events = libvlc_media_player_event_manager(m_player.get());
+        for (const auto &watched : kWatchedEvents)
+            f(events, watched.type);
+        for (const libvlc_event_e type : kValueEvents)
+            f(events, type);
+        f(libvlc_media_event_manager(m_media.get()), libvlc_MediaMetaChanged);
+    }
+
+    // On our thread: hands over the latest figure, then waits kBufferingGapMs before the next.
+    void deliverBuffering()
+    {
+        m_bufferingPosted = false;
+        if (m_bufferingGap.isActive())
+            return;
+        const int percent = m_latestBuffering.load();
+        if (percent == m_deliveredBuffering)
+            return;
+        m_deliveredBuffering = percent;
+        m_bufferingGap.start();
+        emit buffering(percent);
+    }
+
+    void post(EngineEvent e)
+    {
+        QMetaObject::invokeMethod(
+            this, [this, e] { emit engineEvent(e); }, Qt::QueuedConnection);
+    }
+
     static void callback(const libvlc_event_t *event, void *opaque)
     {
         // On an engine thread: only hand the event over, never call the player from here.
         auto *self = static_cast<VlcPlayback *>(opaque);
+        switch (event->type) {
+        case libvlc_MediaPlayerESAdded:
+            if (event->u.media_player_es_changed.i_type == libvlc_track_video)
+                self->m_hasVideo = true;
+            self->post(EngineEvent::TrackAdded);
+            return;
+        case libvlc_MediaPlayerBuffering:
+            self->m_latestBuffering =
+                std::clamp(int(event->u.media_player_buffering.new_cache), 0, 100);
+            // One hand-over in flight at a time, whatever the rate.
+            if (!self->m_bufferingPosted.exchange(true))
+                QMetaObject::invokeMethod(
+                    self, [self] { self->deliverBuffering(); }, Qt::QueuedConnection);
+            return;
+        case libvlc_MediaMetaChanged:
+            if (event->u.media_meta_changed.meta_type == libvlc_meta_NowPlaying)
+                self->post(EngineEvent::MetaChanged);
+            return;
+        default:
+            break;
+        }
         for (const auto &watched : kWatchedEvents) {
             if (watched.type == event->type) {
-                const EngineEvent e = watched.event;
-                QMetaObject::invokeMethod(
-                    self, [self, e] { emit self->engineEvent(e); }, Qt::QueuedConnection);
+                self->post(watched.event);
                 return;
             }
         }
@@ -164,6 +241,11 @@ private:
 
     MediaRef m_media;
     PlayerRef m_player;
+    std::atomic<bool> m_hasVideo{false};
+    std::atomic<int> m_latestBuffering{-1};
+    std::atomic<bool> m_bufferingPosted{false};
+    int m_deliveredBuffering = -1;
+    QTimer m_bufferingGap;
 };
 
 class VlcEngine final : public MediaEngine

@@ -1,11 +1,13 @@
 #include "player/ui/mediaplayer.h"
 #include "player/vlcengine.h"
+#include "scriptedengine.h"
 #include "testhttpserver.h"
 #include "testmedia.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSlider>
@@ -380,3 +382,54 @@ TEST_F(PlayerTest, ShortMediaEndsWithoutError)
 }
 
 } // namespace
+
+// What the status line and the picture say while a stream opens, buffers and plays, as the
+// engine's events drive it; a radio's announced title joins its name.
+TEST(PlayerFeedback, FollowsTheEngineFromConnectingToTheAnnouncedTitle)
+{
+    ScriptedEngine engine;
+    engine.setScript(u"test:radio"_s,
+                     {ScriptedEngine::Outcome::Plays, true, 30, {40, 100}, u"<b>Song</b> One"_s});
+    MediaPlayer player(engine, nullptr);
+    auto *caption = player.findChild<QLabel *>(u"playbackCaption"_s);
+    ASSERT_TRUE(caption);
+    QStringList said;
+    QObject::connect(&player, &MediaPlayer::statusTextChanged,
+                     [&](const QString &text) { said << text; });
+    QSignalSpy titles(&player, &MediaPlayer::nowPlayingChanged);
+
+    player.prepare(u"Old Name"_s);
+    player.setURL(u"test:radio"_s, u"Radio One"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return titles.count() == 1; }, 3000));
+    EXPECT_EQ(said,
+              (QStringList{u"Connecting to Old Name\u2026"_s, u"Connecting to Radio One\u2026"_s,
+                           u"Buffering 40%"_s, u"Buffering 100%"_s, u"Radio One"_s,
+                           u"Radio One \u2013 <b>Song</b> One"_s}));
+    EXPECT_EQ(caption->text(), u"Radio One\n<b>Song</b> One"_s);
+    EXPECT_FALSE(caption->isHidden());
+}
+
+TEST(PlayerFeedback, ARadioShowsTheTitleItsStreamAnnounces)
+{
+    // As radio servers send it: a metadata block after every 4000 bytes of sound.
+    const QByteArray sound = makeWav(60.0);
+    QByteArray stream;
+    QByteArray block = "StreamTitle='Test Song - The Band';";
+    block.append((16 - block.size() % 16) % 16, '\0');
+    for (qsizetype at = 0; at + 4000 <= sound.size(); at += 4000)
+        stream += sound.mid(at, 4000) + char(block.size() / 16) + block;
+    TestHttpServer station;
+    ASSERT_TRUE(station.listen());
+    // The header lines a radio server adds ride on the Content-Type line.
+    TestHttpServer::Route route =
+        fixed("audio/wav\r\nicy-name: Test FM\r\nicy-metaint: 4000", stream);
+    route.sendLength = false;
+    station.setRoute("/radio", route);
+
+    MediaPlayer player;
+    player.setURL(QString::fromLatin1(station.url("/radio")), u"Test FM"_s);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return player.statusText() == u"Test FM \u2013 Test Song - The Band"_s; },
+        kPlayWaitMs))
+        << player.statusText().toStdString();
+}

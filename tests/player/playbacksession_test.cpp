@@ -37,8 +37,8 @@ protected:
                                                           {u"test:refuses-open"_s, O::RefusesOpen},
                                                           {u"test:refuses-play"_s, O::RefusesPlay},
                                                           {u"test:ends-empty"_s, O::EndsEmpty}})
-            engine.setScript(name, {outcome});
-        engine.setScript(u"test:live"_s, {O::Plays, false});
+            engine.setScript(name, {outcome, true, 5, {}, {}});
+        engine.setScript(u"test:live"_s, {O::Plays, false, 5, {}, {}});
         session.setOpenTimeout(kTimeoutMs);
     }
 
@@ -64,22 +64,24 @@ protected:
 
 TEST_F(SessionTest, EachFailingItemRaisesExactlyOneMediaError)
 {
+    using K = PlaybackFailure::Kind;
     const struct
     {
         const char *name;
         QString address; // "$" is the temporary folder
+        PlaybackFailure::Kind kind;
     } cases[] = {
-        {"engine error", u"test:fails"_s},
-        {"engine refuses the address", u"test:refuses-open"_s},
-        {"engine refuses to play", u"test:refuses-play"_s},
-        {"never opens", u"test:hangs"_s},
-        {"plays a track that never decodes", u"test:silent"_s},
-        {"ends with nothing decoded", u"test:ends-empty"_s},
-        {"a FIFO", u"$/hang.mp3"_s},
-        {"a folder", u"$"_s},
-        {"a missing file", u"$/none.mp3"_s},
-        {"playlist of failures and hangs", u"$/dead.m3u"_s},
-        {"playlist naming itself", u"$/loop.m3u"_s},
+        {"engine error", u"test:fails"_s, K::Unopenable},
+        {"engine refuses the address", u"test:refuses-open"_s, K::Unopenable},
+        {"engine refuses to play", u"test:refuses-play"_s, K::Unopenable},
+        {"never opens", u"test:hangs"_s, K::TimedOut},
+        {"plays a track that never decodes", u"test:silent"_s, K::Undecodable},
+        {"ends with nothing decoded", u"test:ends-empty"_s, K::Undecodable},
+        {"a FIFO", u"$/hang.mp3"_s, K::Unopenable},
+        {"a folder", u"$"_s, K::Unopenable},
+        {"a missing file", u"$/none.mp3"_s, K::Unopenable},
+        {"playlist of failures and hangs", u"$/dead.m3u"_s, K::TimedOut},
+        {"playlist naming itself", u"$/loop.m3u"_s, K::Unopenable},
     };
     playlist(u"dead.m3u"_s,
              "test:fails\ntest:hangs\ntest:hangs\ntest:hangs\nhang.mp3\ntest:silent\n");
@@ -99,6 +101,7 @@ TEST_F(SessionTest, EachFailingItemRaisesExactlyOneMediaError)
         EXPECT_EQ(errors.count(), 1);
         EXPECT_EQ(errors.first().first().toString(), address);
         EXPECT_EQ(session.state(), State::Error);
+        EXPECT_EQ(session.failure().kind, c.kind);
         EXPECT_FALSE(engine.opened.contains(QUrl::fromLocalFile(fifo).toString()));
     }
 }

@@ -24,8 +24,14 @@ public:
         case O::Plays:
         case O::PlaysSilent:
         case O::EndsEmpty:
-            later(EngineEvent::Playing);
-            later(EngineEvent::TrackAdded);
+            for (int i = 0; i < m_script.buffering.size(); ++i) {
+                QTimer::singleShot(m_script.delayMs * (i + 1), this,
+                                   [this, i] { emit buffering(m_script.buffering[i]); });
+            }
+            later(EngineEvent::Playing, int(m_script.buffering.size()) + 1);
+            later(EngineEvent::TrackAdded, int(m_script.buffering.size()) + 1);
+            if (!m_script.nowPlaying.isEmpty())
+                later(EngineEvent::MetaChanged, int(m_script.buffering.size()) + 2);
             if (m_script.outcome == O::EndsEmpty)
                 later(EngineEvent::EndReached, 2);
             break;
@@ -56,6 +62,7 @@ public:
         return m_decoded;
     }
     void setAudio(int, bool muted) override { m_engine.lastMuted = muted; }
+    QString nowPlaying() const override { return m_started ? m_script.nowPlaying : QString(); }
 
 private:
     void later(EngineEvent e, int factor = 1)

@@ -27,6 +27,9 @@ public:
         Outcome outcome = Outcome::Fails;
         bool pausable = true;
         int delayMs = 5;
+        // Sent before it plays, in order; then the title it announces once playing, if any.
+        QList<int> buffering;
+        QString nowPlaying;
     };
 
     void setScript(const QString &url, Script script) { m_scripts.insert(url, script); }

@@ -38,6 +38,10 @@ void ChannelPlayback::checkChannel(bool checkOnly)
     // A choice made while this check waits for its page supersedes it. A check without playing
     // is no choice of its own: it still reports, but shows nothing over a newer choice.
     const quint64 request = checkOnly ? m_requests->newest() : m_requests->begin();
+    const QString name = displayText(channel->name);
+    // A new choice stops the old one at once: nothing plays behind "Connecting…".
+    if (!checkOnly && m_player)
+        m_player->prepare(name);
     QByteArray page;
     QByteArray contentType;
     // Without a fetch nothing is known of the host.
@@ -65,10 +69,12 @@ void ChannelPlayback::checkChannel(bool checkOnly)
         m_playing = channel;
         m_playingText = displayText(channel->address);
         m_playingCause = cause;
-        m_player->setURL(m_playingText);
+        m_player->setURL(m_playingText, name);
     }
     if (decision.showOffline && newest && m_offline)
         m_offline->show();
+    if (decision.showOffline && !checkOnly && m_player)
+        m_player->showOffline(name);
     if (decision.report != CheckReport::None)
         report(channel->name, reportType(decision.report), cause);
 }

@@ -384,6 +384,11 @@ void Form1::connectEvents()
     connect(WindowsMediaPlayer1, &MediaPlayer::MediaError, this,
             &Form1::WindowsMediaPlayer1_MediaError);
     connect(WindowsMediaPlayer1, &MediaPlayer::Warning, this, &Form1::WindowsMediaPlayer1_Warning);
+    // What opens, buffers, plays or failed is said in the status line as over the picture.
+    WindowsMediaPlayer1->setMessages(
+        [this](const QString &key) { return m_languages->getMessages(key); });
+    connect(WindowsMediaPlayer1, &MediaPlayer::statusTextChanged, StatusBar1Panel1,
+            &QLabel::setText);
     connect(txtStatus, &QLineEdit::textChanged, this, &Form1::txtStatus_Change);
     connect(mnuUpdateItem[1], &QAction::triggered, this, &Form1::openSubmitWindow);
     connect(mnuUpdateItem[3], &QAction::triggered, this, &Form1::checkAllChannels);

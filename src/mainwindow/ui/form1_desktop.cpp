@@ -62,6 +62,11 @@ void Form1::createSessionBus(const QDBusConnection &bus)
     });
     connect(player, &MediaPlayer::stateChanged, m_mpris, [this] { followPlayer(); });
     connect(player, &MediaPlayer::audioChanged, m_mpris, [this] { showVolume(); });
+    // A radio's song is the title the desktop shows; without one, the station's name.
+    connect(player, &MediaPlayer::nowPlayingChanged, m_mpris, [this](const QString &title) {
+        m_mpris->setNowPlaying(title.isEmpty() ? WindowsMediaPlayer1->mediaName() : title,
+                               m_playingKind);
+    });
     followPlayer();
 }
 
@@ -82,6 +87,8 @@ void Form1::followPlayer()
             }
         }
         m_playingKind = kind;
+        if (!player->mediaName().isEmpty())
+            title = player->mediaName();
         m_mpris->setNowPlaying(title, kind);
     }
     m_mpris->setStatus(state == State::Playing || state == State::Opening

@@ -78,14 +78,28 @@ void Form1::createFavorites()
     };
     hooks.reportContext = [this] { return ReportContext{staffMode, this}; };
     hooks.loadingDisabled = [this] { return chkLoad->isChecked(); };
-    hooks.setOfflinePicture = [this](bool shown) { imgOffline->setVisible(shown); };
+    // The favourite being played is the one selected in the favourites list.
+    const auto favoriteName = [this] {
+        return ListView2->currentIndex()
+            .siblingAtColumn(FavoritesModel::ChannelColumn)
+            .data()
+            .toString();
+    };
+    hooks.setOfflinePicture = [this, favoriteName](bool shown) {
+        imgOffline->setVisible(shown);
+        if (shown)
+            WindowsMediaPlayer1->showOffline(favoriteName());
+    };
     hooks.playVideo = [this](const QByteArray &title, const QByteArray &id) {
         showBrowserArea();
         showVideo(title, id);
     };
-    hooks.showPlayer = [this] { showPlayerArea(); };
-    hooks.playAddress = [this](const QByteArray &address) {
-        WindowsMediaPlayer1->setURL(displayText(address));
+    hooks.showPlayer = [this, favoriteName] {
+        showPlayerArea();
+        WindowsMediaPlayer1->prepare(favoriteName()); // the old choice stops while this one opens
+    };
+    hooks.playAddress = [this, favoriteName](const QByteArray &address) {
+        WindowsMediaPlayer1->setURL(displayText(address), favoriteName());
     };
     hooks.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
     hooks.message = [this](const QString &key) { return m_languages->getMessages(key); };

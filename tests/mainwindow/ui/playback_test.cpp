@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QStandardItemModel>
+#include <QTcpServer>
 #include <QTest>
 #include <QTreeView>
 
@@ -164,6 +166,62 @@ TEST_F(PlaybackTest, AnErrorPageShowsTheOfflinePictureAndDoesNotPlay)
         EXPECT_FALSE(offline->isHidden());
         QTest::mouseClick(offline, Qt::LeftButton);
         EXPECT_TRUE(offline->isHidden());
+    }
+}
+
+// Each way a chosen channel can fail: the old channel stops at the click, and the reason is
+// said in plain words within a generous bound.
+TEST_F(PlaybackTest, AFailedChoiceStopsTheOldOneAndSaysWhy)
+{
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QByteArray refused = "http://127.0.0.1:" + QByteArray::number(closed.serverPort()) + "/";
+    closed.close();
+    server.serve("/long.wav", makeWav(60.0));
+    server.serve("/gone", "", 404);
+    server.serve("/junk", makeJunk(48 * 1024));
+    struct Case
+    {
+        QByteArray address;
+        QString status;
+        QStringList reported;
+    };
+    const Case cases[] = {
+        {"http://no-such-host.invalid/live",
+         u"Could not reach no-such-host.invalid"_s,
+         {u"OFFLINE Next TV"_s}},
+        {refused, u"Could not reach 127.0.0.1"_s, {u"OFFLINE Next TV"_s}},
+        {server.url("/gone"), u"The server answered 404"_s, {u"OFFLINE Next TV"_s}},
+        {server.url("/junk"),
+         u"The stream could not be decoded"_s,
+         {u"ONLINE Next TV"_s, u"OFFLINE Next TV"_s}},
+        {server.url("/dead"), u"Next TV is offline"_s, {u"OFFLINE Next TV"_s}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.address.constData());
+        model.clear();
+        addChannel(u"Old FM"_s, server.url("/long.wav"));
+        addChannel(u"Next TV"_s, c.address);
+        select(0);
+        playback->ListView1_Click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return player->state() == MediaPlayer::State::Playing; },
+                                    kWaitMs));
+        // Once its cache is full, the name alone.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return player->statusText() == u"Old FM"_s; }, 3000));
+        server.clearRequests();
+
+        select(1);
+        QElapsedTimer clock;
+        clock.start();
+        playback->ListView1_Click();
+        EXPECT_NE(player->URL(), QString::fromLatin1(server.url("/long.wav")));
+        EXPECT_NE(player->state(), MediaPlayer::State::Playing);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return player->statusText() == c.status; }, kWaitMs))
+            << player->statusText().toStdString();
+        EXPECT_LT(clock.elapsed(), 10000);
+        EXPECT_NE(player->state(), MediaPlayer::State::Playing);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return reports() == c.reported; }, 3000))
+            << reports().join(u", "_s).toStdString();
     }
 }
 

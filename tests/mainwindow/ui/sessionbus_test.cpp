@@ -10,12 +10,14 @@
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
 #include "support/cataloguefixture.h"
+#include "testhttpserver.h"
 #include "viewerfolders.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -195,6 +197,32 @@ TEST_F(SessionBusTest, MediaControlsShowTheChannelAndDriveThePlayer)
             << method.toStdString();
     }
     EXPECT_TRUE(boxes.shown().isEmpty());
+}
+
+// A channel that turns out offline stops what played before it; the controls say Stopped.
+TEST_F(SessionBusTest, AnOfflineChoiceStopsWhatPlayedBeforeIt)
+{
+    test::TestHttpServer server;
+    ASSERT_TRUE(server.listen());
+    server.serve("/dead", "<html><h1>404 Not Found</h1></html>", 404);
+    ASSERT_TRUE(mavrel::testing::writeCatalogue(
+        temp.path() + u"/data/Data.txt"_s,
+        {{"Tone TV", "TV", "English", "4", "1", media.toUtf8()},
+         {"Zulu TV", "TV", "English", "4", "1", server.url("/dead")}}));
+    form = std::make_unique<Form1>();
+    ASSERT_TRUE(form->Form_Load());
+    form->createSessionBus(bus.connect(u"viewer"_s));
+    playFirstRow();
+    const QAbstractItemModel *rows = form->ListView1->model();
+    const QModelIndexList dead =
+        rows->match(rows->index(0, 0), Qt::DisplayRole, u"Zulu TV"_s, 1, Qt::MatchExactly);
+    ASSERT_EQ(dead.size(), 1);
+    form->ListView1->setCurrentIndex(dead.first());
+    form->ListView1_Click();
+    EXPECT_EQ(form->WindowsMediaPlayer1->state(), MediaPlayer::State::Closed);
+    EXPECT_FALSE(form->imgOffline->isHidden());
+    EXPECT_EQ(form->StatusBar1Panel1->text(), u"Zulu TV is offline"_s);
+    EXPECT_TRUE(bus.property(u"PlaybackStatus"_s).contains(u"\"Stopped\""_s));
 }
 
 TEST_F(SessionBusTest, VolumeFollowsTheWindowAndTheBusBothWays)

@@ -122,7 +122,10 @@ PageReply CataloguePages::channels(QStringView rawQuery, const QString &client, 
     if (!body)
         return serverError(body.error());
     // After the last "<BR>" and without "|": every viewer's merge passes over it.
-    return reply(200, std::move(body).value() + kCoveredMark.toByteArray() + dateText(covered));
+    QByteArray bytes = std::move(body).value();
+    bytes += kCoveredMark;
+    bytes += dateText(covered);
+    return reply(200, std::move(bytes));
 }
 
 PageReply CataloguePages::storedDate(QStringView rawQuery, const QString &client)

@@ -185,6 +185,7 @@ public:
                 c.added.append(l.fields);
         }
     }
+    bool listed(qint64 id) const { return m_channels.contains(id); }
     void dropped(qint64 id, QByteArrayView rest)
     {
         Channel &c = m_channels[id];
@@ -341,8 +342,13 @@ Result<MergeSummary> mergeCatalogueUpdate(const QString &catalogueFile, QByteArr
     trace.dropped = [&](QByteArrayView id, QByteArrayView rest) {
         changes.dropped(*decimalId(id), rest);
     };
+    // The counter's table of the reply's channels also says which lines the merge drops.
+    const IdListed listed = [&](QByteArrayView id) {
+        const std::optional<qint64> n = decimalId(id);
+        return n && changes.listed(*n);
+    };
     auto result = rewriteCatalogue(
-        catalogueFile, listedIn(parsed.value()),
+        catalogueFile, listed,
         [&](CatalogueWriter &w) { summary.appended = appendAddLines(w, parsed.value()); }, &trace);
     if (!result)
         return result.error();

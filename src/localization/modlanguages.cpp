@@ -29,6 +29,17 @@ void registerDefaultMessages(clsLanguages &languages)
     languages.setMessage(u"MSG_LANGSAVEFAILED"_s,
                          u"The downloaded language file could not be saved.  The languages "
                          u"you had before are still available."_s);
+    // The status line's confirmations and the box for an address no program opens.
+    languages.setMessage(u"MSG_VIEWEROFFLINE"_s, u"You appear to be offline"_s);
+    languages.setMessage(u"MSG_FAVADDED"_s, u"Added %1 to your favourites"_s);
+    languages.setMessage(u"MSG_FAVREMOVED"_s, u"Removed %1 from your favourites"_s);
+    languages.setMessage(u"MSG_RATED"_s, u"Rated %1 %2 stars"_s);
+    languages.setMessage(u"MSG_RATEDONE"_s, u"Rated %1 1 star"_s);
+    languages.setMessage(u"MSG_RATEFAILED"_s,
+                         u"The rating of %1 could not be sent to the catalogue server"_s);
+    languages.setMessage(
+        u"MSG_NOHANDLER"_s,
+        u"No program on this computer opens it.  Copy the address and open it yourself:"_s);
 }
 
 } // namespace mavrel

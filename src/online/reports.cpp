@@ -16,4 +16,25 @@ FetchResult sendData(const QByteArray &strItem, const QByteArray &strType,
     return fetchPage(address, options);
 }
 
+OfflineCause offlineCause(const FetchResult &fetched)
+{
+    const bool noReply = fetched.httpStatus == 0 && fetched.body.isEmpty() &&
+                         (fetched.end == FetchEnd::Failed || fetched.end == FetchEnd::ConnectLimit);
+    return noReply ? OfflineCause::NoConnection : OfflineCause::HostReplied;
+}
+
+bool offlineReportAllowed(OfflineCause cause, const NetworkState &network)
+{
+    return cause == OfflineCause::HostReplied || !network.appearsOffline();
+}
+
+bool sendOfflineReport(const QByteArray &strItem, const QByteArray &strValue, OfflineCause cause,
+                       const ReportContext &context)
+{
+    if (!offlineReportAllowed(cause))
+        return false;
+    sendData(strItem, kReportOffline, strValue, context);
+    return true;
+}
+
 } // namespace mavrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "online/fetch.h"
+#include "online/networkstate.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -19,5 +20,23 @@ struct ReportContext
 // owner survived the wait.
 FetchResult sendData(const QByteArray &strItem, const QByteArray &strType,
                      const QByteArray &strValue, const ReportContext &context);
+
+// Why a channel is about to be reported offline.
+enum class OfflineCause
+{
+    HostReplied,  // its host answered: an error status, an error page, media that does not decode
+    NoConnection, // nothing came back: no DNS answer, no route, refused, no reply in time
+};
+
+// NoConnection when the fetch got neither a status nor a byte from the host.
+OfflineCause offlineCause(const FetchResult &fetched);
+
+// Whether an OFFLINE report for `cause` is sent at all: a failure to connect while this machine
+// itself appears offline says nothing about the channel, and must not count against it.
+bool offlineReportAllowed(OfflineCause cause, const NetworkState &network = networkState());
+
+// Sends an OFFLINE report unless offlineReportAllowed() says no; returns whether it was sent.
+bool sendOfflineReport(const QByteArray &strItem, const QByteArray &strValue, OfflineCause cause,
+                       const ReportContext &context);
 
 } // namespace mavrel

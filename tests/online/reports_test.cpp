@@ -86,3 +86,45 @@ TEST_F(ReportsTest, UnreachableServerIsNotNoticed)
 }
 
 } // namespace
+
+TEST_F(ReportsTest, OfflineViewersReportOnlyWhatTheHostAnswered)
+{
+    TestHttpServer streams;
+    ASSERT_TRUE(streams.listen());
+    streams.serve("/gone", "<html><h1>404 Not Found</h1></html>", 404);
+    streams.serve("/moved", "<html>This page Has Moved</html>");
+    TestHttpServer::Route noise; // bytes no player decodes
+    noise.body = QByteArray(4096, '\x7f');
+    noise.contentType = "video/mp2t";
+    streams.setRoute("/noise", noise);
+    streams.serveSilent("/silent");
+    const std::pair<QByteArray, OfflineCause> cases[] = {
+        {"http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()),
+         OfflineCause::NoConnection},
+        {"http://no-such-host.invalid/", OfflineCause::NoConnection},
+        {streams.url("/silent"), OfflineCause::NoConnection},
+        {streams.url("/gone"), OfflineCause::HostReplied},
+        {streams.url("/moved"), OfflineCause::HostReplied},
+        {streams.url("/noise"), OfflineCause::HostReplied},
+    };
+    struct : NetworkState
+    {
+        bool offline = false;
+        bool appearsOffline() const override { return offline; }
+    } network;
+    const NetworkState *saved = setNetworkState(&network);
+    const FetchOptions options{FetchUse::ChannelCheck, nullptr,
+                               FetchLimits{32768, 3000, 1000, 1000}};
+    for (bool offline : {false, true}) {
+        network.offline = offline;
+        for (const auto &[address, expected] : cases) {
+            server.clearRequests();
+            const OfflineCause cause = offlineCause(fetchPage(address, options));
+            EXPECT_EQ(cause, expected) << address.constData();
+            const bool sent = !offline || expected == OfflineCause::HostReplied;
+            EXPECT_EQ(sendOfflineReport("Chan", {}, cause, {}), sent) << address.constData();
+            EXPECT_EQ(server.requestsFor("/tv/getData.asp").size(), sent ? 1 : 0);
+        }
+    }
+    setNetworkState(saved);
+}

@@ -3,9 +3,9 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
+#include "platform/widgets/desktopopen.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -51,7 +51,7 @@ bool Form8::Form_Load(const QString &language)
         help = applicationFolder() + u'/' + QLatin1StringView(kHelpFile);
     if (!fileExists(help))
         return false;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    openOnDesktop(QUrl::fromLocalFile(help));
     storeSetting(SettingKey::MachineShowHelp, u"0"_s);
     return true;
 }

@@ -1,8 +1,8 @@
 #include "branding/ui/frmwebsite.h"
 
 #include "branding/branding.h"
+#include "platform/widgets/desktopopen.h"
 
-#include <QDesktopServices>
 #include <QTimer>
 #include <QUrl>
 
@@ -38,7 +38,7 @@ void frmWebsite::Form_Load()
     if (modeWord() == u"Website"_s)
         target = branding().siteName;
     if (!target.isEmpty())
-        QDesktopServices::openUrl(QUrl(withScheme(target), QUrl::TolerantMode));
+        openOnDesktop(QUrl(withScheme(target), QUrl::TolerantMode));
     modeWord().clear();
     Timer1->start();
 }

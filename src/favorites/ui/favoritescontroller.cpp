@@ -4,6 +4,8 @@
 #include "catalogue/ui/sortproxy.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "online/fetch.h"
+#include "online/reportquery.h"
+#include "platform/bytetext.h"
 
 #include <QAction>
 #include <QItemSelectionModel>
@@ -91,14 +93,25 @@ void FavoritesController::doChannelAction(QByteArrayView word)
             break;
         // Saved before the report: the report may wait many seconds for the server, and a
         // favourite must not depend on it.
-        saveFavorites();
-        sendData(channel->name, "FAVORITE", {}, context);
+        if (saveFavorites())
+            say(u"MSG_FAVADDED"_s, channel->name);
+        sendData(channel->name, kReportFavorite, {}, context);
         break;
-    case ChannelAction::Rate:
-        sendData(channel->name, "Rate", action.stars, context);
+    case ChannelAction::Rate: {
+        const FetchResult sent = sendData(channel->name, kReportRate, action.stars, context);
+        if (sent.ownerGone)
+            return;
+        // The rating exists only on the server: a report that got no answer is no rating.
+        if (sent.end != FetchEnd::Complete || sent.httpStatus != 200)
+            say(u"MSG_RATEFAILED"_s, channel->name);
+        else if (action.stars == "1")
+            say(u"MSG_RATEDONE"_s, channel->name);
+        else
+            say(u"MSG_RATED"_s, channel->name, QString::fromLatin1(action.stars));
         break;
+    }
     case ChannelAction::ReportOffline:
-        sendData(channel->name, "OFFLINE", {}, context);
+        sendData(channel->name, kReportOffline, {}, context);
         break;
     case ChannelAction::None:
         break;
@@ -110,16 +123,30 @@ void FavoritesController::addSelectedVideo()
     const std::optional<SelectedVideo> video = m_hooks.selectedVideo();
     if (!video)
         return;
-    if (appendFavorite(videoFavorite(video->title, video->id)))
-        saveFavorites();
+    if (appendFavorite(videoFavorite(video->title, video->id)) && saveFavorites())
+        say(u"MSG_FAVADDED"_s, video->title);
 }
 
 void FavoritesController::removeSelected()
 {
     const int row = selectedSourceRow();
-    if (row >= 0)
+    QByteArray removed;
+    if (row >= 0) {
+        removed = m_model->favorite(row).name;
         m_model->remove(row);
-    saveFavorites();
+    }
+    if (saveFavorites() && row >= 0)
+        say(u"MSG_FAVREMOVED"_s, removed);
+}
+
+void FavoritesController::say(const QString &key, QByteArrayView name, const QString &second)
+{
+    if (!m_hooks.status || !m_hooks.message)
+        return;
+    QString text = m_hooks.message(key).arg(displayText(name));
+    if (!second.isEmpty())
+        text = text.arg(second);
+    m_hooks.status(text);
 }
 
 void FavoritesController::playSelected()
@@ -153,7 +180,10 @@ void FavoritesController::playSelected()
         m_hooks.playAddress(favorite.url);
     if (decision.showOffline) {
         m_hooks.setOfflinePicture(true);
-        sendData(favorite.name, "OFFLINE", "\"", m_hooks.reportContext());
+        if (!sendOfflineReport(favorite.name, "\"", offlineCause(fetched),
+                               m_hooks.reportContext()) &&
+            m_hooks.status && m_hooks.message)
+            m_hooks.status(m_hooks.message(u"MSG_VIEWEROFFLINE"_s));
     }
 }
 

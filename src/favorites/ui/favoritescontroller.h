@@ -44,7 +44,8 @@ public:
         std::function<void(const QByteArray &title, const QByteArray &id)> playVideo;
         std::function<void()> showPlayer;
         std::function<void(const QByteArray &address)> playAddress;
-        std::function<void(const QString &text)> status; // a failed save is said here
+        std::function<void(const QString &text)> status;    // confirmations and failed saves
+        std::function<QString(const QString &key)> message; // the message table
         std::optional<FetchLimits> checkLimits;
         PlayRequests *playRequests = nullptr; // shared with the window's other ways to play
     };
@@ -70,6 +71,8 @@ public:
 
 private:
     bool appendFavorite(const Favorite &favorite);
+    // The message `key` with its %1 (the channel's name) and %2 filled in, in the status line.
+    void say(const QString &key, QByteArrayView name, const QString &second = {});
     int selectedSourceRow() const;
     PlayRequests &playRequests()
     {

@@ -7,9 +7,9 @@
 #include "online/serveraddress.h"
 #include "platform/dialogs.h"
 #include "platform/settings.h"
+#include "platform/widgets/desktopopen.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -142,7 +142,7 @@ void frmLanguage::Command3_Click()
 {
     const QString path = clsLanguages::localizationFilePath();
     if (clsLanguages::LangFileExists(path))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        openOnDesktop(QUrl::fromLocalFile(path));
 }
 
 } // namespace mavrel

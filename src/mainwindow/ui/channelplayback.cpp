@@ -40,6 +40,8 @@ void ChannelPlayback::checkChannel(bool checkOnly)
     const quint64 request = checkOnly ? m_requests->newest() : m_requests->begin();
     QByteArray page;
     QByteArray contentType;
+    // Without a fetch nothing is known of the host.
+    OfflineCause cause = OfflineCause::NoConnection;
     if (!skipsCheckFetch(channel->address)) {
         FetchOptions options;
         options.use = FetchUse::ChannelCheck;
@@ -50,6 +52,7 @@ void ChannelPlayback::checkChannel(bool checkOnly)
         // Quitting, or the window going away, ends the check without playing or reporting.
         if (fetched.ownerGone || !self || fetched.end == FetchEnd::Aborted)
             return;
+        cause = offlineCause(fetched);
         page = std::move(fetched.body);
         contentType = std::move(fetched.contentType);
     }
@@ -61,12 +64,13 @@ void ChannelPlayback::checkChannel(bool checkOnly)
     if (decision.play && m_player) {
         m_playing = channel;
         m_playingText = displayText(channel->address);
+        m_playingCause = cause;
         m_player->setURL(m_playingText);
     }
     if (decision.showOffline && newest && m_offline)
         m_offline->show();
     if (decision.report != CheckReport::None)
-        report(channel->name, reportType(decision.report));
+        report(channel->name, reportType(decision.report), cause);
 }
 
 void ChannelPlayback::ListView1_Click()
@@ -86,7 +90,7 @@ void ChannelPlayback::WindowsMediaPlayer1_MediaError(const QString &url)
         return;
     const QByteArray name = m_playing->name;
     m_playing.reset();
-    report(name, kReportOffline);
+    report(name, kReportOffline, m_playingCause);
 }
 
 void ChannelPlayback::WindowsMediaPlayer1_Warning(int, int, const QString &)
@@ -105,12 +109,17 @@ bool ChannelPlayback::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void ChannelPlayback::report(const QByteArray &name, const QByteArray &type)
+void ChannelPlayback::report(const QByteArray &name, const QByteArray &type, OfflineCause cause)
 {
     ReportContext context = m_hooks.reportContext ? m_hooks.reportContext() : ReportContext{};
     if (!context.owner)
         context.owner = m_window;
-    sendData(name, type, QByteArray(), context);
+    if (type != kReportOffline) {
+        sendData(name, type, QByteArray(), context);
+        return;
+    }
+    if (!sendOfflineReport(name, QByteArray(), cause, context) && m_hooks.status && m_hooks.message)
+        m_hooks.status(m_hooks.message(u"MSG_VIEWEROFFLINE"_s));
 }
 
 void mirrorStatusText(const QString &text, QLabel *panel)

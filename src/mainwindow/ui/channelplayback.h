@@ -38,6 +38,8 @@ public:
     {
         std::function<std::optional<SelectedChannel>()> selectedChannel;
         std::function<ReportContext()> reportContext;
+        std::function<void(const QString &text)> status;    // first panel of the status bar
+        std::function<QString(const QString &key)> message; // the message table
     };
 
     // `window` owns the checks: when it goes away during a fetch, the check ends quietly.
@@ -59,7 +61,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void report(const QByteArray &name, const QByteArray &type);
+    void report(const QByteArray &name, const QByteArray &type, OfflineCause cause);
 
     QPointer<MediaPlayer> m_player;
     QPointer<QLabel> m_offline;
@@ -68,6 +70,7 @@ private:
     QObject *m_window;
     std::optional<SelectedChannel> m_playing;
     QString m_playingText;
+    OfflineCause m_playingCause = OfflineCause::NoConnection; // what the check saw of its host
     PlayRequests m_ownRequests;
     PlayRequests *m_requests;
 };

@@ -33,6 +33,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
+#include "platform/widgets/desktopopen.h"
 #include "platform/widgets/folderreports.h"
 #include "player/ui/mediaplayer.h"
 #include "videosite/ui/videositebrowser.h"
@@ -138,6 +139,7 @@ Form1::~Form1()
     // Before the player goes, so that nothing follows it any more.
     delete m_mpris;
     delete m_screenSaver;
+    setNoDesktopHandlerText({});
 }
 
 void Form1::createControls()
@@ -290,6 +292,8 @@ void Form1::createPlayback()
         return SelectedChannel{record->name, record->url};
     };
     hooks.reportContext = [this] { return ReportContext{staffMode, this}; };
+    hooks.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
+    hooks.message = [this](const QString &key) { return m_languages->getMessages(key); };
     m_playback = new ChannelPlayback(WindowsMediaPlayer1, imgOffline, std::move(hooks), this,
                                      &m_playRequests);
 
@@ -559,6 +563,7 @@ bool Form1::Form_Load()
     firstStart = readSetting(SettingKey::Language, QString()).isEmpty();
     currentLanguage = readSetting(SettingKey::Language);
     registerDefaultMessages(*m_languages);
+    setNoDesktopHandlerText([this] { return m_languages->getMessages(u"MSG_NOHANDLER"_s); });
     applyStartLanguage();
     // A termination request while the language window was up: nothing more is opened or stored.
     if (m_unloaded)

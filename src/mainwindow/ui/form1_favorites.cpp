@@ -4,6 +4,7 @@
 #include "catalogue/ui/modlistviewenh.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "favorites/ui/favoritesmodel.h"
+#include "localization/clslanguages.h"
 #include "mainwindow/channelcheck.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/bytetext.h"
@@ -87,6 +88,7 @@ void Form1::createFavorites()
         WindowsMediaPlayer1->setURL(displayText(address));
     };
     hooks.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
+    hooks.message = [this](const QString &key) { return m_languages->getMessages(key); };
     hooks.checkLimits = checkFetchLimits();
     hooks.playRequests = &m_playRequests;
     m_favoritesController = new FavoritesController(

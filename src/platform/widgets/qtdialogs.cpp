@@ -63,6 +63,8 @@ DialogAnswer QtDialogs::showMessage(const MessageBoxRequest &request)
     box.setWindowTitle(request.title);
     box.setTextFormat(Qt::PlainText);
     box.setText(displayLines(request.text));
+    // Addresses and paths in a box are there to be copied.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.setIcon(messageIcon(request.icon));
     const QList<DialogAnswer> answers = answersOf(request.buttons);
     QMessageBox::StandardButtons buttons;

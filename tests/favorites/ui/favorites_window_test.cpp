@@ -14,6 +14,7 @@
 #include "platform/settings.h"
 #include "qstringprinter.h"
 #include "testhttpserver.h"
+#include "unreachableserver.h"
 #include "videosite/ui/videolistmodel.h"
 #include "videosite/ui/videositebrowser.h"
 
@@ -35,6 +36,7 @@
 #include <QTimer>
 #include <QWebEngineView>
 
+#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -441,6 +443,39 @@ TEST_F(FavoritesWindowTest, ANewerChoiceWinsOverAFavoriteStillBeingChecked)
         EXPECT_EQ(form->WindowsMediaPlayer1->URL(), c.url);
         EXPECT_FALSE(form->imgOffline->isVisible());
         EXPECT_EQ(recorded().mid(before), c.reports);
+    }
+}
+
+TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
+{
+    load();
+    selectChannel(u"Demo Test Card"_s);
+    const std::pair<std::function<void()>, QString> steps[] = {
+        {[&] { form->doChannelAction("Rate5"); }, u"Rated Demo Test Card 5 stars"_s},
+        {[&] { form->doChannelAction("Rate1"); }, u"Rated Demo Test Card 1 star"_s},
+        {[&] { form->doChannelAction("Favorites"); }, u"Added Demo Test Card to your favourites"_s},
+        {[&] {
+             form->ListView2->setCurrentIndex(form->ListView2->model()->index(0, 0));
+             form->Command1->click();
+         },
+         u"Removed Demo Test Card from your favourites"_s},
+        {[&] {
+             form->videoSite().model().add({"abc", "Clip"});
+             form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
+             form->mnuAction2Item[0]->trigger();
+         },
+         u"Added Clip to your favourites"_s},
+        // A rating the server never got is not confirmed.
+        {[&] {
+             qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
+             form->doChannelAction("Rate4");
+         },
+         u"The rating of Demo Test Card could not be sent to the catalogue server"_s},
+    };
+    for (const auto &[act, status] : steps) {
+        form->StatusBar1Panel1->clear();
+        act();
+        EXPECT_EQ(form->StatusBar1Panel1->text(), status);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "branding/ui/frmwebsite.h"
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "localization/ui/frmlanguage.h"
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/navigation.h"
 #include "mainwindow/ui/findbar.h"
@@ -12,6 +13,7 @@
 #include "platform/paths.h"
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
+#include "platform/widgets/desktopopen.h"
 #include "support/cataloguefixture.h"
 #include "unreachableserver.h"
 #include "videosite/ui/videolistmodel.h"
@@ -955,4 +957,32 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     EXPECT_EQ(form->viewState().currentKind, u"Radio"_s);
     QTest::keyClick(form.get(), Qt::Key_V, Qt::AltModifier);
     EXPECT_FALSE(form->Frame3->isHidden());
+}
+
+TEST_F(Form1Test, WithoutADesktopHandlerEachOpenSaysWhatToCopy)
+{
+    touch(u"Help.html"_s);
+    touch(u"Localization.txt"_s);
+    writeSmallCatalogue();
+    auto form = loaded();
+    const DesktopOpener saved = setDesktopOpener([](const QUrl &) { return false; });
+    const std::pair<std::function<void()>, QString> cases[] = {
+        {[&] { form->mnuHelpItem_Click(0); }, appDir() + u"/Help.html"_s},
+        {[&] { form->cmdWebsite_Click(); }, u"http://"_s + branding().siteName},
+        {[&] {
+             form->mnuLanguageItem_Click(0);
+             form->languageWindow()->Command3_Click();
+         },
+         appDir() + u"/Localization.txt"_s},
+    };
+    for (const auto &[open, where] : cases) {
+        boxes.clear();
+        open();
+        ASSERT_EQ(boxes.shown().size(), 1) << where.toStdString();
+        EXPECT_EQ(boxes.shown()[0].text,
+                  u"No program on this computer opens it.  Copy the address and open it "
+                  u"yourself:\n\n"_s +
+                      where);
+    }
+    setDesktopOpener(saved);
 }

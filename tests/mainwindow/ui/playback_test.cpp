@@ -1,5 +1,8 @@
+#include "localization/clslanguages.h"
+#include "localization/modlanguages.h"
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/ui/channelplayback.h"
+#include "online/networkstate.h"
 #include "platform/scripteddialogs.h"
 #include "player/ui/mediaplayer.h"
 
@@ -32,6 +35,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.listen());
+        registerDefaultMessages(languages);
         m_savedUrl = qgetenv("MAVREL_CATALOGUE_URL");
         qputenv("MAVREL_CATALOGUE_URL", server.url(""));
         server.serve("/tv/getData.asp", "OK");
@@ -46,12 +50,15 @@ protected:
         player->setOpenTimeout(3000);
         offline = new QLabel(u"offline"_s, window.get());
         offline->hide();
-        playback = new ChannelPlayback(player, offline,
-                                       {[this] { return selected(); },
-                                        [this] {
-                                            return ReportContext{staff, nullptr};
-                                        }},
-                                       window.get(), &requests);
+        playback =
+            new ChannelPlayback(player, offline,
+                                {[this] { return selected(); },
+                                 [this] {
+                                     return ReportContext{staff, nullptr};
+                                 },
+                                 [this](const QString &text) { statusText = text; },
+                                 [this](const QString &key) { return languages.getMessages(key); }},
+                                window.get(), &requests);
         QObject::connect(player, &MediaPlayer::MediaError, playback,
                          &ChannelPlayback::WindowsMediaPlayer1_MediaError);
     }
@@ -110,6 +117,8 @@ protected:
     QLabel *offline = nullptr;
     ChannelPlayback *playback = nullptr;
     bool staff = false;
+    clsLanguages languages;
+    QString statusText;
 
 private:
     QByteArray m_savedUrl;
@@ -186,6 +195,27 @@ TEST_F(PlaybackTest, UnfetchableAddressPlaysUnreportedUntilThePlayerFails)
     EXPECT_TRUE(reports().isEmpty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !reports().isEmpty(); }, kWaitMs));
     EXPECT_EQ(reports(), QStringList{u"OFFLINE Nowhere Radio"_s});
+}
+
+TEST_F(PlaybackTest, AnOfflineViewerReportsOnlyWhatTheHostAnswered)
+{
+    struct Offline : NetworkState
+    {
+        bool appearsOffline() const override { return true; }
+    } offlineNetwork;
+    const NetworkState *saved = setNetworkState(&offlineNetwork);
+    addChannel(u"Nowhere Radio"_s,
+               "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()) + "/live");
+    addChannel(u"Dead TV"_s, server.url("/dead"));
+    select(0);
+    playback->ListView1_Click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !statusText.isEmpty(); }, kWaitMs));
+    EXPECT_EQ(statusText, u"You appear to be offline"_s);
+    EXPECT_EQ(player->state(), MediaPlayer::State::Error);
+    select(1);
+    playback->ListView1_Click();
+    EXPECT_EQ(reports(), QStringList{u"OFFLINE Dead TV"_s});
+    setNetworkState(saved);
 }
 
 TEST_F(PlaybackTest, ErrorsOfMediaNotPlayedFromTheListReportNothing)

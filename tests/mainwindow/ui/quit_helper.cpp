@@ -42,6 +42,8 @@ int main(int argc, char **argv)
         {[&] {
              return std::optional<SelectedChannel>(SelectedChannel{"Live", address});
          },
+         {},
+         {},
          {}},
         window);
     window->show();

@@ -100,7 +100,8 @@ class FetchRun
 {
 public:
     FetchRun(const ProgressSink *progress, const FetchOptions &options)
-        : m_progress(progress), m_hasOwner(options.owner != nullptr), m_owner(options.owner)
+        : m_progress(progress), m_received(options.received), m_hasOwner(options.owner != nullptr),
+          m_owner(options.owner)
     {
         m_limits = options.limits.value_or(fetchLimits(options.use));
         m_limits.maxBytes = std::max<qint64>(m_limits.maxBytes, 1);
@@ -138,8 +139,12 @@ public:
 private:
     void showProgress()
     {
-        if (m_progress != nullptr && *m_progress && !ownerLost())
+        if (ownerLost())
+            return;
+        if (m_progress != nullptr && *m_progress)
             (*m_progress)(m_result.body.size());
+        if (m_received)
+            m_received(QByteArrayView(m_result.body));
     }
     // One turn of the event loop (wait == false) or a wait for the next wake-up. False when
     // the application is quitting: every event loop has been told to end.
@@ -153,6 +158,7 @@ private:
     bool turnDue() const { return m_clock.nsecsElapsed() - m_lastTurnNs >= kTurnIntervalNs; }
 
     const ProgressSink *m_progress;
+    const std::function<void(QByteArrayView)> m_received;
     const bool m_hasOwner;
     const QPointer<QObject> m_owner;
     FetchLimits m_limits;

@@ -14,6 +14,7 @@
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
 #include "testhttpserver.h"
+#include "unreachableserver.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -390,6 +392,89 @@ TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
         form.close();
     }
     setDialogs(previous);
+}
+
+// A first start without a catalogue downloads the whole of it into a new data folder, showing
+// its progress, or leaves nothing behind and says why.
+TEST_F(UpdateTest, FirstStartDownloadsTheCatalogueOrLeavesNothing)
+{
+    startServer();
+    useWindowFolders();
+    const QString data = temp.path() + u"/fresh/RUZAV"_s;
+    setDataDirectoryOverride(data);
+    auto cut = std::make_unique<TestHttpServer>();
+    ASSERT_TRUE(cut->listen());
+    cut->serve("/ostrel/currentdate.asp", "5/21/2009 10:00:00 AM");
+    cut->serveStall("/ostrel/getChannels.asp", "ADD|5|Five|TV|u|English|||1|2<BR>");
+    UpdateContext refused =
+        context("http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()));
+    const struct
+    {
+        const char *name;
+        QByteArray address;
+        QString box; // the start of the one box shown; empty: none, the list is there
+    } cases[] = {
+        {"catalogue server", server->baseUrl(), {}},
+        {"nothing listens", refused.server, serverUnreachableText(refused)},
+        {"reply cut short", cut->url(""), u"The update failed"_s},
+    };
+    const auto exported = server->runCommand(u"export"_s, {});
+    ASSERT_TRUE(exported);
+    const int channels = int(sortedLines(*exported).size());
+    ScriptedDialogs dialogs;
+    Dialogs *previous = setDialogs(&dialogs);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(temp.path() + u"/fresh"_s).removeRecursively();
+        qputenv("MAVREL_CATALOGUE_URL", c.address);
+        dialogs.clear();
+        // The connection breaks once the first lines have come.
+        QTimer breaker;
+        QObject::connect(&breaker, &QTimer::timeout, [&] {
+            if (cut && !cut->requestsFor("/ostrel/getChannels.asp").isEmpty()) {
+                breaker.stop();
+                QTimer::singleShot(50, &breaker, [&] { cut.reset(); });
+            }
+        });
+        breaker.start(10);
+        QStringList shownStatus;
+        Form1 form;
+        QObject::connect(form.txtStatus, &QLineEdit::textChanged,
+                         [&](const QString &t) { shownStatus.append(t); });
+        ASSERT_TRUE(form.Form_Load());
+        EXPECT_TRUE(dialogs.shown().isEmpty());
+        form.show();
+        QAbstractItemModel *rows = form.ListView1->model();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogs.shown().isEmpty() || rows->rowCount() > 0, 20000);
+        QTest::qWait(100);
+        if (c.box.isEmpty()) {
+            EXPECT_TRUE(dialogs.shown().isEmpty());
+            EXPECT_EQ(sortedLines(readFile(data + u"/Data.txt"_s)), sortedLines(*exported));
+            const QByteArray date = readFile(updateDateFile(data));
+            EXPECT_TRUE(date.endsWith("\r\n") && parseDateText(QByteArrayView(date).chopped(2)))
+                << date.constData();
+            EXPECT_TRUE(shownStatus.contains(firstDownloadText(refused, channels)));
+            EXPECT_TRUE(
+                form.StatusBar1Panel1->text().startsWith(u"Total Channels: %1 |"_s.arg(channels)));
+        } else {
+            ASSERT_EQ(dialogs.shown().size(), 1);
+            EXPECT_TRUE(dialogs.shown()[0].text.startsWith(c.box))
+                << dialogs.shown()[0].text.toStdString();
+            EXPECT_FALSE(QFile::exists(data + u"/Data.txt"_s));
+            EXPECT_FALSE(QFile::exists(updateDateFile(data)));
+            EXPECT_EQ(rows->rowCount(), 0);
+        }
+        form.close();
+    }
+    setDialogs(previous);
+    qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
+
+    // The count is grouped as the locale groups it.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German));
+    EXPECT_EQ(firstDownloadText(refused, 12345),
+              u"Downloading the channel list\u2026 12.345 channels"_s);
+    QLocale::setDefault(before);
 }
 
 // Stations of a directory's list reach the viewer with the ratings their votes seed, best first

@@ -302,9 +302,20 @@ public:
 
     bool finished() override { return m_reply->isFinished(); }
     qint64 bytesAvailable() override { return m_reply->bytesAvailable(); }
-    qint64 read(char *data, qint64 maxSize) override { return m_reply->read(data, maxSize); }
+    qint64 read(char *data, qint64 maxSize) override
+    {
+        const qint64 got = m_reply->read(data, maxSize);
+        m_received += std::max<qint64>(got, 0);
+        return got;
+    }
     FetchEnd endOfData() override
     {
+        // QtNetwork may report a connection closed before the announced length as a whole
+        // reply; half an update is not one.
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && m_reply->rawHeader("Content-Encoding").isEmpty() &&
+            m_received < length.toLongLong())
+            return FetchEnd::Failed;
         return (m_reply->error() == QNetworkReply::NoError ||
                 (answered() && m_reply->error() > QNetworkReply::UnknownProxyError))
                    ? FetchEnd::Complete
@@ -345,6 +356,7 @@ private:
     QNetworkAccessManager m_manager;
     QNetworkReply *m_reply = nullptr;
     bool m_headersSeen = false;
+    qint64 m_received = 0;
 };
 
 // A plain GET over a socket that also accepts an "ICY <status>" line, for the radio servers

@@ -50,6 +50,13 @@ void registerDefaultMessages(clsLanguages &languages)
     languages.setMessage(u"MSG_PLAYUNDECODABLE"_s, u"The stream could not be decoded"_s);
     languages.setMessage(u"MSG_PLAYTIMEDOUT"_s, u"%1 did not start playing in time"_s);
     languages.setMessage(u"MSG_PLAYUNOPENABLE"_s, u"%1 could not be opened"_s);
+    // The first catalogue: its progress, and the box when its server cannot be reached.
+    languages.setMessage(u"MSG_FIRSTDOWNLOAD"_s,
+                         u"Downloading the channel list\u2026 %1 channels"_s);
+    languages.setMessage(u"MSG_SERVERUNREACHABLE"_s,
+                         u"The catalogue server at %1 could not be reached.  To use another "
+                         u"server, choose Update Channels \u25b8 Catalogue Server\u2026 or set "
+                         u"MAVREL_CATALOGUE_URL."_s);
 }
 
 } // namespace mavrel

@@ -2,7 +2,10 @@
 
 #include "catalogue/linereader.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
 #include <QSet>
@@ -354,6 +357,32 @@ Result<MergeSummary> mergeCatalogueUpdate(const QString &catalogueFile, QByteArr
         return result.error();
     summary.changed = changes.changed();
     summary.total = int(trace.kept) + summary.appended;
+    return summary;
+}
+
+Result<MergeSummary> writeFirstCatalogue(const QString &catalogueFile, QByteArrayView strDefs)
+{
+    using R = Result<MergeSummary>;
+    auto parsed = parseUpdateReply(strDefs);
+    if (!parsed)
+        return parsed.error();
+    if (!QDir().mkpath(QFileInfo(catalogueFile).absolutePath()))
+        return R::failure(u"the folder of %1 cannot be created"_s.arg(catalogueFile));
+    QSaveFile out(catalogueFile);
+    if (!out.open(QIODevice::WriteOnly))
+        return R::failure(u"the channel list %1 cannot be written"_s.arg(catalogueFile));
+    QBuffer none;
+    none.open(QIODevice::ReadOnly);
+    MergeSummary summary;
+    if (!copyKeptLines(
+            &none, &out, [](QByteArrayView) { return false; },
+            [&](CatalogueWriter &w) { summary.appended = appendAddLines(w, parsed.value()); }) ||
+        !out.commit()) {
+        out.cancelWriting();
+        return R::failure(u"the channel list %1 could not be written"_s.arg(catalogueFile));
+    }
+    summary.changed = summary.appended;
+    summary.total = summary.appended;
     return summary;
 }
 

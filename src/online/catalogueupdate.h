@@ -66,6 +66,10 @@ struct MergeSummary
 // catalogue file, a read or write error) the file is unchanged.
 Result<MergeSummary> mergeCatalogueUpdate(const QString &catalogueFile, QByteArrayView strDefs);
 
+// The whole catalogue of a reply from the first date as a new catalogue file, its folder
+// created as needed. The file appears complete or not at all: it is written beside and renamed.
+Result<MergeSummary> writeFirstCatalogue(const QString &catalogueFile, QByteArrayView strDefs);
+
 // The same, giving the number of lines appended.
 Result<int> extractNewDefs(const QString &catalogueFile, QByteArrayView strDefs);
 

@@ -100,7 +100,8 @@ class FetchRun
 {
 public:
     FetchRun(const ProgressSink *progress, const FetchOptions &options)
-        : m_progress(progress), m_hasOwner(options.owner != nullptr), m_owner(options.owner)
+        : m_progress(progress), m_received(options.received), m_hasOwner(options.owner != nullptr),
+          m_owner(options.owner)
     {
         m_limits = options.limits.value_or(fetchLimits(options.use));
         m_limits.maxBytes = std::max<qint64>(m_limits.maxBytes, 1);
@@ -138,8 +139,12 @@ public:
 private:
     void showProgress()
     {
-        if (m_progress != nullptr && *m_progress && !ownerLost())
+        if (ownerLost())
+            return;
+        if (m_progress != nullptr && *m_progress)
             (*m_progress)(m_result.body.size());
+        if (m_received)
+            m_received(QByteArrayView(m_result.body));
     }
     // One turn of the event loop (wait == false) or a wait for the next wake-up. False when
     // the application is quitting: every event loop has been told to end.
@@ -153,6 +158,7 @@ private:
     bool turnDue() const { return m_clock.nsecsElapsed() - m_lastTurnNs >= kTurnIntervalNs; }
 
     const ProgressSink *m_progress;
+    const std::function<void(QByteArrayView)> m_received;
     const bool m_hasOwner;
     const QPointer<QObject> m_owner;
     FetchLimits m_limits;
@@ -296,9 +302,20 @@ public:
 
     bool finished() override { return m_reply->isFinished(); }
     qint64 bytesAvailable() override { return m_reply->bytesAvailable(); }
-    qint64 read(char *data, qint64 maxSize) override { return m_reply->read(data, maxSize); }
+    qint64 read(char *data, qint64 maxSize) override
+    {
+        const qint64 got = m_reply->read(data, maxSize);
+        m_received += std::max<qint64>(got, 0);
+        return got;
+    }
     FetchEnd endOfData() override
     {
+        // QtNetwork may report a connection closed before the announced length as a whole
+        // reply; half an update is not one.
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && m_reply->rawHeader("Content-Encoding").isEmpty() &&
+            m_received < length.toLongLong())
+            return FetchEnd::Failed;
         return (m_reply->error() == QNetworkReply::NoError ||
                 (answered() && m_reply->error() > QNetworkReply::UnknownProxyError))
                    ? FetchEnd::Complete
@@ -339,6 +356,7 @@ private:
     QNetworkAccessManager m_manager;
     QNetworkReply *m_reply = nullptr;
     bool m_headersSeen = false;
+    qint64 m_received = 0;
 };
 
 // A plain GET over a socket that also accepts an "ICY <status>" line, for the radio servers

@@ -4,9 +4,11 @@
 #include "online/statussink.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace mavrel {
@@ -49,6 +51,9 @@ struct FetchOptions
     QObject *owner = nullptr;
     // Replaces the limits of `use` (measurements, tests).
     std::optional<FetchLimits> limits;
+    // Given the body received so far wherever progress is reported, for a caller that counts
+    // what has arrived rather than bytes.
+    std::function<void(QByteArrayView received)> received = {};
 };
 
 struct FetchResult

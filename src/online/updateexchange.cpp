@@ -3,6 +3,12 @@
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
 #include "online/fetch.h"
+#include "platform/files.h"
+
+#include <QElapsedTimer>
+#include <QLocale>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -20,7 +26,49 @@ QString failedText(const QString &why)
     return u"The update failed: "_s + why + u". Nothing was changed."_s;
 }
 
+QString lookedUp(const UpdateContext &context, const QString &key, const QString &fallback)
+{
+    const QString text = context.message ? context.message(key) : QString();
+    return text.isEmpty() ? fallback : text;
+}
+
+// The channels ("ADD" lines) of a reply as it arrives: only elements not counted yet are read.
+class ArrivalCounter
+{
+public:
+    int advance(QByteArrayView body)
+    {
+        constexpr QByteArrayView separator("<BR>");
+        for (qsizetype at; (at = body.indexOf(separator, m_next)) >= 0;) {
+            if (body.sliced(m_next, at - m_next).startsWith("ADD|"))
+                ++m_count;
+            m_next = at + separator.size();
+        }
+        return m_count;
+    }
+
+private:
+    qsizetype m_next = 0;
+    int m_count = 0;
+};
+
 } // namespace
+
+QString firstDownloadText(const UpdateContext &context, int channels)
+{
+    return lookedUp(context, u"MSG_FIRSTDOWNLOAD"_s,
+                    u"Downloading the channel list\u2026 %1 channels"_s)
+        .arg(QLocale().toString(channels));
+}
+
+QString serverUnreachableText(const UpdateContext &context)
+{
+    return lookedUp(context, u"MSG_SERVERUNREACHABLE"_s,
+                    u"The catalogue server at %1 could not be reached.  To use another server, "
+                    u"choose Update Channels \u25b8 Catalogue Server\u2026 or set "
+                    u"MAVREL_CATALOGUE_URL."_s)
+        .arg(QString::fromUtf8(context.server));
+}
 
 QString noUpdatesText()
 {
@@ -41,11 +89,15 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
         return UpdateOutcome{UpdateState::Failed, 0};
     };
     const ProgressSink progress = statusTextThrottled(context.setStatus);
+    const QString catalogueFile = context.dataDirectory + u"/Data.txt"_s;
+    const bool first = list == UpdateList::Changes && !fileExists(catalogueFile);
 
     // A stored date that cannot be read asks from the very start: the merge replaces every
-    // channel by its current line, so nothing is lost, only downloaded again.
-    const QDateTime last =
-        parseDateText(QStringView(getINI(context.dataDirectory))).value_or(initialUpdateDate());
+    // channel by its current line, so nothing is lost, only downloaded again. Without a
+    // catalogue the stored date belongs to one that is gone.
+    const QDateTime last = first ? initialUpdateDate()
+                                 : parseDateText(QStringView(getINI(context.dataDirectory)))
+                                       .value_or(initialUpdateDate());
 
     FetchOptions dateOptions{FetchUse::ServerPage, context.owner, std::nullopt};
     // The dead-channel download asks for the date of the latest dead mark as well; the ordinary
@@ -56,22 +108,47 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
         fetchPageWithStatus(context.server + datePage, progress, dateOptions);
     if (current.ownerGone)
         return {UpdateState::OwnerGone, 0};
+    if (current.httpStatus == 0 && current.end != FetchEnd::Aborted) {
+        const QString text = serverUnreachableText(context);
+        context.setStatus(text);
+        context.showMessage(text);
+        return {UpdateState::Failed, 0};
+    }
     if (!arrivedWhole(current))
         return fail(u"the catalogue server did not answer"_s);
     const std::optional<QDateTime> serverDate =
         parseDateText(QStringView(cleanDateReply(current.body)));
     if (!serverDate)
         return fail(u"the catalogue server's date could not be read"_s);
-    if (*serverDate <= last) {
+    // A first download goes ahead even then: an empty catalogue is still a catalogue.
+    if (*serverDate <= last && !first) {
         context.setStatus(noUpdatesText());
         return {UpdateState::NoUpdates, 0};
     }
 
     const QByteArray path = list == UpdateList::Changes ? "/ostrel/getChannels.asp?date="
                                                         : "/ostrel/getChannelsOFFLINE.asp?date=";
-    FetchOptions replyOptions{FetchUse::UpdateReply, context.owner, context.replyLimits};
-    const FetchResult reply = fetchPageWithStatus(
-        context.server + path + formatDateText(last).toLatin1(), progress, replyOptions);
+    FetchOptions replyOptions{FetchUse::UpdateReply, context.owner, context.replyLimits, {}};
+    if (first) {
+        // Painting the status line for every block would cost more than counting it.
+        struct Shown
+        {
+            ArrivalCounter counter;
+            QElapsedTimer since;
+        };
+        auto shown = std::make_shared<Shown>();
+        context.setStatus(firstDownloadText(context, 0));
+        replyOptions.received = [&context, shown](QByteArrayView body) {
+            const int channels = shown->counter.advance(body);
+            if (!shown->since.isValid() || shown->since.elapsed() >= 100) {
+                context.setStatus(firstDownloadText(context, channels));
+                shown->since.start();
+            }
+        };
+    }
+    const FetchResult reply =
+        fetchPageWithStatus(context.server + path + formatDateText(last).toLatin1(),
+                            first ? ProgressSink() : progress, replyOptions);
     if (reply.ownerGone)
         return {UpdateState::OwnerGone, 0};
     if (!arrivedWhole(reply))
@@ -82,7 +159,8 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     const std::optional<QDateTime> coveredDate =
         parseDateText(QStringView(replyCoveredDate(QByteArrayView(reply.body))));
     const Result<MergeSummary> merged =
-        mergeCatalogueUpdate(context.dataDirectory + u"/Data.txt"_s, QByteArrayView(reply.body));
+        first ? writeFirstCatalogue(catalogueFile, QByteArrayView(reply.body))
+              : mergeCatalogueUpdate(catalogueFile, QByteArrayView(reply.body));
     if (!merged)
         return fail(merged.error().message);
     const int count = merged.value().appended;
@@ -90,7 +168,11 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     // download from the start brings the whole list, so its size is what the user wants to know.
     const int reported =
         last == initialUpdateDate() ? merged.value().total : merged.value().changed;
-    context.showMessage(downloadedUpdatesText(reported));
+    // The first list needs no box: it is shown at once.
+    if (first)
+        context.setStatus(firstDownloadText(context, count));
+    else
+        context.showMessage(downloadedUpdatesText(reported));
 
     if (count > 0) {
         QByteArray datePath = "/ostrel/date.asp";

@@ -27,6 +27,8 @@ struct UpdateContext
     std::function<void(const QString &)> setStatus;   // the status box
     std::function<void(const QString &)> showMessage; // a box with OK and the application title
     std::function<void()> showChannels; // the TV list of the new catalogue (cmdTV_Click)
+    // The message table's text for a key; empty (or no lookup) keeps the English default.
+    std::function<QString(const QString &key)> message;
     // Replaces the limits of the update-lines fetch (tests).
     std::optional<FetchLimits> replyLimits;
 };
@@ -48,12 +50,20 @@ struct UpdateOutcome
 QString noUpdatesText();
 QString downloadedUpdatesText(int count);
 
+// The status line while the first catalogue arrives, the count in the locale's grouping.
+QString firstDownloadText(const UpdateContext &context, int channels);
+// The box when the catalogue server gave no reply at all: the address and how to change it.
+QString serverUnreachableText(const UpdateContext &context);
+
 // The whole exchange: currentdate, then (only when the server is newer) the update lines from
 // the stored date, the merge, and after additions date.asp, whose date is stored. The date the
 // reply says it covers is sent to date.asp and bounds what is stored, so a viewer never stores
 // a date beyond its own merge. A reply that did not arrive whole, an error status or an
 // unusable reply changes nothing: the catalogue and the stored date stay, and the user is told
 // that the update failed.
+// Without a catalogue file the update is the first download: everything from the first date,
+// whatever date.dat says, written as a new file (and its folder) only once it arrived whole; the
+// status line counts the channels as they come and the list is shown without a box.
 UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list = UpdateList::Changes);
 
 } // namespace mavrel

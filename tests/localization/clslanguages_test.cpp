@@ -31,7 +31,7 @@ TEST(MessageTable, DefaultMessagesInOrderAndLookedUpIgnoringCase)
         u"MSG_RATEFAILED"_s,     u"MSG_NOHANDLER"_s,       u"MSG_PLAYCONNECTING"_s,
         u"MSG_PLAYBUFFERING"_s,  u"MSG_PLAYOFFLINE"_s,     u"MSG_PLAYUNREACHABLE"_s,
         u"MSG_PLAYHTTPSTATUS"_s, u"MSG_PLAYUNDECODABLE"_s, u"MSG_PLAYTIMEDOUT"_s,
-        u"MSG_PLAYUNOPENABLE"_s};
+        u"MSG_PLAYUNOPENABLE"_s, u"MSG_FIRSTDOWNLOAD"_s,   u"MSG_SERVERUNREACHABLE"_s};
     ASSERT_EQ(languages.messageCount(), order.size());
     for (qsizetype i = 0; i < order.size(); ++i)
         EXPECT_EQ(languages.messages()[std::size_t(i)].key, order[i]);

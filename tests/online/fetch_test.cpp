@@ -303,6 +303,14 @@ TEST_F(FetchTest, StalledBodyStopsAtTheIdleLimit)
     EXPECT_EQ(progress, QStringList({u"Downloaded 300 bytes."_s, u"Downloaded 300 bytes."_s}));
 }
 
+// QtNetwork can take a connection closed before the announced length for the end of the body.
+TEST_F(FetchTest, BodyCutBeforeItsLengthFails)
+{
+    server.serveCut("/cut", QByteArray(300, 'x'));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(fetchPageWithStatus(server.url("/cut"), {}).end, FetchEnd::Failed) << i;
+}
+
 TEST_F(FetchTest, SilentServerStopsAtTheConnectLimit)
 {
     server.serveSilent("/silent");

@@ -108,6 +108,7 @@ private:
                 head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n";
             break;
         case TestHttpServer::Mode::Stall:
+        case TestHttpServer::Mode::Cut:
             // Promises more than it ever sends.
             if (route.sendLength)
                 head +=
@@ -126,10 +127,11 @@ private:
             break;
         }
         head += "\r\n";
-        if (route.mode == TestHttpServer::Mode::Fixed || route.mode == TestHttpServer::Mode::Stall)
+        if (route.mode == TestHttpServer::Mode::Fixed ||
+            route.mode == TestHttpServer::Mode::Stall || route.mode == TestHttpServer::Mode::Cut)
             head += route.body;
         m_socket->write(head);
-        if (route.mode == TestHttpServer::Mode::Fixed) {
+        if (route.mode == TestHttpServer::Mode::Fixed || route.mode == TestHttpServer::Mode::Cut) {
             m_socket->disconnectFromHost();
         } else if (route.mode == TestHttpServer::Mode::Drip) {
             m_drip.start(route.intervalMs);
@@ -249,6 +251,14 @@ void TestHttpServer::serveStall(const QByteArray &path, const QByteArray &body)
 {
     Route route;
     route.mode = Mode::Stall;
+    route.body = body;
+    setRoute(path, route);
+}
+
+void TestHttpServer::serveCut(const QByteArray &path, const QByteArray &body)
+{
+    Route route;
+    route.mode = Mode::Cut;
     route.body = body;
     setRoute(path, route);
 }

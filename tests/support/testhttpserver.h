@@ -30,6 +30,7 @@ public:
         Endless,   // bytes without end, no length
         Drip,      // the body one byte per interval, then the connection closes
         Stall,     // the headers and the body, then nothing though more was promised
+        Cut,       // the same, then the connection closes
         Silent,    // reads the request and never answers
     };
 
@@ -63,6 +64,7 @@ public:
     void serveEndless(const QByteArray &path);
     void serveDrip(const QByteArray &path, const QByteArray &body, int intervalMs = 1000);
     void serveStall(const QByteArray &path, const QByteArray &body);
+    void serveCut(const QByteArray &path, const QByteArray &body);
     void serveSilent(const QByteArray &path);
     // The answer for paths without a route of their own; a Silent one makes a port that
     // accepts connections and never answers, whatever the protocol.

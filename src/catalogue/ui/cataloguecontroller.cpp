@@ -1,6 +1,7 @@
 #include "catalogue/ui/cataloguecontroller.h"
 
 #include "catalogue/ui/channellistmodel.h"
+#include "platform/files.h"
 
 namespace mavrel {
 
@@ -16,6 +17,11 @@ CatalogueLoad CatalogueController::load()
     m_model.setRows(std::move(result.rows));
     result.rows = {};
     return result;
+}
+
+bool CatalogueController::catalogueExists() const
+{
+    return fileExists(m_catalogueFile);
 }
 
 void CatalogueController::clearRows()

@@ -20,6 +20,10 @@ public:
     CatalogueViewState &state() { return m_state; }
     const CatalogueViewState &state() const { return m_state; }
 
+    // False before the first catalogue has been downloaded: no file, so nothing to report as
+    // missing or damaged.
+    bool catalogueExists() const;
+
     // The returned load has its rows moved out already.
     CatalogueLoad load();
     void clearRows();

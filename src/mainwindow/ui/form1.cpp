@@ -52,6 +52,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QWebEngineView>
 
 using namespace Qt::StringLiterals;
@@ -594,6 +595,10 @@ bool Form1::Form_Load()
         storeSetting(SettingKey::ShowHelp, u"0"_s);
     }
 
+    // Without a catalogue the list starts empty and the first one is downloaded once the
+    // window is up, so the status line can show it coming.
+    if (!m_catalogue->catalogueExists())
+        QTimer::singleShot(0, this, &Form1::updateChannels);
     cmdTV_Click();
     loadFavorites();
     // The sort routine leaves an empty list's state alone; when the first list is empty (a
@@ -951,6 +956,11 @@ CatalogueViewState &Form1::viewState()
 
 void Form1::loadChannelList()
 {
+    // The first download fills it; the not-found box is for a catalogue that cannot be read.
+    if (!m_catalogue->catalogueExists()) {
+        m_catalogue->clearRows();
+        return;
+    }
     CatalogueLoad load = m_catalogue->load();
     if (load.failed()) {
         messageBox(load.errorMessage, DialogButtons::Ok);
@@ -1088,6 +1098,7 @@ void Form1::runUpdate(int list)
     context.setStatus = [this](const QString &text) { txtStatus->setText(text); };
     context.showMessage = [](const QString &text) { messageBox(text, DialogButtons::Ok); };
     context.showChannels = [this] { cmdTV_Click(); };
+    context.message = [this](const QString &key) { return m_languages->getMessages(key); };
     if (mavrel::updateChannels(context, UpdateList(list)).state != UpdateState::OwnerGone)
         m_updating = false;
 }

@@ -301,8 +301,13 @@ TEST_F(Form1Test, SecondInstanceEndsAndAStaleLockDoesNotBlock)
     auto next = loaded();
 }
 
-TEST_F(Form1Test, MissingCatalogueShowsItsBoxAndAnEmptyList)
+TEST_F(Form1Test, DamagedCatalogueShowsItsBoxAndAnEmptyList)
 {
+    {
+        QFile damaged(catalogueFile());
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("a|b\r\n");
+    }
     auto form = loaded();
     ASSERT_EQ(boxes.shown().size(), 1);
     const auto &box = boxes.shown()[0];

@@ -14,6 +14,7 @@
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
 #include "testhttpserver.h"
+#include "unreachableserver.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -31,6 +33,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel;
@@ -390,6 +393,64 @@ TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
         form.close();
     }
     setDialogs(previous);
+}
+
+// A first start without a catalogue downloads the whole of it into a new data folder, showing
+// its progress, or leaves nothing behind and says why.
+TEST_F(UpdateTest, FirstStartDownloadsTheCatalogueOrLeavesNothing)
+{
+    startServer();
+    useWindowFolders();
+    const QString data = temp.path() + u"/fresh/RUZAV"_s;
+    setDataDirectoryOverride(data);
+    TestHttpServer cut;
+    ASSERT_TRUE(cut.listen());
+    cut.serve("/ostrel/currentdate.asp", "5/21/2009 10:00:00 AM");
+    cut.serveCut("/ostrel/getChannels.asp", "ADD|5|Five|TV|u|English|||1|2<BR>");
+    UpdateContext refused =
+        context("http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()));
+    // The start of the one box shown; none when the list is there.
+    const std::tuple<const char *, QByteArray, QString> cases[] = {
+        {"catalogue server", server->baseUrl(), {}},
+        {"nothing listens", refused.server, serverUnreachableText(refused)},
+        {"reply cut short", cut.url(""), u"The update failed"_s},
+    };
+    const auto exported = server->runCommand(u"export"_s, {});
+    ASSERT_TRUE(exported);
+    const int channels = int(sortedLines(*exported).size());
+    ScopedScriptedDialogs dialogs;
+    for (const auto &[name, address, box] : cases) {
+        SCOPED_TRACE(name);
+        QDir(temp.path() + u"/fresh"_s).removeRecursively();
+        qputenv("MAVREL_CATALOGUE_URL", address);
+        dialogs.clear();
+        QStringList shownStatus;
+        Form1 form;
+        QObject::connect(form.txtStatus, &QLineEdit::textChanged,
+                         [&](const QString &t) { shownStatus.append(t); });
+        ASSERT_TRUE(form.Form_Load());
+        form.show();
+        QAbstractItemModel *rows = form.ListView1->model();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogs.shown().isEmpty() || rows->rowCount() > 0, 20000);
+        QTest::qWait(100);
+        ASSERT_EQ(dialogs.shown().size(), box.isEmpty() ? 0 : 1);
+        if (box.isEmpty()) {
+            EXPECT_EQ(sortedLines(readFile(data + u"/Data.txt"_s)), sortedLines(*exported));
+            const QByteArray date = readFile(updateDateFile(data));
+            EXPECT_TRUE(parseDateText(QByteArrayView(date).chopped(2))) << date.constData();
+            EXPECT_TRUE(shownStatus.contains(firstDownloadText(refused, channels)));
+        } else {
+            EXPECT_TRUE(dialogs.shown()[0].text.startsWith(box));
+            EXPECT_FALSE(QFile::exists(data + u"/Data.txt"_s));
+            EXPECT_FALSE(QFile::exists(updateDateFile(data)));
+            EXPECT_EQ(rows->rowCount(), 0);
+        }
+    }
+    qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
+
+    QLocale::setDefault(QLocale(QLocale::German)); // the count grouped as the locale groups it
+    EXPECT_TRUE(firstDownloadText(refused, 12345).endsWith(u" 12.345 channels"_s));
+    QLocale::setDefault(QLocale::system());
 }
 
 // Stations of a directory's list reach the viewer with the ratings their votes seed, best first

@@ -42,7 +42,7 @@ QString Form8::helpFileFor(const QString &language)
     return folder + QLatin1StringView(kHelpFile);
 }
 
-bool Form8::Form_Load(const QString &language)
+bool Form8::Form_Load(const QString &language, WhenNoHandler whenNoHandler)
 {
     resize(0, 0);
     setVisible(false);
@@ -51,15 +51,15 @@ bool Form8::Form_Load(const QString &language)
         help = applicationFolder() + u'/' + QLatin1StringView(kHelpFile);
     if (!fileExists(help))
         return false;
-    openOnDesktop(QUrl::fromLocalFile(help));
+    openOnDesktop(QUrl::fromLocalFile(help), whenNoHandler);
     storeSetting(SettingKey::MachineShowHelp, u"0"_s);
     return true;
 }
 
-void Form8::run(QWidget *owner, const QString &language)
+void Form8::run(QWidget *owner, const QString &language, WhenNoHandler whenNoHandler)
 {
     Form8 launcher(owner);
-    launcher.Form_Load(language);
+    launcher.Form_Load(language, whenNoHandler);
     QCoreApplication::processEvents();
 }
 

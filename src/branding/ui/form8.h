@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/widgets/desktopopen.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -17,14 +19,16 @@ public:
 
     // Opens the help document of `language` (a name of the localisation file), the English one
     // when that language has none. Returns whether a help document was there to open.
-    bool Form_Load(const QString &language = {});
+    bool Form_Load(const QString &language = {},
+                   WhenNoHandler whenNoHandler = WhenNoHandler::SayWhatToCopy);
 
     // The help document of `language` in the application folder, whether it exists or not:
     // Help.<code>.html for a shipped translation, Help.html for English and every other name.
     static QString helpFileFor(const QString &language);
 
     // Loads the launcher, lets the event loop run once and unloads it again.
-    static void run(QWidget *owner = nullptr, const QString &language = {});
+    static void run(QWidget *owner = nullptr, const QString &language = {},
+                    WhenNoHandler whenNoHandler = WhenNoHandler::SayWhatToCopy);
 };
 
 } // namespace mavrel

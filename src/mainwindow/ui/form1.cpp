@@ -589,7 +589,8 @@ bool Form1::Form_Load()
         setWindowIcon(m_splash->windowIcon());
 
     if (readSetting(SettingKey::ShowHelp) == u"1"_s) {
-        Form8::run(this, m_languages->currentLanguage());
+        // Unasked: a desktop without a browser must not greet a new user with a box.
+        Form8::run(this, m_languages->currentLanguage(), WhenNoHandler::Quiet);
         if (m_unloaded)
             return false;
         storeSetting(SettingKey::ShowHelp, u"0"_s);

@@ -26,10 +26,12 @@ DesktopOpener &opener()
 
 } // namespace
 
-bool openOnDesktop(const QUrl &url)
+bool openOnDesktop(const QUrl &url, WhenNoHandler whenNoHandler)
 {
     if (opener() ? opener()(url) : QDesktopServices::openUrl(url))
         return true;
+    if (whenNoHandler == WhenNoHandler::Quiet)
+        return false;
     const QString where = url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded);
     const QString lead = noHandlerText() ? noHandlerText()() : QString();
     messageBox(lead.isEmpty() ? where : lead + u"\n\n"_s + where, DialogButtons::Ok, {},

@@ -969,8 +969,12 @@ TEST_F(Form1Test, WithoutADesktopHandlerEachOpenSaysWhatToCopy)
     touch(u"Help.html"_s);
     touch(u"Localization.txt"_s);
     writeSmallCatalogue();
-    auto form = loaded();
     const DesktopOpener saved = setDesktopOpener([](const QUrl &) { return false; });
+    // The help a start opens unasked says nothing when it cannot.
+    storeSetting(SettingKey::ShowHelp, u"1"_s);
+    auto form = loaded();
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    EXPECT_EQ(readSetting(SettingKey::ShowHelp), u"0"_s);
     const std::pair<std::function<void()>, QString> cases[] = {
         {[&] { form->mnuHelpItem_Click(0); }, appDir() + u"/Help.html"_s},
         {[&] { form->cmdWebsite_Click(); }, u"http://"_s + branding().siteName},

@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/settings.h"
 #include "platform/widgets/desktopopen.h"
+#include "platform/widgets/named.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -19,16 +20,6 @@
 using namespace Qt::StringLiterals;
 
 namespace mavrel {
-
-namespace {
-
-template<typename W> W *named(W *w, const QString &name)
-{
-    w->setObjectName(name);
-    return w;
-}
-
-} // namespace
 
 frmLanguage::frmLanguage(clsLanguages &languages, LocalizableWindow &mainWindow, QWidget *parent)
     : QDialog(parent), m_languages(languages), m_mainWindow(mainWindow), m_controls(this)

@@ -4,6 +4,7 @@
 #include "online/serveraddress.h"
 #include "online/serverprobe.h"
 #include "platform/settings.h"
+#include "platform/widgets/named.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,12 +18,6 @@ using namespace Qt::StringLiterals;
 namespace mavrel {
 
 namespace {
-
-template<typename W> W *named(W *w, const QString &name)
-{
-    w->setObjectName(name);
-    return w;
-}
 
 struct DefaultMessage
 {

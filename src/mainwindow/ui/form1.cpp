@@ -35,6 +35,7 @@
 #include "platform/settings.h"
 #include "platform/widgets/desktopopen.h"
 #include "platform/widgets/folderreports.h"
+#include "platform/widgets/named.h"
 #include "player/ui/mediaplayer.h"
 #include "videosite/ui/videositebrowser.h"
 
@@ -88,12 +89,6 @@ TwipsRect toTwips(const QRect &r)
 void place(QWidget *w, int left, int top, int width, int height)
 {
     w->setGeometry(toPixels({left, top, width, height}));
-}
-
-template<typename W> W *named(W *w, const QString &name)
-{
-    w->setObjectName(name);
-    return w;
 }
 
 QPushButton *categoryButton(QWidget *parent, const QString &name, const QString &caption)

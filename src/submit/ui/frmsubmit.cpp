@@ -6,6 +6,7 @@
 #include "online/fetch.h"
 #include "online/serveraddress.h"
 #include "platform/dialogs.h"
+#include "platform/widgets/named.h"
 #include "player/ui/mediaplayer.h"
 #include "submit/submission.h"
 
@@ -29,14 +30,6 @@ using namespace Qt::StringLiterals;
 namespace mavrel {
 
 namespace {
-
-template<typename W> W *named(W *w, const QString &name, const QString &accessible = {})
-{
-    w->setObjectName(name);
-    if (!accessible.isEmpty())
-        w->setAccessibleName(accessible);
-    return w;
-}
 
 QLabel *label(const QString &text, const QString &name, QWidget *parent)
 {

@@ -11,7 +11,7 @@ packages=(
     qt6-svg-dev libclang-rt-14-dev clang-format
     libmicrohttpd-dev postgresql
     xvfb xauth imagemagick fonts-dejavu-core curl dbus-daemon dbus-bin
-    dpkg-dev file desktop-file-utils appstream
+    dpkg-dev file desktop-file-utils appstream systemd init-system-helpers
 )
 
 missing=()

@@ -57,6 +57,9 @@ void registerDefaultMessages(clsLanguages &languages)
                          u"The catalogue server at %1 could not be reached.  To use another "
                          u"server, choose Update Channels \u25b8 Catalogue Server\u2026 or set "
                          u"MAVREL_CATALOGUE_URL."_s);
+    // The outcome of an update.
+    languages.setMessage(u"MSG_NOUPDATES"_s, u"No updates were available."_s);
+    languages.setMessage(u"MSG_UPDATESDOWNLOADED"_s, u"Downloaded %1 channel updates"_s);
 }
 
 } // namespace mavrel

@@ -122,7 +122,7 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
         return fail(u"the catalogue server's date could not be read"_s);
     // A first download goes ahead even then: an empty catalogue is still a catalogue.
     if (*serverDate <= last && !first) {
-        context.setStatus(noUpdatesText());
+        context.setStatus(lookedUp(context, u"MSG_NOUPDATES"_s, noUpdatesText()));
         return {UpdateState::NoUpdates, 0};
     }
 
@@ -172,7 +172,9 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     if (first)
         context.setStatus(firstDownloadText(context, count));
     else
-        context.showMessage(downloadedUpdatesText(reported));
+        context.showMessage(
+            lookedUp(context, u"MSG_UPDATESDOWNLOADED"_s, u"Downloaded %1 channel updates"_s)
+                .arg(reported));
 
     if (count > 0) {
         QByteArray datePath = "/ostrel/date.asp";

@@ -22,16 +22,21 @@ TEST(MessageTable, DefaultMessagesInOrderAndLookedUpIgnoringCase)
     clsLanguages languages;
     registerDefaultMessages(languages);
 
-    const QStringList order = {
-        u"MSG_CHANNELLIST"_s,    u"MSG_DELETED"_s,         u"MSG_NOTFOUND"_s,
-        u"MSG_STATUS1"_s,        u"MSG_STATUS2"_s,         u"MSG_STATUS3"_s,
-        u"MSG_STATUS4"_s,        u"MSG_TITLELANGUAGE"_s,   u"MSG_DOWNLOADED"_s,
-        u"MSG_LANGSAVEFAILED"_s, u"MSG_VIEWEROFFLINE"_s,   u"MSG_FAVADDED"_s,
-        u"MSG_FAVREMOVED"_s,     u"MSG_RATED"_s,           u"MSG_RATEDONE"_s,
-        u"MSG_RATEFAILED"_s,     u"MSG_NOHANDLER"_s,       u"MSG_PLAYCONNECTING"_s,
-        u"MSG_PLAYBUFFERING"_s,  u"MSG_PLAYOFFLINE"_s,     u"MSG_PLAYUNREACHABLE"_s,
-        u"MSG_PLAYHTTPSTATUS"_s, u"MSG_PLAYUNDECODABLE"_s, u"MSG_PLAYTIMEDOUT"_s,
-        u"MSG_PLAYUNOPENABLE"_s, u"MSG_FIRSTDOWNLOAD"_s,   u"MSG_SERVERUNREACHABLE"_s};
+    const QStringList order = {u"MSG_CHANNELLIST"_s,       u"MSG_DELETED"_s,
+                               u"MSG_NOTFOUND"_s,          u"MSG_STATUS1"_s,
+                               u"MSG_STATUS2"_s,           u"MSG_STATUS3"_s,
+                               u"MSG_STATUS4"_s,           u"MSG_TITLELANGUAGE"_s,
+                               u"MSG_DOWNLOADED"_s,        u"MSG_LANGSAVEFAILED"_s,
+                               u"MSG_VIEWEROFFLINE"_s,     u"MSG_FAVADDED"_s,
+                               u"MSG_FAVREMOVED"_s,        u"MSG_RATED"_s,
+                               u"MSG_RATEDONE"_s,          u"MSG_RATEFAILED"_s,
+                               u"MSG_NOHANDLER"_s,         u"MSG_PLAYCONNECTING"_s,
+                               u"MSG_PLAYBUFFERING"_s,     u"MSG_PLAYOFFLINE"_s,
+                               u"MSG_PLAYUNREACHABLE"_s,   u"MSG_PLAYHTTPSTATUS"_s,
+                               u"MSG_PLAYUNDECODABLE"_s,   u"MSG_PLAYTIMEDOUT"_s,
+                               u"MSG_PLAYUNOPENABLE"_s,    u"MSG_FIRSTDOWNLOAD"_s,
+                               u"MSG_SERVERUNREACHABLE"_s, u"MSG_NOUPDATES"_s,
+                               u"MSG_UPDATESDOWNLOADED"_s};
     ASSERT_EQ(languages.messageCount(), order.size());
     for (qsizetype i = 0; i < order.size(); ++i)
         EXPECT_EQ(languages.messages()[std::size_t(i)].key, order[i]);

@@ -195,11 +195,17 @@ TEST_F(UpdateTest, UpdatesFollowTheServersCatalogue)
                   .httpStatus,
               200);
 
-    UpdateOutcome third = update();
+    // The window's message table words the outcome.
+    UpdateContext worded = context(server->baseUrl());
+    worded.message = [](const QString &key) {
+        return key == u"MSG_UPDATESDOWNLOADED"_s ? u"%1 geändert"_s : QString();
+    };
+    messages.clear();
+    UpdateOutcome third = updateChannels(worded);
     ASSERT_EQ(third.state, UpdateState::Merged);
     EXPECT_GT(third.count, 0);
     // The reply replays the recent seeding too; only the three channels that changed count.
-    EXPECT_EQ(messages, QStringList{downloadedUpdatesText(3)});
+    EXPECT_EQ(messages, QStringList{u"3 geändert"_s});
     const QList<QByteArray> now = sortedLines(readFile(catalogueFile()));
     EXPECT_EQ(now, expectedLines());
     EXPECT_FALSE(now.contains(removed.toLine().value().trimmed()));

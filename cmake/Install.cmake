@@ -27,6 +27,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.html
               ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.de.html
               ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.es.html
               ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.fr.html
+              ${CMAKE_SOURCE_DIR}/src/branding/ui/Help.css
               ${CMAKE_SOURCE_DIR}/src/localization/Localization.txt
         DESTINATION share/mavrel)
 

@@ -9,7 +9,7 @@ installed_files() {
     local app_id=$1
     echo bin/mavrel bin/catalogue-server share/mavrel/Localization.txt \
         share/mavrel/Help.html share/mavrel/Help.de.html share/mavrel/Help.es.html \
-        share/mavrel/Help.fr.html \
+        share/mavrel/Help.fr.html share/mavrel/Help.css \
         share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
         share/icons/hicolor/scalable/apps/$app_id.svg \
         share/man/man1/mavrel.1.gz share/man/man1/catalogue-server.1.gz \

@@ -98,7 +98,7 @@ wait "$viewer" || status=$?
 viewer=
 [ "$status" = 0 ] || { cat "$work/viewer.log"; fail "the viewer exited $status on SIGTERM"; }
 
-for shipped in Help.html Help.de.html Help.es.html Help.fr.html Localization.txt; do
+for shipped in Help.html Help.de.html Help.es.html Help.fr.html Help.css Localization.txt; do
     cmp -s "$folder/$shipped" "$usr/share/mavrel/$shipped" || fail "$shipped not copied to $folder"
 done
 grep -q 'Please select a video' "$folder/youtube.html" || fail "youtube.html has other content"

@@ -95,9 +95,10 @@ CatalogueServerWindow::CatalogueServerWindow(clsLanguages &languages, QWidget *p
 
     m_controls.addLabel(lblAddress, controlkind::Label);
     m_controls.addOther(txtAddress, u"TextBox"_s);
-    m_controls.addOther(lblOverride, u"Label"_s);
+    // Their texts come from the message table as they change: no caption to translate.
+    m_controls.addOther(lblOverride, u"MessageLabel"_s);
     m_controls.addButton(cmdTest, controlkind::CommandButton);
-    m_controls.addOther(lblResult, u"Label"_s);
+    m_controls.addOther(lblResult, u"MessageLabel"_s);
     m_controls.addButton(cmdOK, controlkind::CommandButton);
     m_controls.addButton(cmdCancel, controlkind::CommandButton);
 

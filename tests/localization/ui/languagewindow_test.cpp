@@ -21,6 +21,7 @@
 #include "videosite/ui/videolistmodel.h"
 #include "viewerfolders.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -138,8 +139,10 @@ TEST_F(LanguageWindowTest, ShippedFileTranslatesEveryKeyTheTemplateWrites)
     ASSERT_NE(openLanguageWindow(*form), nullptr);
     form->mnuUpdateItem[1]->trigger(); // the submission window
     form->mnuAboutItem[0]->trigger();
+    form->findChild<QAction *>(u"mnuUpdateItem4"_s)->trigger(); // the catalogue server window
     ASSERT_TRUE(form->languages().makeLocalizationFile());
     const QString written = localizationText(readAll(localizationFile()));
+    EXPECT_TRUE(written.contains(u"FRMSERVER_CAPTION"_s, Qt::CaseInsensitive));
     const auto templateLines = languageItems(written, u"English"_s);
     ASSERT_TRUE(templateLines);
     QList<std::pair<QString, QString>> keys; // key and the text the window shows

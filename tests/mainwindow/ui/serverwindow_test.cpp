@@ -13,7 +13,6 @@
 #include "testhttpserver.h"
 #include "unreachableserver.h"
 
-#include <array>
 #include <tuple>
 
 #include <QDialog>
@@ -199,36 +198,6 @@ TEST_F(ServerWindowTest, TestsTypedAddressesAndStoresTheChosenOne)
     sendData("Demo Test Card", "RATING", "4", {});
     ASSERT_EQ(reportsSinceStart().size(), 1);
     EXPECT_EQ(reportsSinceStart()[0].item, "Demo Test Card");
-}
-
-TEST_F(ServerWindowTest, SpeaksTheChosenLanguage)
-{
-    ASSERT_TRUE(QFile::copy(QString::fromUtf8(SHIPPED_LOCALIZATION),
-                            temp.path() + u"/app/Localization.txt"_s));
-    load();
-    // Language, menu item, caption, Cancel, the answer of a closed port.
-    const std::array<QString, 5> rows[] = {
-        {u"Deutsch"_s, u"Katalogserver…"_s, u"Katalogserver"_s, u"Abbrechen"_s,
-         u"%1 ist nicht erreichbar: Verbindung abgelehnt"_s},
-        {u"Español"_s, u"Servidor del catálogo…"_s, u"Servidor del catálogo"_s, u"Cancelar"_s,
-         u"No se pudo contactar con %1: conexión rechazada"_s},
-        {u"Français"_s, u"Serveur du catalogue…"_s, u"Serveur du catalogue"_s, u"Annuler"_s,
-         u"Impossible de joindre %1 : connexion refusée"_s},
-    };
-    const QByteArray refused = refusedAddress();
-    for (const auto &[language, menuItem, caption, cancel, answer] : rows) {
-        form->languages().setCurrentLanguage(language);
-        form->languages().ChangeLanguage(form->localizable(), language);
-        EXPECT_EQ(form->findChild<QAction *>(u"mnuUpdateItem4"_s)->text(), menuItem);
-        QDialog *window = openWindow();
-        ASSERT_NE(window, nullptr);
-        EXPECT_EQ(window->windowTitle(), caption);
-        EXPECT_EQ(control<QPushButton>(window, "cmdCancel")->text(), cancel);
-        EXPECT_EQ(test(window, QString::fromLatin1(refused)),
-                  answer.arg(QUrl::fromEncoded(refused).authority()));
-        window->close();
-        ASSERT_TRUE(closed());
-    }
 }
 
 } // namespace mavrel::test

@@ -171,7 +171,7 @@ TEST_F(FetchTest, UnreachableAddressesAndOtherSchemesGiveNothingAtOnce)
 
     const QByteArray addresses[] = {
         "mms://127.0.0.1:" + QByteArray::number(server.port()) + "/live",
-        "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()) + "/",
+        TestHttpServer::refusedUrl("/"),
         "no scheme at all",
         "file://" + fifo,
         "FILE://" + QFile::encodeName(regular.fileName()),

@@ -78,8 +78,7 @@ TEST_F(ReportsTest, EveryReportReachesTheServerAsItsBytes)
 
 TEST_F(ReportsTest, UnreachableServerIsNotNoticed)
 {
-    qputenv("MAVREL_CATALOGUE_URL",
-            "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()));
+    qputenv("MAVREL_CATALOGUE_URL", TestHttpServer::refusedUrl());
     const FetchResult r = sendData("Foo", kReportOnline, "", {});
     EXPECT_TRUE(r.body.isEmpty());
     EXPECT_FALSE(r.ownerGone);
@@ -99,8 +98,7 @@ TEST_F(ReportsTest, OfflineViewersReportOnlyWhatTheHostAnswered)
     streams.setRoute("/noise", noise);
     streams.serveSilent("/silent");
     const std::pair<QByteArray, OfflineCause> cases[] = {
-        {"http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()),
-         OfflineCause::NoConnection},
+        {TestHttpServer::refusedUrl(), OfflineCause::NoConnection},
         {"http://no-such-host.invalid/", OfflineCause::NoConnection},
         {streams.url("/silent"), OfflineCause::NoConnection},
         {streams.url("/gone"), OfflineCause::HostReplied},

@@ -290,6 +290,11 @@ quint16 TestHttpServer::refusedPort()
     return port;
 }
 
+QByteArray TestHttpServer::refusedUrl(const QByteArray &path)
+{
+    return "http://127.0.0.1:" + QByteArray::number(refusedPort()) + path;
+}
+
 QByteArray TestHttpServer::patternBytes(qint64 offset, qint64 count)
 {
     QByteArray out;

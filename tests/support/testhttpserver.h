@@ -80,6 +80,8 @@ public:
 
     // A port on 127.0.0.1 where nothing listens, so connecting is refused.
     static quint16 refusedPort();
+    // "http://127.0.0.1:<refused port>" followed by `path`.
+    static QByteArray refusedUrl(const QByteArray &path = {});
 
     // The bytes a Generated or Endless route sends, from the given offset.
     static QByteArray patternBytes(qint64 offset, qint64 count);

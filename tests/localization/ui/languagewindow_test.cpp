@@ -439,8 +439,7 @@ TEST_F(LanguageWindowTest, DownloadReplacesTheFileOnlyWithAWholeLocalizationFile
         {"junk", bad.url("/junk"), false, local},
         {"an error status", bad.url("/missing"), false, local},
         {"a cut reply", bad.url("/cut"), true, local},
-        {"nothing", "http://127.0.0.1:" + QByteArray::number(test::TestHttpServer::refusedPort()),
-         false, local},
+        {"nothing", test::TestHttpServer::refusedUrl(), false, local},
         {"the catalogue server", catalogue.baseUrl(), false, shipped + "\r\n"},
     };
     auto form = loaded();

@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QStandardItemModel>
-#include <QTcpServer>
 #include <QTest>
 #include <QTreeView>
 
@@ -173,10 +172,7 @@ TEST_F(PlaybackTest, AnErrorPageShowsTheOfflinePictureAndDoesNotPlay)
 // said in plain words within a generous bound.
 TEST_F(PlaybackTest, AFailedChoiceStopsTheOldOneAndSaysWhy)
 {
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-    const QByteArray refused = "http://127.0.0.1:" + QByteArray::number(closed.serverPort()) + "/";
-    closed.close();
+    const QByteArray refused = TestHttpServer::refusedUrl("/");
     server.serve("/long.wav", makeWav(60.0));
     server.serve("/gone", "", 404);
     server.serve("/junk", makeJunk(48 * 1024));
@@ -243,8 +239,7 @@ TEST_F(PlaybackTest, WindowsMediaAddressPlaysWithoutFetchOrReport)
 
 TEST_F(PlaybackTest, UnfetchableAddressPlaysUnreportedUntilThePlayerFails)
 {
-    const QByteArray refused =
-        "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()) + "/live";
+    const QByteArray refused = TestHttpServer::refusedUrl("/live");
     addChannel(u"Nowhere Radio"_s, refused);
     addChannel(u"Other"_s, server.url("/tone.wav"));
     select(0);
@@ -262,8 +257,7 @@ TEST_F(PlaybackTest, AnOfflineViewerReportsOnlyWhatTheHostAnswered)
         bool appearsOffline() const override { return true; }
     } offlineNetwork;
     const NetworkState *saved = setNetworkState(&offlineNetwork);
-    addChannel(u"Nowhere Radio"_s,
-               "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()) + "/live");
+    addChannel(u"Nowhere Radio"_s, TestHttpServer::refusedUrl("/live"));
     addChannel(u"Dead TV"_s, server.url("/dead"));
     select(0);
     playback->ListView1_Click();

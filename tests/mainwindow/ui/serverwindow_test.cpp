@@ -29,11 +29,6 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 
-QByteArray refusedAddress()
-{
-    return "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort());
-}
-
 } // namespace
 
 TEST(ServerAddressTest, StoredAddressSitsBetweenEnvironmentAndBuild)
@@ -139,7 +134,7 @@ protected:
 TEST_F(ServerWindowTest, TestsTypedAddressesAndStoresTheChosenOne)
 {
     load();
-    const QByteArray refused = refusedAddress();
+    const QByteArray refused = TestHttpServer::refusedUrl();
     const QString server = QString::fromLatin1(this->server->baseUrl());
 
     // The environment names the server: the window shows it, says so, and stores nothing.

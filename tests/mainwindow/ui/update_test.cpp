@@ -413,8 +413,7 @@ TEST_F(UpdateTest, FirstStartDownloadsTheCatalogueOrLeavesNothing)
     ASSERT_TRUE(cut.listen());
     cut.serve("/ostrel/currentdate.asp", "5/21/2009 10:00:00 AM");
     cut.serveCut("/ostrel/getChannels.asp", "ADD|5|Five|TV|u|English|||1|2<BR>");
-    UpdateContext refused =
-        context("http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()));
+    UpdateContext refused = context(TestHttpServer::refusedUrl());
     // The start of the one box shown; none when the list is there.
     const std::tuple<const char *, QByteArray, QString> cases[] = {
         {"catalogue server", server->baseUrl(), {}},

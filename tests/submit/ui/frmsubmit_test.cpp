@@ -159,8 +159,7 @@ TEST_F(SubmitWindowTest, SubmitsToTheCatalogueServerWhichListsTheChannelInItsUpd
     EXPECT_TRUE(listed);
 
     // No server at all: the connection message.
-    qputenv("MAVREL_CATALOGUE_URL",
-            "http://127.0.0.1:" + QByteArray::number(TestHttpServer::refusedPort()));
+    qputenv("MAVREL_CATALOGUE_URL", TestHttpServer::refusedUrl());
     window->txtURL->setText(u"http://a.example/x.asx"_s);
     window->cmdAdd->click();
     ASSERT_EQ(boxes.shown().size(), 3);

@@ -7,9 +7,9 @@
 #include "pgcluster.h"
 #include "rawclient.h"
 
-#include "server/httpserver.h"
-#include "server/pages.h"
-#include "server/store.h"
+#include "server/http/httpserver.h"
+#include "server/catalogue/pages.h"
+#include "server/store/store.h"
 
 #include <QCoreApplication>
 #include <QDir>

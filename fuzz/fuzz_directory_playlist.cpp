@@ -1,7 +1,7 @@
 // Directory playlists as a public source may serve them: every entry that comes out must be one
 // the catalogue can take or refuse cleanly, and counts never go negative.
 #include "fuzzcheck.h"
-#include "server/importer.h"
+#include "server/sources/importer.h"
 
 using namespace mavrel::server;
 

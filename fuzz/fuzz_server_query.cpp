@@ -1,7 +1,7 @@
 // The raw query decoder and the request-target split: every byte sequence a client can send.
 #include "fuzzcheck.h"
-#include "server/httpserver.h"
-#include "server/wire.h"
+#include "server/http/httpserver.h"
+#include "server/http/wire.h"
 
 using namespace mavrel::server;
 

@@ -1,7 +1,7 @@
 // Station lists from a public directory: the streaming reader, fed the same bytes whole and in
 // pieces, must agree, and what it yields must be whole stations.
 #include "fuzzcheck.h"
-#include "server/importer.h"
+#include "server/sources/importer.h"
 
 #include <cmath>
 

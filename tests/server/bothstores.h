@@ -5,7 +5,7 @@
 
 #include "pgcluster.h"
 
-#include "server/store.h"
+#include "server/store/store.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 #include "httpget.h"
 #include "pgcluster.h"
 
-#include "server/store.h"
+#include "server/store/store.h"
 
 #include <gtest/gtest.h>
 

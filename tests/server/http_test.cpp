@@ -3,9 +3,9 @@
 
 #include "catalogue/scramble.h"
 #include "online/datetext.h"
-#include "server/httpserver.h"
-#include "server/pages.h"
-#include "server/store.h"
+#include "server/http/httpserver.h"
+#include "server/catalogue/pages.h"
+#include "server/store/store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "catalogue/scramble.h"
-#include "server/importer.h"
+#include "server/sources/importer.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "bothstores.h"
 
-#include "server/importer.h"
-#include "server/store.h"
+#include "server/sources/importer.h"
+#include "server/store/store.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "bothstores.h"
 
-#include "server/store.h"
+#include "server/store/store.h"
 
 #include <gtest/gtest.h>
 

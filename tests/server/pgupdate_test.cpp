@@ -5,8 +5,8 @@
 
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
-#include "server/pages.h"
-#include "server/rules.h"
+#include "server/catalogue/pages.h"
+#include "server/catalogue/rules.h"
 
 #include <gtest/gtest.h>
 

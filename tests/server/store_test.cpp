@@ -1,7 +1,7 @@
 #include "catalogue/scramble.h"
 #include "online/datetext.h"
-#include "server/rules.h"
-#include "server/store.h"
+#include "server/catalogue/rules.h"
+#include "server/store/store.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "pgcluster.h"
 
 #include "online/catalogueupdate.h"
-#include "server/importer.h"
-#include "server/store.h"
+#include "server/sources/importer.h"
+#include "server/store/store.h"
 #include "testhttpserver.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "server/wire.h"
+#include "server/http/wire.h"
 
 #include <gtest/gtest.h>
 

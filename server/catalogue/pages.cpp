@@ -1,10 +1,10 @@
-#include "server/pages.h"
+#include "server/catalogue/pages.h"
 
 #include "catalogue/kinds.h"
 #include "catalogue/scramble.h"
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
-#include "server/wire.h"
+#include "server/http/wire.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "server/importer.h"
+#include "server/sources/importer.h"
 
 #include "catalogue/channelrecord.h"
 #include "catalogue/kinds.h"

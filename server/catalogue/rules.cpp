@@ -1,4 +1,4 @@
-#include "server/rules.h"
+#include "server/catalogue/rules.h"
 
 #include "catalogue/scramble.h"
 

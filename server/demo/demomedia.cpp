@@ -1,4 +1,4 @@
-#include "server/demomedia.h"
+#include "server/demo/demomedia.h"
 
 #include <QtEndian>
 

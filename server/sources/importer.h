@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/result.h"
-#include "server/store.h"
+#include "server/store/store.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

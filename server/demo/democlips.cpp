@@ -1,4 +1,4 @@
-#include "server/democlips.h"
+#include "server/demo/democlips.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/pages.h"
+#include "server/catalogue/pages.h"
 
 #include <QByteArray>
 #include <QHostAddress>

@@ -1,4 +1,4 @@
-#include "server/videosite.h"
+#include "server/videosite/videosite.h"
 
 #include "videosite/listing.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/store.h"
+#include "server/store/store.h"
 
 #include <QByteArray>
 #include <QList>

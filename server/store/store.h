@@ -2,7 +2,7 @@
 
 #include "catalogue/channelrecord.h"
 #include "platform/result.h"
-#include "server/rules.h"
+#include "server/catalogue/rules.h"
 
 #include <QByteArray>
 #include <QList>

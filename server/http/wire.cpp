@@ -1,4 +1,4 @@
-#include "server/wire.h"
+#include "server/http/wire.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,13 +1,13 @@
 // catalogue-server: serves the catalogue to viewers, imports and exports it.
 
 #include "buildconfig.h"
-#include "server/democlips.h"
-#include "server/demomedia.h"
-#include "server/httpserver.h"
-#include "server/importer.h"
-#include "server/pages.h"
-#include "server/store.h"
-#include "server/videosite.h"
+#include "server/demo/democlips.h"
+#include "server/demo/demomedia.h"
+#include "server/http/httpserver.h"
+#include "server/sources/importer.h"
+#include "server/catalogue/pages.h"
+#include "server/store/store.h"
+#include "server/videosite/videosite.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "server/httpserver.h"
+#include "server/http/httpserver.h"
 
-#include "server/demomedia.h"
-#include "server/videosite.h"
+#include "server/demo/demomedia.h"
+#include "server/videosite/videosite.h"
 
 #include <QFile>
 #include <QMutex>

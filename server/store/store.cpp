@@ -1,4 +1,4 @@
-#include "server/store.h"
+#include "server/store/store.h"
 
 #include "catalogue/kinds.h"
 #include "online/datetext.h"

@@ -195,7 +195,7 @@ TEST_F(FrontTest, HeadCloseHttp10AndPipelining)
          {200, 200},
          false},
         {"connection close",
-         "GET /ostrel/date.asp HTTP/1.1\r\nConnection: close\r\n\r\n",
+         "GET /ostrel/date.asp HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n",
          {200},
          true},
         {"http/1.0", "GET /ostrel/currentdate.asp HTTP/1.0\r\n\r\n", {200}, true},
@@ -208,7 +208,7 @@ TEST_F(FrontTest, HeadCloseHttp10AndPipelining)
          {200, 404, 200},
          false},
         {"post",
-         "POST /tv/getData.asp HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc" + kDateGet,
+         "POST /tv/getData.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n\r\nabc" + kDateGet,
          {405, 200},
          false},
         {"head of a stream", "HEAD /media/radio.wav HTTP/1.1\r\nHost: x\r\n\r\n", {200}, true},
@@ -244,14 +244,15 @@ TEST_F(FrontTest, QueryWhoseOnlyEscapeIsPercentReachesThePage)
 {
     serve();
     const Response submitted = ask("GET /ostrel/submit.asp?name=100%25&type=Radio&lang=English&"
-                                   "rating=0&url=%EA%F6%F6%F2 HTTP/1.1\r\n\r\n");
+                                   "rating=0&url=%EA%F6%F6%F2 HTTP/1.1\r\nHost: x\r\n\r\n");
     ASSERT_TRUE(submitted.body.startsWith("SUCCESS|")) << submitted.body.data();
-    const Response report =
-        ask("GET /tv/getData.asp?strType=FAVORITE&strValue=&strItem=100%25 HTTP/1.1\r\n\r\n");
+    const Response report = ask("GET /tv/getData.asp?strType=FAVORITE&strValue=&strItem=100%25 "
+                                "HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_EQ(report.status, 200);
     EXPECT_EQ(report.body, "OK");
     const QList<QByteArray> line =
-        ask("GET /ostrel/getChannels.asp?date=3/16/2006 HTTP/1.1\r\n\r\n").body.split('|');
+        ask("GET /ostrel/getChannels.asp?date=3/16/2006 HTTP/1.1\r\nHost: x\r\n\r\n")
+            .body.split('|');
     ASSERT_GE(line.size(), 10);
     EXPECT_EQ(line[2], "100%");
     EXPECT_EQ(line[8], "1");
@@ -265,7 +266,7 @@ TEST_P(StopSignalTest, FinishesTheRequestUnderWayAndExitsZero)
 {
     serve();
     RawSocket stream(port);
-    stream.send("GET /media/radio.wav HTTP/1.1\r\n\r\n");
+    stream.send("GET /media/radio.wav HTTP/1.1\r\nHost: x\r\n\r\n");
     ASSERT_TRUE(stream.readable(2000));
     RawSocket keepAlive(port);
     keepAlive.send(kDateGet);

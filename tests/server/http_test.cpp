@@ -3,8 +3,9 @@
 
 #include "catalogue/scramble.h"
 #include "online/datetext.h"
-#include "server/http/httpserver.h"
 #include "server/catalogue/pages.h"
+#include "server/demo/demoroutes.h"
+#include "server/http/httpserver.h"
 #include "server/store/store.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,7 @@ protected:
         store = std::move(s).value();
         pages = std::make_unique<CataloguePages>(*store, localization);
         server = std::make_unique<CatalogueHttpServer>(*pages);
+        demo::addMediaRoutes(server->routes());
         port = server->listen(QHostAddress::LocalHost, 0);
         ASSERT_NE(port, 0);
     }

@@ -53,8 +53,9 @@ protected:
             ASSERT_EQ(store.value()->addChannel(c).value().outcome, AddOutcome::Added);
         }
         for (auto &server : servers) {
-            server.port = startServer(server.process, QString::fromUtf8(CATALOGUE_SERVER_EXE),
-                                      {u"--db"_s, db, u"--per-address"_s, u"0"_s});
+            server.port = startServer(
+                server.process, QString::fromUtf8(CATALOGUE_SERVER_EXE),
+                {u"--db"_s, db, u"--per-address"_s, u"0"_s, u"--report-rate"_s, u"0"_s});
             ASSERT_NE(server.port, 0) << server.process.readAllStandardError().data();
         }
     }

@@ -23,7 +23,6 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -64,7 +63,6 @@ struct Request
 struct Connection
 {
     int fd = -1;
-    const void *worker = nullptr;   // the pool thread's daemon, which has a share of the limit
     std::atomic<bool> busy{false};  // a request's head is complete and its reply not yet sent
     std::atomic<qint64> sinceMs{0}; // opened, or its previous reply sent
     bool dropped = false;           // shut down, not yet closed by the library
@@ -252,11 +250,8 @@ void CatalogueHttpServer::Impl::notifyConnection(void *cls, MHD_Connection *conn
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo *fd =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        const MHD_ConnectionInfo *daemon =
-            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_DAEMON);
         auto *c = new Connection;
         c->fd = fd ? fd->connect_fd : -1;
-        c->worker = daemon ? daemon->daemon : nullptr;
         c->sinceMs = nowMs();
         self->connections.insert(c);
         *socketContext = c;
@@ -470,45 +465,38 @@ void CatalogueHttpServer::Impl::pace()
 
 void CatalogueHttpServer::Impl::keepHouse()
 {
-    // Each pool thread has its share of the connection limit; at it, the thread accepts
-    // nothing more.
-    const unsigned threads = std::max(1u, std::min(limits.threads, limits.maxConnections));
-    const qsizetype share = qsizetype(limits.maxConnections / threads);
-    const qsizetype keepFree = std::max<qsizetype>(1, share / 50);
-    const qint64 now = nowMs();
-    const qint64 lateBefore = now - qint64(limits.headTimeoutSecs) * 1000;
+    const qsizetype keepFree = std::max<qsizetype>(1, limits.maxConnections / 50);
+    const qint64 lateBefore = nowMs() - qint64(limits.headTimeoutSecs) * 1000;
     // Shutting the socket down makes the library see the client hang up and close it.
     auto drop = [](Connection *c) {
         ::shutdown(c->fd, SHUT_RDWR);
         c->dropped = true;
     };
     std::lock_guard lock(connectionLock);
-    std::unordered_map<const void *, std::vector<Connection *>> waiting;
-    std::unordered_map<const void *, qsizetype> open;
+    std::vector<Connection *> waiting;
+    qsizetype open = 0;
     for (Connection *c : connections) {
         if (c->dropped)
             continue;
         if (c->busy.load()) {
-            ++open[c->worker];
+            ++open;
         } else if (c->sinceMs.load() < lateBefore) {
             drop(c);
         } else {
-            ++open[c->worker];
-            waiting[c->worker].push_back(c);
+            ++open;
+            waiting.push_back(c);
         }
     }
     // Near the limit, the connections waiting longest for a request's head make room.
-    for (auto &[worker, list] : waiting) {
-        const qsizetype excess =
-            std::min(open[worker] - (share - keepFree), qsizetype(list.size()));
-        if (excess <= 0)
-            continue;
-        std::partial_sort(list.begin(), list.begin() + excess, list.end(),
-                          [](const Connection *a, const Connection *b) {
-                              return a->sinceMs.load() < b->sinceMs.load();
-                          });
-        std::for_each(list.begin(), list.begin() + excess, drop);
-    }
+    const qsizetype excess =
+        std::min(open - (qsizetype(limits.maxConnections) - keepFree), qsizetype(waiting.size()));
+    if (excess <= 0)
+        return;
+    std::partial_sort(waiting.begin(), waiting.begin() + excess, waiting.end(),
+                      [](const Connection *a, const Connection *b) {
+                          return a->sinceMs.load() < b->sinceMs.load();
+                      });
+    std::for_each(waiting.begin(), waiting.begin() + excess, drop);
 }
 
 CatalogueHttpServer::CatalogueHttpServer(CataloguePages &pages, FrontLimits limits)

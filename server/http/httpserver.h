@@ -29,8 +29,8 @@ struct FrontLimits
     unsigned idleTimeoutSecs = 15;
     // A request's line and headers must be complete this long after its connection opened or
     // its previous reply was sent, however busily they trickle in; else the connection closes.
-    // When a worker thread nears its share of maxConnections, the connections waiting longest
-    // for their request's headers are closed first, so that new clients get in.
+    // Near maxConnections, the connections waiting longest for their request's headers are
+    // closed first, so that new clients get in.
     unsigned headTimeoutSecs = 10;
     // Memory for one request's line and headers; a request that needs more is refused (414 for
     // its line, 431 for its headers) and its connection closed. Room for the longest query the

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -158,25 +159,22 @@ Connection *connectionOf(MHD_Connection *connection)
     return info ? static_cast<Connection *>(info->socket_context) : nullptr;
 }
 
-// What makes a request unfit for any page, or nothing. The library takes these requests as
-// they come, so they are refused here, before any page sees them.
-const char *badRequest(MHD_Connection *connection, const char *url, const char *version,
-                       const QByteArray &target)
+// Requests the library takes as they come but no page may see: refused before any page.
+bool badRequest(MHD_Connection *connection, const char *url, const char *version,
+                const QByteArray &target)
 {
-    // The library cuts the target at a NUL byte; its own request line still holds the version
-    // right after the whole target, so a cut target ends before that.
-    const std::ptrdiff_t rawLength = version - url - 1;
-    const bool sameLine = rawLength >= 0 && rawLength <= 1024 * 1024;
-    if (sameLine && rawLength != target.size())
-        return "NUL byte in the request target";
-    if (std::strcmp(version, MHD_HTTP_VERSION_1_1) == 0 &&
-        !MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST))
-        return "HTTP/1.1 request without Host";
+    // The library cuts the target at a NUL byte, but its request line still holds the version
+    // right after the whole target: a cut target ends before that.
+    const std::intptr_t rawLength = std::intptr_t(version) - std::intptr_t(url) - 1;
+    if (rawLength >= 0 && rawLength <= 1024 * 1024 && rawLength != target.size())
+        return true;
+    auto has = [connection](const char *header) {
+        return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, header) != nullptr;
+    };
+    if (std::strcmp(version, MHD_HTTP_VERSION_1_1) == 0 && !has(MHD_HTTP_HEADER_HOST))
+        return true;
     // Two lengths for one body could end it at two places: a smuggled request.
-    if (MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH) &&
-        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING))
-        return "both Content-Length and Transfer-Encoding";
-    return nullptr;
+    return has(MHD_HTTP_HEADER_CONTENT_LENGTH) && has(MHD_HTTP_HEADER_TRANSFER_ENCODING);
 }
 
 thread_local struct

@@ -261,7 +261,8 @@ TEST_F(FrontTest, QueryWhoseOnlyEscapeIsPercentReachesThePage)
 TEST_F(FrontTest, SlowHeadsFromManyAddressesLeaveRoomForNewClients)
 {
     // 14 addresses, 4 connections each, against room for 40: every one trickles its request
-    // line a byte at a time, never idle long enough for the idle time-out.
+    // line a byte at a time, never idle long enough for the idle time-out, and the head
+    // time-out is far off: only making room lets the client in.
     serve({u"--max-connections"_s, u"40"_s, u"--threads"_s, u"2"_s, u"--per-address"_s, u"4"_s,
            u"--head-timeout"_s, u"1000"_s});
     const QByteArray line = "GET /ostrel/date.asp?" + QByteArray(200, 'x') + " HTTP/1.1\r\n";
@@ -373,6 +374,7 @@ TEST(FrontLog, StaysShortWhileTheDatabaseIsDown)
     const quint16 port =
         startServer(process, QString::fromUtf8(CATALOGUE_SERVER_EXE), {u"--db"_s, database});
     ASSERT_NE(port, 0) << process.readAllStandardError().data();
+    // The database goes down under the running server: every request fails to open it.
     const pid_t postmaster = pid_t(cluster.postmasterPid());
     ASSERT_EQ(::kill(postmaster, SIGQUIT), 0);
     QElapsedTimer t;

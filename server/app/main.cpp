@@ -1,11 +1,13 @@
 // catalogue-server: serves the catalogue to viewers, imports and exports it.
 
 #include "buildconfig.h"
+#include "server/catalogue/pages.h"
 #include "server/demo/democlips.h"
 #include "server/demo/demomedia.h"
+#include "server/demo/demoroutes.h"
 #include "server/http/httpserver.h"
+#include "server/http/ratelog.h"
 #include "server/sources/importer.h"
-#include "server/catalogue/pages.h"
 #include "server/store/store.h"
 #include "server/videosite/videosite.h"
 
@@ -50,7 +52,8 @@ const char kUsage[] =
     "  catalogue-server [serve] --db DATABASE [--config FILE] [--listen ADDRESS] [--port N]\n"
     "                           [--demo] [--localization FILE] [--threads N]\n"
     "                           [--max-connections N] [--per-address N]\n"
-    "                           [--idle-timeout SECONDS] [--videos DIR] [--video-log FILE]\n"
+    "                           [--idle-timeout SECONDS] [--head-timeout SECONDS]\n"
+    "                           [--report-rate N] [--videos DIR] [--video-log FILE]\n"
     "                           [--sync SOURCE --every DURATION]...\n"
     "  catalogue-server import --db DATABASE SOURCE...\n"
     "  catalogue-server sync --db DATABASE SOURCE...\n"
@@ -87,7 +90,12 @@ const char kUsage[] =
     "         requests mostly wait for the database); --max-connections connections at\n"
     "         once, more wait (default 4000); --per-address connections at once from one\n"
     "         client address, more are closed unanswered (default 64, 0 for no limit);\n"
-    "         --idle-timeout closes a connection silent for that long (default 15 s).\n"
+    "         --idle-timeout closes a connection silent for that long (default 15 s);\n"
+    "         --head-timeout closes one whose request line and headers are not complete\n"
+    "         that long after it opened or its previous reply (default 10 s); near the\n"
+    "         connection limit the connections waiting longest for them go first.\n"
+    "         --report-rate: reports one client address may send a second, five times as\n"
+    "         many at once; more are answered 429 (default 20, 0 for no limit).\n"
     "         A request line and headers may take 64 KiB, headers alone 16 KiB; beyond that\n"
     "         the request is refused (414 or 431) and its connection closed.\n"
     "         --sync SOURCE --every DURATION syncs SOURCE (as the sync command does) at\n"
@@ -207,11 +215,12 @@ std::optional<QString> parseOptions(const QStringList &args, qsizetype i, Option
         } else if (a == u"--localization" && o.command == u"serve") {
             if (!next(o.localization))
                 return u"--localization needs a file"_s;
-        } else if (o.command == u"serve" && (a == u"--threads" || a == u"--max-connections" ||
-                                             a == u"--per-address" || a == u"--idle-timeout")) {
+        } else if (o.command == u"serve" &&
+                   (a == u"--threads" || a == u"--max-connections" || a == u"--per-address" ||
+                    a == u"--idle-timeout" || a == u"--head-timeout" || a == u"--report-rate")) {
             QString text;
             bool ok = false;
-            const uint min = a == u"--per-address" ? 0 : 1;
+            const uint min = a == u"--per-address" || a == u"--report-rate" ? 0 : 1;
             const uint n = next(text) ? text.toUInt(&ok) : 0;
             if (!ok || n < min || n > 100000)
                 return u"%1 needs a number from %2 to 100000"_s.arg(a).arg(min);
@@ -219,6 +228,8 @@ std::optional<QString> parseOptions(const QStringList &args, qsizetype i, Option
             (a == u"--threads"           ? o.limits.threads
              : a == u"--max-connections" ? o.limits.maxConnections
              : a == u"--per-address"     ? o.limits.perAddress
+             : a == u"--head-timeout"    ? o.limits.headTimeoutSecs
+             : a == u"--report-rate"     ? o.limits.reportRate
                                          : o.limits.idleTimeoutSecs) = n;
         } else if (a == u"--video-log" && o.command == u"serve") {
             if (!next(o.videoLog))
@@ -480,7 +491,8 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
     auto makeWorker = [&o]() -> std::unique_ptr<PageWorker> {
         auto opened = CatalogueStore::open(o.db);
         if (!opened) {
-            err(opened.error().message);
+            static RateLimitedLog log("catalogue-server: ");
+            log.write(opened.error().message);
             return nullptr;
         }
         auto w = std::make_unique<Worker>();
@@ -501,6 +513,7 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
     VideoSitePages videoSite(videos);
     videoSite.setRequestLog(o.videoLog);
     server.setVideoSite(&videoSite);
+    demo::addMediaRoutes(server.routes());
     // The demo clips are made once, beside the database; the first time takes seconds, so the
     // server answers meanwhile and lists them when they are ready.
     // A stop ends it after the clip under way; it is joined on every way out.
@@ -629,6 +642,7 @@ int main(int argc, char **argv)
     const PassedSocket passed = takePassedSocket();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"catalogue-server"_s);
+    limitQtMessages();
     if (QCoreApplication::arguments().value(1) == u"--version") {
         std::printf("catalogue-server %d.%d\n", MAVREL_VERSION_MAJOR, MAVREL_VERSION_MINOR);
         return ExitOk;

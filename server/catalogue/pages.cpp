@@ -4,13 +4,11 @@
 #include "catalogue/scramble.h"
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
+#include "server/http/ratelog.h"
 #include "server/http/wire.h"
 
 #include <QDateTime>
 #include <QFile>
-
-#include <atomic>
-#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -18,12 +16,9 @@ namespace mavrel::server {
 
 namespace {
 
-PageReply reply(int status, QByteArray body)
+HttpReply reply(int status, QByteArray body)
 {
-    PageReply r;
-    r.status = status;
-    r.body = std::move(body);
-    return r;
+    return textReply(status, std::move(body));
 }
 
 QByteArray dateText(qint64 secs)
@@ -48,23 +43,12 @@ std::optional<qint64> queryDate(const QHash<QByteArray, QByteArray> &query)
 // fails them all: at most one line a second, with a count of the ones left out.
 void logFailure(const Error &error)
 {
-    static std::atomic<qint64> quietUntil{0};
-    static std::atomic<int> leftOut{0};
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    qint64 until = quietUntil.load();
-    if (now < until || !quietUntil.compare_exchange_strong(until, now + 1000)) {
-        ++leftOut;
-        return;
-    }
-    const int more = leftOut.exchange(0);
-    const QString text =
-        more ? u"%1 (and %2 more since the last line)"_s.arg(error.message).arg(more)
-             : error.message;
-    std::fprintf(stderr, "catalogue-server: request failed: %s\n", qPrintable(text));
+    static RateLimitedLog log("catalogue-server: request failed: ");
+    log.write(error.message);
 }
 
 // Update pages must never answer an error with "|": the viewer would read it as an update line.
-PageReply serverError(const Error &error)
+HttpReply serverError(const Error &error)
 {
     logFailure(error);
     return reply(500, QByteArrayLiteral("Server error"));
@@ -76,7 +60,18 @@ CataloguePages::CataloguePages(CatalogueStore &store, QString localizationFile)
     : m_store(store), m_localizationFile(std::move(localizationFile))
 {}
 
-std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView rawQuery,
+QList<QByteArray> CataloguePages::paths()
+{
+    return {"/ostrel/currentdate.asp",
+            "/ostrel/getChannels.asp",
+            "/ostrel/getChannelsOFFLINE.asp",
+            "/ostrel/date.asp",
+            kReportPath,
+            "/ostrel/submit.asp",
+            "/Languages/26/Localization.txt"};
+}
+
+std::optional<HttpReply> CataloguePages::handle(QStringView path, QStringView rawQuery,
                                                 const QString &client)
 {
     if (path == u"/ostrel/currentdate.asp")
@@ -87,7 +82,7 @@ std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView ra
         return channels(rawQuery, client, true);
     if (path == u"/ostrel/date.asp")
         return storedDate(rawQuery, client);
-    if (path == u"/tv/getData.asp")
+    if (path == QLatin1StringView(kReportPath))
         return report(rawQuery, client);
     if (path == u"/ostrel/submit.asp")
         return submit(rawQuery, client);
@@ -96,7 +91,7 @@ std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView ra
     return std::nullopt;
 }
 
-PageReply CataloguePages::currentDate(QStringView rawQuery)
+HttpReply CataloguePages::currentDate(QStringView rawQuery)
 {
     // Dead marks are no change of the catalogue: only the dead-channel download ("dead=1")
     // sees them, so ordinary viewers are not sent after an empty reply.
@@ -108,7 +103,7 @@ PageReply CataloguePages::currentDate(QStringView rawQuery)
     return reply(200, dateText(latest.value()));
 }
 
-PageReply CataloguePages::channels(QStringView rawQuery, const QString &client, bool deadOnly)
+HttpReply CataloguePages::channels(QStringView rawQuery, const QString &client, bool deadOnly)
 {
     auto query = parseQuery(rawQuery);
     if (!query)
@@ -128,7 +123,7 @@ PageReply CataloguePages::channels(QStringView rawQuery, const QString &client, 
     return reply(200, std::move(bytes));
 }
 
-PageReply CataloguePages::storedDate(QStringView rawQuery, const QString &client)
+HttpReply CataloguePages::storedDate(QStringView rawQuery, const QString &client)
 {
     // Viewers behind one address share the address's memory; the date the viewer's own reply
     // carried is the one that fits its merge.
@@ -149,7 +144,7 @@ PageReply CataloguePages::storedDate(QStringView rawQuery, const QString &client
     return reply(200, dateText(date.value()));
 }
 
-PageReply CataloguePages::report(QStringView rawQuery, const QString &client)
+HttpReply CataloguePages::report(QStringView rawQuery, const QString &client)
 {
     auto query = parseQuery(rawQuery);
     if (!query)
@@ -173,7 +168,7 @@ PageReply CataloguePages::report(QStringView rawQuery, const QString &client)
     return reply(200, QByteArrayLiteral("OK"));
 }
 
-PageReply CataloguePages::submit(QStringView rawQuery, const QString &client)
+HttpReply CataloguePages::submit(QStringView rawQuery, const QString &client)
 {
     auto query = parseQuery(rawQuery);
     if (!query)
@@ -218,7 +213,7 @@ PageReply CataloguePages::submit(QStringView rawQuery, const QString &client)
     return reply(200, "REFUSED|" + added.value().reason.toLatin1() + '|');
 }
 
-PageReply CataloguePages::localization()
+HttpReply CataloguePages::localization()
 {
     if (m_localizationFile.isEmpty())
         return reply(404, QByteArrayLiteral("Not Found"));

@@ -193,7 +193,7 @@ TEST_F(CliTest, ServesOnAPickedPortWithDemoContent)
 TEST_F(CliTest, AcceptedReportsSurviveAKill)
 {
     QProcess server;
-    quint16 port = startServing(server, {u"--db"_s, db()});
+    quint16 port = startServing(server, {u"--db"_s, db(), u"--report-rate"_s, u"0"_s});
     ASSERT_NE(port, 0);
     const int n = 200;
     for (int i = 0; i < n; ++i) {

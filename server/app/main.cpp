@@ -1,11 +1,11 @@
 // catalogue-server: serves the catalogue to viewers, imports and exports it.
 
 #include "buildconfig.h"
+#include "server/catalogue/pages.h"
 #include "server/demo/democlips.h"
 #include "server/demo/demomedia.h"
 #include "server/http/httpserver.h"
 #include "server/sources/importer.h"
-#include "server/catalogue/pages.h"
 #include "server/store/store.h"
 #include "server/videosite/videosite.h"
 
@@ -489,11 +489,12 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
         return w;
     };
     FrontLimits limits = o.limits;
-    if (isPostgresLocation(o.db) && !o.threadsGiven)
-        limits.threads = 16;
+    const StoreTraits traits = CatalogueStore::traitsFor(o.db);
+    if (!o.threadsGiven)
+        limits.threads = traits.defaultWorkerThreads;
     std::unique_ptr<CatalogueHttpServer> front =
-        isPostgresLocation(o.db) ? std::make_unique<CatalogueHttpServer>(makeWorker, limits)
-                                 : std::make_unique<CatalogueHttpServer>(pages, limits);
+        traits.connectionPerWorker ? std::make_unique<CatalogueHttpServer>(makeWorker, limits)
+                                   : std::make_unique<CatalogueHttpServer>(pages, limits);
     CatalogueHttpServer &server = *front;
     const QList<SiteVideo> videos = scanVideoFolder(o.videos);
     if (!o.videos.isEmpty() && videos.isEmpty())

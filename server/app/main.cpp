@@ -1,11 +1,11 @@
 // catalogue-server: serves the catalogue to viewers, imports and exports it.
 
 #include "buildconfig.h"
-#include "server/catalogue/pages.h"
 #include "server/demo/democlips.h"
 #include "server/demo/demomedia.h"
 #include "server/http/httpserver.h"
 #include "server/sources/importer.h"
+#include "server/catalogue/pages.h"
 #include "server/store/store.h"
 #include "server/videosite/videosite.h"
 

@@ -20,13 +20,6 @@ namespace mavrel::server {
 
 using namespace sql;
 
-namespace {
-
-// As long as a writer waits for the file's lock before it gives up.
-constexpr int kBusyTimeoutMs = 5000;
-
-} // namespace
-
 // The stores of this process on one file write in order of arrival. SQLite's busy handler
 // polls with growing sleeps, so a writer that commits and begins again at once (an import in
 // short transactions) would otherwise win the lock nearly every time.
@@ -46,11 +39,11 @@ public:
         return turns;
     }
 
-    bool take()
+    bool take(int timeoutMs)
     {
         std::unique_lock lock(m_mutex);
         const quint64 ticket = m_next++;
-        if (m_turn.wait_for(lock, std::chrono::milliseconds(kBusyTimeoutMs),
+        if (m_turn.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                             [&] { return m_serving == ticket; }))
             return true;
         m_abandoned.insert(ticket);
@@ -110,7 +103,7 @@ Result<void> SqliteStore::openFile(const QString &path)
 {
     m_db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connection);
     m_db.setDatabaseName(path);
-    m_db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(kBusyTimeoutMs));
+    m_db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(m_options.busyTimeoutMs));
     if (!m_db.open())
         return Result<void>::failure(u"cannot open %1: %2"_s.arg(path, m_db.lastError().text()));
     QSqlQuery wal(m_db);
@@ -195,7 +188,7 @@ Result<void> SqliteStore::migrateReports()
 
 Result<void> SqliteStore::beginTransaction()
 {
-    if (!m_turns->take())
+    if (!m_turns->take(m_options.busyTimeoutMs))
         return Result<void>::failure(u"database: the database is busy"_s, kConflict);
     m_holdsTurn = true;
     auto r = run(m_r->begin);

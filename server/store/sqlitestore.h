@@ -21,6 +21,9 @@ protected:
     Result<void> commitTransaction() override;
     void rollbackTransaction() override;
     qint64 clockNow() const override;
+    // The driver's last insert id costs less than a returned row.
+    QString returningId() const override { return {}; }
+    qint64 insertedId(QSqlQuery &q) override { return q.lastInsertId().toLongLong(); }
     Result<void> recordReportOnce(const Report &report) override;
 
 private:

@@ -20,8 +20,8 @@ using namespace sql;
 namespace {
 
 // A batch commits after this many rows or this long, whichever comes first.
-constexpr int kBatchRows = 4000;
-constexpr qint64 kBatchMs = 50;
+constexpr int kBatchRows = 8000;
+constexpr qint64 kBatchMs = 100;
 
 } // namespace
 
@@ -65,7 +65,8 @@ Result<void> SqlStore::prepare()
     if (auto r = prepareAll({
             {&m_q->insertChannel,
              u"INSERT INTO channels (name, kind, url, lang, spare1, spare2, favorites, rating_sum,"
-             " rating_count, changed) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"_s},
+             " rating_count, changed) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s +
+                 returningId()},
             {&m_q->insertChannelWithId,
              u"INSERT INTO channels (id, name, kind, url, lang, spare1, spare2, favorites,"
              " rating_sum, rating_count, changed) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s},
@@ -219,6 +220,11 @@ void SqlStore::rollbackBatch()
     rollbackTransaction();
 }
 
+qint64 SqlStore::insertedId(QSqlQuery &q)
+{
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
 Result<AddResult> SqlStore::insertChannel(const NewChannel &c)
 {
     if (const auto problem = channelProblem(c))
@@ -251,10 +257,7 @@ Result<AddResult> SqlStore::insertChannel(const NewChannel &c)
     q.bindValue(i++, stamp());
     if (auto r = run(q); !r)
         return r.error();
-    qint64 id = c.wantedId;
-    if (!useId) {
-        id = q.next() ? q.value(0).toLongLong() : 0;
-    }
+    const qint64 id = useId ? c.wantedId : insertedId(q);
     q.finish();
     if (useId) {
         if (auto r = explicitIdUsed(); !r)

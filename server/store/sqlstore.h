@@ -94,6 +94,9 @@ protected:
     virtual Result<void> readClock() { return {}; }
     // The start of the oldest transaction of another writer still under way, or 0.
     virtual Result<qint64> oldestOtherWriter() { return qint64(0); }
+    // How the insert of a channel answers its new id.
+    virtual QString returningId() const { return u" RETURNING id"_qs; }
+    virtual qint64 insertedId(QSqlQuery &q);
     // After a channel was inserted with an id of its own.
     virtual Result<void> explicitIdUsed() { return {}; }
     virtual void batchCommitted() {}

@@ -19,6 +19,8 @@ struct StoreOptions
     qint64 updateMarginSecs = kUpdateMarginSecs;
     // Seconds since the epoch, UTC; the system clock unless a test sets one.
     std::function<qint64()> clock;
+    // SQLite: how long a writer waits for the file's lock before it fails.
+    int busyTimeoutMs = 5000;
 };
 
 // A channel as it enters the catalogue. url is plain.
@@ -44,7 +46,7 @@ struct SourceEntry
 };
 
 // Channels one PostgreSQL statement of addSourceChannels adds at most.
-constexpr int kChannelsPerInsert = 2000;
+constexpr int kChannelsPerInsert = 500;
 
 enum class AddOutcome
 {

@@ -20,6 +20,8 @@ namespace {
 
 // Any number that identifies this schema's start-up lock among the database's advisory locks.
 constexpr const char *kSchemaLock = "SELECT pg_advisory_xact_lock(7240411)";
+// The layout the schema files make, kept in meta. 2: the bounded reports log.
+constexpr int kSchemaVersion = 2;
 
 } // namespace
 
@@ -77,6 +79,17 @@ Result<void> PostgresStore::connect(const QString &location)
     auto schema = [&]() -> Result<void> {
         if (auto r = runText(m_db, QString::fromLatin1(kSchemaLock)); !r)
             return r;
+        // A schema in place is left alone: even CREATE INDEX IF NOT EXISTS locks its table, and
+        // the servers' own workers may be recording reports meanwhile.
+        QSqlQuery version(m_db);
+        if (!version.exec(u"SELECT to_regclass('meta') IS NOT NULL"_s) || !version.next())
+            return Result<void>::failure(u"database: %1"_s.arg(version.lastError().text()));
+        if (version.value(0).toBool() &&
+            (!version.exec(u"SELECT COALESCE(MAX(value), 0) FROM meta WHERE key = 'schema'"_s) ||
+             !version.next()))
+            return Result<void>::failure(u"database: %1"_s.arg(version.lastError().text()));
+        if (version.value(0).toLongLong() >= kSchemaVersion)
+            return {};
         // An earlier schema's reports table held every report: what it counted stays counted.
         QSqlQuery q(m_db);
         qint64 counted = -1;
@@ -101,11 +114,16 @@ Result<void> PostgresStore::connect(const QString &location)
                 u"database: record_report.sql is missing from the build"_s);
         if (auto r = runText(m_db, function); !r)
             return r;
-        if (counted >= 0)
-            return runText(
-                m_db, u"INSERT INTO report_tally (slot, n) VALUES (0, %1)"
-                      " ON CONFLICT (slot) DO UPDATE SET n = report_tally.n + %1"_s.arg(counted));
-        return {};
+        if (counted >= 0) {
+            if (auto r = runText(
+                    m_db,
+                    u"INSERT INTO report_tally (slot, n) VALUES (0, %1)"
+                    " ON CONFLICT (slot) DO UPDATE SET n = report_tally.n + %1"_s.arg(counted));
+                !r)
+                return r;
+        }
+        return runText(m_db, u"INSERT INTO meta (key, value) VALUES ('schema', %1) ON CONFLICT"
+                             " (key) DO UPDATE SET value = EXCLUDED.value"_s.arg(kSchemaVersion));
     };
     if (auto r = schema(); !r) {
         m_db.rollback();

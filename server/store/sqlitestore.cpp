@@ -140,9 +140,10 @@ Result<void> SqliteStore::openFile(const QString &path)
         return r;
     return prepareAll({
         {&m_r->byName, u"SELECT id, dead FROM channels WHERE name = ? AND removed = 0"_s},
-        {&m_r->tally, u"UPDATE report_tally SET n = n + 1 WHERE slot = 0 RETURNING n"_s},
+        {&m_r->tally, u"UPDATE report_tally SET n = n + 1 WHERE slot = 0"_s},
         {&m_r->log, u"INSERT INTO reports (item, slot, seq, at, client, type, value, admin)"
-                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (item, slot) DO UPDATE SET"
+                    " VALUES (?, ?, (SELECT n FROM report_tally WHERE slot = 0), ?, ?, ?, ?, ?)"
+                    " ON CONFLICT (item, slot) DO UPDATE SET"
                     " seq = excluded.seq, at = excluded.at, client = excluded.client,"
                     " type = excluded.type, value = excluded.value, admin = excluded.admin"_s},
         {&m_r->clearOffline, u"DELETE FROM offline_votes WHERE channel = ?"_s},
@@ -238,16 +239,14 @@ Result<void> SqliteStore::recordReportOnce(const Report &report)
     while (m_r->byName.next())
         channels.append({m_r->byName.value(0).toLongLong(), m_r->byName.value(1).toBool()});
     m_r->byName.finish();
-    auto seq = single(m_r->tally);
-    if (!seq)
-        return seq.error();
+    if (auto r = run(m_r->tally); !r)
+        return r;
     // A report that names no channel is counted, and that is all.
     if (!channels.isEmpty()) {
         QSqlQuery &q = m_r->log;
         int i = 0;
         q.bindValue(i++, blob(report.item));
         q.bindValue(i++, reportLogSlot(report.client));
-        q.bindValue(i++, seq.value());
         q.bindValue(i++, now());
         q.bindValue(i++, report.client);
         q.bindValue(i++, blob(report.type));

@@ -22,6 +22,8 @@ namespace {
 // A batch commits after this many rows or this long, whichever comes first.
 constexpr int kBatchRows = 8000;
 constexpr qint64 kBatchMs = 100;
+// Expired votes are deleted every few votes cast, four for each.
+constexpr int kVotesPerPrune = 8;
 
 } // namespace
 
@@ -91,10 +93,10 @@ Result<void> SqlStore::prepare()
              u"INSERT INTO votes (channel, client, kind, stars, at) VALUES (?, ?, ?, ?, ?)"
              " ON CONFLICT (channel, client, kind)"
              " DO UPDATE SET stars = excluded.stars, at = excluded.at"_s},
-            // A vote past its window counts as none: the oldest few go with every vote cast.
+            // A vote past its window counts as none: the oldest go, more of them than were cast.
             {&m_q->pruneVotes,
              u"DELETE FROM votes WHERE (channel, client, kind) IN (SELECT channel, client, kind"
-             " FROM votes WHERE at <= ? ORDER BY at LIMIT 4)"_s},
+             " FROM votes WHERE at <= ? ORDER BY at LIMIT ?)"_s},
             {&m_q->addFavorite,
              u"UPDATE channels SET favorites = favorites + 1, changed = ? WHERE id = ?"_s},
             {&m_q->addRating, u"UPDATE channels SET rating_sum = rating_sum + ?,"
@@ -443,9 +445,13 @@ Result<void> SqlStore::vote(qint64 channel, const QString &client, int kind, int
     m_q->upsertVote.bindValue(4, t); // the window slides: a flood keeps one vote
     if (auto r = run(m_q->upsertVote); !r)
         return r;
-    m_q->pruneVotes.bindValue(0, t - kVoteWindowSecs);
-    if (auto r = run(m_q->pruneVotes); !r)
-        return r;
+    if (++m_votesCast >= kVotesPerPrune) {
+        m_q->pruneVotes.bindValue(0, t - kVoteWindowSecs);
+        m_q->pruneVotes.bindValue(1, 4 * m_votesCast);
+        if (auto r = run(m_q->pruneVotes); !r)
+            return r;
+        m_votesCast = 0;
+    }
 
     if (kind == FavoriteVote) {
         if (inWindow)

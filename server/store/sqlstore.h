@@ -138,6 +138,7 @@ private:
     Result<AddResult> submitOnce(const NewChannel &channel, int stars, const QString &client);
     Result<void> beginChunk();
 
+    int m_votesCast = 0;
     int m_chunkRows = 0;
     QElapsedTimer m_chunkTime;
 };

@@ -35,7 +35,6 @@ CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value BIGINT NOT NULL);
 CREATE TABLE IF NOT EXISTS source_channels (channel BIGINT PRIMARY KEY,
  source TEXT NOT NULL, vanished INTEGER NOT NULL DEFAULT 0);
 CREATE INDEX IF NOT EXISTS source_channels_source ON source_channels(source);
-INSERT INTO meta (key, value) VALUES ('schema', 1) ON CONFLICT (key) DO NOTHING;
 -- The record_report of an earlier schema, with one parameter less.
 DROP FUNCTION IF EXISTS record_report(BIGINT, BIGINT, TEXT, BYTEA, BYTEA, BYTEA, BOOLEAN, INTEGER,
  INTEGER, BIGINT, INTEGER);

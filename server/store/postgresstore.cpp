@@ -147,7 +147,7 @@ Result<void> PostgresStore::connect(const QString &location)
                          " (SELECT MAX(id) FROM channels))"_s},
         {&m_pg->recordReport,
          u"SELECT record_report(?::BIGINT, ?::BIGINT, ?::TEXT, ?::BYTEA, ?::BYTEA, ?::BYTEA,"
-         " ?::BOOLEAN, ?::INTEGER, ?::INTEGER, ?::BIGINT, ?::INTEGER, ?::INTEGER)"_s},
+         " ?::BOOLEAN, ?::INTEGER, ?::INTEGER, ?::BIGINT, ?::INTEGER, ?::INTEGER, ?::INTEGER)"_s},
         {&m_pg->addMany, resourceText(u"postgres_add_many.sql"_s)},
     });
 }
@@ -230,6 +230,13 @@ Result<void> PostgresStore::recordReportOnce(const Report &report)
     q.bindValue(i++, kVoteWindowSecs);
     q.bindValue(i++, kDeadReporters);
     q.bindValue(i++, reportLogSlot(report.client));
+    // Votes past the window go every few votes, four for each vote cast since.
+    int prune = 0;
+    if ((action == Favorite || action == Rate) && ++m_votesCast >= kVotesPerPrune) {
+        prune = 4 * m_votesCast;
+        m_votesCast = 0;
+    }
+    q.bindValue(i++, prune);
     auto r = run(q);
     q.finish();
     return r;

@@ -22,8 +22,6 @@ namespace {
 // A batch commits after this many rows or this long, whichever comes first.
 constexpr int kBatchRows = 8000;
 constexpr qint64 kBatchMs = 100;
-// Expired votes are deleted every few votes cast, four for each.
-constexpr int kVotesPerPrune = 8;
 
 } // namespace
 

@@ -63,6 +63,8 @@ protected:
         Other = -1
     };
     static ReportAction reportAction(const Report &report, int *stars);
+    // Votes past their window are deleted every few votes cast, four for each.
+    static constexpr int kVotesPerPrune = 8;
 
     // Commits on success unless the store is in a batch, whose transaction it joins.
     class Transaction
@@ -125,6 +127,7 @@ protected:
     bool m_inBatch = false;
     // A batch's transaction takes one reading of the clock.
     bool m_batchClockRead = false;
+    int m_votesCast = 0; // since expired votes were last deleted
 
     struct Queries;
     struct SourceQueries;
@@ -138,7 +141,6 @@ private:
     Result<AddResult> submitOnce(const NewChannel &channel, int stars, const QString &client);
     Result<void> beginChunk();
 
-    int m_votesCast = 0;
     int m_chunkRows = 0;
     QElapsedTimer m_chunkTime;
 };

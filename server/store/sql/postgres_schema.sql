@@ -35,6 +35,6 @@ CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value BIGINT NOT NULL);
 CREATE TABLE IF NOT EXISTS source_channels (channel BIGINT PRIMARY KEY,
  source TEXT NOT NULL, vanished INTEGER NOT NULL DEFAULT 0);
 CREATE INDEX IF NOT EXISTS source_channels_source ON source_channels(source);
--- The record_report of an earlier schema, with one parameter less.
+-- The record_report of an earlier schema, with fewer parameters.
 DROP FUNCTION IF EXISTS record_report(BIGINT, BIGINT, TEXT, BYTEA, BYTEA, BYTEA, BOOLEAN, INTEGER,
  INTEGER, BIGINT, INTEGER);

@@ -3,11 +3,12 @@
 -- figure, commit). Its time is the database's clock unless the caller gives one (tests); changes
 -- are stamped after the latest handed-out date. p_kind: 0 favourite, 1 rating, 2 online,
 -- 3 offline, anything else a report that changes nothing. p_slot: the client's bucket in the
--- reports log. Only a report naming a channel is logged; votes past the window go, a few for
--- each vote cast; a channel keeps no more offline votes than its death takes.
+-- reports log. Only a report naming a channel is logged; a channel keeps no more offline votes
+-- than its death takes; p_prune: how many votes past the window go, for each vote this report
+-- casts (the store asks every few votes).
 CREATE OR REPLACE FUNCTION record_report(p_now BIGINT, p_handed BIGINT, p_client TEXT,
  p_type BYTEA, p_value BYTEA, p_item BYTEA, p_admin BOOLEAN, p_kind INTEGER, p_stars INTEGER,
- p_window BIGINT, p_dead_reporters INTEGER, p_slot INTEGER) RETURNS VOID
+ p_window BIGINT, p_dead_reporters INTEGER, p_slot INTEGER, p_prune INTEGER) RETURNS VOID
 LANGUAGE plpgsql AS $body$
 DECLARE
  v_now BIGINT := coalesce(p_now, floor(extract(epoch FROM clock_timestamp()))::BIGINT);
@@ -25,8 +26,8 @@ BEGIN
  INSERT INTO report_tally AS t (slot, n) VALUES (pg_backend_pid() % 64, 1)
   ON CONFLICT (slot) DO UPDATE SET n = t.n + 1;
  IF p_kind BETWEEN 0 AND 3 THEN
-  SELECT value INTO v_handed FROM meta WHERE key = 'handed_out';
-  v_stamp := greatest(v_now, greatest(coalesce(v_handed, 0), p_handed) + 1);
+  -- A change's stamp; the handed-out date is read only when something changes.
+  v_stamp := greatest(v_now, p_handed + 1);
   -- Reports to one channel take their turns, also between server processes.
   FOR v_channel IN SELECT id, dead FROM channels WHERE name = p_item AND removed = 0
    ORDER BY id FOR UPDATE LOOP
@@ -42,10 +43,18 @@ BEGIN
      DO UPDATE SET stars = EXCLUDED.stars, at = EXCLUDED.at;
     IF p_kind = 0 THEN
      IF NOT v_in_window THEN
+      IF v_handed IS NULL THEN
+       SELECT coalesce(max(value), 0) INTO v_handed FROM meta WHERE key = 'handed_out';
+       v_stamp := greatest(v_stamp, v_handed + 1);
+      END IF;
       UPDATE channels SET favorites = favorites + 1, changed = v_stamp
        WHERE id = v_channel.id;
      END IF;
     ELSIF NOT (v_in_window AND v_stars = p_stars) THEN
+     IF v_handed IS NULL THEN
+      SELECT coalesce(max(value), 0) INTO v_handed FROM meta WHERE key = 'handed_out';
+      v_stamp := greatest(v_stamp, v_handed + 1);
+     END IF;
      UPDATE channels SET
       rating_sum = rating_sum + CASE WHEN v_in_window THEN p_stars - v_stars ELSE p_stars END,
       rating_count = rating_count + CASE WHEN v_in_window THEN 0 ELSE 1 END,
@@ -54,6 +63,10 @@ BEGIN
    ELSIF p_kind = 2 THEN
     DELETE FROM offline_votes WHERE channel = v_channel.id;
     IF v_channel.dead <> 0 THEN
+     IF v_handed IS NULL THEN
+      SELECT coalesce(max(value), 0) INTO v_handed FROM meta WHERE key = 'handed_out';
+      v_stamp := greatest(v_stamp, v_handed + 1);
+     END IF;
      UPDATE channels SET dead = 0, dead_changed = v_stamp, changed = v_stamp
       WHERE id = v_channel.id;
     END IF;
@@ -68,6 +81,10 @@ BEGIN
      END IF;
     END IF;
     IF (p_admin OR v_offline >= p_dead_reporters) AND v_channel.dead = 0 THEN
+     IF v_handed IS NULL THEN
+      SELECT coalesce(max(value), 0) INTO v_handed FROM meta WHERE key = 'handed_out';
+      v_stamp := greatest(v_stamp, v_handed + 1);
+     END IF;
      UPDATE channels SET dead = 1, dead_changed = v_stamp WHERE id = v_channel.id;
     END IF;
    END IF;
@@ -84,10 +101,10 @@ BEGIN
   ON CONFLICT (item, slot) DO UPDATE SET seq = EXCLUDED.seq, at = EXCLUDED.at,
    client = EXCLUDED.client, type = EXCLUDED.type, value = EXCLUDED.value,
    admin = EXCLUDED.admin;
- IF v_votes > 0 THEN
+ IF v_votes > 0 AND p_prune > 0 THEN
   DELETE FROM votes WHERE ctid = ANY (ARRAY(
    SELECT ctid FROM votes WHERE at <= v_now - p_window ORDER BY at
-    LIMIT 2 * v_votes + 2 FOR UPDATE SKIP LOCKED));
+    LIMIT p_prune * v_votes FOR UPDATE SKIP LOCKED));
  END IF;
 END
 $body$

@@ -12,13 +12,14 @@ CREATE INDEX IF NOT EXISTS channels_name ON channels(name);
 CREATE INDEX IF NOT EXISTS channels_changed ON channels(changed);
 CREATE INDEX IF NOT EXISTS channels_dead ON channels(dead_changed) WHERE dead = 1;
 CREATE UNIQUE INDEX IF NOT EXISTS channels_url ON channels(url) WHERE removed = 0;
--- See sqlite_schema.sql. A log row is rewritten in place (no indexed column changes).
-CREATE SEQUENCE IF NOT EXISTS reports_order;
+-- See sqlite_schema.sql. A log row is rewritten in place (no indexed column changes); seq is
+-- the time in microseconds, and n counts the reports the row stood for.
 CREATE TABLE IF NOT EXISTS reports (
  item BYTEA NOT NULL, slot INTEGER NOT NULL, seq BIGINT NOT NULL, at BIGINT NOT NULL,
  client TEXT NOT NULL, type BYTEA NOT NULL, value BYTEA NOT NULL, admin INTEGER NOT NULL,
- PRIMARY KEY (item, slot)) WITH (fillfactor = 70);
--- One row per slot, so that connections do not queue on one counter.
+ n BIGINT NOT NULL DEFAULT 1, PRIMARY KEY (item, slot)) WITH (fillfactor = 70);
+-- The reports the log does not keep, one row per slot of connections, so that they do not
+-- queue on one counter.
 CREATE TABLE IF NOT EXISTS report_tally (slot INTEGER PRIMARY KEY, n BIGINT NOT NULL)
  WITH (fillfactor = 50);
 CREATE TABLE IF NOT EXISTS votes (

@@ -3,7 +3,7 @@
 -- figure, commit). Its time is the database's clock unless the caller gives one (tests); changes
 -- are stamped after the latest handed-out date. p_kind: 0 favourite, 1 rating, 2 online,
 -- 3 offline, anything else a report that changes nothing. p_slot: the client's bucket in the
--- reports log. Only a report naming a channel is logged; a channel keeps no more offline votes
+-- reports log. Only a report naming a channel is logged (its log row counts it); a channel keeps no more offline votes
 -- than its death takes; p_prune: how many votes past the window go, for each vote this report
 -- casts (the store asks every few votes).
 CREATE OR REPLACE FUNCTION record_report(p_now BIGINT, p_handed BIGINT, p_client TEXT,
@@ -23,8 +23,6 @@ DECLARE
  v_found BOOLEAN := false;
  v_votes INTEGER := 0;
 BEGIN
- INSERT INTO report_tally AS t (slot, n) VALUES (pg_backend_pid() % 64, 1)
-  ON CONFLICT (slot) DO UPDATE SET n = t.n + 1;
  IF p_kind BETWEEN 0 AND 3 THEN
   -- A change's stamp; the handed-out date is read only when something changes.
   v_stamp := greatest(v_now, p_handed + 1);
@@ -34,13 +32,15 @@ BEGIN
    v_found := true;
    IF p_kind <= 1 THEN
     v_votes := v_votes + 1;
-    SELECT stars, at INTO v_stars, v_at FROM votes
-     WHERE channel = v_channel.id AND client = p_client AND kind = p_kind;
+    -- The earlier vote as it was, and the new one in its place, in one statement.
+    WITH earlier AS (SELECT stars, at FROM votes
+      WHERE channel = v_channel.id AND client = p_client AND kind = p_kind),
+     cast_vote AS (INSERT INTO votes (channel, client, kind, stars, at)
+      VALUES (v_channel.id, p_client, p_kind, p_stars, v_now)
+      ON CONFLICT (channel, client, kind)
+      DO UPDATE SET stars = EXCLUDED.stars, at = EXCLUDED.at)
+    SELECT stars, at INTO v_stars, v_at FROM earlier;
     v_in_window := FOUND AND v_now - v_at < p_window;
-    INSERT INTO votes (channel, client, kind, stars, at)
-     VALUES (v_channel.id, p_client, p_kind, p_stars, v_now)
-     ON CONFLICT (channel, client, kind)
-     DO UPDATE SET stars = EXCLUDED.stars, at = EXCLUDED.at;
     IF p_kind = 0 THEN
      IF NOT v_in_window THEN
       IF v_handed IS NULL THEN
@@ -92,15 +92,19 @@ BEGIN
  ELSE
   v_found := EXISTS (SELECT 1 FROM channels WHERE name = p_item AND removed = 0);
  END IF;
+ -- Counted where it is kept: a logged report in its log row, any other in this connection's
+ -- row of the tally.
  IF NOT v_found THEN
+  INSERT INTO report_tally AS t (slot, n) VALUES (pg_backend_pid() % 64, 1)
+   ON CONFLICT (slot) DO UPDATE SET n = t.n + 1;
   RETURN;
  END IF;
- INSERT INTO reports AS r (item, slot, seq, at, client, type, value, admin)
-  VALUES (p_item, p_slot, nextval('reports_order'), v_now, p_client, p_type, p_value,
-   CASE WHEN p_admin THEN 1 ELSE 0 END)
+ INSERT INTO reports AS r (item, slot, seq, at, client, type, value, admin, n)
+  VALUES (p_item, p_slot, (extract(epoch FROM clock_timestamp()) * 1000000)::BIGINT, v_now,
+   p_client, p_type, p_value, CASE WHEN p_admin THEN 1 ELSE 0 END, 1)
   ON CONFLICT (item, slot) DO UPDATE SET seq = EXCLUDED.seq, at = EXCLUDED.at,
    client = EXCLUDED.client, type = EXCLUDED.type, value = EXCLUDED.value,
-   admin = EXCLUDED.admin;
+   admin = EXCLUDED.admin, n = r.n + 1;
  IF v_votes > 0 AND p_prune > 0 THEN
   DELETE FROM votes WHERE ctid = ANY (ARRAY(
    SELECT ctid FROM votes WHERE at <= v_now - p_window ORDER BY at

@@ -28,9 +28,9 @@ constexpr int kSchemaVersion = 2;
 struct PostgresStore::PgQueries
 {
     explicit PgQueries(const QSqlDatabase &db)
-        : clock(db), oldestWriter(db), syncIds(db), recordReport(db), addMany(db), count(db)
+        : clock(db), oldestWriter(db), syncIds(db), recordReport(db), addMany(db)
     {}
-    QSqlQuery clock, oldestWriter, syncIds, recordReport, addMany, count;
+    QSqlQuery clock, oldestWriter, syncIds, recordReport, addMany;
 };
 
 PostgresStore::PostgresStore(QString connection, StoreOptions options)
@@ -149,8 +149,6 @@ Result<void> PostgresStore::connect(const QString &location)
          u"SELECT record_report(?::BIGINT, ?::BIGINT, ?::TEXT, ?::BYTEA, ?::BYTEA, ?::BYTEA,"
          " ?::BOOLEAN, ?::INTEGER, ?::INTEGER, ?::BIGINT, ?::INTEGER, ?::INTEGER, ?::INTEGER)"_s},
         {&m_pg->addMany, resourceText(u"postgres_add_many.sql"_s)},
-        {&m_pg->count, u"SELECT (SELECT COALESCE(SUM(n), 0) FROM report_tally)"
-                       " + (SELECT COALESCE(SUM(n), 0) FROM reports)"_s},
     });
 }
 
@@ -242,11 +240,6 @@ Result<void> PostgresStore::recordReportOnce(const Report &report)
     auto r = run(q);
     q.finish();
     return r;
-}
-
-Result<qint64> PostgresStore::reportCount()
-{
-    return single(m_pg->count);
 }
 
 Result<QList<AddResult>> PostgresStore::insertSourceRun(const QList<const SourceEntry *> &entries,

@@ -21,11 +21,6 @@ protected:
     Result<void> commitTransaction() override;
     void rollbackTransaction() override;
     qint64 clockNow() const override { return m_dbNow; }
-
-public:
-    Result<qint64> reportCount() override;
-
-protected:
     Result<void> readClock() override;
     Result<qint64> oldestOtherWriter() override;
     Result<void> explicitIdUsed() override;

@@ -61,6 +61,9 @@ public:
         m_turn.notify_all();
     }
 
+    // The log order of the file's reports, read once; only the holder of the turn moves it.
+    qint64 lastSeq = -1;
+
 private:
     std::mutex m_mutex;
     std::condition_variable m_turn;
@@ -72,11 +75,11 @@ private:
 struct SqliteStore::ReportQueries
 {
     explicit ReportQueries(const QSqlDatabase &db)
-        : begin(db), commit(db), rollback(db), byName(db), tally(db), log(db), clearOffline(db),
-          addOffline(db), countOffline(db), markDead(db), revive(db)
+        : begin(db), commit(db), rollback(db), byName(db), tally(db), log(db), lastSeq(db),
+          clearOffline(db), addOffline(db), countOffline(db), markDead(db), revive(db)
     {}
-    QSqlQuery begin, commit, rollback, byName, tally, log, clearOffline, addOffline, countOffline,
-        markDead, revive;
+    QSqlQuery begin, commit, rollback, byName, tally, log, lastSeq, clearOffline, addOffline,
+        countOffline, markDead, revive;
 };
 
 SqliteStore::SqliteStore(QString connection, StoreOptions options)
@@ -141,11 +144,12 @@ Result<void> SqliteStore::openFile(const QString &path)
     return prepareAll({
         {&m_r->byName, u"SELECT id, dead FROM channels WHERE name = ? AND removed = 0"_s},
         {&m_r->tally, u"UPDATE report_tally SET n = n + 1 WHERE slot = 0"_s},
-        {&m_r->log, u"INSERT INTO reports (item, slot, seq, at, client, type, value, admin)"
-                    " VALUES (?, ?, (SELECT n FROM report_tally WHERE slot = 0), ?, ?, ?, ?, ?)"
-                    " ON CONFLICT (item, slot) DO UPDATE SET"
+        {&m_r->log, u"INSERT INTO reports (item, slot, seq, at, client, type, value, admin, n)"
+                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, 1) ON CONFLICT (item, slot) DO UPDATE SET"
                     " seq = excluded.seq, at = excluded.at, client = excluded.client,"
-                    " type = excluded.type, value = excluded.value, admin = excluded.admin"_s},
+                    " type = excluded.type, value = excluded.value, admin = excluded.admin,"
+                    " n = reports.n + 1"_s},
+        {&m_r->lastSeq, u"SELECT COALESCE(MAX(seq), 0) FROM reports"_s},
         {&m_r->clearOffline, u"DELETE FROM offline_votes WHERE channel = ?"_s},
         {&m_r->addOffline, u"INSERT INTO offline_votes (channel, client) VALUES (?, ?)"
                            " ON CONFLICT DO NOTHING"_s},
@@ -239,14 +243,25 @@ Result<void> SqliteStore::recordReportOnce(const Report &report)
     while (m_r->byName.next())
         channels.append({m_r->byName.value(0).toLongLong(), m_r->byName.value(1).toBool()});
     m_r->byName.finish();
-    if (auto r = run(m_r->tally); !r)
-        return r;
-    // A report that names no channel is counted, and that is all.
-    if (!channels.isEmpty()) {
+    // A report that names no channel is counted, and that is all; one that does is counted in
+    // its log row, whose place in the log's order the writer holding the turn hands out.
+    if (channels.isEmpty()) {
+        if (auto r = run(m_r->tally); !r)
+            return r;
+        return tx.commit();
+    }
+    if (m_turns->lastSeq < 0) {
+        auto last = single(m_r->lastSeq);
+        if (!last)
+            return last.error();
+        m_turns->lastSeq = last.value();
+    }
+    {
         QSqlQuery &q = m_r->log;
         int i = 0;
         q.bindValue(i++, blob(report.item));
         q.bindValue(i++, reportLogSlot(report.client));
+        q.bindValue(i++, m_turns->lastSeq + 1);
         q.bindValue(i++, now());
         q.bindValue(i++, report.client);
         q.bindValue(i++, blob(report.type));
@@ -254,6 +269,7 @@ Result<void> SqliteStore::recordReportOnce(const Report &report)
         q.bindValue(i++, report.admin ? 1 : 0);
         if (auto r = run(q); !r)
             return r;
+        ++m_turns->lastSeq;
         if (auto r = applyReport(report, channels); !r)
             return r;
     }

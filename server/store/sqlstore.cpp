@@ -118,7 +118,9 @@ Result<void> SqlStore::prepare()
                                   u" FROM channels WHERE removed = 0 AND dead = 0 ORDER BY id"_s},
             {&m_q->one, u"SELECT removed, dead, changed, dead_changed, "_s + lineColumns +
                             u" FROM channels WHERE id = ?"_s},
-            {&m_q->countReports, u"SELECT SUM(n) FROM report_tally"_s},
+            // Reports the log keeps count in their rows; the others in the tally.
+            {&m_q->countReports, u"SELECT (SELECT COALESCE(SUM(n), 0) FROM report_tally)"
+                                 " + (SELECT COALESCE(SUM(n), 0) FROM reports)"_s},
             {&m_q->countChannels, u"SELECT COUNT(*) FROM channels WHERE removed = 0"_s},
         });
         !r)

@@ -12,12 +12,13 @@ CREATE INDEX IF NOT EXISTS channels_changed ON channels(changed);
 CREATE INDEX IF NOT EXISTS channels_dead ON channels(dead_changed) WHERE dead = 1;
 CREATE UNIQUE INDEX IF NOT EXISTS channels_url ON channels(url) WHERE removed = 0;
 -- The reports log: for each channel name, the latest report of each of 32 buckets of client
--- addresses, in the order of seq. Nothing reads it for the rules.
+-- addresses, in the order of seq; n counts the reports the row stood for. Nothing reads it for
+-- the rules.
 CREATE TABLE IF NOT EXISTS reports (
  item BLOB NOT NULL, slot INTEGER NOT NULL, seq INTEGER NOT NULL, at INTEGER NOT NULL,
  client TEXT NOT NULL, type BLOB NOT NULL, value BLOB NOT NULL, admin INTEGER NOT NULL,
- PRIMARY KEY (item, slot)) WITHOUT ROWID;
--- How many reports were recorded, named channel or not.
+ n INTEGER NOT NULL DEFAULT 1, PRIMARY KEY (item, slot)) WITHOUT ROWID;
+-- How many reports were recorded that the log does not keep.
 CREATE TABLE IF NOT EXISTS report_tally (slot INTEGER PRIMARY KEY, n INTEGER NOT NULL);
 INSERT OR IGNORE INTO report_tally (slot, n) VALUES (0, 0);
 CREATE TABLE IF NOT EXISTS votes (

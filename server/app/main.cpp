@@ -501,11 +501,12 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
         return w;
     };
     FrontLimits limits = o.limits;
-    if (isPostgresLocation(o.db) && !o.threadsGiven)
-        limits.threads = 16;
+    const StoreTraits traits = CatalogueStore::traitsFor(o.db);
+    if (!o.threadsGiven)
+        limits.threads = traits.defaultWorkerThreads;
     std::unique_ptr<CatalogueHttpServer> front =
-        isPostgresLocation(o.db) ? std::make_unique<CatalogueHttpServer>(makeWorker, limits)
-                                 : std::make_unique<CatalogueHttpServer>(pages, limits);
+        traits.connectionPerWorker ? std::make_unique<CatalogueHttpServer>(makeWorker, limits)
+                                   : std::make_unique<CatalogueHttpServer>(pages, limits);
     CatalogueHttpServer &server = *front;
     const QList<SiteVideo> videos = scanVideoFolder(o.videos);
     if (!o.videos.isEmpty() && videos.isEmpty())

@@ -157,48 +157,37 @@ void EntryReader::emitEntry(SourceEntry &&entry)
 
 void LineReader::feed(QByteArrayView chunk)
 {
+    // CR LF ends a line and leaves an empty one, which no reader takes for anything.
     qsizetype start = 0;
-    if (m_afterCr && !chunk.isEmpty()) {
-        m_afterCr = false;
-        if (chunk[0] == '\n')
-            start = 1;
-    }
-    for (qsizetype i = start; i < chunk.size(); ++i) {
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
         const char c = chunk[i];
         if (c != '\r' && c != '\n')
             continue;
         const QByteArrayView piece = chunk.sliced(start, i - start);
+        start = i + 1;
         if (m_line.isEmpty() && !m_tooLong && piece.size() <= kMaxSourceLineBytes) {
             line(piece); // the usual case: the whole line is in this chunk
-        } else {
-            if (!m_tooLong && m_line.size() + piece.size() > kMaxSourceLineBytes) {
-                m_tooLong = true;
-                m_line.append(piece.first(std::min<qsizetype>(piece.size(), 16)));
-                m_line.truncate(16);
-            } else if (!m_tooLong) {
-                m_line.append(piece);
-            }
-            endLine();
+            continue;
         }
-        if (c == '\r') {
-            if (i + 1 == chunk.size())
-                m_afterCr = true;
-            else if (chunk[i + 1] == '\n')
-                ++i;
-        }
-        start = i + 1;
+        keep(piece);
+        endLine();
     }
-    const QByteArrayView rest = chunk.sliced(start);
-    if (m_tooLong || rest.isEmpty())
+    keep(chunk.sliced(start));
+}
+
+// The rest of a line that goes on in the next chunk; of a line too long, only its start.
+void LineReader::keep(QByteArrayView piece)
+{
+    if (m_tooLong || piece.isEmpty())
         return;
-    if (m_line.size() + rest.size() > kMaxSourceLineBytes) {
-        m_tooLong = true;
-        m_line.append(rest.first(std::min<qsizetype>(rest.size(), 16)));
-        m_line.truncate(16);
-        m_line.squeeze();
+    if (m_line.size() + piece.size() <= kMaxSourceLineBytes) {
+        m_line.append(piece);
         return;
     }
-    m_line.append(rest);
+    m_tooLong = true;
+    m_line.append(piece.first(std::min<qsizetype>(piece.size(), 16)));
+    m_line.truncate(16);
+    m_line.squeeze();
 }
 
 void LineReader::endLine()
@@ -264,7 +253,7 @@ void PlaylistReader::line(QByteArrayView raw)
     if (line.isEmpty())
         return;
     if (line.startsWith("#EXTINF")) {
-        if (m_pending != Pending::None)
+        if (m_pending == Pending::Entry)
             ++m_out.bad; // an entry without an address
         m_pending = Pending::Entry;
         m_entry = NewChannel();
@@ -326,13 +315,21 @@ void PlaylistReader::longLine(QByteArrayView head)
     QByteArrayView start = head.trimmed();
     if (start.startsWith("\xef\xbb\xbf"))
         start = start.sliced(3);
-    if (start.startsWith('#') && !start.startsWith("#EXTINF"))
+    if (start.startsWith("#EXTINF")) {
+        // An entry lost at once, counted now; its address goes with it.
+        if (m_pending == Pending::Entry)
+            ++m_out.bad;
+        ++m_out.bad;
+        m_pending = Pending::Lost;
+        return;
+    }
+    if (start.startsWith('#'))
         return; // a comment or an option, read or not
-    // An entry is lost: the one this #EXTINF starts, or the one this address ends (or stands
-    // alone for). It is counted once.
+    // An address: the entry it ends is lost (counted already if its #EXTINF was), or it stood
+    // alone.
     if (m_pending != Pending::Lost)
         ++m_out.bad;
-    m_pending = start.startsWith("#EXTINF") ? Pending::Lost : Pending::None;
+    m_pending = Pending::None;
 }
 
 void PlaylistReader::finish()

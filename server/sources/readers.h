@@ -59,11 +59,11 @@ protected:
     virtual void longLine(QByteArrayView head) = 0;
 
 private:
+    void keep(QByteArrayView piece);
     void endLine();
 
     QByteArray m_line;
     bool m_tooLong = false;
-    bool m_afterCr = false;
 };
 
 // The viewer's catalogue file: catalogue lines, CR LF (a lone LF is taken as a line end too);

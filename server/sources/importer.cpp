@@ -235,6 +235,19 @@ Result<ImportCounts> syncParsed(CatalogueStore &store, const QString &key,
     return sync.finish(parsed);
 }
 
+QByteArray countsText(const QString &source, const ImportCounts &c, bool sync)
+{
+    QByteArray text = source.toUtf8() + ": added " + QByteArray::number(c.added) + ", skipped " +
+                      QByteArray::number(c.skipped) + ", duplicate " +
+                      QByteArray::number(c.duplicate);
+    if (sync)
+        text += ", updated " + QByteArray::number(c.updated) + ", vanished " +
+                QByteArray::number(c.vanished) + ", returned " + QByteArray::number(c.returned);
+    if (c.options > 0)
+        text += ", player options skipped " + QByteArray::number(c.options);
+    return text;
+}
+
 Result<ImportCounts> importSource(CatalogueStore &store, const QString &source,
                                   const FetchLimits &limits)
 {

@@ -29,6 +29,10 @@ struct ImportCounts
     qint64 returned = 0; // sync only: listed again, alive
 };
 
+// The line the import and sync commands print: "SOURCE: added N, skipped N, duplicate N", a
+// sync's updated, vanished and returned, and the player options skipped, if any.
+QByteArray countsText(const QString &source, const ImportCounts &counts, bool sync);
+
 // Adds every channel of one source in one transaction; bad entries are counted, not fatal.
 // The source owns the channels it added. Memory stays near what the channels the source
 // already owns take: the entries go to the database as they are read.

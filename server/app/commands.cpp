@@ -140,6 +140,7 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
     VideoSitePages videoSite(videos);
     videoSite.setRequestLog(o.videoLog);
     server.setVideoSite(&videoSite);
+    server.setStaffAccess(StaffAccess(o.staffTokens));
     // The demo clips are made once, beside the database; the first time takes seconds, so the
     // server answers meanwhile and lists them when they are ready.
     // A stop ends it after the clip under way; it is joined on every way out.

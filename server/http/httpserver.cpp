@@ -1,5 +1,6 @@
 #include "server/http/httpserver.h"
 
+#include "online/reportquery.h"
 #include "server/demo/demomedia.h"
 #include "server/videosite/videosite.h"
 
@@ -80,6 +81,8 @@ struct CatalogueHttpServer::Impl
     CataloguePages *shared = nullptr;
     QMutex sharedLock;
     const VideoSitePages *videoSite = nullptr;
+    StaffAccess staffAccess;
+    bool loopbackOnly = false; // listening on a loopback address alone
     WorkerFactory factory;
     FrontLimits limits;
     MHD_Daemon *daemon = nullptr;
@@ -113,7 +116,7 @@ struct CatalogueHttpServer::Impl
     MHD_Result answer(MHD_Connection *connection, Request &request);
     MHD_Result queueVideoSite(MHD_Connection *connection, const VideoSiteReply &reply);
     std::optional<PageReply> page(const QByteArray &path, const QByteArray &rawQuery,
-                                  const QString &client);
+                                  const QString &client, bool staff);
     MHD_Result serveStream(MHD_Connection *connection, Request &request, int melody);
     void pace();
     // Starts the daemon on the listening place `where` names (MHD_OPTION_ARRAY items).
@@ -248,14 +251,14 @@ MHD_Result CatalogueHttpServer::Impl::access(void *cls, MHD_Connection *connecti
 
 std::optional<PageReply> CatalogueHttpServer::Impl::page(const QByteArray &path,
                                                          const QByteArray &rawQuery,
-                                                         const QString &client)
+                                                         const QString &client, bool staff)
 {
     // Latin-1 keeps one character per byte: the query decoder refuses what is not ASCII.
     const QString p = QString::fromLatin1(path);
     const QString q = QString::fromLatin1(rawQuery);
     if (shared) {
         QMutexLocker lock(&sharedLock);
-        return shared->handle(p, q, client);
+        return shared->handle(p, q, client, staff);
     }
     if (t_worker.owner != this || !t_worker.worker) {
         t_worker.worker.reset();
@@ -265,7 +268,7 @@ std::optional<PageReply> CatalogueHttpServer::Impl::page(const QByteArray &path,
             return PageReply{500, QByteArrayLiteral("text/plain"),
                              QByteArrayLiteral("Server error")};
     }
-    auto reply = t_worker.worker->pages().handle(p, q, client);
+    auto reply = t_worker.worker->pages().handle(p, q, client, staff);
     // A database error may be a lost connection (a restarted database): the next request of
     // this thread opens a new one.
     if (reply && reply->status >= 500)
@@ -276,11 +279,14 @@ std::optional<PageReply> CatalogueHttpServer::Impl::page(const QByteArray &path,
 MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request &request)
 {
     const RequestTarget target = splitTarget(QByteArrayView(request.target));
-    QString client;
+    QHostAddress address;
     if (const MHD_ConnectionInfo *info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS))
-        client = clientKey(QHostAddress(info->client_addr));
-    if (auto reply = page(target.path, target.rawQuery, client))
+        address = QHostAddress(info->client_addr);
+    const QString client = address.isNull() ? QString() : clientKey(address);
+    const char *credential = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, kStaffHeader);
+    const bool staff = staffAccess.allows(credential, address, loopbackOnly);
+    if (auto reply = page(target.path, target.rawQuery, client, staff))
         return queue(connection, reply->status, reply->mimeType, reply->body);
     if (videoSite) {
         const char *range = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Range");
@@ -439,6 +445,11 @@ void CatalogueHttpServer::setVideoSite(const VideoSitePages *site)
     d->videoSite = site;
 }
 
+void CatalogueHttpServer::setStaffAccess(StaffAccess access)
+{
+    d->staffAccess = std::move(access);
+}
+
 quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
 {
     sockaddr_storage storage{};
@@ -466,6 +477,7 @@ quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
         {MHD_OPTION_SOCK_ADDR, 0, &storage},
         {MHD_OPTION_END, 0, nullptr},
     };
+    d->loopbackOnly = address.isLoopback();
     if (!d->start(flags, port, where))
         return 0;
     const MHD_DaemonInfo *info = MHD_get_daemon_info(d->daemon, MHD_DAEMON_INFO_BIND_PORT);
@@ -492,6 +504,7 @@ quint16 CatalogueHttpServer::listenOn(int socket)
         {MHD_OPTION_END, 0, nullptr},
     };
     const unsigned flags = storage.ss_family == AF_INET6 ? unsigned(MHD_USE_IPv6) : 0u;
+    d->loopbackOnly = QHostAddress(reinterpret_cast<const sockaddr *>(&storage)).isLoopback();
     if (!d->start(flags, 0, where))
         return 0;
     return ntohs(storage.ss_family == AF_INET6

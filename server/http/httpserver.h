@@ -61,6 +61,9 @@ public:
     // Also serves the video site (not owned, kept alive while serving; nullptr: none). Set it
     // before listen().
     void setVideoSite(const VideoSitePages *site);
+    // Who may send staff reports (none but loopback clients of a loopback-only server unless
+    // set). Set it before listen().
+    void setStaffAccess(StaffAccess access);
 
     // Starts serving; returns the port (the picked one for port 0), or 0 on failure.
     quint16 listen(const QHostAddress &address, quint16 port);

@@ -16,6 +16,9 @@ struct FetchLimits
     int totalMs = 300000;
     int stallMs = 30000;
     int maxRedirects = 5;
+    // Channels one source may list; later ones are skipped. What a sync holds grows with the
+    // channels a source owns (a few hundred bytes each): this keeps it bounded.
+    qint64 maxChannels = 300'000;
     const std::atomic<bool> *cancel = nullptr; // a fetch under way stops soon after it is set
 };
 

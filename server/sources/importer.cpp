@@ -57,8 +57,9 @@ namespace {
 class SourceSync
 {
 public:
-    SourceSync(CatalogueStore &store, QString key, bool dropVanished)
-        : m_store(store), m_key(std::move(key)), m_dropVanished(dropVanished)
+    SourceSync(CatalogueStore &store, QString key, bool dropVanished, qint64 maxChannels)
+        : m_store(store), m_key(std::move(key)), m_dropVanished(dropVanished),
+          m_maxChannels(maxChannels)
     {}
     ~SourceSync()
     {
@@ -119,6 +120,10 @@ private:
     {
         if (auto r = begin(); !r)
             return r;
+        if (m_seen == m_maxChannels) {
+            ++m_counts.skipped;
+            return {};
+        }
         ++m_seen;
         const NewChannel &c = e.channel;
         const auto it = m_byUrl.constFind(c.url);
@@ -203,6 +208,7 @@ private:
     CatalogueStore &m_store;
     QString m_key;
     bool m_dropVanished;
+    qint64 m_maxChannels;
     bool m_begun = false;
     bool m_open = false;
     QList<SourceChannel> m_owned;
@@ -217,7 +223,7 @@ private:
 Result<ImportCounts> runSource(CatalogueStore &store, const QString &source,
                                const FetchLimits &limits, bool dropVanished)
 {
-    SourceSync sync(store, sourceKey(source), dropVanished);
+    SourceSync sync(store, sourceKey(source), dropVanished, limits.maxChannels);
     auto read = readSource(source, limits, [&sync](SourceEntry &&e) { sync.take(std::move(e)); });
     if (!read)
         return read.error();
@@ -229,7 +235,7 @@ Result<ImportCounts> runSource(CatalogueStore &store, const QString &source,
 Result<ImportCounts> syncParsed(CatalogueStore &store, const QString &key,
                                 const ParsedSource &parsed, bool dropVanished)
 {
-    SourceSync sync(store, key, dropVanished);
+    SourceSync sync(store, key, dropVanished, FetchLimits().maxChannels);
     for (const SourceEntry &e : parsed.entries)
         sync.take(SourceEntry(e));
     return sync.finish(parsed);

@@ -241,31 +241,18 @@ protected:
         return run;
     }
 
-    // The lines of the last command's output, read one at a time: an export can be big.
-    template<typename Each> static void eachLine(Each each)
+    // The categories of the channel of that name in the last command's output (an export),
+    // and how many lines it has, read one at a time: an export can be big.
+    static std::pair<QByteArray, qint64> exported(const QByteArray &name)
     {
         QFile f(s_dir->filePath(u"out.txt"_s));
-        if (!f.open(QIODevice::ReadOnly))
-            return;
-        while (!f.atEnd())
-            each(f.readLine());
-    }
-    // The categories of the exported channel of that name.
-    static QByteArray exported(const QByteArray &name)
-    {
-        QByteArray lang;
-        eachLine([&](const QByteArray &line) {
-            const QList<QByteArray> fields = line.split('|');
+        std::pair<QByteArray, qint64> found;
+        for (bool open = f.open(QIODevice::ReadOnly); open && !f.atEnd(); ++found.second) {
+            const QList<QByteArray> fields = f.readLine().split('|');
             if (fields.value(1) == name)
-                lang = fields.value(4);
-        });
-        return lang;
-    }
-    static qint64 exportedLines()
-    {
-        qint64 n = 0;
-        eachLine([&](const QByteArray &) { ++n; });
-        return n;
+                found.first = fields.value(4);
+        }
+        return found;
     }
 
     // A server syncing `source` at start: its peak, and what it holds once the sync is done.
@@ -336,9 +323,9 @@ TEST_F(HostileSources, ImportStaysSmallAndImportsTheRest)
         // The station whose icon alone was passed over, and the playlist's last entry.
         EXPECT_EQ(command({u"export"_s, u"--db"_s, db}).exit, 0);
         const bool stations = c.channels == 3;
-        EXPECT_EQ(exported(stations ? "Big Icon" : "Channel 99999"),
-                  QByteArray(stations ? "English" : "Canada/News"));
-        EXPECT_EQ(exportedLines(), c.channels);
+        const auto [lang, lines] = exported(stations ? "Big Icon" : "Channel 99999");
+        EXPECT_EQ(lang, QByteArray(stations ? "English" : "Canada/News"));
+        EXPECT_EQ(lines, c.channels);
     }
     // The figures above are the children's own only while this process stays smaller.
     EXPECT_LE(statusKiB(getpid(), "VmHWM"), kMaxResidentKiB / 4);

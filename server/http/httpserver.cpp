@@ -1,5 +1,6 @@
 #include "server/http/httpserver.h"
 
+#include "online/reportquery.h"
 #include "server/http/ratelimit.h"
 #include "server/http/ratelog.h"
 #include "server/videosite/videosite.h"
@@ -84,6 +85,8 @@ struct CatalogueHttpServer::Impl
 {
     CataloguePages *shared = nullptr;
     QMutex sharedLock;
+    StaffAccess staffAccess;
+    bool loopbackOnly = false; // listening on a loopback address alone
     WorkerFactory factory;
     FrontLimits limits;
     HttpRoutes routes;
@@ -324,7 +327,7 @@ HttpReply CatalogueHttpServer::Impl::page(const HttpRequest &request)
     const QString q = QString::fromLatin1(request.rawQuery);
     if (shared) {
         QMutexLocker lock(&sharedLock);
-        return shared->handle(p, q, request.client).value_or(notFoundReply());
+        return shared->handle(p, q, request.client, request.staff).value_or(notFoundReply());
     }
     if (t_worker.owner != this || !t_worker.worker) {
         t_worker.worker.reset();
@@ -334,7 +337,7 @@ HttpReply CatalogueHttpServer::Impl::page(const HttpRequest &request)
             return textReply(500, QByteArrayLiteral("Server error"));
     }
     HttpReply reply =
-        t_worker.worker->pages().handle(p, q, request.client).value_or(notFoundReply());
+        t_worker.worker->pages().handle(p, q, request.client, request.staff).value_or(notFoundReply());
     // A database error may be a lost connection (a restarted database): the next request of
     // this thread opens a new one.
     if (reply.status >= 500)
@@ -364,11 +367,16 @@ void CatalogueHttpServer::Impl::addPages()
 MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request &request)
 {
     const RequestTarget target = splitTarget(QByteArrayView(request.target));
-    HttpRequest r{target.path, target.rawQuery, {}, {}};
+    QHostAddress address;
     if (const MHD_ConnectionInfo *info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS))
-        r.client = clientKey(QHostAddress(info->client_addr));
+        address = QHostAddress(info->client_addr);
+    HttpRequest r{target.path, target.rawQuery, {}, {}};
+    if (!address.isNull())
+        r.client = clientKey(address);
     r.range = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Range");
+    const char *credential = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, kStaffHeader);
+    r.staff = staffAccess.allows(credential, address, loopbackOnly);
     return queueReply(connection, request, routes.answer(r));
 }
 
@@ -537,6 +545,11 @@ void CatalogueHttpServer::setVideoSite(const VideoSitePages *site)
         d->routes.addPrefix(prefix, handler);
 }
 
+void CatalogueHttpServer::setStaffAccess(StaffAccess access)
+{
+    d->staffAccess = std::move(access);
+}
+
 quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
 {
     sockaddr_storage storage{};
@@ -564,6 +577,7 @@ quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
         {MHD_OPTION_SOCK_ADDR, 0, &storage},
         {MHD_OPTION_END, 0, nullptr},
     };
+    d->loopbackOnly = address.isLoopback();
     if (!d->start(flags, port, where))
         return 0;
     const MHD_DaemonInfo *info = MHD_get_daemon_info(d->daemon, MHD_DAEMON_INFO_BIND_PORT);
@@ -590,6 +604,7 @@ quint16 CatalogueHttpServer::listenOn(int socket)
         {MHD_OPTION_END, 0, nullptr},
     };
     const unsigned flags = storage.ss_family == AF_INET6 ? unsigned(MHD_USE_IPv6) : 0u;
+    d->loopbackOnly = QHostAddress(reinterpret_cast<const sockaddr *>(&storage)).isLoopback();
     if (!d->start(flags, 0, where))
         return 0;
     return ntohs(storage.ss_family == AF_INET6

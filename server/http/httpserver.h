@@ -71,6 +71,9 @@ public:
     HttpRoutes &routes();
     // Routes the video site's paths to it (not owned, kept alive while serving). Before listen().
     void setVideoSite(const VideoSitePages *site);
+    // Who may send staff reports (none but loopback clients of a loopback-only server unless
+    // set). Set it before listen().
+    void setStaffAccess(StaffAccess access);
 
     // Starts serving; returns the port (the picked one for port 0), or 0 on failure.
     quint16 listen(const QHostAddress &address, quint16 port);

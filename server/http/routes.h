@@ -19,6 +19,7 @@ struct HttpRequest
     QByteArray rawQuery; // exactly as sent, after the first "?"
     QString client;      // the client's address (clientKey)
     QByteArray range;    // the Range header's value, empty when there was none
+    bool staff = false;  // StaffAccess allowed it: a staff report counts as one
 };
 
 using HttpHandler = std::function<HttpReply(const HttpRequest &)>;

@@ -90,6 +90,9 @@ TEST_F(CliTest, ArgumentsAndExitCodes)
         {u"--db"_s, db(), u"--sync"_s, u"x.json"_s, u"--every"_s, u"30s"_s},
         {u"--db"_s, db(), u"--sync"_s, u"x.json"_s, u"--every"_s, u"often"_s},
         {u"import"_s, u"--db"_s, db(), u"--sync"_s, u"x.json"_s, u"--every"_s, u"1h"_s},
+        {u"--db"_s, db(), u"--staff-tokens"_s, dir.filePath(u"no-such-tokens"_s)},
+        {u"--db"_s, db(), u"--staff-tokens"_s},
+        {u"import"_s, u"--db"_s, db(), u"--staff-tokens"_s, dir.path(), u"x.json"_s},
     };
     for (const QStringList &args : usage) {
         const ProcessRun r = runServer(args);

@@ -95,9 +95,9 @@ std::optional<QString> parseOptions(const QStringList &args, qsizetype i, Option
         } else if (a == u"--localization" && o.command == u"serve") {
             if (!next(o.localization))
                 return u"--localization needs a file"_s;
-        } else if (o.command == u"serve" && (a == u"--threads" || a == u"--max-connections" ||
-                                             a == u"--per-address" || a == u"--idle-timeout" ||
-                                             a == u"--head-timeout" || a == u"--report-rate")) {
+        } else if (o.command == u"serve" &&
+                   (a == u"--threads" || a == u"--max-connections" || a == u"--per-address" ||
+                    a == u"--idle-timeout" || a == u"--head-timeout" || a == u"--report-rate")) {
             QString text;
             bool ok = false;
             const uint min = a == u"--per-address" || a == u"--report-rate" ? 0 : 1;

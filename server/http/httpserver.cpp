@@ -336,8 +336,9 @@ HttpReply CatalogueHttpServer::Impl::page(const HttpRequest &request)
         if (!t_worker.worker)
             return textReply(500, QByteArrayLiteral("Server error"));
     }
-    HttpReply reply =
-        t_worker.worker->pages().handle(p, q, request.client, request.staff).value_or(notFoundReply());
+    HttpReply reply = t_worker.worker->pages()
+                          .handle(p, q, request.client, request.staff)
+                          .value_or(notFoundReply());
     // A database error may be a lost connection (a restarted database): the next request of
     // this thread opens a new one.
     if (reply.status >= 500)

@@ -1,6 +1,7 @@
 #include "server/http/httpserver.h"
 
 #include "server/demo/demomedia.h"
+#include "server/http/deferred.h"
 #include "server/videosite/videosite.h"
 
 #include <QFile>
@@ -57,7 +58,8 @@ struct Request
 {
     QByteArray target;
     bool started = false;
-    bool counted = true; // in requestsInFlight()
+    bool counted = true;                            // in requestsInFlight()
+    std::shared_ptr<ParkedRequests::Ticket> parked; // waited for its reply
 };
 
 // An endless demo tune, paced to real time with one second ahead: a player starts at once and a
@@ -98,6 +100,8 @@ struct CatalogueHttpServer::Impl
     std::vector<Stream *> parked;
     std::thread pacer;
     bool pacerQuit = false;
+    // Requests whose page reply is being made elsewhere.
+    ParkedRequests parking;
 
     static MHD_Result access(void *cls, MHD_Connection *connection, const char *url,
                              const char *method, const char *version, const char *uploadData,
@@ -112,8 +116,9 @@ struct CatalogueHttpServer::Impl
 
     MHD_Result answer(MHD_Connection *connection, Request &request);
     MHD_Result queueVideoSite(MHD_Connection *connection, const VideoSiteReply &reply);
+    // With `resumed`, the reply of a request that waited for it.
     std::optional<PageReply> page(const QByteArray &path, const QByteArray &rawQuery,
-                                  const QString &client);
+                                  const QString &client, PendingReply *resumed = nullptr);
     MHD_Result serveStream(MHD_Connection *connection, Request &request, int melody);
     void pace();
     // Starts the daemon on the listening place `where` names (MHD_OPTION_ARRAY items).
@@ -197,6 +202,8 @@ void CatalogueHttpServer::Impl::completed(void *cls, MHD_Connection *, void **st
         return;
     if (request->counted)
         self->inFlight.fetch_sub(1);
+    if (request->parked)
+        self->parking.release(request->parked);
     delete request;
     *state = nullptr;
 }
@@ -248,24 +255,31 @@ MHD_Result CatalogueHttpServer::Impl::access(void *cls, MHD_Connection *connecti
 
 std::optional<PageReply> CatalogueHttpServer::Impl::page(const QByteArray &path,
                                                          const QByteArray &rawQuery,
-                                                         const QString &client)
+                                                         const QString &client,
+                                                         PendingReply *resumed)
 {
     // Latin-1 keeps one character per byte: the query decoder refuses what is not ASCII.
     const QString p = QString::fromLatin1(path);
     const QString q = QString::fromLatin1(rawQuery);
+    const auto handle = [&](CataloguePages &pages) -> std::optional<PageReply> {
+        return resumed ? resumed->finish(pages) : pages.handle(p, q, client);
+    };
     if (shared) {
         QMutexLocker lock(&sharedLock);
-        return shared->handle(p, q, client);
+        return handle(*shared);
     }
     if (t_worker.owner != this || !t_worker.worker) {
         t_worker.worker.reset();
         t_worker.worker = factory();
         t_worker.owner = this;
-        if (!t_worker.worker)
-            return PageReply{500, QByteArrayLiteral("text/plain"),
-                             QByteArrayLiteral("Server error")};
+        if (!t_worker.worker) {
+            PageReply failed;
+            failed.status = 500;
+            failed.body = QByteArrayLiteral("Server error");
+            return failed;
+        }
     }
-    auto reply = t_worker.worker->pages().handle(p, q, client);
+    auto reply = handle(t_worker.worker->pages());
     // A database error may be a lost connection (a restarted database): the next request of
     // this thread opens a new one.
     if (reply && reply->status >= 500)
@@ -280,8 +294,16 @@ MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request
     if (const MHD_ConnectionInfo *info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS))
         client = clientKey(QHostAddress(info->client_addr));
-    if (auto reply = page(target.path, target.rawQuery, client))
-        return queue(connection, reply->status, reply->mimeType, reply->body);
+    std::shared_ptr<PendingReply> resumed;
+    if (request.parked && !(resumed = parking.resumed(request.parked)))
+        return MHD_NO; // its client has gone
+    if (auto reply = page(target.path, target.rawQuery, client, resumed.get())) {
+        if (!reply->pending)
+            return queuePageReply(connection, *reply);
+        if (parking.park(connection, std::move(reply->pending), request.parked))
+            return MHD_YES;                 // answered when resumed
+        return answer(connection, request); // ready at once, or its client has gone
+    }
     if (videoSite) {
         const char *range = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Range");
         if (auto reply = videoSite->handle(
@@ -524,6 +546,7 @@ bool CatalogueHttpServer::Impl::start(unsigned flags, quint16 port, const MHD_Op
     }
     pacerQuit = false;
     pacer = std::thread([this]() { pace(); });
+    parking.start();
     return true;
 }
 
@@ -558,6 +581,7 @@ void CatalogueHttpServer::stop(int graceMs)
     d->parkWake.notify_all();
     if (d->pacer.joinable())
         d->pacer.join();
+    d->parking.stop();
     MHD_stop_daemon(d->daemon);
     d->daemon = nullptr;
     if (d->quiescedSocket != MHD_INVALID_SOCKET)

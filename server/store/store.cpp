@@ -241,10 +241,12 @@ QByteArray figureLine(const QSqlQuery &q, int first)
 // Update lines from a query whose column 0 says whether the channel was removed: ten fields
 // each ("ADD" or "DEL" first, no closing "|"), separated by "<BR>". A dead-channel reply
 // removes every channel it lists.
-QByteArray updateLines(QSqlQuery &q, bool removeAll)
+QByteArray updateLines(QSqlQuery &q, bool removeAll, const std::atomic<bool> *stop = nullptr)
 {
     QByteArray body;
-    while (q.next()) {
+    for (int row = 0; q.next(); ++row) {
+        if (stop && row % 1024 == 0 && stop->load())
+            break;
         QByteArray line = figureLine(q, 1);
         if (line.size() < 3)
             continue;
@@ -822,6 +824,45 @@ Result<QByteArray> CatalogueStore::deadReply(qint64 since, const QString &client
     if (auto r = tx.commit(); !r)
         return r.error();
     return body;
+}
+
+Result<QByteArray> CatalogueStore::readReplyLines(qint64 since, bool deadOnly, qint64 *settled,
+                                                  const std::atomic<bool> *stop)
+{
+    // No transaction, so no write lock: the date is settled before the lines are read, which
+    // then hold every change committed up to it. A write of another connection still under way
+    // on SQLite may carry an earlier stamp: the replay margin finds it, as it finds an import's.
+    if (auto r = readClock(); !r)
+        return r.error();
+    auto before = settledBefore();
+    if (!before)
+        return before.error();
+    QSqlQuery &q = deadOnly ? m_q->dead : m_q->updates;
+    q.bindValue(0, since - m_options.updateMarginSecs);
+    if (auto r = run(q); !r)
+        return r.error();
+    QByteArray body = updateLines(q, deadOnly, stop);
+    if (stop && stop->load())
+        return Result<QByteArray>::failure(u"cancelled"_s);
+    *settled = std::max(before.value(), m_handedOut);
+    return body;
+}
+
+Result<void> CatalogueStore::fetched(const QString &client, qint64 since, qint64 stored,
+                                     bool handOutStored)
+{
+    Transaction tx(m_db, m_inBatch);
+    if (!tx.started())
+        return Result<void>::failure(u"database: cannot start a transaction"_s);
+    if (auto r = readClock(); !r)
+        return r;
+    if (auto r = rememberRead(client, since, stored); !r)
+        return r;
+    if (handOutStored) {
+        if (auto r = handOut(stored); !r)
+            return r;
+    }
+    return tx.commit();
 }
 
 Result<qint64> CatalogueStore::dateFor(const QString &client, std::optional<qint64> covered)

@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -144,6 +145,16 @@ public:
     // The date a viewer stores after its merge: the `covered` date of its reply when it sends
     // it (never later than a date handed out), else the one remembered for its address.
     Result<qint64> dateFor(const QString &client, std::optional<qint64> covered = std::nullopt);
+    // The lines of updateReply (deadOnly: deadReply) without the bookkeeping of any one viewer's
+    // fetch, so that one reading serves every viewer asking the same (fetched() does the rest per
+    // viewer). Only reads: a connection of its own may run it beside the one that writes.
+    // `settled` receives the latest date all of whose changes are in the lines. Fails as soon as
+    // *stop turns true.
+    Result<QByteArray> readReplyLines(qint64 since, bool deadOnly, qint64 *settled,
+                                      const std::atomic<bool> *stop = nullptr);
+    // One viewer's fetch of lines read earlier: its address's read memory keeps `stored`, which is
+    // handed out as well for the ordinary update (its reply's COVERED date).
+    Result<void> fetched(const QString &client, qint64 since, qint64 stored, bool handOutStored);
 
     Result<void> recordReport(const Report &report);
     // A viewer's submission; stars 1 to 5 count as the submitter's rating, anything else not.

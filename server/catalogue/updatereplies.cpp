@@ -32,6 +32,7 @@ struct Waiter final : PendingReply
 {
     std::shared_ptr<UpdateReplies::Core> core;
     QString client;
+    CatalogueVersion seen;
     // Under the core's lock.
     std::shared_ptr<Job> job; // while waiting
     bool waiting = true;
@@ -103,6 +104,8 @@ struct UpdateReplies::Core
     std::shared_ptr<const BuiltReply> lookup(const Key &key, const CatalogueVersion &seen);
     void keep(const std::shared_ptr<const BuiltReply> &reply);
     void forget(std::map<Key, Entry>::iterator entry);
+    std::shared_ptr<Job> queueFor(const Key &key);
+    void reads(Job &job, const CatalogueVersion &version);
 };
 
 void Waiter::onReady(std::function<void()> w)
@@ -148,8 +151,9 @@ PageReply Waiter::finish(CataloguePages &pages)
     std::shared_ptr<const BuiltReply> built;
     Error failure;
     {
+        // The response holds the bytes it sends; the rest may go as soon as nobody else needs it.
         std::lock_guard l(core->lock);
-        built = reply;
+        built = std::move(reply);
         failure = error;
     }
     return built ? pages.builtUpdate(*built, client) : pages.failedUpdate(failure);
@@ -250,6 +254,7 @@ std::shared_ptr<PendingReply> UpdateReplies::wait(bool deadOnly, qint64 since,
     auto w = std::make_shared<Waiter>();
     w->core = d;
     w->client = client;
+    w->seen = seen;
     const Key key{deadOnly, since};
     std::lock_guard l(d->lock);
     // Built since the caller looked.
@@ -260,21 +265,12 @@ std::shared_ptr<PendingReply> UpdateReplies::wait(bool deadOnly, qint64 since,
     }
     if (d->counts.waiting >= d->limits.maxWaiting)
         return nullptr;
-    std::shared_ptr<Job> job;
-    // A build under way may have read the catalogue before the change this request has seen;
-    // a queued one reads it after.
-    if (const auto it = d->running.find(key);
-        it != d->running.end() && it->second->version && it->second->version->covers(seen)) {
-        job = it->second;
-    } else if (const auto q = d->queued.find(key); q != d->queued.end()) {
-        job = q->second;
-    } else {
-        job = std::make_shared<Job>();
-        job->key = key;
-        d->queue.push_back(job);
-        d->queued.emplace(key, job);
-        d->work.notify_one();
-    }
+    // A build under way may have read the catalogue before the change this request has seen
+    // (one that has not read it yet sorts its requests when it does); a queued one reads after.
+    const auto it = d->running.find(key);
+    const bool joins =
+        it != d->running.end() && (!it->second->version || it->second->version->covers(seen));
+    const std::shared_ptr<Job> job = joins ? it->second : d->queueFor(key);
     w->job = job;
     job->waiters.push_back(w);
     ++d->counts.waiting;
@@ -285,6 +281,44 @@ UpdateReplies::Counts UpdateReplies::counts() const
 {
     std::lock_guard l(d->lock);
     return d->counts;
+}
+
+std::shared_ptr<Job> UpdateReplies::Core::queueFor(const Key &key)
+{
+    std::shared_ptr<Job> &job = queued[key];
+    if (!job) {
+        job = std::make_shared<Job>();
+        job->key = key;
+        queue.push_back(job);
+        work.notify_one();
+    }
+    return job;
+}
+
+void UpdateReplies::Core::reads(Job &job, const CatalogueVersion &version)
+{
+    std::lock_guard l(lock);
+    job.version = version;
+    // Requests that joined before and saw a later catalogue wait for the next build.
+    std::vector<std::shared_ptr<Waiter>> later;
+    std::erase_if(job.waiters, [&](const std::shared_ptr<Waiter> &w) {
+        if (version.covers(w->seen))
+            return false;
+        later.push_back(w);
+        return true;
+    });
+    if (later.empty())
+        return;
+    const std::shared_ptr<Job> next = queueFor(job.key);
+    for (const auto &w : later) {
+        w->job = next;
+        next->waiters.push_back(w);
+    }
+    if (job.waiters.empty()) {
+        job.stop = true;
+        if (const auto it = running.find(job.key); it != running.end() && it->second.get() == &job)
+            running.erase(it);
+    }
 }
 
 void UpdateReplies::Core::build()
@@ -329,10 +363,7 @@ UpdateReplies::Core::buildOne(std::unique_ptr<CatalogueStore> &store, Job &job)
         return update.error();
     }
     const CatalogueVersion version{change.value(), update.value()};
-    {
-        std::lock_guard l(lock);
-        job.version = version;
-    }
+    reads(job, version);
     auto reply = std::make_shared<BuiltReply>();
     reply->deadOnly = job.key.first;
     reply->since = job.key.second;

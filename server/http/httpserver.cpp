@@ -58,8 +58,9 @@ struct Request
 {
     QByteArray target;
     bool started = false;
-    bool counted = true;                            // in requestsInFlight()
-    std::shared_ptr<ParkedRequests::Ticket> parked; // waited for its reply
+    bool counted = true; // in requestsInFlight()
+    // Set while it waits for its reply, and after.
+    std::shared_ptr<ParkedRequests::Ticket> parked;
 };
 
 // An endless demo tune, paced to real time with one second ahead: a player starts at once and a
@@ -300,9 +301,10 @@ MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request
     if (auto reply = page(target.path, target.rawQuery, client, resumed.get())) {
         if (!reply->pending)
             return queuePageReply(connection, *reply);
+        // Answered when resumed; when ready at once or gone already, now.
         if (parking.park(connection, std::move(reply->pending), request.parked))
-            return MHD_YES;                 // answered when resumed
-        return answer(connection, request); // ready at once, or its client has gone
+            return MHD_YES;
+        return answer(connection, request);
     }
     if (videoSite) {
         const char *range = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Range");

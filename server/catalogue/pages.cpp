@@ -129,6 +129,14 @@ PageReply CataloguePages::channels(QStringView rawQuery, const QString &client, 
 
 PageReply CataloguePages::sharedUpdate(qint64 since, const QString &client, bool deadOnly)
 {
+    const auto busy = []() {
+        PageReply r = reply(503, QByteArrayLiteral("Busy"));
+        r.headers.append({QByteArrayLiteral("Retry-After"), QByteArrayLiteral("1")});
+        return r;
+    };
+    // Overloaded: refused without a look at the catalogue, even where a kept reply would do.
+    if (m_replies->full())
+        return busy();
     auto change = m_store.latestChange();
     if (!change)
         return serverError(change.error());
@@ -140,11 +148,7 @@ PageReply CataloguePages::sharedUpdate(qint64 since, const QString &client, bool
         return builtUpdate(*built, client);
     PageReply r;
     r.pending = m_replies->wait(deadOnly, since, version, client);
-    if (!r.pending) {
-        r = reply(503, QByteArrayLiteral("Busy"));
-        r.headers.append({QByteArrayLiteral("Retry-After"), QByteArrayLiteral("1")});
-    }
-    return r;
+    return r.pending ? r : busy();
 }
 
 PageReply CataloguePages::builtUpdate(const BuiltReply &built, const QString &client)

@@ -2,6 +2,8 @@
 
 #include "server/store/store.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -277,6 +279,12 @@ std::shared_ptr<PendingReply> UpdateReplies::wait(bool deadOnly, qint64 since,
     return w;
 }
 
+bool UpdateReplies::full() const
+{
+    std::lock_guard l(d->lock);
+    return d->counts.waiting >= d->limits.maxWaiting;
+}
+
 UpdateReplies::Counts UpdateReplies::counts() const
 {
     std::lock_guard l(d->lock);
@@ -323,6 +331,8 @@ void UpdateReplies::Core::reads(Job &job, const CatalogueVersion &version)
 
 void UpdateReplies::Core::build()
 {
+    // Builds are background work: the front's workers, answering cheap pages, come first.
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
     // The connection is made, used and closed on this thread.
     std::unique_ptr<CatalogueStore> store;
     for (;;) {

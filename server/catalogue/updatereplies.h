@@ -69,6 +69,9 @@ public:
     std::shared_ptr<PendingReply> wait(bool deadOnly, qint64 since, const CatalogueVersion &seen,
                                        const QString &client);
 
+    // As many requests wait as may: whatever the catalogue, the next one is told to come back.
+    bool full() const;
+
     struct Counts
     {
         qint64 started = 0;   // builds begun

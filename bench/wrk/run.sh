@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Whole-catalogue update requests against the catalogue server, beside cheap pages and reports.
 #
-#   bench/wrk/run.sh sqlite|postgres [CHANNELS] [SECONDS] [gzip|plain] [polite|rude]
+#   bench/wrk/run.sh sqlite|postgres [CHANNELS] [SECONDS] [UPDATERS] [gzip|plain] [polite|rude]
 #
 # Generates a catalogue of CHANNELS (100000) channels, serves it from build/bin/catalogue-server
-# (BIN= to override) and runs three wrk loads at once for SECONDS (30): 1000 connections asking
-# getChannels.asp?date=1/1/2000 (with Accept-Encoding: gzip unless "plain"; "rude" asks again at
-# once after a 503 instead of waiting its Retry-After), 25 connections asking currentdate.asp and
-# 25 sending FAVORITE reports (each a catalogue change). Prints one line per load and the
-# server's peak resident memory. PostgreSQL runs on a throw-away cluster (as nobody under root).
+# (BIN= to override) and runs three wrk loads at once for SECONDS (30): UPDATERS (1000)
+# connections asking getChannels.asp?date=1/1/2000 (with Accept-Encoding: gzip unless "plain";
+# "rude" asks again at once after a 503 instead of waiting its Retry-After; 0: none, for a
+# baseline), 25 connections asking currentdate.asp and 25 sending FAVORITE reports (each a
+# catalogue change). Prints one line per load, the server's peak resident memory and its share
+# of the processor. PostgreSQL runs on a throw-away cluster (as nobody under root).
 set -euo pipefail
 backend=${1:?sqlite or postgres}
 channels=${2:-100000}
 seconds=${3:-30}
-encoding=${4:-gzip}
-manners=${5:-polite}
+updaters=${4:-1000}
+encoding=${5:-gzip}
+manners=${6:-polite}
 here=$(cd "$(dirname "$0")" && pwd)
 bin=${BIN:-$here/../../build/bin/catalogue-server}
 pgbin=/usr/lib/postgresql/15/bin
@@ -70,15 +72,19 @@ curl -s -o /dev/null "$url/ostrel/getChannels.asp?date=1/1/2000"
 cpu() { awk '{ print $14 + $15 }' "/proc/$server/stat"; }
 ticks=$(getconf CLK_TCK)
 before=$(cpu)
-echo "$backend: $channels channels, $seconds s, $encoding, $manners; load average $(cut -d' ' -f1-3 /proc/loadavg)"
-wrk -t2 -c1000 -d"${seconds}s" --timeout 60s -s "$here/updates.lua" "$url" -- "$encoding" "$manners" \
-    > "$work/updates.txt" &
-updates=$!
+echo "$backend: $channels channels, $seconds s, $updaters updaters, $encoding, $manners;" \
+    "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+touch "$work/updates.txt"
+if [ "$updaters" -gt 0 ]; then
+    POLITE=$([ "$manners" = polite ] && echo 1 || echo 0) wrk -t2 -c"$updaters" -d"${seconds}s" \
+        --timeout 60s -s "$here/updates.lua" "$url" -- "$encoding" > "$work/updates.txt" &
+    updates=$!
+fi
 wrk -t1 -c25 -d"${seconds}s" -s "$here/cheap.lua" "$url" -- currentdate > "$work/cheap.txt" &
 cheap=$!
 wrk -t1 -c25 -d"${seconds}s" -s "$here/cheap.lua" "$url" -- reports "$channels" > "$work/reports.txt" &
 reports=$!
-wait "$updates" "$cheap" "$reports"
+wait ${updates:-} "$cheap" "$reports"
 grep -h -E '^(updates|currentdate|reports):' "$work/updates.txt" "$work/cheap.txt" "$work/reports.txt"
 grep -E 'VmHWM|VmRSS' "/proc/$server/status" | tr -s ' \t' ' ' | paste -sd ' ' | sed 's/^/server memory: /'
 echo "server processor time: $(( ($(cpu) - before) * 100 / ticks / seconds ))% of one core"

@@ -388,6 +388,7 @@ UpdateReplies::Core::buildOne(std::unique_ptr<CatalogueStore> &store, Job &job)
     // The dead-channel list hands out the date asked from, never one later than settled.
     reply->stored = reply->deadOnly ? std::min(reply->since, reply->settled) : reply->settled;
     reply->body = withCoveredDate(std::move(lines).value(), reply->stored);
+    reply->body.squeeze(); // kept and shared: no room for growth it will never use
     if (reply->body.size() >= kGzipFrom)
         reply->gzipBody = gzipped(reply->body);
     return std::shared_ptr<const BuiltReply>(std::move(reply));

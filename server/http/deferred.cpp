@@ -4,6 +4,7 @@
 
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <mutex>
@@ -12,6 +13,13 @@
 #include <vector>
 
 namespace mavrel::server {
+
+namespace {
+
+// Bytes of a reply beyond which its connection's send buffer stays small.
+constexpr int kLargeReply = 32 * 1024;
+
+} // namespace
 
 struct ParkedRequests::Ticket
 {
@@ -242,6 +250,15 @@ MHD_Result queuePageReply(MHD_Connection *connection, const PageReply &reply)
     }
     // A shared reply (a built update) goes to every client from one buffer.
     auto *bytes = new QByteArray(gzip ? reply.gzipBody : reply.body);
+    if (bytes->size() > kLargeReply) {
+        // A send takes at most this much at a time: a worker sending large replies to many
+        // clients comes round to the cheap pages between them.
+        if (const MHD_ConnectionInfo *info =
+                MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)) {
+            const int size = kLargeReply;
+            ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+        }
+    }
     MHD_Response *response = MHD_create_response_from_buffer_with_free_callback_cls(
         size_t(bytes->size()), const_cast<char *>(bytes->constData()),
         [](void *cls) { delete static_cast<QByteArray *>(cls); }, bytes);

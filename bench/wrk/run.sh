@@ -7,8 +7,8 @@
 # (BIN= to override) and runs three wrk loads at once for SECONDS (30): UPDATERS (1000)
 # connections asking getChannels.asp?date=1/1/2000 (with Accept-Encoding: gzip unless "plain";
 # "rude" asks again at once after a 503 instead of waiting its Retry-After; 0: none, for a
-# baseline), 25 connections asking currentdate.asp and 25 sending FAVORITE reports (each a
-# catalogue change). Prints one line per load, the server's peak resident memory and its share
+# baseline), 25 connections asking currentdate.asp and REPORTERS (environment, 25; 0: none, so
+# that the catalogue stays as it is) sending FAVORITE reports (each a catalogue change). Prints one line per load, the server's peak resident memory and its share
 # of the processor. PostgreSQL runs on a throw-away cluster (as nobody under root).
 set -euo pipefail
 backend=${1:?sqlite or postgres}
@@ -82,9 +82,13 @@ if [ "$updaters" -gt 0 ]; then
 fi
 wrk -t1 -c25 -d"${seconds}s" -s "$here/cheap.lua" "$url" -- currentdate > "$work/cheap.txt" &
 cheap=$!
-wrk -t1 -c25 -d"${seconds}s" -s "$here/cheap.lua" "$url" -- reports "$channels" > "$work/reports.txt" &
-reports=$!
-wait ${updates:-} "$cheap" "$reports"
+touch "$work/reports.txt"
+if [ "${REPORTERS:-25}" -gt 0 ]; then
+    wrk -t1 -c"${REPORTERS:-25}" -d"${seconds}s" -s "$here/cheap.lua" "$url" -- reports \
+        "$channels" > "$work/reports.txt" &
+    reports=$!
+fi
+wait ${updates:-} "$cheap" ${reports:-}
 grep -h -E '^(updates|currentdate|reports):' "$work/updates.txt" "$work/cheap.txt" "$work/reports.txt"
 grep -E 'VmHWM|VmRSS' "/proc/$server/status" | tr -s ' \t' ' ' | paste -sd ' ' | sed 's/^/server memory: /'
 echo "server processor time: $(( ($(cpu) - before) * 100 / ticks / seconds ))% of one core"

@@ -7,8 +7,8 @@
 #include "pgcluster.h"
 #include "rawclient.h"
 
-#include "server/http/httpserver.h"
 #include "server/catalogue/pages.h"
+#include "server/http/httpserver.h"
 #include "server/store/store.h"
 
 #include <QCoreApplication>
@@ -64,7 +64,8 @@ protected:
             return;
         }
         CataloguePages pages(*store.value());
-        CatalogueHttpServer server(pages);
+        // Every client here has the one address: the report limit would measure itself.
+        CatalogueHttpServer server(pages, FrontLimits{.reportRate = 0});
         m_port = server.listen(QHostAddress::LocalHost, 0);
         ready.release();
         exec();
@@ -294,8 +295,8 @@ constexpr int kLoadChannels = 10000;
 bool manyClients(const char *backend, const QString &db, qint64 databasePid = 0)
 {
     QProcess server;
-    const quint16 port =
-        mavrel::testing::startServer(server, QString::fromUtf8(CATALOGUE_SERVER), {u"--db"_s, db});
+    const quint16 port = mavrel::testing::startServer(server, QString::fromUtf8(CATALOGUE_SERVER),
+                                                      {u"--db"_s, db, u"--report-rate"_s, u"0"_s});
     if (port == 0) {
         std::fprintf(stderr, "bench_server: %s server did not start: %s\n", backend,
                      server.readAllStandardError().constData());

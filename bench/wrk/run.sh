@@ -63,7 +63,7 @@ postgres)
 esac
 
 "$bin" import --db "$db" "$work/channels.m3u" >/dev/null
-"$bin" --db "$db" --port 0 --per-address 0 > "$work/server.out" 2> "$work/server.err" &
+"$bin" --db "$db" --port 0 --per-address 0 --report-rate 0 > "$work/server.out" 2> "$work/server.err" &
 server=$!
 for _ in $(seq 100); do grep -q listening "$work/server.out" 2>/dev/null && break; sleep 0.1; done
 url=$(sed -n 's/^listening on //p' "$work/server.out")

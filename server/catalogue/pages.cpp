@@ -5,13 +5,12 @@
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
 #include "server/catalogue/updatereplies.h"
+#include "server/http/ratelog.h"
 #include "server/http/wire.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
-
-#include <atomic>
-#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -19,12 +18,9 @@ namespace mavrel::server {
 
 namespace {
 
-PageReply reply(int status, QByteArray body)
+HttpReply reply(int status, QByteArray body)
 {
-    PageReply r;
-    r.status = status;
-    r.body = std::move(body);
-    return r;
+    return textReply(status, std::move(body));
 }
 
 QByteArray dateText(qint64 secs)
@@ -49,23 +45,12 @@ std::optional<qint64> queryDate(const QHash<QByteArray, QByteArray> &query)
 // fails them all: at most one line a second, with a count of the ones left out.
 void logFailure(const Error &error)
 {
-    static std::atomic<qint64> quietUntil{0};
-    static std::atomic<int> leftOut{0};
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    qint64 until = quietUntil.load();
-    if (now < until || !quietUntil.compare_exchange_strong(until, now + 1000)) {
-        ++leftOut;
-        return;
-    }
-    const int more = leftOut.exchange(0);
-    const QString text =
-        more ? u"%1 (and %2 more since the last line)"_s.arg(error.message).arg(more)
-             : error.message;
-    std::fprintf(stderr, "catalogue-server: request failed: %s\n", qPrintable(text));
+    static RateLimitedLog log("catalogue-server: request failed: ");
+    log.write(error.message);
 }
 
 // Update pages must never answer an error with "|": the viewer would read it as an update line.
-PageReply serverError(const Error &error)
+HttpReply serverError(const Error &error)
 {
     logFailure(error);
     return reply(500, QByteArrayLiteral("Server error"));
@@ -73,12 +58,50 @@ PageReply serverError(const Error &error)
 
 } // namespace
 
+StaffAccess::StaffAccess(const QList<QByteArray> &tokens)
+{
+    for (const QByteArray &token : tokens)
+        m_digests.append(QCryptographicHash::hash(token, QCryptographicHash::Sha256));
+}
+
+bool StaffAccess::allows(QByteArrayView credential, const QHostAddress &client,
+                         bool loopbackOnly) const
+{
+    bool isV4 = false;
+    const quint32 v4 = client.toIPv4Address(&isV4);
+    if (loopbackOnly && (isV4 ? QHostAddress(v4) : client).isLoopback())
+        return true;
+    if (credential.isEmpty())
+        return false;
+    // Digests of one length, every byte of every one compared: the time tells nothing.
+    const QByteArray digest = QCryptographicHash::hash(credential, QCryptographicHash::Sha256);
+    unsigned char matched = 0;
+    for (const QByteArray &token : m_digests) {
+        unsigned char differ = 0;
+        for (qsizetype i = 0; i < digest.size(); ++i)
+            differ |= uchar(digest[i]) ^ uchar(token[i]);
+        matched |= uchar(differ == 0);
+    }
+    return matched != 0;
+}
+
 CataloguePages::CataloguePages(CatalogueStore &store, QString localizationFile)
     : m_store(store), m_localizationFile(std::move(localizationFile))
 {}
 
-std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView rawQuery,
-                                                const QString &client)
+QList<QByteArray> CataloguePages::paths()
+{
+    return {"/ostrel/currentdate.asp",
+            "/ostrel/getChannels.asp",
+            "/ostrel/getChannelsOFFLINE.asp",
+            "/ostrel/date.asp",
+            kReportPath,
+            "/ostrel/submit.asp",
+            "/Languages/26/Localization.txt"};
+}
+
+std::optional<HttpReply> CataloguePages::handle(QStringView path, QStringView rawQuery,
+                                                const QString &client, bool staff)
 {
     if (path == u"/ostrel/currentdate.asp")
         return currentDate(rawQuery);
@@ -88,8 +111,8 @@ std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView ra
         return channels(rawQuery, client, true);
     if (path == u"/ostrel/date.asp")
         return storedDate(rawQuery, client);
-    if (path == u"/tv/getData.asp")
-        return report(rawQuery, client);
+    if (path == QLatin1StringView(kReportPath))
+        return report(rawQuery, client, staff);
     if (path == u"/ostrel/submit.asp")
         return submit(rawQuery, client);
     if (path == u"/Languages/26/Localization.txt")
@@ -97,7 +120,7 @@ std::optional<PageReply> CataloguePages::handle(QStringView path, QStringView ra
     return std::nullopt;
 }
 
-PageReply CataloguePages::currentDate(QStringView rawQuery)
+HttpReply CataloguePages::currentDate(QStringView rawQuery)
 {
     // Dead marks are no change of the catalogue: only the dead-channel download ("dead=1")
     // sees them, so ordinary viewers are not sent after an empty reply.
@@ -109,7 +132,7 @@ PageReply CataloguePages::currentDate(QStringView rawQuery)
     return reply(200, dateText(latest.value()));
 }
 
-PageReply CataloguePages::channels(QStringView rawQuery, const QString &client, bool deadOnly)
+HttpReply CataloguePages::channels(QStringView rawQuery, const QString &client, bool deadOnly)
 {
     auto query = parseQuery(rawQuery);
     if (!query)
@@ -127,10 +150,10 @@ PageReply CataloguePages::channels(QStringView rawQuery, const QString &client, 
     return reply(200, withCoveredDate(std::move(body).value(), covered));
 }
 
-PageReply CataloguePages::sharedUpdate(qint64 since, const QString &client, bool deadOnly)
+HttpReply CataloguePages::sharedUpdate(qint64 since, const QString &client, bool deadOnly)
 {
     const auto busy = []() {
-        PageReply r = reply(503, QByteArrayLiteral("Busy"));
+        HttpReply r = reply(503, QByteArrayLiteral("Busy"));
         r.headers.append({QByteArrayLiteral("Retry-After"), QByteArrayLiteral("1")});
         return r;
     };
@@ -146,23 +169,23 @@ PageReply CataloguePages::sharedUpdate(qint64 since, const QString &client, bool
     const CatalogueVersion version{change.value(), update.value()};
     if (const auto built = m_replies->cached(deadOnly, since, version))
         return builtUpdate(*built, client);
-    PageReply r;
+    HttpReply r;
     r.pending = m_replies->wait(deadOnly, since, version, client);
     return r.pending ? r : busy();
 }
 
-PageReply CataloguePages::builtUpdate(const BuiltReply &built, const QString &client)
+HttpReply CataloguePages::builtUpdate(const BuiltReply &built, const QString &client)
 {
     // What each fetch must leave behind: the address's read memory for date.asp, and the
     // reply's date handed out, so that date.asp?date= takes it.
     if (auto r = m_store.fetched(client, built.since, built.stored, !built.deadOnly); !r)
         return serverError(r.error());
-    PageReply r = reply(200, built.body);
+    HttpReply r = reply(200, built.body);
     r.gzipBody = built.gzipBody;
     return r;
 }
 
-PageReply CataloguePages::failedUpdate(const Error &error)
+HttpReply CataloguePages::failedUpdate(const Error &error)
 {
     return serverError(error);
 }
@@ -175,7 +198,7 @@ QByteArray withCoveredDate(QByteArray lines, qint64 covered)
     return lines;
 }
 
-PageReply CataloguePages::storedDate(QStringView rawQuery, const QString &client)
+HttpReply CataloguePages::storedDate(QStringView rawQuery, const QString &client)
 {
     // Viewers behind one address share the address's memory; the date the viewer's own reply
     // carried is the one that fits its merge.
@@ -196,7 +219,7 @@ PageReply CataloguePages::storedDate(QStringView rawQuery, const QString &client
     return reply(200, dateText(date.value()));
 }
 
-PageReply CataloguePages::report(QStringView rawQuery, const QString &client)
+HttpReply CataloguePages::report(QStringView rawQuery, const QString &client, bool staff)
 {
     auto query = parseQuery(rawQuery);
     if (!query)
@@ -210,7 +233,8 @@ PageReply CataloguePages::report(QStringView rawQuery, const QString &client)
     r.type = *type;
     r.value = q.value(QByteArrayLiteral("strValue"));
     r.item = unescapeItem(*item);
-    r.admin = q.value(QByteArrayLiteral("admin")) == "true";
+    // Anyone can write admin=true: without staff access it is an ordinary report.
+    r.admin = staff && q.value(QByteArrayLiteral("admin")) == "true";
     r.client = client;
     if (r.type.size() > kMaxShortValue || r.value.size() > kMaxShortValue ||
         r.item.size() > kMaxNameBytes)
@@ -220,7 +244,7 @@ PageReply CataloguePages::report(QStringView rawQuery, const QString &client)
     return reply(200, QByteArrayLiteral("OK"));
 }
 
-PageReply CataloguePages::submit(QStringView rawQuery, const QString &client)
+HttpReply CataloguePages::submit(QStringView rawQuery, const QString &client)
 {
     auto query = parseQuery(rawQuery);
     if (!query)
@@ -265,7 +289,7 @@ PageReply CataloguePages::submit(QStringView rawQuery, const QString &client)
     return reply(200, "REFUSED|" + added.value().reason.toLatin1() + '|');
 }
 
-PageReply CataloguePages::localization()
+HttpReply CataloguePages::localization()
 {
     if (m_localizationFile.isEmpty())
         return reply(404, QByteArrayLiteral("Not Found"));

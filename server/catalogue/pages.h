@@ -1,8 +1,10 @@
 #pragma once
 
+#include "server/http/reply.h"
 #include "server/store/store.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -15,21 +17,8 @@
 namespace mavrel::server {
 
 class CataloguePages;
-class PendingReply;
 class UpdateReplies;
 struct BuiltReply;
-
-struct PageReply
-{
-    int status = 200;
-    QByteArray mimeType = QByteArrayLiteral("text/plain");
-    QByteArray body;
-    // The same body compressed (gzip), for clients that accept it; empty: none.
-    QByteArray gzipBody;
-    QList<std::pair<QByteArray, QByteArray>> headers;
-    // Set when the reply is not ready: the front parks the request until it is.
-    std::shared_ptr<PendingReply> pending;
-};
 
 // A reply being made elsewhere (an update reply being built). The front parks its request
 // without holding a worker, and finishes it on a worker once woken.
@@ -43,7 +32,26 @@ public:
     // The client has gone: nothing is made for it any more.
     virtual void abandon() = 0;
     // The reply, once woken, with the pages of the worker that answers.
-    virtual PageReply finish(CataloguePages &pages) = 0;
+    virtual HttpReply finish(CataloguePages &pages) = 0;
+};
+
+// The page that records a viewer's report; the front limits how often one address may ask it.
+inline constexpr char kReportPath[] = "/tv/getData.asp";
+
+// Whose reports count as staff reports (admin=true): a request carrying one of the staff tokens
+// in its kStaffHeader, and, on a server that listens on loopback only, a loopback client.
+class StaffAccess
+{
+public:
+    StaffAccess() = default;
+    explicit StaffAccess(const QList<QByteArray> &tokens);
+
+    // `credential`: the header's value, empty when it was not sent. Takes the same time
+    // whichever token it is compared with, and however much of one it matches.
+    bool allows(QByteArrayView credential, const QHostAddress &client, bool loopbackOnly) const;
+
+private:
+    QList<QByteArray> m_digests; // of the tokens: compared at one length
 };
 
 // The catalogue pages the viewer requests, independent of the HTTP transport: a path, the raw
@@ -53,25 +61,29 @@ class CataloguePages
 public:
     CataloguePages(CatalogueStore &store, QString localizationFile = {});
 
-    // Nothing when the path is not one of the catalogue pages.
-    std::optional<PageReply> handle(QStringView path, QStringView rawQuery, const QString &client);
+    // The paths handle() answers, for the front's route table.
+    static QList<QByteArray> paths();
+    // Nothing when the path is not one of the catalogue pages. `staff`: StaffAccess allowed
+    // the request; without it a staff report is an ordinary one.
+    std::optional<HttpReply> handle(QStringView path, QStringView rawQuery, const QString &client,
+                                    bool staff = false);
 
-    PageReply currentDate(QStringView rawQuery);
-    PageReply channels(QStringView rawQuery, const QString &client, bool deadOnly);
-    PageReply storedDate(QStringView rawQuery, const QString &client);
-    PageReply report(QStringView rawQuery, const QString &client);
-    PageReply submit(QStringView rawQuery, const QString &client);
-    PageReply localization();
+    HttpReply currentDate(QStringView rawQuery);
+    HttpReply channels(QStringView rawQuery, const QString &client, bool deadOnly);
+    HttpReply storedDate(QStringView rawQuery, const QString &client);
+    HttpReply report(QStringView rawQuery, const QString &client, bool staff = false);
+    HttpReply submit(QStringView rawQuery, const QString &client);
+    HttpReply localization();
 
     // Update replies are then built once per catalogue change and date asked, off the worker,
     // and shared (not owned; it outlives the pages). Without it, each request builds its own.
     void setUpdateReplies(UpdateReplies *replies) { m_replies = replies; }
     // A reply built earlier, with this request's own part: the bookkeeping of its fetch.
-    PageReply builtUpdate(const BuiltReply &built, const QString &client);
-    PageReply failedUpdate(const Error &error);
+    HttpReply builtUpdate(const BuiltReply &built, const QString &client);
+    HttpReply failedUpdate(const Error &error);
 
 private:
-    PageReply sharedUpdate(qint64 since, const QString &client, bool deadOnly);
+    HttpReply sharedUpdate(qint64 since, const QString &client, bool deadOnly);
 
     CatalogueStore &m_store;
     QString m_localizationFile;

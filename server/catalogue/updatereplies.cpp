@@ -44,7 +44,7 @@ struct Waiter final : PendingReply
 
     void onReady(std::function<void()> w) override;
     void abandon() override;
-    PageReply finish(CataloguePages &pages) override;
+    HttpReply finish(CataloguePages &pages) override;
 };
 
 struct Job
@@ -148,7 +148,7 @@ void Waiter::abandon()
     ++core->counts.cancelled;
 }
 
-PageReply Waiter::finish(CataloguePages &pages)
+HttpReply Waiter::finish(CataloguePages &pages)
 {
     std::shared_ptr<const BuiltReply> built;
     Error failure;

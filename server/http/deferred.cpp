@@ -240,16 +240,9 @@ bool acceptsGzip(QByteArrayView acceptEncoding)
     return false;
 }
 
-MHD_Result queuePageReply(MHD_Connection *connection, const PageReply &reply)
+MHD_Response *bodyResponse(MHD_Connection *connection, const QByteArray &body)
 {
-    bool gzip = false;
-    if (!reply.gzipBody.isEmpty()) {
-        const char *accepted = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                           MHD_HTTP_HEADER_ACCEPT_ENCODING);
-        gzip = accepted && acceptsGzip(accepted);
-    }
-    // A shared reply (a built update) goes to every client from one buffer.
-    auto *bytes = new QByteArray(gzip ? reply.gzipBody : reply.body);
+    auto *bytes = new QByteArray(body);
     if (bytes->size() > kLargeReply) {
         // A send takes at most this much at a time: a worker sending large replies to many
         // clients comes round to the cheap pages between them.
@@ -262,20 +255,9 @@ MHD_Result queuePageReply(MHD_Connection *connection, const PageReply &reply)
     MHD_Response *response = MHD_create_response_from_buffer_with_free_callback_cls(
         size_t(bytes->size()), const_cast<char *>(bytes->constData()),
         [](void *cls) { delete static_cast<QByteArray *>(cls); }, bytes);
-    if (!response) {
+    if (!response)
         delete bytes;
-        return MHD_NO;
-    }
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.mimeType.constData());
-    if (!reply.gzipBody.isEmpty())
-        MHD_add_response_header(response, MHD_HTTP_HEADER_VARY, MHD_HTTP_HEADER_ACCEPT_ENCODING);
-    if (gzip)
-        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, "gzip");
-    for (const auto &[name, value] : reply.headers)
-        MHD_add_response_header(response, name.constData(), value.constData());
-    const MHD_Result r = MHD_queue_response(connection, unsigned(reply.status), response);
-    MHD_destroy_response(response);
-    return r;
+    return response;
 }
 
 } // namespace mavrel::server

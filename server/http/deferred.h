@@ -2,6 +2,7 @@
 
 #include "server/catalogue/pages.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 
 #include <microhttpd.h>
@@ -43,9 +44,9 @@ private:
     std::shared_ptr<Impl> d;
 };
 
-// Queues a page's reply. The response holds a reference to the reply's bytes rather than a
-// copy; the compressed body goes to a client that accepts gzip.
-MHD_Result queuePageReply(MHD_Connection *connection, const PageReply &reply);
+// A response sending `bytes` from the reply's own buffer rather than a copy (a shared reply, a
+// built update, goes to every client from one buffer).
+MHD_Response *bodyResponse(MHD_Connection *connection, const QByteArray &bytes);
 
 // Whether an Accept-Encoding value takes gzip.
 bool acceptsGzip(QByteArrayView acceptEncoding);

@@ -1,7 +1,9 @@
 #include "server/http/httpserver.h"
 
-#include "server/demo/demomedia.h"
+#include "online/reportquery.h"
 #include "server/http/deferred.h"
+#include "server/http/ratelimit.h"
+#include "server/http/ratelog.h"
 #include "server/videosite/videosite.h"
 
 #include <QFile>
@@ -19,11 +21,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <optional>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -32,15 +35,13 @@ namespace mavrel::server {
 
 namespace {
 
-// A page that the viewer's error-page test recognises, as dead stations answer.
-const char kGonePage[] = "<html><head><title>404 Not Found</title></head><body>"
-                         "<h1>Not Found</h1><p>The requested stream is not available.</p>"
-                         "</body></html>";
-const char kMovedPage[] = "<html><head><title>Station moved</title></head><body>"
-                          "<h1>This station Has Moved</h1><p>Stream Not Available.</p>"
-                          "</body></html>";
-
 using Clock = std::chrono::steady_clock;
+
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
 
 int hexDigit(char c)
 {
@@ -63,17 +64,22 @@ struct Request
     std::shared_ptr<ParkedRequests::Ticket> parked;
 };
 
-// An endless demo tune, paced to real time with one second ahead: a player starts at once and a
-// client that stops reading costs nothing. Ahead of time, the connection is parked (suspended)
-// until the pacer thread wakes it.
+// One connection, for the housekeeping that closes the ones whose request head is late.
+struct Connection
+{
+    int fd = -1;
+    std::atomic<bool> busy{false};  // a request's head is complete and its reply not yet sent
+    std::atomic<qint64> sinceMs{0}; // opened, or its previous reply sent
+    bool dropped = false;           // shut down, not yet closed by the library
+};
+
+// A streamed reply. Ahead of its time the connection is parked (suspended) until the pacer
+// wakes it, so that a paced stream holds no worker.
 struct Stream
 {
     CatalogueHttpServer::Impl *server = nullptr;
     MHD_Connection *connection = nullptr;
-    Clock::time_point start = Clock::now();
-    QByteArray header = demo::wavHeader(0xffffffffu - 64);
-    qint64 sent = 0;
-    int melody = 0;
+    std::shared_ptr<HttpStream> source;
 };
 
 } // namespace
@@ -82,20 +88,25 @@ struct CatalogueHttpServer::Impl
 {
     CataloguePages *shared = nullptr;
     QMutex sharedLock;
-    const VideoSitePages *videoSite = nullptr;
+    StaffAccess staffAccess;
+    bool loopbackOnly = false; // listening on a loopback address alone
     WorkerFactory factory;
     FrontLimits limits;
+    HttpRoutes routes;
+    std::unique_ptr<AddressRateLimit> reportLimit;
     MHD_Daemon *daemon = nullptr;
     MHD_socket quiescedSocket = MHD_INVALID_SOCKET;
     std::atomic<int> inFlight{0};
     std::atomic<bool> stopping{false};
+    std::atomic<bool> serving{false};
     QString error;
     std::mutex errorLock;
 
-    std::once_flag chimeOnce, testCardOnce;
-    QByteArray chime, testCard;
+    // Every open connection, for the housekeeping.
+    std::mutex connectionLock;
+    std::unordered_set<Connection *> connections;
 
-    // Parked streams and the thread that wakes them.
+    // Parked streams and the thread that wakes them and keeps house.
     std::mutex parkLock;
     std::condition_variable parkWake;
     std::vector<Stream *> parked;
@@ -110,32 +121,33 @@ struct CatalogueHttpServer::Impl
     static void *logUri(void *cls, const char *uri, MHD_Connection *connection);
     static void completed(void *cls, MHD_Connection *connection, void **state,
                           MHD_RequestTerminationCode code);
+    static void notifyConnection(void *cls, MHD_Connection *connection, void **socketContext,
+                                 MHD_ConnectionNotificationCode code);
     static size_t keepEscapes(void *cls, MHD_Connection *connection, char *text);
     static void log(void *cls, const char *format, va_list ap);
     static ssize_t readStream(void *cls, uint64_t pos, char *buf, size_t max);
     static void freeStream(void *cls);
 
+    void addPages();
     MHD_Result answer(MHD_Connection *connection, Request &request);
-    MHD_Result queueVideoSite(MHD_Connection *connection, const VideoSiteReply &reply);
+    MHD_Result queueReply(MHD_Connection *connection, Request &request, const HttpReply &reply);
     // With `resumed`, the reply of a request that waited for it.
-    std::optional<PageReply> page(const QByteArray &path, const QByteArray &rawQuery,
-                                  const QString &client, PendingReply *resumed = nullptr);
-    MHD_Result serveStream(MHD_Connection *connection, Request &request, int melody);
+    HttpReply page(const HttpRequest &request, PendingReply *resumed = nullptr);
     void pace();
+    void keepHouse();
     // Starts the daemon on the listening place `where` names (MHD_OPTION_ARRAY items).
     bool start(unsigned flags, quint16 port, const MHD_OptionItem *where);
 };
 
 namespace {
 
-MHD_Result queue(MHD_Connection *connection, int status, const QByteArray &mimeType,
-                 const QByteArray &body, bool close = false)
+MHD_Result queue(MHD_Connection *connection, int status, const QByteArray &body, bool close = false)
 {
     MHD_Response *response = MHD_create_response_from_buffer(
         size_t(body.size()), const_cast<char *>(body.constData()), MHD_RESPMEM_MUST_COPY);
     if (!response)
         return MHD_NO;
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, mimeType.constData());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
     if (close)
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     const MHD_Result r = MHD_queue_response(connection, unsigned(status), response);
@@ -147,6 +159,31 @@ MHD_Result countHeaderBytes(void *cls, MHD_ValueKind, const char *key, const cha
 {
     *static_cast<size_t *>(cls) += std::strlen(key) + (value ? std::strlen(value) : 0) + 4;
     return MHD_YES;
+}
+
+Connection *connectionOf(MHD_Connection *connection)
+{
+    const MHD_ConnectionInfo *info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    return info ? static_cast<Connection *>(info->socket_context) : nullptr;
+}
+
+// Requests the library takes as they come but no page may see: refused before any page.
+bool badRequest(MHD_Connection *connection, const char *url, const char *version,
+                const QByteArray &target)
+{
+    // The library cuts the target at a NUL byte, but its request line still holds the version
+    // right after the whole target: a cut target ends before that.
+    const std::intptr_t rawLength = std::intptr_t(version) - std::intptr_t(url) - 1;
+    if (rawLength >= 0 && rawLength <= 1024 * 1024 && rawLength != target.size())
+        return true;
+    auto has = [connection](const char *header) {
+        return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, header) != nullptr;
+    };
+    if (std::strcmp(version, MHD_HTTP_VERSION_1_1) == 0 && !has(MHD_HTTP_HEADER_HOST))
+        return true;
+    // Two lengths for one body could end it at two places: a smuggled request.
+    return has(MHD_HTTP_HEADER_CONTENT_LENGTH) && has(MHD_HTTP_HEADER_TRANSFER_ENCODING);
 }
 
 thread_local struct
@@ -194,10 +231,14 @@ void *CatalogueHttpServer::Impl::logUri(void *cls, const char *uri, MHD_Connecti
     return request;
 }
 
-void CatalogueHttpServer::Impl::completed(void *cls, MHD_Connection *, void **state,
+void CatalogueHttpServer::Impl::completed(void *cls, MHD_Connection *connection, void **state,
                                           MHD_RequestTerminationCode)
 {
     auto *self = static_cast<Impl *>(cls);
+    if (Connection *c = connectionOf(connection)) {
+        c->sinceMs = nowMs();
+        c->busy = false;
+    }
     auto *request = static_cast<Request *>(*state);
     if (!request)
         return;
@@ -207,6 +248,30 @@ void CatalogueHttpServer::Impl::completed(void *cls, MHD_Connection *, void **st
         self->parking.release(request->parked);
     delete request;
     *state = nullptr;
+}
+
+void CatalogueHttpServer::Impl::notifyConnection(void *cls, MHD_Connection *connection,
+                                                 void **socketContext,
+                                                 MHD_ConnectionNotificationCode code)
+{
+    auto *self = static_cast<Impl *>(cls);
+    std::lock_guard lock(self->connectionLock);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        const MHD_ConnectionInfo *fd =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        auto *c = new Connection;
+        c->fd = fd ? fd->connect_fd : -1;
+        c->sinceMs = nowMs();
+        self->connections.insert(c);
+        *socketContext = c;
+        return;
+    }
+    // The library closes the socket only after this, so the housekeeping never shuts down a
+    // descriptor that another connection has taken over.
+    auto *c = static_cast<Connection *>(*socketContext);
+    self->connections.erase(c);
+    delete c;
+    *socketContext = nullptr;
 }
 
 size_t CatalogueHttpServer::Impl::keepEscapes(void *, MHD_Connection *, char *text)
@@ -220,12 +285,17 @@ void CatalogueHttpServer::Impl::log(void *cls, const char *format, va_list ap)
     auto *self = static_cast<Impl *>(cls);
     char text[512];
     std::vsnprintf(text, sizeof text, format, ap);
+    if (self->serving.load()) {
+        static RateLimitedLog log("catalogue-server: http: ");
+        log.write(QString::fromLocal8Bit(text));
+        return;
+    }
     std::lock_guard lock(self->errorLock);
     self->error = QString::fromLocal8Bit(text).trimmed();
 }
 
-MHD_Result CatalogueHttpServer::Impl::access(void *cls, MHD_Connection *connection, const char *,
-                                             const char *method, const char *, const char *,
+MHD_Result CatalogueHttpServer::Impl::access(void *cls, MHD_Connection *connection, const char *url,
+                                             const char *method, const char *version, const char *,
                                              size_t *uploadSize, void **state)
 {
     auto *self = static_cast<Impl *>(cls);
@@ -233,8 +303,17 @@ MHD_Result CatalogueHttpServer::Impl::access(void *cls, MHD_Connection *connecti
     if (!request)
         return MHD_NO;
     if (!request->started) {
-        // A reply queued on the first call would close a keep-alive connection.
         request->started = true;
+        if (Connection *c = connectionOf(connection))
+            c->busy = true;
+        size_t headerBytes = 0;
+        MHD_get_connection_values(connection, MHD_HEADER_KIND, countHeaderBytes, &headerBytes);
+        if (headerBytes > self->limits.maxHeaderBytes)
+            return queue(connection, MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE,
+                         QByteArrayLiteral("Request Header Fields Too Large"), true);
+        if (badRequest(connection, url, version, request->target))
+            return queue(connection, MHD_HTTP_BAD_REQUEST, QByteArrayLiteral("Bad Request"), true);
+        // A reply queued on the first call would close a keep-alive connection.
         return MHD_YES;
     }
     if (*uploadSize != 0) {
@@ -244,26 +323,20 @@ MHD_Result CatalogueHttpServer::Impl::access(void *cls, MHD_Connection *connecti
     // HEAD is answered as GET; the library sends the head alone.
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 &&
         std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
-        return queue(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "text/plain",
+        return queue(connection, MHD_HTTP_METHOD_NOT_ALLOWED,
                      QByteArrayLiteral("Method Not Allowed"));
-    size_t headerBytes = 0;
-    MHD_get_connection_values(connection, MHD_HEADER_KIND, countHeaderBytes, &headerBytes);
-    if (headerBytes > self->limits.maxHeaderBytes)
-        return queue(connection, MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE, "text/plain",
-                     QByteArrayLiteral("Request Header Fields Too Large"), true);
     return self->answer(connection, *request);
 }
 
-std::optional<PageReply> CatalogueHttpServer::Impl::page(const QByteArray &path,
-                                                         const QByteArray &rawQuery,
-                                                         const QString &client,
-                                                         PendingReply *resumed)
+HttpReply CatalogueHttpServer::Impl::page(const HttpRequest &request, PendingReply *resumed)
 {
     // Latin-1 keeps one character per byte: the query decoder refuses what is not ASCII.
-    const QString p = QString::fromLatin1(path);
-    const QString q = QString::fromLatin1(rawQuery);
-    const auto handle = [&](CataloguePages &pages) -> std::optional<PageReply> {
-        return resumed ? resumed->finish(pages) : pages.handle(p, q, client);
+    const QString p = QString::fromLatin1(request.path);
+    const QString q = QString::fromLatin1(request.rawQuery);
+    const auto handle = [&](CataloguePages &pages) {
+        if (resumed)
+            return resumed->finish(pages);
+        return pages.handle(p, q, request.client, request.staff).value_or(notFoundReply());
     };
     if (shared) {
         QMutexLocker lock(&sharedLock);
@@ -273,117 +346,112 @@ std::optional<PageReply> CatalogueHttpServer::Impl::page(const QByteArray &path,
         t_worker.worker.reset();
         t_worker.worker = factory();
         t_worker.owner = this;
-        if (!t_worker.worker) {
-            PageReply failed;
-            failed.status = 500;
-            failed.body = QByteArrayLiteral("Server error");
-            return failed;
-        }
+        if (!t_worker.worker)
+            return textReply(500, QByteArrayLiteral("Server error"));
     }
-    auto reply = handle(t_worker.worker->pages());
+    HttpReply reply = handle(t_worker.worker->pages());
     // A database error may be a lost connection (a restarted database): the next request of
     // this thread opens a new one.
-    if (reply && reply->status >= 500)
+    if (reply.status >= 500)
         t_worker.worker.reset();
     return reply;
+}
+
+void CatalogueHttpServer::Impl::addPages()
+{
+    for (const QByteArray &path : CataloguePages::paths())
+        routes.add(path, [this](const HttpRequest &request) { return page(request); });
+    if (limits.reportRate == 0)
+        return;
+    reportLimit = std::make_unique<AddressRateLimit>(limits.reportRate, 5.0 * limits.reportRate);
+    routes.wrap(kReportPath, [this](HttpHandler report) -> HttpHandler {
+        return [this, report = std::move(report)](const HttpRequest &request) {
+            int retryAfter = 1;
+            if (reportLimit->take(request.client, &retryAfter))
+                return report(request);
+            HttpReply r = textReply(429, QByteArrayLiteral("Too Many Requests"));
+            r.headers.append({QByteArrayLiteral("Retry-After"), QByteArray::number(retryAfter)});
+            return r;
+        };
+    });
 }
 
 MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request &request)
 {
     const RequestTarget target = splitTarget(QByteArrayView(request.target));
-    QString client;
+    QHostAddress address;
     if (const MHD_ConnectionInfo *info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS))
-        client = clientKey(QHostAddress(info->client_addr));
+        address = QHostAddress(info->client_addr);
+    HttpRequest r{target.path, target.rawQuery, {}, {}};
+    if (!address.isNull())
+        r.client = clientKey(address);
+    r.range = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Range");
+    const char *credential = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, kStaffHeader);
+    r.staff = staffAccess.allows(credential, address, loopbackOnly);
     std::shared_ptr<PendingReply> resumed;
     if (request.parked && !(resumed = parking.resumed(request.parked)))
         return MHD_NO; // its client has gone
-    if (auto reply = page(target.path, target.rawQuery, client, resumed.get())) {
-        if (!reply->pending)
-            return queuePageReply(connection, *reply);
-        // Answered when resumed; when ready at once or gone already, now.
-        if (parking.park(connection, std::move(reply->pending), request.parked))
-            return MHD_YES;
-        return answer(connection, request);
-    }
-    if (videoSite) {
-        const char *range = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Range");
-        if (auto reply = videoSite->handle(
-                {QString::fromUtf8(target.path), target.rawQuery, QByteArray(range)}))
-            return queueVideoSite(connection, *reply);
-    }
-
-    if (target.path.startsWith("/media/")) {
-        const QByteArray name = target.path.sliced(7);
-        if (name == "radio.wav" || name == "radio2.wav")
-            return serveStream(connection, request, name == "radio.wav" ? 0 : 1);
-        if (name == "chime.wav") {
-            std::call_once(chimeOnce, [this]() { chime = demo::chimeWav(); });
-            return queue(connection, 200, "audio/wav", chime);
-        }
-        if (name == "testcard.avi") {
-            std::call_once(testCardOnce, [this]() { testCard = demo::testCardAvi(); });
-            return queue(connection, 200, "video/x-msvideo", testCard);
-        }
-        if (name == "offline.asx")
-            return queue(connection, 404, "text/html", QByteArray(kGonePage));
-        if (name == "moved.asx")
-            return queue(connection, 200, "text/html", QByteArray(kMovedPage));
-    }
-    return queue(connection, 404, "text/plain", QByteArrayLiteral("404 Not Found"));
+    HttpReply reply = resumed ? page(r, resumed.get()) : routes.answer(r);
+    if (!reply.pending)
+        return queueReply(connection, request, reply);
+    // Answered when resumed; when ready at once or gone already, now.
+    if (parking.park(connection, std::move(reply.pending), request.parked))
+        return MHD_YES;
+    return answer(connection, request);
 }
 
-MHD_Result CatalogueHttpServer::Impl::queueVideoSite(MHD_Connection *connection,
-                                                     const VideoSiteReply &reply)
+MHD_Result CatalogueHttpServer::Impl::queueReply(MHD_Connection *connection, Request &request,
+                                                 const HttpReply &reply)
 {
     MHD_Response *response = nullptr;
-    if (reply.filePath.isEmpty()) {
-        response = MHD_create_response_from_buffer(size_t(reply.body.size()),
-                                                   const_cast<char *>(reply.body.constData()),
-                                                   MHD_RESPMEM_MUST_COPY);
-    } else {
+    if (reply.stream) {
+        auto *stream = new Stream{this, connection, reply.stream};
+        response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 8192, readStream, stream,
+                                                     freeStream);
+        if (!response) {
+            delete stream;
+            return MHD_NO;
+        }
+        // No chunked coding: the body is the stream itself, until the client hangs up.
+        MHD_set_response_options(response, MHD_RF_HTTP_1_0_COMPATIBLE_STRICT, MHD_RO_END);
+    } else if (!reply.filePath.isEmpty()) {
         // The library sends the range from the file itself and closes it when done.
         const int fd = ::open(QFile::encodeName(reply.filePath).constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
-            return queue(connection, 404, "text/plain", QByteArrayLiteral("404 Not Found"));
+            return queueReply(connection, request, notFoundReply());
         response = MHD_create_response_from_fd_at_offset64(uint64_t(reply.fileLength), fd,
                                                            uint64_t(reply.fileOffset));
         if (!response)
             ::close(fd);
+    } else {
+        bool gzip = false;
+        if (!reply.gzipBody.isEmpty()) {
+            const char *accepted = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                                               MHD_HTTP_HEADER_ACCEPT_ENCODING);
+            gzip = accepted && acceptsGzip(accepted);
+        }
+        response = bodyResponse(connection, gzip ? reply.gzipBody : reply.body);
+        if (response && !reply.gzipBody.isEmpty())
+            MHD_add_response_header(response, MHD_HTTP_HEADER_VARY,
+                                    MHD_HTTP_HEADER_ACCEPT_ENCODING);
+        if (response && gzip)
+            MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, "gzip");
     }
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.contentType.constData());
     for (const auto &[name, value] : reply.headers)
         MHD_add_response_header(response, name.constData(), value.constData());
+    if (reply.stream)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     const MHD_Result r = MHD_queue_response(connection, unsigned(reply.status), response);
     MHD_destroy_response(response);
-    return r;
-}
-
-MHD_Result CatalogueHttpServer::Impl::serveStream(MHD_Connection *connection, Request &request,
-                                                  int melody)
-{
-    auto *stream = new Stream;
-    stream->server = this;
-    stream->connection = connection;
-    stream->melody = melody;
-    MHD_Response *response =
-        MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 8192, readStream, stream, freeStream);
-    if (!response) {
-        delete stream;
-        return MHD_NO;
+    if (reply.stream && request.counted) {
+        // A stream lasts as long as its listener: shutdown does not wait for it.
+        request.counted = false;
+        inFlight.fetch_sub(1);
     }
-    // No chunked coding: the body is the WAV file itself, until the client hangs up.
-    MHD_set_response_options(response, MHD_RF_HTTP_1_0_COMPATIBLE_STRICT, MHD_RO_END);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "audio/wav");
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
-    const MHD_Result r = MHD_queue_response(connection, MHD_HTTP_OK, response);
-    MHD_destroy_response(response);
-    // A stream lasts as long as its listener: shutdown does not wait for it.
-    request.counted = false;
-    inFlight.fetch_sub(1);
     return r;
 }
 
@@ -393,28 +461,17 @@ ssize_t CatalogueHttpServer::Impl::readStream(void *cls, uint64_t, char *buf, si
     Impl *self = stream->server;
     if (self->stopping.load())
         return MHD_CONTENT_READER_END_OF_STREAM;
-    if (!stream->header.isEmpty()) {
-        const size_t n = std::min(max, size_t(stream->header.size()));
-        std::memcpy(buf, stream->header.constData(), n);
-        stream->header.remove(0, qsizetype(n));
-        return ssize_t(n);
-    }
-    const auto elapsedMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - stream->start).count();
-    const qint64 due = (elapsedMs + 1000) * demo::kSampleRate / 1000;
-    const qint64 count = std::min<qint64>(due - stream->sent, qint64(max / 2));
-    if (count <= 0) {
+    const qint64 n = stream->source->read(buf, qint64(max));
+    if (n < 0)
+        return MHD_CONTENT_READER_END_OF_STREAM;
+    if (n == 0) {
         std::lock_guard lock(self->parkLock);
         if (self->stopping.load())
             return MHD_CONTENT_READER_END_OF_STREAM;
         self->parked.push_back(stream);
         MHD_suspend_connection(stream->connection);
-        return 0;
     }
-    const QByteArray samples = demo::tuneSamples(stream->sent, int(count), stream->melody);
-    std::memcpy(buf, samples.constData(), size_t(samples.size()));
-    stream->sent += count;
-    return ssize_t(samples.size());
+    return ssize_t(n);
 }
 
 void CatalogueHttpServer::Impl::freeStream(void *cls)
@@ -436,7 +493,46 @@ void CatalogueHttpServer::Impl::pace()
         for (Stream *s : parked)
             MHD_resume_connection(s->connection);
         parked.clear();
+        lock.unlock();
+        keepHouse();
+        lock.lock();
     }
+}
+
+void CatalogueHttpServer::Impl::keepHouse()
+{
+    const qsizetype keepFree = std::max<qsizetype>(1, limits.maxConnections / 50);
+    const qint64 lateBefore = nowMs() - qint64(limits.headTimeoutSecs) * 1000;
+    // Shutting the socket down makes the library see the client hang up and close it.
+    auto drop = [](Connection *c) {
+        ::shutdown(c->fd, SHUT_RDWR);
+        c->dropped = true;
+    };
+    std::lock_guard lock(connectionLock);
+    std::vector<Connection *> waiting;
+    qsizetype open = 0;
+    for (Connection *c : connections) {
+        if (c->dropped)
+            continue;
+        if (c->busy.load()) {
+            ++open;
+        } else if (c->sinceMs.load() < lateBefore) {
+            drop(c);
+        } else {
+            ++open;
+            waiting.push_back(c);
+        }
+    }
+    // Near the limit, the connections waiting longest for a request's head make room.
+    const qsizetype excess =
+        std::min(open - (qsizetype(limits.maxConnections) - keepFree), qsizetype(waiting.size()));
+    if (excess <= 0)
+        return;
+    std::partial_sort(waiting.begin(), waiting.begin() + excess, waiting.end(),
+                      [](const Connection *a, const Connection *b) {
+                          return a->sinceMs.load() < b->sinceMs.load();
+                      });
+    std::for_each(waiting.begin(), waiting.begin() + excess, drop);
 }
 
 CatalogueHttpServer::CatalogueHttpServer(CataloguePages &pages, FrontLimits limits)
@@ -444,6 +540,7 @@ CatalogueHttpServer::CatalogueHttpServer(CataloguePages &pages, FrontLimits limi
 {
     d->shared = &pages;
     d->limits = limits;
+    d->addPages();
 }
 
 CatalogueHttpServer::CatalogueHttpServer(WorkerFactory factory, FrontLimits limits)
@@ -451,6 +548,7 @@ CatalogueHttpServer::CatalogueHttpServer(WorkerFactory factory, FrontLimits limi
 {
     d->factory = std::move(factory);
     d->limits = limits;
+    d->addPages();
 }
 
 CatalogueHttpServer::~CatalogueHttpServer()
@@ -458,9 +556,28 @@ CatalogueHttpServer::~CatalogueHttpServer()
     stop(0);
 }
 
+HttpRoutes &CatalogueHttpServer::routes()
+{
+    return d->routes;
+}
+
 void CatalogueHttpServer::setVideoSite(const VideoSitePages *site)
 {
-    d->videoSite = site;
+    if (!site)
+        return;
+    const HttpHandler handler = [site](const HttpRequest &r) {
+        return site->handle({QString::fromUtf8(r.path), r.rawQuery, r.range})
+            .value_or(notFoundReply());
+    };
+    for (const char *path : {"/browse", "/results", "/watch"})
+        d->routes.add(path, handler);
+    for (const char *prefix : {"/v/", "/videos/"})
+        d->routes.addPrefix(prefix, handler);
+}
+
+void CatalogueHttpServer::setStaffAccess(StaffAccess access)
+{
+    d->staffAccess = std::move(access);
 }
 
 quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
@@ -490,6 +607,7 @@ quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
         {MHD_OPTION_SOCK_ADDR, 0, &storage},
         {MHD_OPTION_END, 0, nullptr},
     };
+    d->loopbackOnly = address.isLoopback();
     if (!d->start(flags, port, where))
         return 0;
     const MHD_DaemonInfo *info = MHD_get_daemon_info(d->daemon, MHD_DAEMON_INFO_BIND_PORT);
@@ -516,6 +634,7 @@ quint16 CatalogueHttpServer::listenOn(int socket)
         {MHD_OPTION_END, 0, nullptr},
     };
     const unsigned flags = storage.ss_family == AF_INET6 ? unsigned(MHD_USE_IPv6) : 0u;
+    d->loopbackOnly = QHostAddress(reinterpret_cast<const sockaddr *>(&storage)).isLoopback();
     if (!d->start(flags, 0, where))
         return 0;
     return ntohs(storage.ss_family == AF_INET6
@@ -535,17 +654,19 @@ bool CatalogueHttpServer::Impl::start(unsigned flags, quint16 port, const MHD_Op
     daemon = MHD_start_daemon(
         flags, port, nullptr, nullptr, &Impl::access, this, MHD_OPTION_EXTERNAL_LOGGER, &Impl::log,
         this, MHD_OPTION_ARRAY, where, MHD_OPTION_URI_LOG_CALLBACK, &Impl::logUri, this,
-        MHD_OPTION_NOTIFY_COMPLETED, &Impl::completed, this, MHD_OPTION_UNESCAPE_CALLBACK,
-        &Impl::keepEscapes, this, MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT,
-        l.maxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, l.perAddress,
-        MHD_OPTION_CONNECTION_TIMEOUT, l.idleTimeoutSecs, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        l.requestMemory, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_END);
+        MHD_OPTION_NOTIFY_COMPLETED, &Impl::completed, this, MHD_OPTION_NOTIFY_CONNECTION,
+        &Impl::notifyConnection, this, MHD_OPTION_UNESCAPE_CALLBACK, &Impl::keepEscapes, this,
+        MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT, l.maxConnections,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, l.perAddress, MHD_OPTION_CONNECTION_TIMEOUT,
+        l.idleTimeoutSecs, MHD_OPTION_CONNECTION_MEMORY_LIMIT, l.requestMemory,
+        MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_END);
     if (!daemon) {
         std::lock_guard lock(errorLock);
         if (error.isEmpty())
             error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
+    serving = true;
     pacerQuit = false;
     pacer = std::thread([this]() { pace(); });
     parking.start();
@@ -586,6 +707,7 @@ void CatalogueHttpServer::stop(int graceMs)
     d->parking.stop();
     MHD_stop_daemon(d->daemon);
     d->daemon = nullptr;
+    d->serving = false;
     if (d->quiescedSocket != MHD_INVALID_SOCKET)
         ::close(d->quiescedSocket);
     d->quiescedSocket = MHD_INVALID_SOCKET;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/catalogue/pages.h"
+#include "server/http/routes.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -26,12 +27,20 @@ struct FrontLimits
     unsigned perAddress = 64;
     // A connection that sends or takes nothing for this long is closed.
     unsigned idleTimeoutSecs = 15;
+    // A request's line and headers must be complete this long after its connection opened or
+    // its previous reply was sent, however busily they trickle in; else the connection closes.
+    // Near maxConnections, the connections waiting longest for their request's headers are
+    // closed first, so that new clients get in.
+    unsigned headTimeoutSecs = 10;
     // Memory for one request's line and headers; a request that needs more is refused (414 for
     // its line, 431 for its headers) and its connection closed. Room for the longest query the
     // pages refuse themselves (400), so that a long query gets the same answer on every page.
     std::size_t requestMemory = 64 * 1024;
     // Header lines (after the request line) longer in total than this are refused with 431.
     std::size_t maxHeaderBytes = 16 * 1024;
+    // Reports (kReportPath) from one client address: this many a second, five times as many
+    // at once; beyond that 429 and nothing recorded. 0: no limit.
+    unsigned reportRate = 20;
 };
 
 // The pages a worker thread answers with, and whatever they need kept alive (their store).
@@ -41,10 +50,10 @@ struct PageWorker
     virtual CataloguePages &pages() = 0;
 };
 
-// The HTTP front of the catalogue: the catalogue pages, the video site, the demo streams under
-// /media/, and 404
-// for everything else, on GNU libmicrohttpd's thread pool. The query reaches the pages exactly
-// as the client sent it.
+// The HTTP front of the catalogue on GNU libmicrohttpd's thread pool: one route table, holding
+// the catalogue pages from the start and whatever the app adds (the video site, the demo
+// streams), and 404 for everything else. The query reaches the pages exactly as the client sent
+// it.
 class CatalogueHttpServer
 {
 public:
@@ -58,9 +67,13 @@ public:
     CatalogueHttpServer(const CatalogueHttpServer &) = delete;
     CatalogueHttpServer &operator=(const CatalogueHttpServer &) = delete;
 
-    // Also serves the video site (not owned, kept alive while serving; nullptr: none). Set it
-    // before listen().
+    // The route table; fill it before listen().
+    HttpRoutes &routes();
+    // Routes the video site's paths to it (not owned, kept alive while serving). Before listen().
     void setVideoSite(const VideoSitePages *site);
+    // Who may send staff reports (none but loopback clients of a loopback-only server unless
+    // set). Set it before listen().
+    void setStaffAccess(StaffAccess access);
 
     // Starts serving; returns the port (the picked one for port 0), or 0 on failure.
     quint16 listen(const QHostAddress &address, quint16 port);

@@ -95,11 +95,17 @@ QList<const SiteVideo *> pageSlice(const QList<const SiteVideo *> &all, int page
     return all.mid(qsizetype(page - 1) * VideoSitePages::kPageSize, VideoSitePages::kPageSize);
 }
 
-VideoSiteReply notFound()
+HttpReply htmlReply()
 {
-    VideoSiteReply r;
-    r.status = 404;
+    HttpReply r;
     r.contentType = "text/html; charset=utf-8";
+    return r;
+}
+
+HttpReply notFound()
+{
+    HttpReply r = htmlReply();
+    r.status = 404;
     r.body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
              "<p>No such video.</p></body></html>\r\n";
     return r;
@@ -172,9 +178,9 @@ void VideoSitePages::setVideos(QList<SiteVideo> videos)
     m_videos = std::move(videos);
 }
 
-std::optional<VideoSiteReply> VideoSitePages::handle(const VideoSiteRequest &request) const
+std::optional<HttpReply> VideoSitePages::handle(const VideoSiteRequest &request) const
 {
-    std::optional<VideoSiteReply> reply = answer(request);
+    std::optional<HttpReply> reply = answer(request);
     const QMutexLocker lock(&m_mutex);
     if (reply && !m_logPath.isEmpty()) {
         QFile log(m_logPath);
@@ -190,7 +196,7 @@ std::optional<VideoSiteReply> VideoSitePages::handle(const VideoSiteRequest &req
     return reply;
 }
 
-std::optional<VideoSiteReply> VideoSitePages::answer(const VideoSiteRequest &request) const
+std::optional<HttpReply> VideoSitePages::answer(const VideoSiteRequest &request) const
 {
     const QString &path = request.path;
     if (path == u"/browse")
@@ -215,7 +221,7 @@ const SiteVideo *VideoSitePages::find(const QList<SiteVideo> &videos, QByteArray
     return nullptr;
 }
 
-VideoSiteReply VideoSitePages::browse(const QByteArray &rawQuery) const
+HttpReply VideoSitePages::browse(const QByteArray &rawQuery) const
 {
     const QHash<QByteArray, QByteArray> q = queryValues(rawQuery);
     const QByteArray sort = q.value("s");
@@ -248,12 +254,12 @@ VideoSiteReply VideoSitePages::browse(const QByteArray &rawQuery) const
                  siteHtml(v->category) + "</span></div>\r\n";
     }
     const int pages = int((shown.size() + kPageSize - 1) / kPageSize);
-    VideoSiteReply r;
+    HttpReply r = htmlReply();
     r.body = pageOf(category.isEmpty() ? u"Videos"_s : category, items, page, pages);
     return r;
 }
 
-VideoSiteReply VideoSitePages::results(const QByteArray &rawQuery) const
+HttpReply VideoSitePages::results(const QByteArray &rawQuery) const
 {
     const QHash<QByteArray, QByteArray> q = queryValues(rawQuery);
     const QString text = QString::fromUtf8(q.value("search_query"));
@@ -274,18 +280,18 @@ VideoSiteReply VideoSitePages::results(const QByteArray &rawQuery) const
                  siteHtml(v->title) + "\">\r\n" + siteHtml(v->title) + "</a></div>\r\n";
     }
     const int pages = int((found.size() + kPageSize - 1) / kPageSize);
-    VideoSiteReply r;
+    HttpReply r = htmlReply();
     r.body = pageOf(u"Results for "_s + text, items, page, pages);
     return r;
 }
 
-VideoSiteReply VideoSitePages::watch(const QByteArray &rawQuery) const
+HttpReply VideoSitePages::watch(const QByteArray &rawQuery) const
 {
     const QList<SiteVideo> all = videos();
     const SiteVideo *v = find(all, queryValues(rawQuery).value("v"));
     if (!v)
         return notFound();
-    VideoSiteReply r;
+    HttpReply r = htmlReply();
     r.body = pageOf(v->title,
                     "<iframe src=\"/v/" + v->id +
                         "\" width=\"640\" height=\"360\" allowfullscreen></iframe>\r\n",
@@ -293,7 +299,7 @@ VideoSiteReply VideoSitePages::watch(const QByteArray &rawQuery) const
     return r;
 }
 
-VideoSiteReply VideoSitePages::player(QStringView idAndRest) const
+HttpReply VideoSitePages::player(QStringView idAndRest) const
 {
     // Players add their own parameters after the id: "/v/<id>&rel=1".
     const qsizetype amp = idAndRest.indexOf(u'&');
@@ -302,7 +308,7 @@ VideoSiteReply VideoSitePages::player(QStringView idAndRest) const
     if (!v)
         return notFound();
     const qsizetype dot = v->filePath.lastIndexOf(u'.');
-    VideoSiteReply r;
+    HttpReply r = htmlReply();
     r.body = "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>" + siteHtml(v->title) +
              "</title><style>html,body{margin:0;height:100%;background:#000;overflow:hidden}"
              "video{display:block;width:100%;height:100%;object-fit:contain}</style></head>\r\n"
@@ -348,7 +354,7 @@ std::optional<std::pair<qint64, qint64>> requestedRange(QByteArrayView header, q
     return std::pair<qint64, qint64>{from, to};
 }
 
-VideoSiteReply VideoSitePages::media(QStringView fileName, const QByteArray &range) const
+HttpReply VideoSitePages::media(QStringView fileName, const QByteArray &range) const
 {
     const qsizetype dot = fileName.indexOf(u'.');
     const QList<SiteVideo> all = videos();
@@ -356,7 +362,7 @@ VideoSiteReply VideoSitePages::media(QStringView fileName, const QByteArray &ran
     if (!v)
         return notFound();
     const qint64 size = QFileInfo(v->filePath).size();
-    VideoSiteReply r;
+    HttpReply r;
     r.contentType = v->mimeType;
     r.filePath = v->filePath;
     r.headers.append({QByteArray("Accept-Ranges"), QByteArray("bytes")});

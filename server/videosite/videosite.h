@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/http/reply.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
@@ -36,19 +38,8 @@ struct VideoSiteRequest
     QByteArray range;
 };
 
-// The answer: either a body, or a byte range of a file that the front sends as it can.
-struct VideoSiteReply
-{
-    int status = 200;
-    QByteArray contentType = QByteArrayLiteral("text/html; charset=utf-8");
-    QByteArray body;
-    QString filePath; // when set: send [fileOffset, fileOffset + fileLength) of it, no body
-    qint64 fileOffset = 0;
-    qint64 fileLength = 0;
-    QList<std::pair<QByteArray, QByteArray>> headers; // Content-Range, Accept-Ranges
-};
-
-// The pages of the video site the viewer browses: /browse listings (20 a page), /results
+// The pages of the video site the viewer browses (HTML unless said otherwise; the files as a
+// byte range that the front sends as it can): /browse listings (20 a page), /results
 // searches, /watch?v=, the player page /v/<id> that fills its frame, and the files under
 // /videos/ with byte ranges.
 class VideoSitePages
@@ -61,7 +52,7 @@ public:
     explicit VideoSitePages(QList<SiteVideo> videos);
 
     // Nothing when the path is not one of the site's.
-    std::optional<VideoSiteReply> handle(const VideoSiteRequest &request) const;
+    std::optional<HttpReply> handle(const VideoSiteRequest &request) const;
 
     // Safe from any thread: fronts answer on several threads, and the list may change while
     // they do.
@@ -70,14 +61,14 @@ public:
     // Appends one line per request answered ("<path>[?<query>] [<range>]") to the file.
     void setRequestLog(const QString &path) { m_logPath = path; }
 
-    VideoSiteReply browse(const QByteArray &rawQuery) const;
-    VideoSiteReply results(const QByteArray &rawQuery) const;
-    VideoSiteReply watch(const QByteArray &rawQuery) const;
-    VideoSiteReply player(QStringView idAndRest) const;
-    VideoSiteReply media(QStringView fileName, const QByteArray &range) const;
+    HttpReply browse(const QByteArray &rawQuery) const;
+    HttpReply results(const QByteArray &rawQuery) const;
+    HttpReply watch(const QByteArray &rawQuery) const;
+    HttpReply player(QStringView idAndRest) const;
+    HttpReply media(QStringView fileName, const QByteArray &range) const;
 
 private:
-    std::optional<VideoSiteReply> answer(const VideoSiteRequest &request) const;
+    std::optional<HttpReply> answer(const VideoSiteRequest &request) const;
     static const SiteVideo *find(const QList<SiteVideo> &videos, QByteArrayView id);
 
     mutable QMutex m_mutex; // guards m_videos and the log

@@ -275,7 +275,8 @@ FetchEnd FetchRun::pump(Transfer &transfer)
 class NetworkTransfer final : public Transfer
 {
 public:
-    NetworkTransfer(FetchRun &run, const QUrl &url, bool bypassCache) : m_context(run.context())
+    NetworkTransfer(FetchRun &run, const QUrl &url, bool bypassCache, const FetchOptions &options)
+        : m_context(run.context())
     {
         m_manager.setProxy(QNetworkProxy::NoProxy);
         m_manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -289,6 +290,8 @@ public:
             request.setRawHeader("Cache-Control", "no-cache");
             request.setRawHeader("Pragma", "no-cache");
         }
+        for (const auto &[name, value] : options.headers)
+            request.setRawHeader(name, value);
         m_reply = m_manager.get(request);
         m_reply->setReadBufferSize(kReplyBufferBytes);
         QObject::connect(m_reply, &QNetworkReply::metaDataChanged, run.context(), [this, &run] {
@@ -365,7 +368,8 @@ private:
 class IcyTransfer final : public Transfer
 {
 public:
-    IcyTransfer(FetchRun &run, const QUrl &url, bool bypassCache) : m_run(run)
+    IcyTransfer(FetchRun &run, const QUrl &url, bool bypassCache, const FetchOptions &options)
+        : m_run(run)
     {
         QByteArray target =
             url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
@@ -380,6 +384,8 @@ public:
                     "\r\nUser-Agent: Mozilla\r\nAccept: */*\r\n";
         if (bypassCache)
             m_request += "Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+        for (const auto &[name, value] : options.headers)
+            m_request += name + ": " + value + "\r\n";
         m_request += "Connection: close\r\n\r\n";
 
         m_socket.setProxy(QNetworkProxy::NoProxy);
@@ -525,7 +531,7 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *prog
     FetchRun run(progress, options);
     QUrl icyUrl;
     {
-        NetworkTransfer network(run, url, bypassCache);
+        NetworkTransfer network(run, url, bypassCache, options);
         // Only when the server answered in something else than HTTP is the request made again,
         // on a socket of our own. TLS would need its own socket; radio servers that answer
         // this way speak plain HTTP.
@@ -535,7 +541,7 @@ FetchResult runFetch(const QUrl &url, bool bypassCache, const ProgressSink *prog
     }
     if (!icyUrl.isEmpty()) {
         run.result().body.clear();
-        IcyTransfer icy(run, icyUrl, bypassCache);
+        IcyTransfer icy(run, icyUrl, bypassCache, options);
         run.pump(icy);
     }
     return run.result();

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QObject>
 #include <QUrl>
 
@@ -54,6 +55,8 @@ struct FetchOptions
     // Given the body received so far wherever progress is reported, for a caller that counts
     // what has arrived rather than bytes.
     std::function<void(QByteArrayView received)> received = {};
+    // Sent with the request, as given.
+    QList<std::pair<QByteArray, QByteArray>> headers = {};
 };
 
 struct FetchResult

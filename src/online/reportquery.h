@@ -11,6 +11,10 @@ inline constexpr char kReportRate[] = "Rate";
 inline constexpr char kReportOnline[] = "ONLINE";
 inline constexpr char kReportOffline[] = "OFFLINE";
 
+// The request header that carries a staff member's token beside a report's "admin=true" (the
+// first line of the viewer's admin.txt); the server counts the flag only with a valid token.
+inline constexpr char kStaffHeader[] = "X-Mavrel-Staff";
+
 // The server reads ":", "?" and "/" in a channel name through these stand-ins.
 QByteArray escapeReportItem(QByteArrayView item);
 

@@ -3,6 +3,8 @@
 #include "online/reportquery.h"
 #include "online/serveraddress.h"
 
+#include <QFile>
+
 namespace mavrel {
 
 FetchResult sendData(const QByteArray &strItem, const QByteArray &strType,
@@ -13,7 +15,23 @@ FetchResult sendData(const QByteArray &strItem, const QByteArray &strType,
     FetchOptions options;
     options.use = FetchUse::Report;
     options.owner = context.owner;
+    if (context.staffMode && !context.staffToken.isEmpty())
+        options.headers.append({kStaffHeader, context.staffToken});
     return fetchPage(address, options);
+}
+
+QByteArray readStaffToken(const QString &markerFile)
+{
+    QFile file(markerFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // A token is one line; a longer one is no token.
+    QByteArray line = file.readLine(4096);
+    if (!line.endsWith('\n') && !file.atEnd())
+        return {};
+    if (const qsizetype cr = line.indexOf('\r'); cr >= 0)
+        line.truncate(cr);
+    return line.trimmed();
 }
 
 OfflineCause offlineCause(const FetchResult &fetched)

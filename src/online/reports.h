@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 
 namespace mavrel {
 
@@ -13,7 +14,14 @@ struct ReportContext
 {
     bool staffMode = false;   // adds the staff flag to every report
     QObject *owner = nullptr; // the sending window; see FetchOptions::owner
+    // Sent beside the staff flag (kStaffHeader) when not empty: the server counts the flag
+    // only with a token it knows.
+    QByteArray staffToken = {};
 };
+
+// The staff token in the staff-mode marker file (admin.txt): its first line without blanks;
+// empty when there is none or the file cannot be read.
+QByteArray readStaffToken(const QString &markerFile);
 
 // Sends one report (favourite, rating, online, offline) to the catalogue server and waits for
 // the reply, which is ignored; a lost report is not noticed. The result only tells whether the

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 using namespace mavrel;
 using namespace mavrel::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -73,6 +77,45 @@ TEST_F(ReportsTest, EveryReportReachesTheServerAsItsBytes)
             EXPECT_EQ(items[2].second, c.itemOnServer) << requests[0].target.constData();
             EXPECT_EQ(requests[0].target.endsWith("&admin=true"), staff);
         }
+    }
+}
+
+// The staff token goes beside the staff flag, from admin.txt's first line, and only in staff mode.
+TEST_F(ReportsTest, StaffTokenTravelsInItsHeaderFromTheMarkerFile)
+{
+    QTemporaryDir dir;
+    const QString marker = dir.filePath(u"admin.txt"_s);
+    const struct
+    {
+        bool staffMode;
+        QByteArray file; // admin.txt's bytes; null: no file
+        QByteArray header;
+    } cases[] = {
+        {true, "s3cret\nsecond line\n", "s3cret"},
+        {true, "  s3cret \r\nsecond\r\n", "s3cret"},
+        {true, "s3cret", "s3cret"},
+        {true, "", ""},
+        {true, "\ns3cret\n", ""}, // the first line only
+        {true, QByteArray(5000, 'x') + "\n", ""},
+        {true, QByteArray(), ""},
+        {false, "s3cret\n", ""},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(marker);
+        if (!c.file.isNull()) {
+            QFile f(marker);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.file);
+        }
+        server.clearRequests();
+        const ReportContext context{c.staffMode, nullptr, readStaffToken(marker)};
+        sendData("Foo", kReportOffline, "", context);
+        const auto requests = server.requestsFor("/tv/getData.asp");
+        ASSERT_EQ(requests.size(), 1);
+        EXPECT_EQ(requests[0].target.endsWith("&admin=true"), c.staffMode);
+        EXPECT_EQ(requests[0].headers.contains("x-mavrel-staff"), !c.header.isEmpty())
+            << c.file.left(40).constData();
+        EXPECT_EQ(requests[0].headers.value("x-mavrel-staff"), c.header);
     }
 }
 

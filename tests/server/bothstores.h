@@ -25,8 +25,10 @@ struct BothStores
         }
         StoreOptions options;
         options.clock = [this]() { return now; };
-        auto s = CatalogueStore::open(dir.filePath(u"catalogue.db"_s), options);
-        auto p = CatalogueStore::open(cluster.newDatabase(), options);
+        sqliteFile = dir.filePath(u"catalogue.db"_s);
+        postgresLocation = cluster.newDatabase();
+        auto s = CatalogueStore::open(sqliteFile, options);
+        auto p = CatalogueStore::open(postgresLocation, options);
         if (!s.ok() || !p.ok()) {
             error = (s.ok() ? p.error() : s.error()).message;
             return;
@@ -40,6 +42,8 @@ struct BothStores
     QTemporaryDir dir;
     qint64 now = 1'500'000'000;
     QString error;
+    QString sqliteFile;
+    QString postgresLocation;
     std::unique_ptr<CatalogueStore> sqlite;
     std::unique_ptr<CatalogueStore> postgres;
 };

@@ -90,6 +90,9 @@ TEST_F(CliTest, ArgumentsAndExitCodes)
         {u"--db"_s, db(), u"--sync"_s, u"x.json"_s, u"--every"_s, u"30s"_s},
         {u"--db"_s, db(), u"--sync"_s, u"x.json"_s, u"--every"_s, u"often"_s},
         {u"import"_s, u"--db"_s, db(), u"--sync"_s, u"x.json"_s, u"--every"_s, u"1h"_s},
+        {u"--db"_s, db(), u"--staff-tokens"_s, dir.filePath(u"no-such-tokens"_s)},
+        {u"--db"_s, db(), u"--staff-tokens"_s},
+        {u"import"_s, u"--db"_s, db(), u"--staff-tokens"_s, dir.path(), u"x.json"_s},
     };
     for (const QStringList &args : usage) {
         const ProcessRun r = runServer(args);
@@ -193,7 +196,7 @@ TEST_F(CliTest, ServesOnAPickedPortWithDemoContent)
 TEST_F(CliTest, AcceptedReportsSurviveAKill)
 {
     QProcess server;
-    quint16 port = startServing(server, {u"--db"_s, db()});
+    quint16 port = startServing(server, {u"--db"_s, db(), u"--report-rate"_s, u"0"_s});
     ASSERT_NE(port, 0);
     const int n = 200;
     for (int i = 0; i < n; ++i) {

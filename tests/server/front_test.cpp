@@ -195,7 +195,7 @@ TEST_F(FrontTest, HeadCloseHttp10AndPipelining)
          {200, 200},
          false},
         {"connection close",
-         "GET /ostrel/date.asp HTTP/1.1\r\nConnection: close\r\n\r\n",
+         "GET /ostrel/date.asp HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n",
          {200},
          true},
         {"http/1.0", "GET /ostrel/currentdate.asp HTTP/1.0\r\n\r\n", {200}, true},
@@ -208,7 +208,7 @@ TEST_F(FrontTest, HeadCloseHttp10AndPipelining)
          {200, 404, 200},
          false},
         {"post",
-         "POST /tv/getData.asp HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc" + kDateGet,
+         "POST /tv/getData.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n\r\nabc" + kDateGet,
          {405, 200},
          false},
         {"head of a stream", "HEAD /media/radio.wav HTTP/1.1\r\nHost: x\r\n\r\n", {200}, true},
@@ -244,18 +244,160 @@ TEST_F(FrontTest, QueryWhoseOnlyEscapeIsPercentReachesThePage)
 {
     serve();
     const Response submitted = ask("GET /ostrel/submit.asp?name=100%25&type=Radio&lang=English&"
-                                   "rating=0&url=%EA%F6%F6%F2 HTTP/1.1\r\n\r\n");
+                                   "rating=0&url=%EA%F6%F6%F2 HTTP/1.1\r\nHost: x\r\n\r\n");
     ASSERT_TRUE(submitted.body.startsWith("SUCCESS|")) << submitted.body.data();
-    const Response report =
-        ask("GET /tv/getData.asp?strType=FAVORITE&strValue=&strItem=100%25 HTTP/1.1\r\n\r\n");
+    const Response report = ask("GET /tv/getData.asp?strType=FAVORITE&strValue=&strItem=100%25 "
+                                "HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_EQ(report.status, 200);
     EXPECT_EQ(report.body, "OK");
     const QList<QByteArray> line =
-        ask("GET /ostrel/getChannels.asp?date=3/16/2006 HTTP/1.1\r\n\r\n").body.split('|');
+        ask("GET /ostrel/getChannels.asp?date=3/16/2006 HTTP/1.1\r\nHost: x\r\n\r\n")
+            .body.split('|');
     ASSERT_GE(line.size(), 10);
     EXPECT_EQ(line[2], "100%");
     EXPECT_EQ(line[8], "1");
 }
+
+TEST_F(FrontTest, SlowHeadsFromManyAddressesLeaveRoomForNewClients)
+{
+    // 14 addresses, 4 connections each, against room for 40: every one trickles its request
+    // line a byte at a time, never idle long enough for the idle time-out, and the head
+    // time-out is far off: only making room lets the client in.
+    serve({u"--max-connections"_s, u"40"_s, u"--threads"_s, u"2"_s, u"--per-address"_s, u"4"_s,
+           u"--head-timeout"_s, u"1000"_s});
+    const QByteArray line = "GET /ostrel/date.asp?" + QByteArray(200, 'x') + " HTTP/1.1\r\n";
+    std::vector<RawSocket> slow;
+    for (int a = 2; a < 16; ++a) {
+        const QByteArray from = "127.0.0." + QByteArray::number(a);
+        for (int i = 0; i < 4; ++i)
+            slow.emplace_back(port, from.constData());
+    }
+    RawSocket client(port, "127.0.0.1");
+    ASSERT_TRUE(client.send(kDateGet));
+    QList<Response> answered;
+    QElapsedTimer t;
+    t.start();
+    for (int byte = 0; answered.isEmpty() && t.elapsed() < 15000; ++byte) {
+        for (RawSocket &s : slow)
+            s.send(line.mid(byte % line.size(), 1));
+        answered = readResponses(client, 1, 300);
+    }
+    ASSERT_EQ(answered.size(), 1);
+    EXPECT_EQ(answered[0].status, 200);
+}
+
+TEST_F(FrontTest, ARequestHeadMustArriveInTimeHoweverBusyItsClient)
+{
+    serve({u"--head-timeout"_s, u"2"_s});
+    RawSocket trickle(port);
+    RawSocket answered(port);
+    ASSERT_TRUE(answered.send(kDateGet));
+    ASSERT_EQ(readResponses(answered, 1).value(0).status, 200);
+    // A byte every 200 ms, for 10 s (the idle time-out is 15 s); the reply sent before starts
+    // the kept-alive connection's clock again.
+    const QByteArray request = "GET /ostrel/date.asp?" + QByteArray(200, 'x') + " HTTP/1.1\r\n";
+    bool closed = false;
+    for (int byte = 0; byte < 50 && !closed; ++byte) {
+        closed = !trickle.send(request.mid(byte, 1)) || trickle.closedWithin(200);
+        answered.send(request.mid(byte, 1));
+    }
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(answered.closedWithin(5000));
+}
+
+TEST_F(FrontTest, MalformedRequestsAreRefusedAndClosed)
+{
+    serve();
+    const QByteArray report = "GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=";
+    const struct
+    {
+        const char *what;
+        QByteArray request;
+        int status;
+        bool closes;
+    } cases[] = {
+        {"NUL in the target", report + "Tar" + '\0' + "get HTTP/1.1\r\nHost: x\r\n\r\n", 400, true},
+        {"HTTP/1.1 without Host", report + "A HTTP/1.1\r\n\r\n", 400, true},
+        {"two body lengths",
+         report +
+             "B HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n"
+             "0\r\n\r\n" +
+             kDateGet,
+         400, true},
+        {"HTTP/1.0 without Host", "GET /ostrel/currentdate.asp HTTP/1.0\r\n\r\n", 200, true},
+        {"HTTP/1.1 with Host", kDateGet, 200, false},
+    };
+    for (const auto &c : cases) {
+        RawSocket s(port);
+        ASSERT_TRUE(s.send(c.request)) << c.what;
+        bool eof = false;
+        const QList<Response> responses = parseResponses(s.read(400, &eof));
+        ASSERT_EQ(responses.size(), 1) << c.what;
+        EXPECT_EQ(responses[0].status, c.status) << c.what;
+        EXPECT_EQ(eof, c.closes) << c.what;
+    }
+    auto store = CatalogueStore::open(db());
+    ASSERT_TRUE(store.ok());
+    EXPECT_EQ(store.value()->reportCount().value(), 0);
+}
+
+TEST_F(FrontTest, ReportsBeyondTheAddressRateAreRefused)
+{
+    serve({u"--report-rate"_s, u"1"_s}); // a burst of 5
+    const QByteArray report = "GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=X HTTP/1.1\r\n"
+                              "Host: x\r\n\r\n";
+    RawSocket s(port, "127.0.0.1");
+    ASSERT_TRUE(s.send(report.repeated(20)));
+    int accepted = 0;
+    for (const Response &r : readResponses(s, 20, 10000)) {
+        accepted += r.status == 200;
+        if (r.status != 200) {
+            EXPECT_EQ(r.status, 429);
+            EXPECT_TRUE(r.head.contains("Retry-After: ")) << r.head.data();
+        }
+    }
+    EXPECT_GE(accepted, 5);
+    EXPECT_LT(accepted, 20);
+    EXPECT_EQ(ask(report, 2000, "127.0.0.2").status, 200);
+    auto store = CatalogueStore::open(db());
+    ASSERT_TRUE(store.ok());
+    EXPECT_EQ(store.value()->reportCount().value(), accepted + 1);
+}
+
+#ifdef SERVER_TEST_POSTGRES
+TEST(FrontLog, StaysShortWhileTheDatabaseIsDown)
+{
+    PgCluster cluster;
+    ASSERT_TRUE(cluster.ok()) << cluster.error().toStdString();
+    const QString database = cluster.newDatabase();
+    QProcess process;
+    const quint16 port =
+        startServer(process, QString::fromUtf8(CATALOGUE_SERVER_EXE), {u"--db"_s, database});
+    ASSERT_NE(port, 0) << process.readAllStandardError().data();
+    // The database goes down under the running server: every request fails to open it.
+    const pid_t postmaster = pid_t(cluster.postmasterPid());
+    ASSERT_EQ(::kill(postmaster, SIGQUIT), 0);
+    QElapsedTimer t;
+    t.start();
+    while (::kill(postmaster, 0) == 0 && t.elapsed() < 10000)
+        QThread::msleep(20);
+    t.restart();
+    int failed = 0;
+    while (t.elapsed() < 2500) {
+        RawSocket s(port);
+        s.send(kDateGet);
+        failed += readResponses(s, 1).value(0).status == 500;
+    }
+    const qint64 seconds = t.elapsed() / 1000 + 1;
+    process.kill();
+    process.waitForFinished();
+    const QList<QByteArray> lines = process.readAllStandardError().split('\n');
+    ASSERT_GT(failed, 100);
+    // A few kinds of line, each at most once a second, saying how many it stands for.
+    EXPECT_LE(lines.size(), 4 * seconds + 4) << lines.join('\n').data();
+    EXPECT_TRUE(lines.join('\n').contains("more since the last line")) << lines.join('\n').data();
+}
+#endif
 
 class StopSignalTest : public FrontTest, public ::testing::WithParamInterface<int>
 {
@@ -265,7 +407,7 @@ TEST_P(StopSignalTest, FinishesTheRequestUnderWayAndExitsZero)
 {
     serve();
     RawSocket stream(port);
-    stream.send("GET /media/radio.wav HTTP/1.1\r\n\r\n");
+    stream.send("GET /media/radio.wav HTTP/1.1\r\nHost: x\r\n\r\n");
     ASSERT_TRUE(stream.readable(2000));
     RawSocket keepAlive(port);
     keepAlive.send(kDateGet);

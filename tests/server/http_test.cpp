@@ -1,14 +1,18 @@
 #include "httpget.h"
 #include "pgcluster.h"
+#include "rawclient.h"
 
 #include "catalogue/scramble.h"
 #include "online/datetext.h"
-#include "server/http/httpserver.h"
 #include "server/catalogue/pages.h"
+#include "server/demo/demoroutes.h"
+#include "server/http/httpserver.h"
 #include "server/store/store.h"
+#include "server/videosite/videosite.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -44,6 +48,7 @@ protected:
         store = std::move(s).value();
         pages = std::make_unique<CataloguePages>(*store, localization);
         server = std::make_unique<CatalogueHttpServer>(*pages);
+        demo::addMediaRoutes(server->routes());
         port = server->listen(QHostAddress::LocalHost, 0);
         ASSERT_NE(port, 0);
     }
@@ -279,6 +284,36 @@ TEST_F(HttpTest, LocalizationFileIsServedAsItsBytes)
     const auto r = httpGet(p, "/Languages/26/Localization.txt");
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, content);
+}
+
+TEST_F(HttpTest, VideoSitePagesAndFileRangesAreRouted)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 100; ++i)
+        bytes += char('a' + i % 26);
+    ASSERT_TRUE(QDir(dir.path()).mkpath(u"videos/Music"_s));
+    QFile file(dir.filePath(u"videos/Music/Song.ogv"_s));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    VideoSitePages site(scanVideoFolder(dir.filePath(u"videos"_s)));
+    CatalogueHttpServer front(*pages);
+    front.setVideoSite(&site);
+    const quint16 p = front.listen(QHostAddress::LocalHost, 0);
+    const auto browse = httpGet(p, "/browse?c=Music");
+    EXPECT_EQ(browse.status, 200);
+    EXPECT_TRUE(browse.head.contains("Content-Type: text/html"));
+    EXPECT_TRUE(browse.body.contains("Song"));
+
+    testing::RawSocket s(p);
+    s.send("GET /videos/" + site.videos().value(0).id +
+           ".ogv HTTP/1.1\r\nHost: x\r\nRange: bytes=10-19\r\n\r\n");
+    const testing::Response range = testing::readResponses(s, 1).value(0);
+    EXPECT_EQ(range.status, 206);
+    EXPECT_TRUE(range.head.contains("Content-Range: bytes 10-19/100")) << range.head.data();
+    EXPECT_EQ(range.body, bytes.mid(10, 10));
+    EXPECT_EQ(httpGet(p, "/videos/unknown.ogv").status, 404);
+    EXPECT_EQ(httpGet(p, "/ostrel/currentdate.asp").status, 200);
 }
 
 TEST_F(HttpTest, DemoStreamsPlayAndErrorPagesLookDead)

@@ -223,3 +223,116 @@ TEST(ImportStations, TellsAWholeListFromAnythingElse)
 
 } // namespace
 } // namespace mavrel::server
+
+namespace mavrel::server {
+namespace {
+
+// What goes past the limits is passed over and counted; what is around it is read.
+TEST(ImportLimits, OversizedPiecesAreSkippedAndCounted)
+{
+    const QByteArray longString(kMaxJsonStringBytes + 1, 's');
+    const QByteArray longLine(kMaxSourceLineBytes + 1, 'x');
+    const QByteArray manyKeys = [] {
+        QByteArray keys;
+        for (int i = 0; keys.size() <= kMaxStationBytes; ++i)
+            keys += ",\"k" + QByteArray::number(i) + "\":1";
+        return keys;
+    }();
+    const struct
+    {
+        const char *what;
+        QByteArray data;
+        QList<QByteArray> names; // what is read, in order
+        qint64 bad;
+    } cases[] = {
+        {"a long icon",
+         "[{\"name\":\"A\",\"url\":\"http://a/\",\"favicon\":\"" + longString +
+             "\"},{\"name\":\"B\",\"url\":\"http://b/\"}]",
+         {"A", "B"},
+         0},
+        {"a long key",
+         "[{\"" + longString + "\":1,\"name\":\"A\",\"url\":\"http://a/\"}]",
+         {"A"},
+         0},
+        {"a long name", "[{\"name\":\"" + longString + "\",\"url\":\"http://a/\"}]", {}, 1},
+        {"a long escaped name",
+         "[{\"name\":\"\\\"" + longString + "\\\\\",\"url\":\"u\"},{}]",
+         {},
+         2},
+        {"a long station",
+         "[{\"name\":\"A\",\"url\":\"http://a/\"" + manyKeys +
+             "},{\"name\":\"B\",\"url\":\"http://b/\"}]",
+         {"B"},
+         1},
+        {"a long title",
+         "#EXTM3U\n#EXTINF:-1," + longLine + "\nhttp://a/\n#EXTINF:-1,B\nhttp://b/",
+         {"B"},
+         1},
+        // A lost before it, one lost at the end: each counted once.
+        {"long titles among entries",
+         "#EXTM3U\n#EXTINF:-1,A\n#EXTINF:-1," + longLine +
+             "\n#EXTINF:-1,B\nhttp://b/\n#EXTINF:-1," + longLine,
+         {"B"},
+         3},
+        {"a long address",
+         "#EXTM3U\n#EXTINF:-1,A\nhttp://" + longLine + "\n#EXTINF:-1,B\nhttp://b/",
+         {"B"},
+         1},
+        {"a long address alone",
+         "#EXTM3U\nhttp://" + longLine + "\n#EXTINF:-1,B\nhttp://b/",
+         {"B"},
+         1},
+        {"a long comment", "#EXTM3U\n#" + longLine + "\n#EXTINF:-1,B\nhttp://b/", {"B"}, 0},
+        {"a long catalogue line",
+         "12|" + longLine + "\r\n" + line("7", "B", "http://b/") + "\r\n" + longLine,
+         {"B"},
+         1},
+    };
+    for (const auto &c : cases) {
+        SourceParser parser(u"source"_s, {});
+        parser.feed(c.data);
+        const auto parsed = parser.finish();
+        ASSERT_TRUE(parsed.ok()) << c.what;
+        QList<QByteArray> names;
+        for (const SourceEntry &e : parsed.value().entries)
+            names.append(e.channel.name);
+        EXPECT_EQ(names, c.names) << c.what;
+        EXPECT_EQ(parsed.value().bad, c.bad) << c.what;
+    }
+}
+
+// Lines, their ends (CR LF split between pieces too) and the kind of source do not depend on
+// where the pieces break.
+TEST(ImportLimits, LinesReadAlikeInPiecesOfAnySize)
+{
+    const QByteArray sources[] = {
+        "\xef\xbb\xbf#EXTM3U\r\n#EXTINF:-1 group-title=\"News\",A\r\nhttp://a/\r\n\r\n"
+        "#EXTINF:-1,B\rhttp://b/\r#EXTVLCOPT:x\nhttp://orphan/\n#EXTINF:-1,C\nhttp://c/",
+        line("1", "A", "http://a/") + "\r\n" + line("2", "B", "http://b/") + "\r\n\r\n" +
+            line("3", "C", "http://c/"),
+        "  \r\n\t[{\"name\":\"A\",\"url\":\"http://a/\"}]",
+    };
+    for (const QByteArray &data : sources) {
+        SourceParser whole(u"source"_s, {});
+        whole.feed(data);
+        const ParsedSource expected = whole.finish().value();
+        ASSERT_EQ(expected.entries.size(), data.contains('[') ? 1 : 3) << data.data();
+        for (const qsizetype piece : {1, 2, 5}) {
+            SourceParser parser(u"source"_s, {});
+            for (qsizetype at = 0; at < data.size(); at += piece)
+                parser.feed(QByteArrayView(data).sliced(at, std::min(piece, data.size() - at)));
+            const ParsedSource parsed = parser.finish().value();
+            EXPECT_EQ(parsed.bad, expected.bad) << piece;
+            EXPECT_EQ(parsed.options, expected.options) << piece;
+            ASSERT_EQ(parsed.entries.size(), expected.entries.size()) << piece;
+            for (qsizetype i = 0; i < parsed.entries.size(); ++i) {
+                EXPECT_EQ(parsed.entries[i].channel.name, expected.entries[i].channel.name);
+                EXPECT_EQ(parsed.entries[i].channel.url, expected.entries[i].channel.url);
+                EXPECT_EQ(parsed.entries[i].channel.lang, expected.entries[i].channel.lang);
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace mavrel::server

@@ -53,8 +53,9 @@ protected:
             ASSERT_EQ(store.value()->addChannel(c).value().outcome, AddOutcome::Added);
         }
         for (auto &server : servers) {
-            server.port = startServer(server.process, QString::fromUtf8(CATALOGUE_SERVER_EXE),
-                                      {u"--db"_s, db, u"--per-address"_s, u"0"_s});
+            server.port = startServer(
+                server.process, QString::fromUtf8(CATALOGUE_SERVER_EXE),
+                {u"--db"_s, db, u"--per-address"_s, u"0"_s, u"--report-rate"_s, u"0"_s});
             ASSERT_NE(server.port, 0) << server.process.readAllStandardError().data();
         }
     }
@@ -69,7 +70,7 @@ protected:
     QMap<QByteArray, int> favorites(quint16 port)
     {
         RawSocket s(port);
-        s.send("GET /ostrel/getChannels.asp?date=3/16/2006 HTTP/1.1\r\n\r\n");
+        s.send("GET /ostrel/getChannels.asp?date=3/16/2006 HTTP/1.1\r\nHost: x\r\n\r\n");
         QMap<QByteArray, int> out;
         for (const QByteArray &line : readResponses(s, 1).value(0).body.split('<')) {
             const QList<QByteArray> f = line.split('|');
@@ -104,7 +105,7 @@ TEST_F(SharedDatabaseTest, ReportsToEitherServerAllCount)
         QByteArray pipeline;
         for (int c = 0; c < kChannels; ++c)
             pipeline += "GET /tv/getData.asp?strType=FAVORITE&strValue=&strItem=C" +
-                        QByteArray::number(c) + " HTTP/1.1\r\n\r\n";
+                        QByteArray::number(c) + " HTTP/1.1\r\nHost: x\r\n\r\n";
         ASSERT_TRUE(s.send(pipeline));
     }
     int accepted = 0;
@@ -122,10 +123,10 @@ TEST_F(SharedDatabaseTest, ReportsToEitherServerAllCount)
 
     // Both servers hand out dates from the database's clock, never before the latest change.
     RawSocket s(servers[1].port);
-    s.send("GET /ostrel/currentdate.asp HTTP/1.1\r\n\r\n");
+    s.send("GET /ostrel/currentdate.asp HTTP/1.1\r\nHost: x\r\n\r\n");
     const QByteArray current = readResponses(s, 1).value(0).body;
     RawSocket t(servers[0].port);
-    t.send("GET /ostrel/currentdate.asp HTTP/1.1\r\n\r\n");
+    t.send("GET /ostrel/currentdate.asp HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_EQ(readResponses(t, 1).value(0).body, current);
 }
 
@@ -138,7 +139,8 @@ TEST_F(SharedDatabaseTest, KilledServerLeavesTheOtherServingAndLosesNothingAccep
     }
     QByteArray reports;
     for (int n = 0; n < 50; ++n)
-        reports += "GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=C1 HTTP/1.1\r\n\r\n";
+        reports +=
+            "GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=C1 HTTP/1.1\r\nHost: x\r\n\r\n";
     for (size_t i = 0; i < toVictim.size(); ++i) {
         toVictim[i].send(reports);
         toSurvivor[i].send(reports);
@@ -159,7 +161,8 @@ TEST_F(SharedDatabaseTest, KilledServerLeavesTheOtherServingAndLosesNothingAccep
     }
     EXPECT_EQ(survived, 20 * 50);
     RawSocket fresh(servers[1].port);
-    fresh.send("GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=C2 HTTP/1.1\r\n\r\n");
+    fresh.send(
+        "GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=C2 HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_EQ(readResponses(fresh, 1).value(0).body, "OK");
 
     // Every report a client saw accepted is in the database; the killed server's unanswered
@@ -199,7 +202,7 @@ TEST_F(SharedDatabaseTest, StoredDateStaysBeforeAnotherServersTransactionUnderWa
                 formatDateText(QDateTime::fromSecsSinceEpoch(since, Qt::UTC)).toLatin1();
             RawSocket s(servers[1].port);
             s.send("GET /ostrel/getChannels.asp?date=" + date.toPercentEncoding("/:") +
-                   " HTTP/1.1\r\n\r\nGET /ostrel/date.asp HTTP/1.1\r\n\r\n");
+                   " HTTP/1.1\r\nHost: x\r\n\r\nGET /ostrel/date.asp HTTP/1.1\r\nHost: x\r\n\r\n");
             const QByteArray text = readResponses(s, 2).value(1).body;
             const auto stored = parseDateText(QByteArrayView(text));
             return stored ? stored->toSecsSinceEpoch() : 0;
@@ -219,7 +222,8 @@ TEST_F(SharedDatabaseTest, ServersReconnectAfterTheDatabaseRestarts)
 {
     auto report = [](quint16 port) {
         RawSocket s(port);
-        s.send("GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=C3 HTTP/1.1\r\n\r\n");
+        s.send(
+            "GET /tv/getData.asp?strType=ONLINE&strValue=&strItem=C3 HTTP/1.1\r\nHost: x\r\n\r\n");
         return readResponses(s, 1, 5000).value(0).status;
     };
     // Enough requests that every worker thread of both servers holds a connection.

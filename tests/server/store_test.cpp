@@ -384,5 +384,31 @@ TEST_F(StoreTest, SubmitterRatingIsTheFirstRating)
     EXPECT_EQ(state(unrated.value().id).record.rating, "0");
 }
 
+// A database from before the bounded log: its store opens, and its reports stay counted.
+TEST(StoreMigration, KeepsTheCountOfAnEarlierReportsLog)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"catalogue.db"_s);
+    const QString connection = QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+        db.setDatabaseName(file);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(u"CREATE TABLE reports (seq INTEGER PRIMARY KEY, at INTEGER NOT NULL,"
+                           " client TEXT NOT NULL, type BLOB NOT NULL, value BLOB NOT NULL,"
+                           " item BLOB NOT NULL, admin INTEGER NOT NULL)"_s));
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(q.exec(u"INSERT INTO reports (at, client, type, value, item, admin)"
+                               " VALUES (1, 'a', 'ONLINE', '', 'Gone', 0)"_s));
+    }
+    QSqlDatabase::removeDatabase(connection);
+    auto store = CatalogueStore::open(file);
+    ASSERT_TRUE(store.ok()) << store.error().message.toStdString();
+    ASSERT_TRUE(store.value()->addChannel(channel("Here", "http://here/")).ok());
+    ASSERT_TRUE(store.value()->recordReport(Report{"ONLINE", "", "Here", false, kA}).ok());
+    EXPECT_EQ(store.value()->reportCount().value(), 4);
+}
+
 } // namespace
 } // namespace mavrel::server

@@ -217,6 +217,26 @@ TEST_F(SyncTest, UnreadableOrEmptySourceChangesNothing)
     EXPECT_FALSE(syncSource(*store, dir.filePath(u"missing.json"_s)).ok());
 }
 
+// A source's channels past its limit are skipped, at every sync.
+TEST_F(SyncTest, ChannelsPastTheLimitAreSkipped)
+{
+    QList<Station> stations;
+    for (int i = 0; i < 5; ++i)
+        stations.append({"S" + QByteArray::number(i), "http://s" + QByteArray::number(i) + "/"});
+    const QString source = write(stationList(stations));
+    FetchLimits limits;
+    limits.maxChannels = 3;
+    for (int run = 0; run < 2; ++run) {
+        ++now;
+        auto r = syncSource(*store, source, limits);
+        ASSERT_TRUE(r.ok()) << r.error().message.toStdString();
+        EXPECT_EQ(r.value().added, run == 0 ? limits.maxChannels : 0);
+        EXPECT_EQ(r.value().skipped, 2);
+        EXPECT_EQ(r.value().vanished, 0);
+    }
+    EXPECT_EQ(store->channelCount().value(), limits.maxChannels);
+}
+
 TEST_F(SyncTest, StationDownAtItsSourceIsImportedDead)
 {
     const QString source =

@@ -38,11 +38,10 @@ protected:
             bytes += char('a' + i % 26);
         f.write(bytes);
     }
-    VideoSiteReply get(const QString &path, const QByteArray &query = {},
-                       const QByteArray &range = {})
+    HttpReply get(const QString &path, const QByteArray &query = {}, const QByteArray &range = {})
     {
-        std::optional<VideoSiteReply> r = pages->handle({path, query, range});
-        return r ? *r : VideoSiteReply{0, {}, {}, {}, 0, 0, {}};
+        std::optional<HttpReply> r = pages->handle({path, query, range});
+        return r ? *r : HttpReply{0, {}, {}, {}, 0, 0, {}, {}, {}, {}};
     }
     QStringList titles(const QByteArray &body, bool search)
     {
@@ -93,7 +92,7 @@ TEST_F(VideoSitePagesTest, BrowseListingsInPagesOfTwenty)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.query.toStdString());
-        const VideoSiteReply r = get(u"/browse"_s, c.query);
+        const HttpReply r = get(u"/browse"_s, c.query);
         EXPECT_EQ(r.status, c.status);
         const QStringList shown = titles(r.body, false);
         EXPECT_EQ(shown.size(), c.count);
@@ -123,7 +122,7 @@ TEST_F(VideoSitePagesTest, SearchFindsEveryWordInAnyCase)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.query.toStdString());
-        const VideoSiteReply r = get(u"/results"_s, c.query);
+        const HttpReply r = get(u"/results"_s, c.query);
         EXPECT_EQ(r.status, 200);
         // Only the title attribute carries the title: a browse reading finds nothing.
         EXPECT_EQ(titles(r.body, true), c.titles);
@@ -135,7 +134,7 @@ TEST_F(VideoSitePagesTest, PlayerPageAndMediaWithRanges)
 {
     const SiteVideo video = pages->videos().first(); // a Comedy joke, 100 bytes
     ASSERT_EQ(video.size, 100);
-    const VideoSiteReply player = get(u"/v/"_s + QString::fromLatin1(video.id) + u"&rel=1"_s);
+    const HttpReply player = get(u"/v/"_s + QString::fromLatin1(video.id) + u"&rel=1"_s);
     EXPECT_EQ(player.status, 200);
     EXPECT_TRUE(player.contentType.startsWith("text/html"));
     const QByteArray src = "/videos/" + video.id + ".ogv";
@@ -166,7 +165,7 @@ TEST_F(VideoSitePagesTest, PlayerPageAndMediaWithRanges)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.range.toStdString());
-        const VideoSiteReply r = get(QString::fromLatin1(src), {}, c.range);
+        const HttpReply r = get(QString::fromLatin1(src), {}, c.range);
         EXPECT_EQ(r.status, c.status);
         QByteArray contentRange;
         for (const auto &[name, value] : r.headers) {

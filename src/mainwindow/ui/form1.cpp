@@ -26,6 +26,7 @@
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/localfilesview.h"
 #include "online/catalogueupdate.h"
+#include "online/reports.h"
 #include "online/serveraddress.h"
 #include "online/updateexchange.h"
 #include "platform/appfolder.h"
@@ -287,7 +288,7 @@ void Form1::createPlayback()
             return std::nullopt;
         return SelectedChannel{record->name, record->url};
     };
-    hooks.reportContext = [this] { return ReportContext{staffMode, this}; };
+    hooks.reportContext = [this] { return ReportContext{staffMode, this, staffToken}; };
     hooks.status = [this](const QString &text) { StatusBar1Panel1->setText(text); };
     hooks.message = [this](const QString &key) { return m_languages->getMessages(key); };
     m_playback = new ChannelPlayback(WindowsMediaPlayer1, imgOffline, std::move(hooks), this,
@@ -560,6 +561,8 @@ bool Form1::Form_Load()
 
     applyCompanySwitch(branding().companyName);
     applyStaffSwitch(fileExists(applicationFolder() + u"/admin.txt"_s));
+    if (staffMode)
+        staffToken = readStaffToken(applicationFolder() + u"/admin.txt"_s);
 
     firstStart = readSetting(SettingKey::Language, QString()).isEmpty();
     currentLanguage = readSetting(SettingKey::Language);

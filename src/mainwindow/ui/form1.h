@@ -125,6 +125,7 @@ public:
     // Window state set at start-up.
     QString dataDirectory;
     bool staffMode = false;
+    QByteArray staffToken; // admin.txt's first line, sent with staff reports
     QString countryCode;
     QString currentLanguage;
     bool firstStart = false;

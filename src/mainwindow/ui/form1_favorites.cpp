@@ -76,7 +76,7 @@ void Form1::createFavorites()
             return std::nullopt;
         return SelectedVideo{video->title, video->id};
     };
-    hooks.reportContext = [this] { return ReportContext{staffMode, this}; };
+    hooks.reportContext = [this] { return ReportContext{staffMode, this, staffToken}; };
     hooks.loadingDisabled = [this] { return chkLoad->isChecked(); };
     // The favourite being played is the one selected in the favourites list.
     const auto favoriteName = [this] {

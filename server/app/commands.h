@@ -1,0 +1,27 @@
+#pragma once
+
+#include "server/app/options.h"
+#include "server/store/store.h"
+
+#include <QString>
+
+namespace mavrel::server::app {
+
+// The listening socket systemd passes to a socket-activated service: descriptor 3 when
+// LISTEN_PID names this process and LISTEN_FDS is 1. The variables are removed either way, so
+// that nothing started from here takes them for its own.
+struct PassedSocket
+{
+    int socket = -1;
+    QString error;
+};
+
+PassedSocket takePassedSocket();
+
+// The commands; each returns the process's exit code.
+int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed);
+int importSources(const Options &o, CatalogueStore &store);
+int exportCatalogue(CatalogueStore &store);
+int removeChannels(const Options &o, CatalogueStore &store);
+
+} // namespace mavrel::server::app

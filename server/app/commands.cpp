@@ -2,6 +2,7 @@
 
 #include "server/app/syncscheduler.h"
 #include "server/catalogue/pages.h"
+#include "server/catalogue/updatereplies.h"
 #include "server/demo/democlips.h"
 #include "server/demo/demomedia.h"
 #include "server/demo/demoroutes.h"
@@ -109,7 +110,13 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Update replies are built off the front's workers, each builder on a connection of its own
+    // (on SQLite a reader beside the writer, so reports never wait for a build).
+    UpdateReplyLimits replyLimits;
+    replyLimits.builders = isPostgresLocation(o.db) ? 2 : 1;
+    UpdateReplies replies([&o]() { return CatalogueStore::open(o.db); }, replyLimits);
     CataloguePages pages(store, o.localization);
+    pages.setUpdateReplies(&replies);
     // SQLite takes one writer at a time: every thread shares the one store. PostgreSQL serves
     // many connections at once: each worker thread gets a connection of its own.
     struct Worker : PageWorker
@@ -118,7 +125,7 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
         std::unique_ptr<CataloguePages> ownPages;
         CataloguePages &pages() override { return *ownPages; }
     };
-    auto makeWorker = [&o]() -> std::unique_ptr<PageWorker> {
+    auto makeWorker = [&o, &replies]() -> std::unique_ptr<PageWorker> {
         auto opened = CatalogueStore::open(o.db);
         if (!opened) {
             static RateLimitedLog log("catalogue-server: ");
@@ -128,6 +135,7 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
         auto w = std::make_unique<Worker>();
         w->store = std::move(opened).value();
         w->ownPages = std::make_unique<CataloguePages>(*w->store, o.localization);
+        w->ownPages->setUpdateReplies(&replies);
         return w;
     };
     FrontLimits limits = o.limits;

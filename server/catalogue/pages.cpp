@@ -4,6 +4,7 @@
 #include "catalogue/scramble.h"
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
+#include "server/catalogue/updatereplies.h"
 #include "server/http/ratelog.h"
 #include "server/http/wire.h"
 
@@ -139,16 +140,62 @@ HttpReply CataloguePages::channels(QStringView rawQuery, const QString &client, 
     const auto since = queryDate(query.value());
     if (!since)
         return reply(400, QByteArrayLiteral("Bad date"));
+    if (m_replies)
+        return sharedUpdate(*since, client, deadOnly);
     qint64 covered = 0;
     auto body = deadOnly ? m_store.deadReply(*since, client, &covered)
                          : m_store.updateReply(*since, client, &covered);
     if (!body)
         return serverError(body.error());
+    return reply(200, withCoveredDate(std::move(body).value(), covered));
+}
+
+HttpReply CataloguePages::sharedUpdate(qint64 since, const QString &client, bool deadOnly)
+{
+    const auto busy = []() {
+        HttpReply r = reply(503, QByteArrayLiteral("Busy"));
+        r.headers.append({QByteArrayLiteral("Retry-After"), QByteArrayLiteral("1")});
+        return r;
+    };
+    // Overloaded: refused without a look at the catalogue, even where a kept reply would do.
+    if (m_replies->full())
+        return busy();
+    auto change = m_store.latestChange();
+    if (!change)
+        return serverError(change.error());
+    auto update = m_store.latestUpdateDate();
+    if (!update)
+        return serverError(update.error());
+    const CatalogueVersion version{change.value(), update.value()};
+    if (const auto built = m_replies->cached(deadOnly, since, version))
+        return builtUpdate(*built, client);
+    HttpReply r;
+    r.pending = m_replies->wait(deadOnly, since, version, client);
+    return r.pending ? r : busy();
+}
+
+HttpReply CataloguePages::builtUpdate(const BuiltReply &built, const QString &client)
+{
+    // What each fetch must leave behind: the address's read memory for date.asp, and the
+    // reply's date handed out, so that date.asp?date= takes it.
+    if (auto r = m_store.fetched(client, built.since, built.stored, !built.deadOnly); !r)
+        return serverError(r.error());
+    HttpReply r = reply(200, built.body);
+    r.gzipBody = built.gzipBody;
+    return r;
+}
+
+HttpReply CataloguePages::failedUpdate(const Error &error)
+{
+    return serverError(error);
+}
+
+QByteArray withCoveredDate(QByteArray lines, qint64 covered)
+{
     // After the last "<BR>" and without "|": every viewer's merge passes over it.
-    QByteArray bytes = std::move(body).value();
-    bytes += kCoveredMark;
-    bytes += dateText(covered);
-    return reply(200, std::move(bytes));
+    lines += kCoveredMark;
+    lines += dateText(covered);
+    return lines;
 }
 
 HttpReply CataloguePages::storedDate(QStringView rawQuery, const QString &client)

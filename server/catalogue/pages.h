@@ -9,9 +9,31 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+#include <memory>
 #include <optional>
+#include <utility>
 
 namespace mavrel::server {
+
+class CataloguePages;
+class UpdateReplies;
+struct BuiltReply;
+
+// A reply being made elsewhere (an update reply being built). The front parks its request
+// without holding a worker, and finishes it on a worker once woken.
+class PendingReply
+{
+public:
+    virtual ~PendingReply() = default;
+    // wake runs once, on any thread; at once when the reply is ready already. It may still run
+    // after abandon().
+    virtual void onReady(std::function<void()> wake) = 0;
+    // The client has gone: nothing is made for it any more.
+    virtual void abandon() = 0;
+    // The reply, once woken, with the pages of the worker that answers.
+    virtual HttpReply finish(CataloguePages &pages) = 0;
+};
 
 // The page that records a viewer's report; the front limits how often one address may ask it.
 inline constexpr char kReportPath[] = "/tv/getData.asp";
@@ -53,9 +75,22 @@ public:
     HttpReply submit(QStringView rawQuery, const QString &client);
     HttpReply localization();
 
+    // Update replies are then built once per catalogue change and date asked, off the worker,
+    // and shared (not owned; it outlives the pages). Without it, each request builds its own.
+    void setUpdateReplies(UpdateReplies *replies) { m_replies = replies; }
+    // A reply built earlier, with this request's own part: the bookkeeping of its fetch.
+    HttpReply builtUpdate(const BuiltReply &built, const QString &client);
+    HttpReply failedUpdate(const Error &error);
+
 private:
+    HttpReply sharedUpdate(qint64 since, const QString &client, bool deadOnly);
+
     CatalogueStore &m_store;
     QString m_localizationFile;
+    UpdateReplies *m_replies = nullptr;
 };
+
+// An update page's reply: its lines, then the date it covers.
+QByteArray withCoveredDate(QByteArray lines, qint64 covered);
 
 } // namespace mavrel::server

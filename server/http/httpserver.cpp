@@ -1,6 +1,7 @@
 #include "server/http/httpserver.h"
 
 #include "online/reportquery.h"
+#include "server/http/deferred.h"
 #include "server/http/ratelimit.h"
 #include "server/http/ratelog.h"
 #include "server/videosite/videosite.h"
@@ -59,6 +60,8 @@ struct Request
     QByteArray target;
     bool started = false;
     bool counted = true; // in requestsInFlight()
+    // Set while it waits for its reply, and after.
+    std::shared_ptr<ParkedRequests::Ticket> parked;
 };
 
 // One connection, for the housekeeping that closes the ones whose request head is late.
@@ -109,6 +112,8 @@ struct CatalogueHttpServer::Impl
     std::vector<Stream *> parked;
     std::thread pacer;
     bool pacerQuit = false;
+    // Requests whose page reply is being made elsewhere.
+    ParkedRequests parking;
 
     static MHD_Result access(void *cls, MHD_Connection *connection, const char *url,
                              const char *method, const char *version, const char *uploadData,
@@ -126,7 +131,8 @@ struct CatalogueHttpServer::Impl
     void addPages();
     MHD_Result answer(MHD_Connection *connection, Request &request);
     MHD_Result queueReply(MHD_Connection *connection, Request &request, const HttpReply &reply);
-    HttpReply page(const HttpRequest &request);
+    // With `resumed`, the reply of a request that waited for it.
+    HttpReply page(const HttpRequest &request, PendingReply *resumed = nullptr);
     void pace();
     void keepHouse();
     // Starts the daemon on the listening place `where` names (MHD_OPTION_ARRAY items).
@@ -238,6 +244,8 @@ void CatalogueHttpServer::Impl::completed(void *cls, MHD_Connection *connection,
         return;
     if (request->counted)
         self->inFlight.fetch_sub(1);
+    if (request->parked)
+        self->parking.release(request->parked);
     delete request;
     *state = nullptr;
 }
@@ -320,14 +328,19 @@ MHD_Result CatalogueHttpServer::Impl::access(void *cls, MHD_Connection *connecti
     return self->answer(connection, *request);
 }
 
-HttpReply CatalogueHttpServer::Impl::page(const HttpRequest &request)
+HttpReply CatalogueHttpServer::Impl::page(const HttpRequest &request, PendingReply *resumed)
 {
     // Latin-1 keeps one character per byte: the query decoder refuses what is not ASCII.
     const QString p = QString::fromLatin1(request.path);
     const QString q = QString::fromLatin1(request.rawQuery);
+    const auto handle = [&](CataloguePages &pages) {
+        if (resumed)
+            return resumed->finish(pages);
+        return pages.handle(p, q, request.client, request.staff).value_or(notFoundReply());
+    };
     if (shared) {
         QMutexLocker lock(&sharedLock);
-        return shared->handle(p, q, request.client, request.staff).value_or(notFoundReply());
+        return handle(*shared);
     }
     if (t_worker.owner != this || !t_worker.worker) {
         t_worker.worker.reset();
@@ -336,9 +349,7 @@ HttpReply CatalogueHttpServer::Impl::page(const HttpRequest &request)
         if (!t_worker.worker)
             return textReply(500, QByteArrayLiteral("Server error"));
     }
-    HttpReply reply = t_worker.worker->pages()
-                          .handle(p, q, request.client, request.staff)
-                          .value_or(notFoundReply());
+    HttpReply reply = handle(t_worker.worker->pages());
     // A database error may be a lost connection (a restarted database): the next request of
     // this thread opens a new one.
     if (reply.status >= 500)
@@ -378,7 +389,16 @@ MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request
     r.range = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Range");
     const char *credential = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, kStaffHeader);
     r.staff = staffAccess.allows(credential, address, loopbackOnly);
-    return queueReply(connection, request, routes.answer(r));
+    std::shared_ptr<PendingReply> resumed;
+    if (request.parked && !(resumed = parking.resumed(request.parked)))
+        return MHD_NO; // its client has gone
+    HttpReply reply = resumed ? page(r, resumed.get()) : routes.answer(r);
+    if (!reply.pending)
+        return queueReply(connection, request, reply);
+    // Answered when resumed; when ready at once or gone already, now.
+    if (parking.park(connection, std::move(reply.pending), request.parked))
+        return MHD_YES;
+    return answer(connection, request);
 }
 
 MHD_Result CatalogueHttpServer::Impl::queueReply(MHD_Connection *connection, Request &request,
@@ -405,9 +425,18 @@ MHD_Result CatalogueHttpServer::Impl::queueReply(MHD_Connection *connection, Req
         if (!response)
             ::close(fd);
     } else {
-        response = MHD_create_response_from_buffer(size_t(reply.body.size()),
-                                                   const_cast<char *>(reply.body.constData()),
-                                                   MHD_RESPMEM_MUST_COPY);
+        bool gzip = false;
+        if (!reply.gzipBody.isEmpty()) {
+            const char *accepted = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                                               MHD_HTTP_HEADER_ACCEPT_ENCODING);
+            gzip = accepted && acceptsGzip(accepted);
+        }
+        response = bodyResponse(connection, gzip ? reply.gzipBody : reply.body);
+        if (response && !reply.gzipBody.isEmpty())
+            MHD_add_response_header(response, MHD_HTTP_HEADER_VARY,
+                                    MHD_HTTP_HEADER_ACCEPT_ENCODING);
+        if (response && gzip)
+            MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, "gzip");
     }
     if (!response)
         return MHD_NO;
@@ -640,6 +669,7 @@ bool CatalogueHttpServer::Impl::start(unsigned flags, quint16 port, const MHD_Op
     serving = true;
     pacerQuit = false;
     pacer = std::thread([this]() { pace(); });
+    parking.start();
     return true;
 }
 
@@ -674,6 +704,7 @@ void CatalogueHttpServer::stop(int graceMs)
     d->parkWake.notify_all();
     if (d->pacer.joinable())
         d->pacer.join();
+    d->parking.stop();
     MHD_stop_daemon(d->daemon);
     d->daemon = nullptr;
     d->serving = false;

@@ -9,6 +9,8 @@
 
 namespace mavrel::server {
 
+class PendingReply; // server/catalogue/pages.h
+
 // A body made while it is sent, of no length known beforehand (an endless stream).
 class HttpStream
 {
@@ -29,9 +31,13 @@ struct HttpReply
     qint64 fileOffset = 0;
     qint64 fileLength = 0;
     QList<std::pair<QByteArray, QByteArray>> headers; // after Content-Type, in this order
+    // The body compressed (gzip), for clients that accept it; empty: none.
+    QByteArray gzipBody;
     // When set: the body instead, without a length, until it ends or the client hangs up; the
     // connection closes after it, and a shutdown does not wait for it.
     std::shared_ptr<HttpStream> stream;
+    // When set: the reply is not ready; the front parks the request until it is.
+    std::shared_ptr<PendingReply> pending;
 };
 
 inline HttpReply textReply(int status, QByteArray body)

@@ -122,10 +122,12 @@ QByteArray figureLine(const QSqlQuery &q, int first)
     return line ? std::move(line).value() : QByteArray();
 }
 
-QByteArray updateLines(QSqlQuery &q, bool removeAll)
+QByteArray updateLines(QSqlQuery &q, bool removeAll, const std::atomic<bool> *stop)
 {
     QByteArray body;
-    while (q.next()) {
+    for (int row = 0; q.next(); ++row) {
+        if (stop && row % 1024 == 0 && stop->load())
+            break;
         QByteArray line = figureLine(q, 1);
         if (line.size() < 3)
             continue;

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
 #include <utility>
 
 namespace mavrel::server::sql {
@@ -42,8 +43,8 @@ ChannelRecord recordAt(const QSqlQuery &q, int first);
 QByteArray figureLine(const QSqlQuery &q, int first);
 // Update lines from a query whose column 0 says whether the channel was removed: ten fields
 // each ("ADD" or "DEL" first, no closing "|"), separated by "<BR>". A dead-channel reply
-// removes every channel it lists.
-QByteArray updateLines(QSqlQuery &q, bool removeAll);
+// removes every channel it lists. Stops early, with what it read so far, once *stop turns true.
+QByteArray updateLines(QSqlQuery &q, bool removeAll, const std::atomic<bool> *stop = nullptr);
 inline constexpr const char *kLineColumns =
     "id, name, kind, url, lang, spare1, spare2, favorites, rating_sum, rating_count";
 

@@ -390,6 +390,45 @@ Result<QByteArray> SqlStore::deadReply(qint64 since, const QString &client, qint
     return body;
 }
 
+Result<QByteArray> SqlStore::readReplyLines(qint64 since, bool deadOnly, qint64 *settled,
+                                            const std::atomic<bool> *stop)
+{
+    // No transaction, so no write lock: the date is settled before the lines are read, which
+    // then hold every change committed up to it. A write of another connection still under way
+    // on SQLite may carry an earlier stamp: the replay margin finds it, as it finds an import's.
+    if (auto r = readClock(); !r)
+        return r.error();
+    auto before = settledBefore();
+    if (!before)
+        return before.error();
+    QSqlQuery &q = deadOnly ? m_q->dead : m_q->updates;
+    q.bindValue(0, since - m_options.updateMarginSecs);
+    if (auto r = run(q); !r)
+        return r.error();
+    QByteArray body = updateLines(q, deadOnly, stop);
+    if (stop && stop->load())
+        return Result<QByteArray>::failure(u"cancelled"_s);
+    *settled = std::max(before.value(), m_handedOut);
+    return body;
+}
+
+Result<void> SqlStore::fetched(const QString &client, qint64 since, qint64 stored,
+                               bool handOutStored)
+{
+    Transaction tx(*this);
+    if (!tx.started())
+        return tx.started();
+    if (auto r = readClock(); !r)
+        return r;
+    if (auto r = rememberRead(client, since, stored); !r)
+        return r;
+    if (handOutStored) {
+        if (auto r = handOut(stored); !r)
+            return r;
+    }
+    return tx.commit();
+}
+
 Result<qint64> SqlStore::dateFor(const QString &client, std::optional<qint64> covered)
 {
     if (auto r = readClock(); !r)

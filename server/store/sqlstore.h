@@ -31,6 +31,10 @@ public:
                                  qint64 *covered = nullptr) override;
     Result<qint64> dateFor(const QString &client,
                            std::optional<qint64> covered = std::nullopt) override;
+    Result<QByteArray> readReplyLines(qint64 since, bool deadOnly, qint64 *settled,
+                                      const std::atomic<bool> *stop = nullptr) override;
+    Result<void> fetched(const QString &client, qint64 since, qint64 stored,
+                         bool handOutStored) override;
     Result<void> recordReport(const Report &report) override;
     Result<AddResult> submit(const NewChannel &channel, int stars, const QString &client) override;
     Result<QByteArray> exportCatalogue() override;

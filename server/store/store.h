@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -159,6 +160,17 @@ public:
     // it (never later than a date handed out), else the one remembered for its address.
     virtual Result<qint64> dateFor(const QString &client,
                                    std::optional<qint64> covered = std::nullopt) = 0;
+    // The lines of updateReply (deadOnly: deadReply) without the bookkeeping of any one viewer's
+    // fetch, so that one reading serves every viewer asking the same (fetched() does the rest per
+    // viewer). Only reads: a connection of its own may run it beside the one that writes.
+    // `settled` receives the latest date all of whose changes are in the lines. Fails as soon as
+    // *stop turns true.
+    virtual Result<QByteArray> readReplyLines(qint64 since, bool deadOnly, qint64 *settled,
+                                              const std::atomic<bool> *stop = nullptr) = 0;
+    // One viewer's fetch of lines read earlier: its address's read memory keeps `stored`, which is
+    // handed out as well for the ordinary update (its reply's COVERED date).
+    virtual Result<void> fetched(const QString &client, qint64 since, qint64 stored,
+                                 bool handOutStored) = 0;
 
     // Applies the rules; the report is logged only when it names a channel (the log keeps the
     // latest report of each of kReportLogSlots buckets of client addresses per name).

@@ -41,7 +41,7 @@ protected:
     HttpReply get(const QString &path, const QByteArray &query = {}, const QByteArray &range = {})
     {
         std::optional<HttpReply> r = pages->handle({path, query, range});
-        return r ? *r : HttpReply{0, {}, {}, {}, 0, 0, {}, {}};
+        return r ? *r : HttpReply{0, {}, {}, {}, 0, 0, {}, {}, {}, {}};
     }
     QStringList titles(const QByteArray &body, bool search)
     {

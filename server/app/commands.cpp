@@ -112,11 +112,16 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
 
     // Update replies are built off the front's workers, each builder on a connection of its own
     // (on SQLite a reader beside the writer, so reports never wait for a build).
+    const StoreTraits traits = CatalogueStore::traitsFor(o.db);
     UpdateReplyLimits replyLimits;
-    replyLimits.builders = isPostgresLocation(o.db) ? 2 : 1;
+    replyLimits.builders = traits.updateBuilders;
     UpdateReplies replies([&o]() { return CatalogueStore::open(o.db); }, replyLimits);
+    std::unique_ptr<ReportLog> reportLog;
+    if (!o.reportLog.isEmpty())
+        reportLog = std::make_unique<ReportLog>(o.reportLog);
     CataloguePages pages(store, o.localization);
     pages.setUpdateReplies(&replies);
+    pages.setReportLog(reportLog.get());
     // SQLite takes one writer at a time: every thread shares the one store. PostgreSQL serves
     // many connections at once: each worker thread gets a connection of its own.
     struct Worker : PageWorker
@@ -125,7 +130,7 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
         std::unique_ptr<CataloguePages> ownPages;
         CataloguePages &pages() override { return *ownPages; }
     };
-    auto makeWorker = [&o, &replies]() -> std::unique_ptr<PageWorker> {
+    auto makeWorker = [&o, &replies, &reportLog]() -> std::unique_ptr<PageWorker> {
         auto opened = CatalogueStore::open(o.db);
         if (!opened) {
             static RateLimitedLog log("catalogue-server: ");
@@ -136,10 +141,10 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
         w->store = std::move(opened).value();
         w->ownPages = std::make_unique<CataloguePages>(*w->store, o.localization);
         w->ownPages->setUpdateReplies(&replies);
+        w->ownPages->setReportLog(reportLog.get());
         return w;
     };
     FrontLimits limits = o.limits;
-    const StoreTraits traits = CatalogueStore::traitsFor(o.db);
     if (!o.threadsGiven)
         limits.threads = traits.defaultWorkerThreads;
     std::unique_ptr<CatalogueHttpServer> front =

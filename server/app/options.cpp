@@ -111,6 +111,9 @@ std::optional<QString> parseOptions(const QStringList &args, qsizetype i, Option
              : a == u"--head-timeout"    ? o.limits.headTimeoutSecs
              : a == u"--report-rate"     ? o.limits.reportRate
                                          : o.limits.idleTimeoutSecs) = n;
+        } else if (a == u"--report-log" && o.command == u"serve") {
+            if (!next(o.reportLog))
+                return u"--report-log needs a file"_s;
         } else if (a == u"--video-log" && o.command == u"serve") {
             if (!next(o.videoLog))
                 return u"--video-log needs a file"_s;

@@ -27,6 +27,7 @@ inline constexpr char kUsage[] =
     "                           [--max-connections N] [--per-address N]\n"
     "                           [--idle-timeout SECONDS] [--head-timeout SECONDS]\n"
     "                           [--report-rate N] [--videos DIR] [--video-log FILE]\n"
+    "                           [--report-log FILE]\n"
     "                           [--staff-tokens FILE] [--sync SOURCE --every DURATION]...\n"
     "  catalogue-server import --db DATABASE SOURCE...\n"
     "  catalogue-server sync --db DATABASE SOURCE...\n"
@@ -56,7 +57,9 @@ inline constexpr char kUsage[] =
     "         /watch, /v/ID); a subfolder names a category, a file name the title. With\n"
     "         --demo, generated clips in several categories are added (made once, next to\n"
     "         the database, in demo-videos/). --video-log appends each video-site request\n"
-    "         answered to FILE.\n"
+    "         answered to FILE. --report-log appends each report recorded to FILE, one\n"
+    "         line each: type, value and channel name percent-encoded, and 1 for a staff\n"
+    "         report, else 0 (the database keeps only what its rules need).\n"
     "         SIGTERM or SIGINT stops taking connections, lets the requests under way finish\n"
     "         (5 seconds at most), closes the database and exits with 0.\n"
     "         Limits: --threads worker threads (default 4 on SQLite; 16 on PostgreSQL, whose\n"
@@ -112,6 +115,7 @@ struct Options
     bool threadsGiven = false;
     QString videos;
     QString videoLog;
+    QString reportLog;
     QStringList rest;
     struct Sync
     {

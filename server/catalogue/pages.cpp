@@ -241,7 +241,20 @@ HttpReply CataloguePages::report(QStringView rawQuery, const QString &client, bo
         return reply(400, QByteArrayLiteral("Too long"));
     if (auto recorded = m_store.recordReport(r); !recorded)
         return serverError(recorded.error());
+    if (m_reportLog)
+        m_reportLog->append(r);
     return reply(200, QByteArrayLiteral("OK"));
+}
+
+void ReportLog::append(const Report &report)
+{
+    const QByteArray line =
+        report.type.toPercentEncoding() + ' ' + report.value.toPercentEncoding() + ' ' +
+        report.item.toPercentEncoding() + ' ' + (report.admin ? '1' : '0') + '\n';
+    const QMutexLocker lock(&m_mutex);
+    QFile file(m_path);
+    if (file.open(QIODevice::Append))
+        file.write(line);
 }
 
 HttpReply CataloguePages::submit(QStringView rawQuery, const QString &client)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QStringView>
 
@@ -54,6 +55,20 @@ private:
     QList<QByteArray> m_digests; // of the tokens: compared at one length
 };
 
+// Each report answered OK as one line appended to a file, for an operator who wants every report
+// kept (the database keeps only what its rules need): type, value, item and the staff flag, the
+// first three percent-encoded, separated by blanks. Safe from any thread.
+class ReportLog
+{
+public:
+    explicit ReportLog(QString path) : m_path(std::move(path)) {}
+    void append(const Report &report);
+
+private:
+    QString m_path;
+    QMutex m_mutex;
+};
+
 // The catalogue pages the viewer requests, independent of the HTTP transport: a path, the raw
 // query as it arrived and the client's address in, the reply bytes out.
 class CataloguePages
@@ -78,6 +93,8 @@ public:
     // Update replies are then built once per catalogue change and date asked, off the worker,
     // and shared (not owned; it outlives the pages). Without it, each request builds its own.
     void setUpdateReplies(UpdateReplies *replies) { m_replies = replies; }
+    // Not owned; nullptr: none.
+    void setReportLog(ReportLog *log) { m_reportLog = log; }
     // A reply built earlier, with this request's own part: the bookkeeping of its fetch.
     HttpReply builtUpdate(const BuiltReply &built, const QString &client);
     HttpReply failedUpdate(const Error &error);
@@ -87,6 +104,7 @@ private:
 
     CatalogueStore &m_store;
     QString m_localizationFile;
+    ReportLog *m_reportLog = nullptr;
     UpdateReplies *m_replies = nullptr;
 };
 

@@ -26,8 +26,8 @@ StoreTraits CatalogueStore::traitsFor(const QString &location)
     // SQLite writes one transaction at a time: its worker threads share one connection.
     // PostgreSQL works on many at once, each worker thread on a connection of its own.
     if (isPostgresLocation(location))
-        return StoreTraits{16, true};
-    return StoreTraits{4, false};
+        return StoreTraits{16, true, 2};
+    return StoreTraits{4, false, 1};
 }
 
 std::optional<QString> channelProblem(const NewChannel &c)

@@ -72,6 +72,8 @@ struct StoreTraits
     int defaultWorkerThreads = 4;
     // Each worker thread opens a store of its own; otherwise they take turns on one.
     bool connectionPerWorker = false;
+    // Update replies built at once, each on a connection of its own.
+    int updateBuilders = 1;
 };
 
 // Why a channel cannot enter the catalogue, or nothing when it can.

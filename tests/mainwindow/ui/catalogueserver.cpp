@@ -1,8 +1,6 @@
 #include "catalogueserver.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
+#include <QFile>
 
 using namespace Qt::StringLiterals;
 
@@ -13,6 +11,12 @@ namespace {
 QString databasePath(const QTemporaryDir &dir)
 {
     return dir.path() + u"/catalogue.db"_s;
+}
+
+// The database keeps only what its rules need; the log has every report the viewer sent.
+QString reportLogPath(const QTemporaryDir &dir)
+{
+    return dir.path() + u"/reports.log"_s;
 }
 
 } // namespace
@@ -32,9 +36,9 @@ CatalogueServer::~CatalogueServer()
 bool CatalogueServer::start()
 {
     m_process.setProgram(QString::fromUtf8(CATALOGUE_SERVER));
-    m_process.setArguments(
-        QStringList{u"--db"_s, databasePath(m_dir), u"--port"_s, u"0"_s, u"--demo"_s} +
-        extraArguments);
+    m_process.setArguments(QStringList{u"--db"_s, databasePath(m_dir), u"--port"_s, u"0"_s,
+                                       u"--demo"_s, u"--report-log"_s, reportLogPath(m_dir)} +
+                           extraArguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start();
     if (!m_process.waitForStarted(10000)) {
@@ -101,22 +105,16 @@ std::optional<QByteArray> CatalogueServer::runCommand(const QString &command,
 QList<CatalogueServer::Report> CatalogueServer::reports() const
 {
     QList<Report> out;
-    const QString connection = QUuid::createUuid().toString();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
-        db.setDatabaseName(databasePath(m_dir));
-        db.setConnectOptions(u"QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"_s);
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(u"SELECT type, value, item, admin FROM reports ORDER BY seq"_s)) {
-                while (q.next()) {
-                    out.append({q.value(0).toByteArray(), q.value(1).toByteArray(),
-                                q.value(2).toByteArray(), q.value(3).toInt() != 0});
-                }
-            }
-        }
+    QFile log(reportLogPath(m_dir));
+    if (!log.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray &line : log.readAll().split('\n')) {
+        const QList<QByteArray> f = line.split(' ');
+        if (f.size() == 4)
+            out.append({QByteArray::fromPercentEncoding(f[0]),
+                        QByteArray::fromPercentEncoding(f[1]),
+                        QByteArray::fromPercentEncoding(f[2]), f[3] == "1"});
     }
-    QSqlDatabase::removeDatabase(connection);
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include "server/http/httpserver.h"
 #include "server/http/wire.h"
 
+using namespace mavrel;
 using namespace mavrel::server;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -1,5 +1,6 @@
 #include "online/errorpage.h"
 #include "online/fetchlimits.h"
+#include "online/querytext.h"
 #include "online/reportquery.h"
 #include "online/serveraddress.h"
 #include "online/statussink.h"
@@ -84,16 +85,10 @@ TEST(ErrorPage, OnlyTextRepliesCanBeErrorPages)
 // Splits "k=v&k=v" and decodes each part to bytes, as the catalogue server does.
 QList<std::pair<QByteArray, QByteArray>> decodeQuery(const QByteArray &address)
 {
-    QList<std::pair<QByteArray, QByteArray>> items;
     const qsizetype q = address.indexOf('?');
     if (q < 0)
-        return items;
-    for (const QByteArray &part : address.mid(q + 1).split('&')) {
-        const qsizetype eq = part.indexOf('=');
-        items.append({QByteArray::fromPercentEncoding(part.left(eq)),
-                      QByteArray::fromPercentEncoding(part.mid(eq + 1))});
-    }
-    return items;
+        return {};
+    return parseQueryItems(QString::fromLatin1(address.mid(q + 1))).valueOr({});
 }
 
 TEST(UrlBytes, EveryReservedOrHighByteIsEncodedAndDecodesBack)

@@ -1,3 +1,4 @@
+#include "online/querytext.h"
 #include "online/reportquery.h"
 #include "online/reports.h"
 
@@ -38,15 +39,10 @@ private:
     QByteArray m_saved;
 };
 
+// Read as the catalogue server reads it: a query it would refuse has no items.
 QList<std::pair<QByteArray, QByteArray>> queryItems(const QByteArray &target)
 {
-    QList<std::pair<QByteArray, QByteArray>> items;
-    for (const QByteArray &part : target.mid(target.indexOf('?') + 1).split('&')) {
-        const qsizetype eq = part.indexOf('=');
-        items.append({QByteArray::fromPercentEncoding(part.left(eq)),
-                      QByteArray::fromPercentEncoding(part.mid(eq + 1))});
-    }
-    return items;
+    return parseQueryItems(QString::fromLatin1(target.mid(target.indexOf('?') + 1))).valueOr({});
 }
 
 TEST_F(ReportsTest, EveryReportReachesTheServerAsItsBytes)

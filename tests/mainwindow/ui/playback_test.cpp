@@ -3,6 +3,7 @@
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/ui/channelplayback.h"
 #include "online/networkstate.h"
+#include "online/querytext.h"
 #include "platform/scripteddialogs.h"
 #include "player/ui/mediaplayer.h"
 
@@ -95,15 +96,10 @@ protected:
     {
         QStringList out;
         for (const RecordedRequest &r : server.requestsFor("/tv/getData.asp")) {
-            QByteArray type, item;
-            const QByteArray query = r.target.mid(r.target.indexOf('?') + 1);
-            for (const QByteArray &part : query.split('&')) {
-                if (part.startsWith("strType="))
-                    type = QByteArray::fromPercentEncoding(part.mid(8));
-                else if (part.startsWith("strItem="))
-                    item = QByteArray::fromPercentEncoding(part.mid(8));
-            }
-            out << QString::fromUtf8(type + ' ' + item);
+            const auto query =
+                parseQuery(QString::fromLatin1(r.target.mid(r.target.indexOf('?') + 1)))
+                    .valueOr({});
+            out << QString::fromUtf8(query.value("strType") + ' ' + query.value("strItem"));
         }
         return out;
     }

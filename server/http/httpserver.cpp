@@ -387,8 +387,12 @@ MHD_Result CatalogueHttpServer::Impl::answer(MHD_Connection *connection, Request
     if (!address.isNull())
         r.client = clientKey(address);
     r.range = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Range");
-    const char *credential = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, kStaffHeader);
-    r.staff = staffAccess.allows(credential, address, loopbackOnly);
+    // Only a report can be a staff report: other pages skip the header and the digest.
+    if (r.path == kReportPath) {
+        const char *credential =
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, kStaffHeader);
+        r.staff = staffAccess.allows(credential, address, loopbackOnly);
+    }
     std::shared_ptr<PendingReply> resumed;
     if (request.parked && !(resumed = parking.resumed(request.parked)))
         return MHD_NO; // its client has gone

@@ -1,5 +1,6 @@
 #include "mainwindow/layout.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace mavrel {
@@ -37,6 +38,27 @@ ResizableControls layoutControls(const ResizableControls &current, int windowWid
 
     c.cmdWebsite.width = std::abs(windowWidth - c.cmdWebsite.left - 600);
     c.statusPanelWidth = windowWidth;
+    return c;
+}
+
+int clampDivider(const ResizableControls &current, int frameWidth, int windowWidth)
+{
+    const int gap = current.player.left - (current.frame1.left + current.frame1.width);
+    // The layout leaves 600 twips right of the player.
+    const int widest = windowWidth - 600 - kMinPlayerTwips - gap - current.frame1.left;
+    return std::max(kDesignFrameWidth, std::min(frameWidth, widest));
+}
+
+ResizableControls placeDivider(const ResizableControls &current, int frameWidth)
+{
+    ResizableControls c = current;
+    const int delta = frameWidth - c.frame1.width;
+    for (TwipsRect *r : {&c.frame1, &c.frame3, &c.frame4, &c.frame5, &c.listView1, &c.listView2,
+                         &c.listView3, &c.txtStatus, &c.dir1, &c.file1})
+        r->width += delta;
+    c.player.left += delta;
+    c.wbyoutube.left += delta;
+    c.imgOffline.left += delta;
     return c;
 }
 

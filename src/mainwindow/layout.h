@@ -50,4 +50,15 @@ struct ResizableControls
 ResizableControls layoutControls(const ResizableControls &current, int windowWidth,
                                  int windowHeight);
 
+// The divider between the left panel and the player. `frameWidth` is the width the user dragged
+// the frames to; it is kept between the design width and what leaves the player
+// kMinPlayerTwips of a window `windowWidth` wide (outer size, as for layoutControls).
+inline constexpr int kDesignFrameWidth = 5235;
+inline constexpr int kMinPlayerTwips = 4500;
+int clampDivider(const ResizableControls &current, int frameWidth, int windowWidth);
+// Gives the frames `frameWidth` (already clamped): the lists and boxes in them keep their right
+// margins and the player starts the same gap after them. Run before layoutControls, which then
+// gives the player the rest of the window.
+ResizableControls placeDivider(const ResizableControls &current, int frameWidth);
+
 } // namespace mavrel

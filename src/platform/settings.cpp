@@ -26,6 +26,7 @@ const SettingSpec schema[] = {
     {SettingKey::IgnorePermissionDeniedError, SettingStore::PerUser,
      "IgnorePermissionDeniedError"_L1, "0"_L1},
     {SettingKey::CatalogueServer, SettingStore::PerUser, "CatalogueServer"_L1, ""_L1},
+    {SettingKey::ListWidth, SettingStore::PerUser, "ListWidth"_L1, ""_L1},
     {SettingKey::MachineChkSplash, SettingStore::MachineWide, "chkSplash"_L1, "0"_L1},
     {SettingKey::MachineShowHelp, SettingStore::MachineWide, "showHelp"_L1, ""_L1},
 };

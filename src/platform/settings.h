@@ -22,6 +22,7 @@ enum class SettingKey
     Dir,
     IgnorePermissionDeniedError,
     CatalogueServer,  // the address named in the viewer; empty when none is
+    ListWidth,        // the left panel's width the user dragged it to, in twips
     MachineChkSplash, // machine-wide "chkSplash"
     MachineShowHelp,  // machine-wide "showHelp"
 };

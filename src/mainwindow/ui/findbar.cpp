@@ -63,6 +63,12 @@ void FindBar::openWith(const QString &typed)
     m_box->setText(m_box->text() + typed);
 }
 
+void FindBar::openBar()
+{
+    openWith({});
+    m_box->selectAll();
+}
+
 void FindBar::closeBar()
 {
     const bool hadFocus = m_box->hasFocus();

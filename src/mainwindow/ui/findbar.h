@@ -23,6 +23,8 @@ public:
     QLabel *label() const { return m_label; }
     QLineEdit *box() const { return m_box; }
     QString text() const;
+    // Shows the bar with its text chosen, ready for typing (Find in the View menu).
+    void openBar();
     // Hides the bar and shows the whole list.
     void closeBar();
     // The layout gave the list its full rectangle again; an open bar takes its foot anew.

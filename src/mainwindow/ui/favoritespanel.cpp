@@ -1,0 +1,142 @@
+#include "mainwindow/ui/favoritespanel.h"
+
+#include "catalogue/ui/modlistviewenh.h"
+#include "favorites/ui/favoritesmodel.h"
+#include "localization/ui/windowcontrols.h"
+#include "mainwindow/ui/channelpanel.h"
+#include "mainwindow/ui/findbar.h"
+#include "mainwindow/ui/keyrouter.h"
+#include "mainwindow/ui/playerarea.h"
+#include "mainwindow/ui/videositepanel.h"
+#include "platform/bytetext.h"
+#include "platform/widgets/named.h"
+#include "player/ui/mediaplayer.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace mavrel {
+
+namespace {
+
+QRect toPixels(const TwipsRect &r)
+{
+    return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
+            twipsToPixels(r.height)};
+}
+
+TwipsRect toTwips(const QRect &r)
+{
+    return {pixelsToTwips(r.x()), pixelsToTwips(r.y()), pixelsToTwips(r.width()),
+            pixelsToTwips(r.height())};
+}
+
+} // namespace
+
+FavoritesPanel::FavoritesPanel(const QString &filePath, const PanelContext &context,
+                               ChannelPanel *channels, VideoSitePanel *videos, QWidget *parent)
+    : QGroupBox(u"Favorites"_s, parent)
+{
+    setObjectName(u"Frame3"_s);
+    setGeometry(toPixels({60, 1020, 5235, 6675}));
+    Command1 = named(new QPushButton(u"Remove from Favorites"_s, this), u"Command1"_s);
+    Command1->setGeometry(toPixels({180, 360, 2400, 435}));
+    ListView2 = named(new ListViewEnh(this), u"ListView2"_s, title());
+    ListView2->setGeometry(toPixels({180, 900, 4935, 3795}));
+    m_find = new FindBar(ListView2, u"lblFindFavorites"_s, u"txtFindFavorites"_s);
+
+    PlayerArea *area = context.player;
+    FavoritesController::Hooks hooks;
+    hooks.selectedChannel = [channels]() -> std::optional<Favorite> {
+        const std::optional<ChannelRecord> r = channels->selectedChannel();
+        if (!r)
+            return std::nullopt;
+        return Favorite{r->name, r->url, r->kind, r->lang};
+    };
+    hooks.selectedVideo = [videos]() -> std::optional<SelectedVideo> {
+        const auto video = videos->browser().selectedVideo();
+        if (!video)
+            return std::nullopt;
+        return SelectedVideo{video->title, video->id};
+    };
+    hooks.reportContext = context.reportContext;
+    hooks.loadingDisabled = [channels] { return channels->loadingDisabled(); };
+    // The favourite being played is the one selected in the list.
+    hooks.setOfflinePicture = [this, area](bool shown) {
+        area->offlinePicture()->setVisible(shown);
+        if (shown)
+            area->player()->showOffline(selectedName());
+    };
+    hooks.playVideo = [area, videos](const QByteArray &title, const QByteArray &id) {
+        area->showBrowser();
+        videos->browser().showVideo(title, id);
+    };
+    hooks.showPlayer = [this, area] {
+        area->showPlayer();
+        area->player()->prepare(selectedName()); // the old choice stops while this one opens
+    };
+    hooks.playAddress = [this, area](const QByteArray &address) {
+        area->player()->setURL(displayText(address), selectedName());
+    };
+    hooks.status = context.status;
+    hooks.message = context.messages;
+    hooks.checkLimits = checkFetchLimits();
+    hooks.playRequests = context.playRequests;
+    m_controller = new FavoritesController(ListView2, filePath, std::move(hooks), this);
+    connect(channels, &ChannelPanel::actionChosen, m_controller,
+            [this](const QByteArray &word) { m_controller->doChannelAction(word); });
+    connect(videos, &VideoSitePanel::addToFavoritesChosen, m_controller,
+            &FavoritesController::addSelectedVideo);
+    ListView2->header()->resizeSection(FavoritesModel::ChannelColumn, twipsToPixels(2800));
+
+    connect(Command1, &QPushButton::clicked, m_controller, &FavoritesController::removeSelected);
+    connect(ListView2, &QAbstractItemView::clicked, m_controller,
+            &FavoritesController::playSelected);
+    connect(ListView2, &ListViewEnh::columnClicked, this,
+            [this](int column) { EnhListView_SortColumns(*ListView2, column, false); });
+    auto *keys = new KeyRouter(this);
+    keys->onKeys(ListView2, {Qt::Key_Return, Qt::Key_Enter}, [this] {
+        const QModelIndex current = ListView2->currentIndex();
+        if (!current.isValid())
+            return;
+        ListView2->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+        m_controller->playSelected();
+    });
+}
+
+QString FavoritesPanel::selectedName() const
+{
+    return ListView2->currentIndex()
+        .siblingAtColumn(FavoritesModel::ChannelColumn)
+        .data()
+        .toString();
+}
+
+void FavoritesPanel::readGeometry(ResizableControls &c) const
+{
+    c.frame3 = toTwips(geometry());
+    c.listView2 = toTwips(ListView2->geometry());
+}
+
+void FavoritesPanel::applyGeometry(const ResizableControls &c)
+{
+    setGeometry(toPixels(c.frame3));
+    ListView2->setGeometry(toPixels(c.listView2));
+    m_find->listPlaced();
+}
+
+void FavoritesPanel::addControls(WindowControls &c)
+{
+    c.addFrame(this);
+    c.addButton(Command1, controlkind::CommandButton);
+    c.addListView(ListView2, [this](int column, const QString &text) {
+        m_controller->model().setHeaderData(column, Qt::Horizontal, text);
+    });
+}
+
+} // namespace mavrel

@@ -69,15 +69,15 @@ protected:
     void selectChannel(const QString &name)
     {
         // Every channel of the current kind.
-        const int all = form->Combo1->findText(u"All"_s);
-        if (all >= 0 && form->Combo1->currentText() != u"All"_s) {
-            form->Combo1->setCurrentIndex(all);
-            form->Combo1_Click();
+        const int all = ui->Combo1->findText(u"All"_s);
+        if (all >= 0 && ui->Combo1->currentText() != u"All"_s) {
+            ui->Combo1->setCurrentIndex(all);
+            emit ui->Combo1->activated(all);
         }
-        const QAbstractItemModel *m = form->ListView1->model();
+        const QAbstractItemModel *m = ui->ListView1->model();
         for (int r = 0; r < m->rowCount(); ++r) {
             if (m->index(r, ChannelListModel::ChannelColumn).data().toString() == name) {
-                form->ListView1->setCurrentIndex(m->index(r, 0));
+                ui->ListView1->setCurrentIndex(m->index(r, 0));
                 return;
             }
         }
@@ -85,14 +85,14 @@ protected:
     }
     void clickFavorite(int row)
     {
-        const QModelIndex index = form->ListView2->model()->index(row, 0);
-        const QRect rect = form->ListView2->visualRect(index);
-        QTest::mouseClick(form->ListView2->viewport(), Qt::LeftButton, {}, rect.center());
+        const QModelIndex index = ui->ListView2->model()->index(row, 0);
+        const QRect rect = ui->ListView2->visualRect(index);
+        QTest::mouseClick(ui->ListView2->viewport(), Qt::LeftButton, {}, rect.center());
     }
     QStringList shownFavorites() const
     {
         QStringList out;
-        const QAbstractItemModel *m = form->ListView2->model();
+        const QAbstractItemModel *m = ui->ListView2->model();
         for (int r = 0; r < m->rowCount(); ++r)
             out << m->index(r, 0).data().toString() + u'|' + m->index(r, 1).data().toString() +
                        u'|' + m->index(r, 2).data().toString();
@@ -132,21 +132,21 @@ TEST_F(FavoritesWindowTest, PopUpMenusHoldTheItemsInOrder)
         u"Report Channel Offline"_s,
     };
     QStringList shown;
-    for (QAction *a : form->mnuActions->actions())
+    for (QAction *a : ui->mnuActions->actions())
         shown << (a->isSeparator() ? QString() : a->text());
     EXPECT_EQ(shown, channelItems);
-    ASSERT_EQ(form->mnuActionItem.size(), 9);
+    ASSERT_EQ(ui->mnuActionItem.size(), 9);
     for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(form->mnuActionItem[i], form->mnuActions->actions()[i]);
-    EXPECT_TRUE(form->mnuActionItem[1]->isSeparator() && form->mnuActionItem[7]->isSeparator());
-    ASSERT_EQ(form->mnuAction2Item.size(), 1);
-    EXPECT_EQ(form->mnuAction2Item[0]->text(), u"Add to Favorites"_s);
-    EXPECT_EQ(form->mnuActions->title(), u"Actions"_s);
-    EXPECT_EQ(form->mnuActions2->title(), u"Actions2"_s);
+        EXPECT_EQ(ui->mnuActionItem[i], ui->mnuActions->actions()[i]);
+    EXPECT_TRUE(ui->mnuActionItem[1]->isSeparator() && ui->mnuActionItem[7]->isSeparator());
+    ASSERT_EQ(ui->mnuAction2Item.size(), 1);
+    EXPECT_EQ(ui->mnuAction2Item[0]->text(), u"Add to Favorites"_s);
+    EXPECT_EQ(ui->mnuActions->title(), u"Actions"_s);
+    EXPECT_EQ(ui->mnuActions2->title(), u"Actions2"_s);
     // In the menu bar, never shown there.
-    EXPECT_TRUE(form->menuBar()->actions().contains(form->mnuActions->menuAction()));
-    EXPECT_FALSE(form->mnuActions->menuAction()->isVisible());
-    EXPECT_FALSE(form->mnuActions2->menuAction()->isVisible());
+    EXPECT_TRUE(form->menuBar()->actions().contains(ui->mnuActions->menuAction()));
+    EXPECT_FALSE(ui->mnuActions->menuAction()->isVisible());
+    EXPECT_FALSE(ui->mnuActions2->menuAction()->isVisible());
 
     // They pop up from the buttons and from a right-button release over the channel list.
     const auto popsUp = [](QMenu *menu, const std::function<void()> &act) {
@@ -156,44 +156,46 @@ TEST_F(FavoritesWindowTest, PopUpMenusHoldTheItemsInOrder)
         menu->hide();
         return shown;
     };
-    EXPECT_TRUE(popsUp(form->mnuActions, [&] { form->cmdFav->click(); }));
-    EXPECT_TRUE(popsUp(form->mnuActions2, [&] {
-        form->cmdYouTube_Click();
-        form->Command4->click();
+    EXPECT_TRUE(popsUp(ui->mnuActions, [&] { ui->cmdFav->click(); }));
+    EXPECT_TRUE(popsUp(ui->mnuActions2, [&] {
+        ui->cmdYouTube->click();
+        ui->Command4->click();
     }));
-    form->cmdTV_Click();
-    EXPECT_TRUE(popsUp(form->mnuActions, [&] {
-        QTest::mouseRelease(form->ListView1->viewport(), Qt::RightButton, {}, {10, 10});
+    ui->cmdTV->click();
+    EXPECT_TRUE(popsUp(ui->mnuActions, [&] {
+        QTest::mouseRelease(ui->ListView1->viewport(), Qt::RightButton, {}, {10, 10});
     }));
-    form->mnuActions->hide();
-    QTest::mouseRelease(form->ListView1->viewport(), Qt::LeftButton, {}, {10, 10});
+    ui->mnuActions->hide();
+    QTest::mouseRelease(ui->ListView1->viewport(), Qt::LeftButton, {}, {10, 10});
     QTest::qWait(50);
-    EXPECT_FALSE(form->mnuActions->isVisible());
+    EXPECT_FALSE(ui->mnuActions->isVisible());
 }
 
 TEST_F(FavoritesWindowTest, ChannelActionsReportAndOnlyAddingChangesTheList)
 {
     load();
     // Nothing selected: nothing happens, nothing is sent.
-    form->ListView1->clearSelection();
-    form->mnuActionItem[0]->trigger();
-    form->mnuActionItem[2]->trigger();
+    ui->ListView1->clearSelection();
+    ui->mnuActionItem[0]->trigger();
+    ui->mnuActionItem[2]->trigger();
     EXPECT_TRUE(shownFavorites().isEmpty());
     EXPECT_TRUE(recorded().isEmpty());
 
     selectChannel(u"Demo Test Card"_s);
-    form->mnuActionItem[0]->trigger();
-    form->mnuActionItem[0]->trigger(); // twice: two rows, two lines
+    ui->mnuActionItem[0]->trigger();
+    ui->mnuActionItem[0]->trigger(); // twice: two rows, two lines
     const QByteArray card = demoLine("Demo Test Card");
     EXPECT_EQ(favoritesFile(), card + card);
     EXPECT_EQ(shownFavorites(), QStringList(2, u"Demo Test Card|TV|English/News"_s));
 
     // Ratings and the offline report touch neither list nor file; separators do nothing.
-    for (const int index : {2, 3, 4, 5, 6, 8, 1, 7, -1, 9})
+    for (const int index : {2, 3, 4, 5, 6, 8, 1, 7})
+        ui->mnuActionItem[index]->trigger();
+    for (const int index : {-1, 9})
         form->mnuActionItem_Click(index);
     form->doChannelAction("Bogus");
     EXPECT_EQ(favoritesFile(), card + card);
-    EXPECT_EQ(form->ListView2->rowCountShown(), 2);
+    EXPECT_EQ(ui->ListView2->rowCountShown(), 2);
     EXPECT_EQ(recorded(), (QStringList{
                               u"FAVORITE Demo Test Card"_s,
                               u"FAVORITE Demo Test Card"_s,
@@ -219,12 +221,12 @@ TEST_F(FavoritesWindowTest, TheFileFollowsTheSortedOrderAndSurvivesARestart)
     EXPECT_EQ(favoritesFile(), offline + card + moved);
 
     // Sorted by "Channel" (high to low first): the next save writes the order shown.
-    form->ListView2_ColumnClick(1);
-    form->ListView2->setCurrentIndex({});
-    form->Command1_Click(); // nothing selected: the file is rewritten all the same
+    clickHeaderSection(ui->ListView2, 0);
+    ui->ListView2->setCurrentIndex({});
+    ui->Command1->click(); // nothing selected: the file is rewritten all the same
     EXPECT_EQ(favoritesFile(), card + offline + moved);
     // The other way round; a row added by another window takes its sorted place.
-    form->ListView2_ColumnClick(1);
+    clickHeaderSection(ui->ListView2, 0);
     form->favorites().addFavorite({"Added|by the submission window", "http://x|y", "Radio", ""});
     ASSERT_TRUE(form->favorites().saveFavorites());
     const QByteArray added = line("Added by the submission window|http://x%7Cy|Radio|");
@@ -240,12 +242,12 @@ TEST_F(FavoritesWindowTest, TheFileFollowsTheSortedOrderAndSurvivesARestart)
     EXPECT_EQ(shownFavorites(), before);
 
     // Removing the selected row, then every row: an empty file, not a missing one.
-    form->ListView2->setCurrentIndex(form->ListView2->model()->index(1, 0));
-    form->Command1->click();
+    ui->ListView2->setCurrentIndex(ui->ListView2->model()->index(1, 0));
+    ui->Command1->click();
     EXPECT_EQ(favoritesFile(), added + offline + card);
-    while (form->ListView2->rowCountShown() > 0) {
-        form->ListView2->setCurrentIndex(form->ListView2->model()->index(0, 0));
-        form->Command1_Click();
+    while (ui->ListView2->rowCountShown() > 0) {
+        ui->ListView2->setCurrentIndex(ui->ListView2->model()->index(0, 0));
+        ui->Command1->click();
     }
     EXPECT_EQ(favoritesFile(), QByteArray());
 }
@@ -254,12 +256,12 @@ TEST_F(FavoritesWindowTest, AFailedSaveSaysSoAndKeepsTheList)
 {
     QDir().mkpath(favoritesPath()); // a folder where the file should be
     load();
-    form->cmdRadio_Click();
+    ui->cmdRadio->click();
     selectChannel(u"Demo Radio"_s);
     form->doChannelAction("Favorites");
-    EXPECT_EQ(form->ListView2->rowCountShown(), 1);
-    EXPECT_TRUE(form->StatusBar1Panel1->text().startsWith(u"The favourites could not be saved"_s))
-        << form->StatusBar1Panel1->text().toStdString();
+    EXPECT_EQ(ui->ListView2->rowCountShown(), 1);
+    EXPECT_TRUE(ui->StatusBar1Panel1->text().startsWith(u"The favourites could not be saved"_s))
+        << ui->StatusBar1Panel1->text().toStdString();
     EXPECT_FALSE(form->saveFavorites());
     EXPECT_EQ(recorded(), QStringList{u"FAVORITE Demo Radio"_s});
 }
@@ -267,15 +269,15 @@ TEST_F(FavoritesWindowTest, AFailedSaveSaysSoAndKeepsTheList)
 TEST_F(FavoritesWindowTest, EachKindOfFavoritePlays)
 {
     load();
-    form->cmdFavorites_Click();
+    ui->cmdFavorites->click();
     for (const char *name : {"Demo Test Card", "Demo Offline Channel"}) {
         selectChannel(QString::fromUtf8(name));
         form->doChannelAction("Favorites");
     }
     // A video from the video list.
     form->videoSite().model().add({"abc", "Clip"});
-    form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
-    form->mnuAction2Item[0]->trigger();
+    ui->ListView3->setCurrentIndex(ui->ListView3->model()->index(0, 0));
+    ui->mnuAction2Item[0]->trigger();
     form->mnuAction2Item_Click(1); // no such item
     EXPECT_EQ(favoritesFile(), demoLine("Demo Test Card") + demoLine("Demo Offline Channel") +
                                    line("Clip|youtube=abc||"));
@@ -284,24 +286,23 @@ TEST_F(FavoritesWindowTest, EachKindOfFavoritePlays)
 
     // A stream: fetched, valid, played; nothing reported.
     clickFavorite(0);
-    EXPECT_FALSE(form->WindowsMediaPlayer1->isHidden());
-    EXPECT_EQ(form->WindowsMediaPlayer1->URL(),
+    EXPECT_FALSE(ui->WindowsMediaPlayer1->isHidden());
+    EXPECT_EQ(ui->WindowsMediaPlayer1->URL(),
               QString::fromUtf8(server->channel("Demo Test Card")->url));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return form->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; },
-        kWaitMs));
+        [&] { return ui->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; }, kWaitMs));
     EXPECT_EQ(recorded(), added);
 
     // An error page: the offline picture, and OFFLINE with a lone quotation mark.
     clickFavorite(1);
-    EXPECT_TRUE(form->imgOffline->isVisible());
+    EXPECT_TRUE(ui->imgOffline->isVisible());
     EXPECT_EQ(recorded(), added + QStringList{u"OFFLINE Demo Offline Channel \""_s});
 
     // A video: the page in the browser, the player hidden.
     clickFavorite(2);
-    EXPECT_FALSE(form->imgOffline->isVisible());
+    EXPECT_FALSE(ui->imgOffline->isVisible());
     EXPECT_TRUE(form->browserAreaShown());
-    EXPECT_TRUE(form->WindowsMediaPlayer1->isHidden());
+    EXPECT_TRUE(ui->WindowsMediaPlayer1->isHidden());
     QFile page(temp.path() + u"/app/youtube.html"_s);
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     const QByteArray html = page.readAll();
@@ -314,14 +315,14 @@ TEST_F(FavoritesWindowTest, EachKindOfFavoritePlays)
 TEST_F(FavoritesWindowTest, WhileEditingAClickOnlyHidesTheOfflinePicture)
 {
     load(true); // staff mode ticks "Don't Load Video While Editing"
-    ASSERT_TRUE(form->chkLoad->isChecked());
+    ASSERT_TRUE(ui->chkLoad->isChecked());
     form->favorites().addFavorite({"Dead", "http://127.0.0.1:1/x", "", ""});
-    form->cmdFavorites_Click();
-    form->imgOffline->show();
-    const QString url = form->WindowsMediaPlayer1->URL();
+    ui->cmdFavorites->click();
+    ui->imgOffline->show();
+    const QString url = ui->WindowsMediaPlayer1->URL();
     clickFavorite(0);
-    EXPECT_FALSE(form->imgOffline->isVisible());
-    EXPECT_EQ(form->WindowsMediaPlayer1->URL(), url);
+    EXPECT_FALSE(ui->imgOffline->isVisible());
+    EXPECT_EQ(ui->WindowsMediaPlayer1->URL(), url);
     EXPECT_TRUE(recorded().isEmpty());
 }
 
@@ -336,13 +337,13 @@ TEST_F(FavoritesWindowTest, ActionsTakeTheSelectedRowEvenWhenAnotherIsCurrent)
                                        QItemSelectionModel::ClearAndSelect |
                                            QItemSelectionModel::Rows);
     };
-    selectOnly(form->ListView2, 0, 2);
-    form->Command1->click();
+    selectOnly(ui->ListView2, 0, 2);
+    ui->Command1->click();
     EXPECT_EQ(favoritesFile(), fileOf({"one", "two"}));
 
     selectChannel(u"Demo Offline Channel"_s);
-    const QModelIndex offline = form->ListView1->currentIndex();
-    selectOnly(form->ListView1, offline.row() == 0 ? 1 : 0, offline.row());
+    const QModelIndex offline = ui->ListView1->currentIndex();
+    selectOnly(ui->ListView1, offline.row() == 0 ? 1 : 0, offline.row());
     form->doChannelAction("Favorites");
     EXPECT_EQ(favoritesFile(), fileOf({"one", "two"}) + demoLine("Demo Offline Channel"));
 }
@@ -351,17 +352,17 @@ TEST_F(FavoritesWindowTest, EverySaveWritesEveryFavoriteWhateverTheFindBarShows)
 {
     load();
     addNamed({"alpha", "beta", "gamma"});
-    const auto find = [&](const QString &text) { form->findFavorites->box()->setText(text); };
+    const auto find = [&](const QString &text) { ui->findFavorites->box()->setText(text); };
     find(u"nothing like it"_s);
     addNamed({"delta"});
-    form->Command1_Click(); // nothing selected
+    ui->Command1->click(); // nothing selected
     EXPECT_EQ(favoritesFile(), fileOf({"alpha", "beta", "gamma", "delta"}));
     // Sorted high to low, "ta" shows delta and beta; the second one shown goes.
     find({});
-    form->ListView2_ColumnClick(1);
+    clickHeaderSection(ui->ListView2, 0);
     find(u"ta"_s);
-    form->ListView2->setCurrentIndex(form->ListView2->model()->index(1, 0));
-    form->Command1->click();
+    ui->ListView2->setCurrentIndex(ui->ListView2->model()->index(1, 0));
+    ui->Command1->click();
     EXPECT_EQ(favoritesFile(), fileOf({"gamma", "delta", "alpha"}));
 }
 
@@ -374,8 +375,8 @@ TEST_F(FavoritesWindowTest, AFavoriteTooLongForItsLineIsRefusedAndTheRestKeepSav
     for (const qsizetype over : {0, 1}) {
         const QByteArray name(kMaxScrambleLength - address.size() - 3 + over, 'n');
         form->favorites().addFavorite({name, address, "", ""});
-        EXPECT_EQ(form->ListView2->rowCountShown(), 2) << over;
-        EXPECT_EQ(form->StatusBar1Panel1->text().startsWith(u"The favourite was not added"_s),
+        EXPECT_EQ(ui->ListView2->rowCountShown(), 2) << over;
+        EXPECT_EQ(ui->StatusBar1Panel1->text().startsWith(u"The favourite was not added"_s),
                   over == 1);
     }
     EXPECT_TRUE(form->saveFavorites());
@@ -391,11 +392,11 @@ TEST_F(FavoritesWindowTest, AStreamWhoseBytesHoldAnErrorMarkerPlays)
     hls.contentType = "application/vnd.apple.mpegurl";
     streams.setRoute("/live.m3u8", hls);
     load();
-    form->cmdFavorites_Click();
+    ui->cmdFavorites->click();
     form->favorites().addFavorite({"Live", streams.url("/live.m3u8"), "", ""});
     clickFavorite(0);
-    EXPECT_EQ(form->WindowsMediaPlayer1->URL(), QString::fromLatin1(streams.url("/live.m3u8")));
-    EXPECT_FALSE(form->imgOffline->isVisible());
+    EXPECT_EQ(ui->WindowsMediaPlayer1->URL(), QString::fromLatin1(streams.url("/live.m3u8")));
+    EXPECT_FALSE(ui->imgOffline->isVisible());
     EXPECT_TRUE(recorded().isEmpty());
 }
 
@@ -414,8 +415,8 @@ TEST_F(FavoritesWindowTest, ANewerChoiceWinsOverAFavoriteStillBeingChecked)
     form->videoSite().model().add({"abc", "Clip"});
     // Each newer choice is made while the favourite's reply still trickles in.
     selectChannel(u"Demo Test Card"_s);
-    form->File1->setCurrentRow(0);
-    form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
+    ui->File1->setCurrentRow(0);
+    ui->ListView3->setCurrentIndex(ui->ListView3->model()->index(0, 0));
     struct Case
     {
         const char *newer;
@@ -427,21 +428,21 @@ TEST_F(FavoritesWindowTest, ANewerChoiceWinsOverAFavoriteStillBeingChecked)
     const Case cases[] = {
         {"channel list",
          0,
-         [&] { form->ListView1_Click(); },
+         [&] { emit ui->ListView1->clicked(ui->ListView1->currentIndex()); },
          QString::fromUtf8(server->channel("Demo Test Card")->url),
          {u"ONLINE Demo Test Card"_s}},
         {"my files", 0, [&] { form->localFiles().File1_Click(); }, file, {}},
-        {"video", 1, [&] { form->ListView3_Click(); }, {}, {}},
+        {"video", 1, [&] { emit ui->ListView3->clicked(ui->ListView3->currentIndex()); }, {}, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.newer);
-        form->WindowsMediaPlayer1->setURL({});
-        form->cmdFavorites_Click();
+        ui->WindowsMediaPlayer1->setURL({});
+        ui->cmdFavorites->click();
         const qsizetype before = recorded().size();
         QTimer::singleShot(100, form.get(), c.choose);
         clickFavorite(c.favorite);
-        EXPECT_EQ(form->WindowsMediaPlayer1->URL(), c.url);
-        EXPECT_FALSE(form->imgOffline->isVisible());
+        EXPECT_EQ(ui->WindowsMediaPlayer1->URL(), c.url);
+        EXPECT_FALSE(ui->imgOffline->isVisible());
         EXPECT_EQ(recorded().mid(before), c.reports);
     }
 }
@@ -455,14 +456,14 @@ TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
         {[&] { form->doChannelAction("Rate1"); }, u"Rated Demo Test Card 1 star"_s},
         {[&] { form->doChannelAction("Favorites"); }, u"Added Demo Test Card to your favourites"_s},
         {[&] {
-             form->ListView2->setCurrentIndex(form->ListView2->model()->index(0, 0));
-             form->Command1->click();
+             ui->ListView2->setCurrentIndex(ui->ListView2->model()->index(0, 0));
+             ui->Command1->click();
          },
          u"Removed Demo Test Card from your favourites"_s},
         {[&] {
              form->videoSite().model().add({"abc", "Clip"});
-             form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
-             form->mnuAction2Item[0]->trigger();
+             ui->ListView3->setCurrentIndex(ui->ListView3->model()->index(0, 0));
+             ui->mnuAction2Item[0]->trigger();
          },
          u"Added Clip to your favourites"_s},
         // A rating the server never got is not confirmed.
@@ -473,9 +474,9 @@ TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
          u"The rating of Demo Test Card could not be sent to the catalogue server"_s},
     };
     for (const auto &[act, status] : steps) {
-        form->StatusBar1Panel1->clear();
+        ui->StatusBar1Panel1->clear();
         act();
-        EXPECT_EQ(form->StatusBar1Panel1->text(), status);
+        EXPECT_EQ(ui->StatusBar1Panel1->text(), status);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "localization/localizationfile.h"
 #include "localization/ui/frmlanguage.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindowui.h"
 #include "online/fetch.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
@@ -43,6 +44,7 @@
 #include <functional>
 
 using namespace mavrel;
+using mavrel::test::MainWindowUi;
 using namespace Qt::StringLiterals;
 
 class OpenRecorder : public QObject
@@ -115,7 +117,7 @@ protected:
 
     frmLanguage *openLanguageWindow(Form1 &form)
     {
-        form.mnuLanguageItem[0]->trigger();
+        MainWindowUi(form).mnuLanguageItem[0]->trigger();
         frmLanguage *window = form.languageWindow();
         EXPECT_NE(window, nullptr);
         return window;
@@ -136,9 +138,10 @@ TEST_F(LanguageWindowTest, ShippedFileTranslatesEveryKeyTheTemplateWrites)
     ASSERT_TRUE(admin.open(QIODevice::WriteOnly));
     admin.close();
     auto form = loaded();
+    const MainWindowUi ui(*form);
     ASSERT_NE(openLanguageWindow(*form), nullptr);
-    form->mnuUpdateItem[1]->trigger(); // the submission window
-    form->mnuAboutItem[0]->trigger();
+    ui.mnuUpdateItem[1]->trigger(); // the submission window
+    ui.mnuAboutItem[0]->trigger();
     form->findChild<QAction *>(u"mnuUpdateItem4"_s)->trigger(); // the catalogue server window
     ASSERT_TRUE(form->languages().makeLocalizationFile());
     const QString written = localizationText(readAll(localizationFile()));
@@ -180,6 +183,7 @@ TEST_F(LanguageWindowTest, ShippedCaptionsFitTheirControls)
 {
     installShippedFile();
     auto form = loaded();
+    const MainWindowUi ui(*form);
     frmLanguage *window = openLanguageWindow(*form);
     ASSERT_NE(window, nullptr);
     form->show();
@@ -195,7 +199,7 @@ TEST_F(LanguageWindowTest, ShippedCaptionsFitTheirControls)
             }
             for (const QLabel *l : root->findChildren<QLabel *>()) {
                 // The status panel clips whatever it is given, English included.
-                if (l != form->StatusBar1Panel1 && !l->text().isEmpty() && !l->wordWrap() &&
+                if (l != ui.StatusBar1Panel1 && !l->text().isEmpty() && !l->wordWrap() &&
                     l->sizeHint().width() > l->width())
                     clipped << l->objectName() + u" \""_s + l->text() + u"\" "_s +
                                    QString::number(l->sizeHint().width()) + u" > "_s +
@@ -215,7 +219,8 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
                                 appDir() + u'/' + QLatin1StringView(help)));
     storeSetting(SettingKey::Language, u"deutsch"_s);
     auto form = loaded();
-    form->mnuAboutItem[0]->trigger();
+    const MainWindowUi ui(*form);
+    ui.mnuAboutItem[0]->trigger();
     auto *about = form->findChild<QWidget *>(u"frmAbout"_s);
     ASSERT_NE(about, nullptr);
     const Branding &b = branding();
@@ -226,41 +231,40 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
         QString german;
     } german[] = {
         {"about window", [&] { return about->windowTitle(); }, u"Über "_s + b.productName},
-        {"type box", [&] { return form->Combo1->itemText(0); }, u"Alle"_s},
-        {"video category", [&] { return form->Combo3->currentText(); }, u"Empfohlen"_s},
-        {"country", [&] { return form->Combo4->currentText(); }, u"USA"_s},
-        {"search box", [&] { return form->txtYouTube->text(); }, u"Suchbegriff"_s},
-        {"button", [&] { return form->cmdRadio->text(); }, u"Radio/Musik"_s},
-        {"website button", [&] { return form->cmdWebsite->text(); },
-         u"Besuchen Sie "_s + b.siteName},
-        {"frame", [&] { return form->Frame1->title(); }, u"Sender"_s},
-        {"label", [&] { return form->lblSort->text(); }, u"Sortiert:"_s},
-        {"check box", [&] { return form->chkLoad->text(); }, u"Beim Bearbeiten kein Video laden"_s},
-        {"top menu", [&] { return form->mnuFile->title(); }, u"&Datei"_s},
-        {"menu array", [&] { return form->mnuCatItem[3]->text(); }, u"Favoriten"_s},
-        {"channel list header", [&] { return form->ListView1->headerText(3); }, u"Bewertung"_s},
-        {"sort box", [&] { return form->cmbSortTV->currentText(); }, u"Bewertung"_s},
-        {"favourites header", [&] { return form->ListView2->headerText(1); }, u"Kategorie"_s},
+        {"type box", [&] { return ui.Combo1->itemText(0); }, u"Alle"_s},
+        {"video category", [&] { return ui.Combo3->currentText(); }, u"Empfohlen"_s},
+        {"country", [&] { return ui.Combo4->currentText(); }, u"USA"_s},
+        {"search box", [&] { return ui.txtYouTube->text(); }, u"Suchbegriff"_s},
+        {"button", [&] { return ui.cmdRadio->text(); }, u"Radio/Musik"_s},
+        {"website button", [&] { return ui.cmdWebsite->text(); }, u"Besuchen Sie "_s + b.siteName},
+        {"frame", [&] { return ui.Frame1->title(); }, u"Sender"_s},
+        {"label", [&] { return ui.lblSort->text(); }, u"Sortiert:"_s},
+        {"check box", [&] { return ui.chkLoad->text(); }, u"Beim Bearbeiten kein Video laden"_s},
+        {"top menu", [&] { return ui.mnuFile->title(); }, u"&Datei"_s},
+        {"menu array", [&] { return ui.mnuCatItem[3]->text(); }, u"Favoriten"_s},
+        {"channel list header", [&] { return ui.ListView1->headerText(3); }, u"Bewertung"_s},
+        {"sort box", [&] { return ui.cmbSortTV->currentText(); }, u"Bewertung"_s},
+        {"favourites header", [&] { return ui.ListView2->headerText(1); }, u"Kategorie"_s},
         {"video list header",
-         [&] { return form->ListView3->model()->headerData(0, Qt::Horizontal).toString(); },
+         [&] { return ui.ListView3->model()->headerData(0, Qt::Horizontal).toString(); },
          u"Video"_s},
-        {"favourites button", [&] { return form->Command1->text(); }, u"Aus Favoriten entfernen"_s},
-        {"pop-up menu item", [&] { return form->mnuActionItem[8]->text(); },
+        {"favourites button", [&] { return ui.Command1->text(); }, u"Aus Favoriten entfernen"_s},
+        {"pop-up menu item", [&] { return ui.mnuActionItem[8]->text(); },
          u"Sender als ausgefallen melden"_s},
         {"window", [&] { return form->windowTitle(); }, b.productName + u" von "_s + b.companyName},
-        {"status line", [&] { return form->StatusBar1Panel1->text().left(20); },
+        {"status line", [&] { return ui.StatusBar1Panel1->text().left(20); },
          u"Sender insgesamt: 2 "_s},
     };
     for (const auto &c : german)
         EXPECT_EQ(c.shown(), c.german) << c.what;
     // The sort box names the translated headers and sorts by them.
-    choose(form->cmbSortTV, u"Sender"_s);
-    EXPECT_EQ(form->ListView1->sortKey(), 0);
+    choose(ui.cmbSortTV, u"Sender"_s);
+    EXPECT_EQ(ui.ListView1->sortKey(), 0);
     // Translated choices still mean what their English names mean.
-    choose(form->Combo1, u"Alle"_s);
+    choose(ui.Combo1, u"Alle"_s);
     EXPECT_EQ(form->viewState().currentLang, u"All"_s);
-    EXPECT_EQ(form->Combo1->currentText(), u"Alle"_s);
-    form->mnuHelpItem[0]->trigger();
+    EXPECT_EQ(ui.Combo1->currentText(), u"Alle"_s);
+    ui.mnuHelpItem[0]->trigger();
     ASSERT_EQ(opens.opened.size(), 1);
     EXPECT_EQ(opens.opened.takeFirst(), QUrl::fromLocalFile(appDir() + u"/Help.de.html"_s));
 
@@ -274,27 +278,27 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
 
     choose(window->Combo1, u"Español"_s);
     EXPECT_EQ(readSetting(SettingKey::Language), u"Español"_s);
-    EXPECT_EQ(form->cmdFiles->text(), u"Archivos"_s);
-    EXPECT_EQ(form->ListView1->headerText(3), u"Valoración"_s);
-    EXPECT_TRUE(form->StatusBar1Panel1->text().startsWith(u"Canales en total: 2 "_s))
-        << form->StatusBar1Panel1->text().toStdString();
+    EXPECT_EQ(ui.cmdFiles->text(), u"Archivos"_s);
+    EXPECT_EQ(ui.ListView1->headerText(3), u"Valoración"_s);
+    EXPECT_TRUE(ui.StatusBar1Panel1->text().startsWith(u"Canales en total: 2 "_s))
+        << ui.StatusBar1Panel1->text().toStdString();
     EXPECT_EQ(window->windowTitle(), u"Selección de idioma"_s);
     EXPECT_EQ(window->Command2->text(), u"Aceptar"_s);
     EXPECT_EQ(about->windowTitle(), u"Acerca de "_s + b.productName);
-    EXPECT_EQ(form->Combo1->currentText(), u"Todos"_s);
+    EXPECT_EQ(ui.Combo1->currentText(), u"Todos"_s);
 
     // A name the file lacks keeps the language in force; the choice is still remembered.
     window->Combo1->setEditText(u"Klingon"_s);
     window->Combo1_Click();
     EXPECT_EQ(readSetting(SettingKey::Language), u"Klingon"_s);
-    EXPECT_EQ(form->cmdFiles->text(), u"Archivos"_s);
+    EXPECT_EQ(ui.cmdFiles->text(), u"Archivos"_s);
     // The window's own design text picks nothing.
     window->Combo1->setEditText(QLatin1StringView(frmLanguage::kChooseText));
     window->Combo1_Click();
     EXPECT_EQ(readSetting(SettingKey::Language), u"Klingon"_s);
 
     window->Command3_Click();
-    form->mnuHelpItem[0]->trigger(); // no help of that language: the English one
+    ui.mnuHelpItem[0]->trigger(); // no help of that language: the English one
     ASSERT_EQ(opens.opened.size(), 2);
     EXPECT_EQ(opens.opened[0], QUrl::fromLocalFile(localizationFile()));
     EXPECT_EQ(opens.opened[1], QUrl::fromLocalFile(appDir() + u"/Help.html"_s));
@@ -306,8 +310,8 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     test::TestHttpServer site;
     ASSERT_TRUE(site.listen());
     qputenv("MAVREL_VIDEOSITE_URL", site.url(""));
-    choose(form->Combo4, u"Japón"_s);
-    choose(form->Combo3, u"Música"_s);
+    choose(ui.Combo4, u"Japón"_s);
+    choose(ui.Combo3, u"Música"_s);
     qputenv("MAVREL_VIDEOSITE_URL", mavrel::testing::kUnreachableServer);
     const auto listed = site.requestsFor("/browse");
     ASSERT_FALSE(listed.isEmpty());
@@ -341,6 +345,7 @@ TEST_F(LanguageWindowTest, FirstStartAsksForTheLanguageBeforeTheMainWindowShows)
         window->Command2_Click();
     });
     auto form = std::make_unique<Form1>();
+    const MainWindowUi ui(*form);
     loading = form.get();
     ASSERT_TRUE(form->Form_Load());
     EXPECT_TRUE(seen.modal);
@@ -349,7 +354,7 @@ TEST_F(LanguageWindowTest, FirstStartAsksForTheLanguageBeforeTheMainWindowShows)
     EXPECT_EQ(seen.listed.size(), 4);
     EXPECT_EQ(seen.shownName, u"English"_s);
     EXPECT_EQ(readSetting(SettingKey::Language), u"Deutsch"_s);
-    EXPECT_EQ(form->Frame1->title(), u"Sender"_s);
+    EXPECT_EQ(ui.Frame1->title(), u"Sender"_s);
     EXPECT_EQ(form->windowTitle(), branding().productName + u" von "_s + branding().companyName);
     EXPECT_EQ(form->viewState().currentKind, u"TV"_s);
 }
@@ -360,6 +365,7 @@ TEST_F(LanguageWindowTest, TerminationDuringTheFirstStartLanguageWindowEndsTheSt
 {
     QFile::remove(userSettingsFilePath(settingsApplication()));
     auto form = std::make_unique<Form1>();
+    const MainWindowUi ui(*form);
     ASSERT_TRUE(onTerminationSignals([&] { form->close(); })); // as the viewer does
     QTimer::singleShot(0, [] { std::raise(SIGTERM); });        // runs in the language window's loop
     // Should the window stay up, the test fails instead of waiting for ever.
@@ -371,7 +377,7 @@ TEST_F(LanguageWindowTest, TerminationDuringTheFirstStartLanguageWindowEndsTheSt
     onTerminationSignals({});
     EXPECT_FALSE(loaded);
     EXPECT_EQ(readSetting(SettingKey::ShowHelp, u"unset"_s), u"unset"_s);
-    EXPECT_EQ(form->ListView1->sourceModel()->rowCount(), 0);
+    EXPECT_EQ(ui.ListView1->sourceModel()->rowCount(), 0);
 }
 
 // Texts from the localisation file, the catalogue, the favourites or a listing are shown as
@@ -387,7 +393,8 @@ TEST_F(LanguageWindowTest, TranslationsAndListedNamesStayPlainText)
                 .toUtf8());
     f.close();
     auto form = loaded();
-    form->mnuUpdateItem[1]->trigger();
+    const MainWindowUi ui(*form);
+    ui.mnuUpdateItem[1]->trigger();
     const auto *label8 = form->findChild<QLabel *>(u"Label8"_s);
     ASSERT_NE(label8, nullptr);
     QLabel typed(big); // laid out as the text typed out
@@ -443,6 +450,7 @@ TEST_F(LanguageWindowTest, DownloadReplacesTheFileOnlyWithAWholeLocalizationFile
         {"the catalogue server", catalogue.baseUrl(), false, shipped + "\r\n"},
     };
     auto form = loaded();
+    const MainWindowUi ui(*form);
     frmLanguage *window = openLanguageWindow(*form);
     ASSERT_NE(window, nullptr);
     for (const auto &c : cases) {
@@ -468,7 +476,7 @@ TEST_F(LanguageWindowTest, DownloadReplacesTheFileOnlyWithAWholeLocalizationFile
         }
     }
     // The language in use changes only when the user picks one.
-    EXPECT_EQ(form->Frame1->title(), u"Channels"_s);
+    EXPECT_EQ(ui.Frame1->title(), u"Channels"_s);
 }
 
 TEST_F(LanguageWindowTest, WindowOpensWithoutAFileOrWithABrokenOne)

@@ -50,7 +50,7 @@ protected:
 
     int rowOf(const QString &name) const
     {
-        const QAbstractItemModel *m = form->ListView1->model();
+        const QAbstractItemModel *m = ui->ListView1->model();
         for (int r = 0; r < m->rowCount(); ++r) {
             if (m->index(r, ChannelListModel::ChannelColumn).data().toString() == name)
                 return r;
@@ -61,10 +61,10 @@ protected:
     {
         const int row = rowOf(name);
         ASSERT_GE(row, 0) << name.toStdString();
-        const QModelIndex index = form->ListView1->model()->index(row, 0);
-        form->ListView1->scrollTo(index);
-        const QRect rect = form->ListView1->visualRect(index);
-        QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, {}, rect.center());
+        const QModelIndex index = ui->ListView1->model()->index(row, 0);
+        ui->ListView1->scrollTo(index);
+        const QRect rect = ui->ListView1->visualRect(index);
+        QTest::mouseClick(ui->ListView1->viewport(), Qt::LeftButton, {}, rect.center());
     }
     QStringList recorded() const
     {
@@ -76,7 +76,7 @@ protected:
     bool waitPlaying()
     {
         return QTest::qWaitFor(
-            [&] { return form->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; },
+            [&] { return ui->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; },
             kWaitMs);
     }
 };
@@ -86,7 +86,7 @@ TEST_F(WindowPlaybackTest, ClickOnADemoChannelPlaysItAndReportsIt)
     load();
     clickRow(u"Demo Test Card"_s);
     EXPECT_TRUE(waitPlaying());
-    EXPECT_TRUE(form->imgOffline->isHidden());
+    EXPECT_TRUE(ui->imgOffline->isHidden());
     EXPECT_EQ(recorded(), QStringList{u"ONLINE Demo Test Card"_s});
 }
 
@@ -94,44 +94,44 @@ TEST_F(WindowPlaybackTest, DeadChannelShowsTheOfflinePictureUntilClicked)
 {
     load();
     clickRow(u"Demo Offline Channel"_s);
-    EXPECT_TRUE(form->imgOffline->isVisible());
-    EXPECT_TRUE(form->WindowsMediaPlayer1->URL().isEmpty());
+    EXPECT_TRUE(ui->imgOffline->isVisible());
+    EXPECT_TRUE(ui->WindowsMediaPlayer1->URL().isEmpty());
     EXPECT_EQ(recorded(), QStringList{u"OFFLINE Demo Offline Channel"_s});
-    QTest::mouseClick(form->imgOffline, Qt::LeftButton);
-    EXPECT_FALSE(form->imgOffline->isVisible());
+    QTest::mouseClick(ui->imgOffline, Qt::LeftButton);
+    EXPECT_FALSE(ui->imgOffline->isVisible());
     // A click on a live one after a dead one leaves it hidden.
     clickRow(u"Demo Offline Channel"_s);
-    EXPECT_TRUE(form->imgOffline->isVisible());
+    EXPECT_TRUE(ui->imgOffline->isVisible());
     clickRow(u"Demo Test Card"_s);
-    EXPECT_FALSE(form->imgOffline->isVisible());
+    EXPECT_FALSE(ui->imgOffline->isVisible());
 }
 
 TEST_F(WindowPlaybackTest, CheckAllChannelsFromTheStaffMenu)
 {
     load(true);
-    ASSERT_TRUE(form->mnuUpdateItem[3]->isVisible());
-    ASSERT_TRUE(form->mnuUpdateItem[3]->isEnabled());
+    ASSERT_TRUE(ui->mnuUpdateItem[3]->isVisible());
+    ASSERT_TRUE(ui->mnuUpdateItem[3]->isEnabled());
     form->checkRun().Timer1.setInterval(10);
-    const int all = form->Combo1->findText(u"All"_s);
+    const int all = ui->Combo1->findText(u"All"_s);
     ASSERT_GE(all, 0);
-    form->Combo1->setCurrentIndex(all);
-    emit form->Combo1->activated(all); // every TV channel of the demo
-    const int rows = form->ListView1->rowCountShown();
+    ui->Combo1->setCurrentIndex(all);
+    emit ui->Combo1->activated(all); // every TV channel of the demo
+    const int rows = ui->ListView1->rowCountShown();
     ASSERT_EQ(rows, 3);
     QStringList expected, names;
     for (int r = 0; r < rows; ++r) {
-        const QString name = form->ListView1->model()->index(r, 0).data().toString();
+        const QString name = ui->ListView1->model()->index(r, 0).data().toString();
         names << name;
         expected << (name.contains(u"Offline"_s) || name.contains(u"Movido"_s) ? u"OFFLINE "_s
                                                                                : u"ONLINE "_s) +
                         name;
     }
-    form->mnuUpdateItem[3]->trigger();
+    ui->mnuUpdateItem[3]->trigger();
     EXPECT_EQ(recorded(), expected);
-    EXPECT_EQ(form->StatusBar1Panel1->text(),
+    EXPECT_EQ(ui->StatusBar1Panel1->text(),
               u"Checking %1 of %1 - %2"_s.arg(rows).arg(names.last()));
-    EXPECT_EQ(form->ListView1->currentIndex().row(), rows - 1);
-    EXPECT_TRUE(form->WindowsMediaPlayer1->URL().isEmpty());
+    EXPECT_EQ(ui->ListView1->currentIndex().row(), rows - 1);
+    EXPECT_TRUE(ui->WindowsMediaPlayer1->URL().isEmpty());
     EXPECT_FALSE(form->checkRun().isRunning());
 }
 
@@ -142,7 +142,7 @@ TEST_F(WindowPlaybackTest, CheckAllEndsWhenTheListIsReloaded)
     int checksStarted = 0;
     QObject::connect(&form->checkRun(), &CheckAllRun::finished, [&](int n) { checksStarted = n; });
     // The user switches to radio during the first pause.
-    QTimer::singleShot(20, form.get(), [&] { form->cmdRadio->click(); });
+    QTimer::singleShot(20, form.get(), [&] { ui->cmdRadio->click(); });
     form->checkAllChannels();
     EXPECT_EQ(checksStarted, 1);
     EXPECT_EQ(recorded().size(), 1);
@@ -154,10 +154,10 @@ TEST_F(WindowPlaybackTest, CheckAllWalksTheFoundRowsAndEndsWhenTheyChange)
 {
     load(true);
     form->checkRun().Timer1.setInterval(50);
-    const int all = form->Combo1->findText(u"All"_s);
-    form->Combo1->setCurrentIndex(all);
-    emit form->Combo1->activated(all); // by rating: Test Card, Offline Channel, Movido
-    const auto find = [&](const QString &text) { form->findChannels->box()->setText(text); };
+    const int all = ui->Combo1->findText(u"All"_s);
+    ui->Combo1->setCurrentIndex(all);
+    emit ui->Combo1->activated(all); // by rating: Test Card, Offline Channel, Movido
+    const auto find = [&](const QString &text) { ui->findChannels->box()->setText(text); };
     // "n" finds the two channels after the test card, which has none.
     struct Case
     {
@@ -175,7 +175,7 @@ TEST_F(WindowPlaybackTest, CheckAllWalksTheFoundRowsAndEndsWhenTheyChange)
         {"taken back during", u"n"_s, [&] { find({}); }, {u"OFFLINE Demo Offline Channel"_s}},
         {"sorted during",
          {},
-         [&] { form->ListView1->proxy()->sort(0); },
+         [&] { ui->ListView1->proxy()->sort(0); },
          {u"ONLINE Demo Test Card"_s}},
     };
     for (const Case &c : cases) {
@@ -193,8 +193,8 @@ TEST_F(WindowPlaybackTest, CheckAllWalksTheFoundRowsAndEndsWhenTheyChange)
 TEST_F(WindowPlaybackTest, StatusBoxIsMirroredIntoTheStatusBar)
 {
     load();
-    form->txtStatus->setText(u"Downloaded 768 bytes."_s);
-    EXPECT_EQ(form->StatusBar1Panel1->text(), u"Downloaded 768 bytes."_s);
+    ui->txtStatus->setText(u"Downloaded 768 bytes."_s);
+    EXPECT_EQ(ui->StatusBar1Panel1->text(), u"Downloaded 768 bytes."_s);
 }
 
 TEST_F(WindowPlaybackTest, MyFilesRestoresTheFolderAndPlaysAFile)
@@ -210,14 +210,14 @@ TEST_F(WindowPlaybackTest, MyFilesRestoresTheFolderAndPlaysAFile)
 
     load();
     EXPECT_EQ(form->localFiles().dirPath(), folder);
-    EXPECT_EQ(form->Drive1->currentData().toString(), u"/"_s);
-    ASSERT_EQ(form->File1->count(), 1);
-    EXPECT_EQ(form->File1->item(0)->text(), u"Tone.WAV"_s);
+    EXPECT_EQ(ui->Drive1->currentData().toString(), u"/"_s);
+    ASSERT_EQ(ui->File1->count(), 1);
+    EXPECT_EQ(ui->File1->item(0)->text(), u"Tone.WAV"_s);
 
-    form->cmdFiles->click();
-    const QRect rect = form->File1->visualItemRect(form->File1->item(0));
-    QTest::mouseClick(form->File1->viewport(), Qt::LeftButton, {}, rect.center());
-    EXPECT_EQ(form->WindowsMediaPlayer1->URL(), folder + u"/Tone.WAV"_s);
+    ui->cmdFiles->click();
+    const QRect rect = ui->File1->visualItemRect(ui->File1->item(0));
+    QTest::mouseClick(ui->File1->viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_EQ(ui->WindowsMediaPlayer1->URL(), folder + u"/Tone.WAV"_s);
     EXPECT_TRUE(waitPlaying());
     EXPECT_TRUE(recorded().isEmpty());
 }

@@ -8,6 +8,7 @@
 #include "mainwindow/navigation.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindowui.h"
 #include "platform/appfolder.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
@@ -20,6 +21,8 @@
 #include "videosite/ui/videositebrowser.h"
 #include "viewerfolders.h"
 
+using mavrel::test::clickHeaderSection;
+using mavrel::test::MainWindowUi;
 using mavrel::testing::FixtureChannel;
 using mavrel::testing::writeCatalogue;
 
@@ -123,19 +126,19 @@ protected:
         return form;
     }
 
-    static QStringList shownColumn(const Form1 &form, int column)
+    static QStringList shownColumn(const MainWindowUi &ui, int column)
     {
         QStringList texts;
-        const QAbstractItemModel *m = form.ListView1->model();
+        const QAbstractItemModel *m = ui.ListView1->model();
         for (int r = 0; r < m->rowCount(); ++r)
             texts << m->index(r, column).data().toString();
         return texts;
     }
 
-    static QGroupBox *visibleFrame(const Form1 &form)
+    static QGroupBox *visibleFrame(const MainWindowUi &ui)
     {
         QGroupBox *shown = nullptr;
-        for (QGroupBox *f : {form.Frame1, form.Frame3, form.Frame4, form.Frame5}) {
+        for (QGroupBox *f : {ui.Frame1, ui.Frame3, ui.Frame4, ui.Frame5}) {
             if (!f->isHidden()) {
                 EXPECT_EQ(shown, nullptr) << "two frames shown";
                 shown = f;
@@ -163,26 +166,27 @@ TEST_F(Form1Test, StartUpShowsTheTvChannelsSortedByRatingWithTheStatusLine)
 {
     writeSmallCatalogue();
     auto form = loaded();
+    const MainWindowUi ui(*form);
     EXPECT_TRUE(boxes.shown().isEmpty());
     EXPECT_EQ(form->windowTitle(), u"Mavrel by Brintover"_s);
-    EXPECT_EQ(form->cmdWebsite->text(), u"Visit "_s + branding().siteName);
+    EXPECT_EQ(ui.cmdWebsite->text(), u"Visit "_s + branding().siteName);
     EXPECT_EQ(form->countryCode, u"en_us"_s);
     EXPECT_FALSE(form->windowIcon().isNull());
-    EXPECT_EQ(visibleFrame(*form), form->Frame1);
+    EXPECT_EQ(visibleFrame(ui), ui.Frame1);
     EXPECT_EQ(form->viewState().currentKind, u"TV"_s);
-    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Alpha TV"_s, u"Beta News"_s}));
-    EXPECT_EQ(shownColumn(*form, 3), (QStringList{u"4.5"_s, u"3.0"_s}));
-    EXPECT_EQ(shownColumn(*form, 4), (QStringList{u"000120"_s, u"000099"_s}));
-    EXPECT_TRUE(form->ListView1->sortingOn());
-    EXPECT_EQ(form->ListView1->sortKey(), 3);
-    EXPECT_EQ(form->ListView1->sortOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(shownColumn(ui, 0), (QStringList{u"Alpha TV"_s, u"Beta News"_s}));
+    EXPECT_EQ(shownColumn(ui, 3), (QStringList{u"4.5"_s, u"3.0"_s}));
+    EXPECT_EQ(shownColumn(ui, 4), (QStringList{u"000120"_s, u"000099"_s}));
+    EXPECT_TRUE(ui.ListView1->sortingOn());
+    EXPECT_EQ(ui.ListView1->sortKey(), 3);
+    EXPECT_EQ(ui.ListView1->sortOrder(), Qt::DescendingOrder);
     QStringList items;
-    for (int i = 0; i < form->Combo1->count(); ++i)
-        items << form->Combo1->itemText(i);
+    for (int i = 0; i < ui.Combo1->count(); ++i)
+        items << ui.Combo1->itemText(i);
     EXPECT_EQ(items, (QStringList{u"All"_s, u"English"_s, u"French"_s, u"Spanish"_s}));
-    EXPECT_EQ(form->Combo1->currentText(), u"English"_s);
-    EXPECT_EQ(form->cmbSortTV->currentText(), u"Rating"_s);
-    EXPECT_EQ(form->StatusBar1Panel1->text(),
+    EXPECT_EQ(ui.Combo1->currentText(), u"English"_s);
+    EXPECT_EQ(ui.cmbSortTV->currentText(), u"Rating"_s);
+    EXPECT_EQ(ui.StatusBar1Panel1->text(),
               u"Total Channels: 10 | Showing: 2 | Languages/Categories: 3 | Don't forget to rate "
               "your favorite channels with the Channel Actions button"_s);
     // The placeholder page is written and becomes the browser's page once it exists.
@@ -203,9 +207,10 @@ TEST_F(Form1Test, AnApplicationFolderThatCannotBeWrittenShowsInTheStatusBarOnce)
     setApplicationFolderOverride(blocked);
     {
         auto form = loaded();
+        const MainWindowUi ui(*form);
         const QString shown = form->statusBar()->currentMessage();
         EXPECT_TRUE(shown.contains(blocked + u"/youtube.html"_s)) << shown.toStdString();
-        EXPECT_TRUE(form->StatusBar1Panel1->text().startsWith(u"Total Channels"_s));
+        EXPECT_TRUE(ui.StatusBar1Panel1->text().startsWith(u"Total Channels"_s));
     }
     auto again = loaded();
     EXPECT_EQ(again->statusBar()->currentMessage(), QString());
@@ -241,7 +246,7 @@ TEST_F(Form1Test, FirstStartStoresEnglishAndOpensTheHelpOnce)
     EXPECT_EQ(urls.opened.size(), 1);
 
     // "View Help" opens it whenever asked.
-    again->mnuHelpItem_Click(0);
+    MainWindowUi(*again).mnuHelpItem[0]->trigger();
     EXPECT_EQ(urls.opened.size(), 2);
 }
 
@@ -250,10 +255,11 @@ TEST_F(Form1Test, MissingHelpDocumentOpensNothingButStillStoresTheSetting)
     storeSetting(SettingKey::ShowHelp, u"1"_s);
     writeSmallCatalogue();
     auto form = loaded();
+    const MainWindowUi ui(*form);
     EXPECT_TRUE(urls.opened.isEmpty());
     EXPECT_EQ(readSetting(SettingKey::ShowHelp), u"0"_s);
     EXPECT_EQ(readSetting(SettingKey::MachineShowHelp, u"absent"_s), u"absent"_s);
-    form->mnuHelpItem_Click(0);
+    ui.mnuHelpItem[0]->trigger();
     EXPECT_TRUE(urls.opened.isEmpty());
     EXPECT_TRUE(boxes.shown().isEmpty());
 }
@@ -263,22 +269,24 @@ TEST_F(Form1Test, StaffModeAddsTheUrlColumnAndTheStaffUpdateItems)
     writeSmallCatalogue();
     {
         auto form = loaded();
+        const MainWindowUi ui(*form);
         EXPECT_FALSE(form->staffMode);
-        EXPECT_EQ(form->ListView1->columnCountShown(), 5);
-        EXPECT_FALSE(form->mnuUpdateItem[2]->isVisible());
-        EXPECT_FALSE(form->mnuUpdateItem[3]->isVisible());
-        EXPECT_FALSE(form->chkLoad->isChecked());
+        EXPECT_EQ(ui.ListView1->columnCountShown(), 5);
+        EXPECT_FALSE(ui.mnuUpdateItem[2]->isVisible());
+        EXPECT_FALSE(ui.mnuUpdateItem[3]->isVisible());
+        EXPECT_FALSE(ui.chkLoad->isChecked());
     }
     touch(u"admin.txt"_s);
     auto form = loaded();
+    const MainWindowUi ui(*form);
     EXPECT_TRUE(form->staffMode);
-    ASSERT_EQ(form->ListView1->columnCountShown(), 6);
-    EXPECT_EQ(form->ListView1->headerText(5), u"URL"_s);
-    EXPECT_EQ(form->ListView1->model()->index(0, 5).data().toString(), u"http://a.example/tv"_s);
-    for (QAction *item : form->mnuUpdateItem)
+    ASSERT_EQ(ui.ListView1->columnCountShown(), 6);
+    EXPECT_EQ(ui.ListView1->headerText(5), u"URL"_s);
+    EXPECT_EQ(ui.ListView1->model()->index(0, 5).data().toString(), u"http://a.example/tv"_s);
+    for (QAction *item : ui.mnuUpdateItem)
         EXPECT_TRUE(item->isVisible());
-    EXPECT_TRUE(form->chkLoad->isChecked());
-    EXPECT_TRUE(form->Frame2->isHidden());
+    EXPECT_TRUE(ui.chkLoad->isChecked());
+    EXPECT_TRUE(ui.Frame2->isHidden());
 }
 
 TEST_F(Form1Test, SecondInstanceEndsAndAStaleLockDoesNotBlock)
@@ -309,20 +317,21 @@ TEST_F(Form1Test, DamagedCatalogueShowsItsBoxAndAnEmptyList)
         damaged.write("a|b\r\n");
     }
     auto form = loaded();
+    const MainWindowUi ui(*form);
     ASSERT_EQ(boxes.shown().size(), 1);
     const auto &box = boxes.shown()[0];
     EXPECT_EQ(box.text, u"TV Channel file was not found.  No channels could be loaded.  Please "
                         "reinstall or repair this program."_s);
     EXPECT_EQ(box.title, u"Mavrel"_s);
     EXPECT_EQ(box.buttons, DialogButtons::Ok);
-    EXPECT_EQ(form->ListView1->rowCountShown(), 0);
-    EXPECT_EQ(visibleFrame(*form), form->Frame1);
+    EXPECT_EQ(ui.ListView1->rowCountShown(), 0);
+    EXPECT_EQ(visibleFrame(ui), ui.Frame1);
     // The list an update brings comes best rated first.
-    EXPECT_TRUE(form->ListView1->sortingOn());
-    EXPECT_EQ(form->ListView1->sortKey(), 3);
-    EXPECT_EQ(form->ListView1->sortOrder(), Qt::DescendingOrder);
+    EXPECT_TRUE(ui.ListView1->sortingOn());
+    EXPECT_EQ(ui.ListView1->sortKey(), 3);
+    EXPECT_EQ(ui.ListView1->sortOrder(), Qt::DescendingOrder);
     // Every catalogue click shows it again.
-    form->cmdRadio_Click();
+    ui.cmdRadio->click();
     EXPECT_EQ(boxes.shown().size(), 2);
 }
 
@@ -330,36 +339,38 @@ TEST_F(Form1Test, CategoryButtonsAndMenuItemsSwitchFrameAreaAndKind)
 {
     writeSmallCatalogue();
     auto form = loaded();
+    const MainWindowUi ui(*form);
     struct Case
     {
         int index;
-        QPushButton *Form1::*button;
-        QGroupBox *Form1::*frame;
+        QPushButton *MainWindowUi::*button;
+        QGroupBox *MainWindowUi::*frame;
         bool browser;
         const char *kind;
     };
     const Case cases[] = {
-        {0, &Form1::cmdTV, &Form1::Frame1, false, "TV"},
-        {1, &Form1::cmdRadio, &Form1::Frame1, false, "Radio"},
-        {2, &Form1::cmdVideo, &Form1::Frame1, false, "Video"},
-        {3, &Form1::cmdFavorites, &Form1::Frame3, false, "Video"}, // kind unchanged
-        {8, &Form1::cmdYouTube, &Form1::Frame5, true, "YOUTUBE"},
-        {4, &Form1::cmdFiles, &Form1::Frame4, false, "YOUTUBE"},
-        {7, &Form1::cmdXXX, &Form1::Frame1, false, "XXX"},
-        {3, &Form1::cmdFavorites, &Form1::Frame3, false, "XXX"},
+        {0, &MainWindowUi::cmdTV, &MainWindowUi::Frame1, false, "TV"},
+        {1, &MainWindowUi::cmdRadio, &MainWindowUi::Frame1, false, "Radio"},
+        {2, &MainWindowUi::cmdVideo, &MainWindowUi::Frame1, false, "Video"},
+        {3, &MainWindowUi::cmdFavorites, &MainWindowUi::Frame3, false, "Video"}, // kind unchanged
+        {8, &MainWindowUi::cmdYouTube, &MainWindowUi::Frame5, true, "YOUTUBE"},
+        {4, &MainWindowUi::cmdFiles, &MainWindowUi::Frame4, false, "YOUTUBE"},
+        {7, &MainWindowUi::cmdXXX, &MainWindowUi::Frame1, false, "XXX"},
+        {3, &MainWindowUi::cmdFavorites, &MainWindowUi::Frame3, false, "XXX"},
     };
     for (const bool viaMenu : {true, false}) {
         for (const Case &c : cases) {
             SCOPED_TRACE(::testing::Message()
                          << "index " << c.index << (viaMenu ? " menu" : " button"));
             boxes.pushAnswer(DialogAnswer::Ok); // the adult notice, when it comes
-            if (viaMenu)
-                form->mnuCatItem_Click(c.index);
+            // Hidden items cannot be chosen; their buttons stand in for them.
+            if (viaMenu && c.index != 2 && c.index != 7)
+                ui.mnuCatItem[c.index]->trigger();
             else
-                ((*form).*(c.button))->click();
-            EXPECT_EQ(visibleFrame(*form), (*form).*(c.frame));
+                (ui.*(c.button))->click();
+            EXPECT_EQ(visibleFrame(ui), ui.*(c.frame));
             EXPECT_EQ(form->browserAreaShown(), c.browser);
-            EXPECT_EQ(form->WindowsMediaPlayer1->isHidden(), c.browser);
+            EXPECT_EQ(ui.WindowsMediaPlayer1->isHidden(), c.browser);
             if (form->browser()) {
                 EXPECT_EQ(form->browser()->isHidden(), !c.browser);
             }
@@ -368,34 +379,35 @@ TEST_F(Form1Test, CategoryButtonsAndMenuItemsSwitchFrameAreaAndKind)
         boxes.clear();
     }
     // The video site empties the channel list; its page is the placeholder.
-    form->mnuCatItem_Click(8);
-    EXPECT_EQ(form->ListView1->rowCountShown(), 0);
+    ui.mnuCatItem[8]->trigger();
+    EXPECT_EQ(ui.ListView1->rowCountShown(), 0);
     ASSERT_NE(form->browser(), nullptr);
     QElapsedTimer clock;
     clock.start();
     while (form->browser()->url().isEmpty() && clock.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     EXPECT_EQ(form->browser()->url(), form->browserPage());
-    EXPECT_EQ(form->browser()->geometry(), form->WindowsMediaPlayer1->geometry());
+    EXPECT_EQ(form->browser()->geometry(), ui.WindowsMediaPlayer1->geometry());
 
     // Indexes outside the menu do nothing.
     for (const int index : {-1, 9, 42}) {
         form->mnuCatItem_Click(index);
-        EXPECT_EQ(visibleFrame(*form), form->Frame5);
+        EXPECT_EQ(visibleFrame(ui), ui.Frame5);
         EXPECT_EQ(form->viewState().currentKind, u"YOUTUBE"_s);
     }
     // The Video category is never offered.
-    EXPECT_TRUE(form->cmdVideo->isHidden());
-    EXPECT_FALSE(form->mnuCatItem[2]->isVisible());
+    EXPECT_TRUE(ui.cmdVideo->isHidden());
+    EXPECT_FALSE(ui.mnuCatItem[2]->isVisible());
 }
 
 TEST_F(Form1Test, AdultNoticeCancelKeepsTheViewAndOkEntersWithTheVideoLanguage)
 {
     writeSmallCatalogue();
     auto form = loaded();
-    form->cmdYouTube_Click();
+    const MainWindowUi ui(*form);
+    ui.cmdYouTube->click();
     boxes.pushAnswer(DialogAnswer::Cancel);
-    form->cmdXXX_Click();
+    ui.cmdXXX->click();
     ASSERT_EQ(boxes.shown().size(), 1);
     const auto &notice = boxes.shown()[0];
     EXPECT_EQ(notice.title, u"Adult Material"_s);
@@ -404,50 +416,51 @@ TEST_F(Form1Test, AdultNoticeCancelKeepsTheViewAndOkEntersWithTheVideoLanguage)
     EXPECT_TRUE(notice.text.startsWith(u"In order to have access"_s));
     EXPECT_TRUE(notice.text.endsWith(u"from this adult section."_s));
     EXPECT_EQ(notice.text.count(u"\r\n\r\n"_s), 3);
-    EXPECT_EQ(visibleFrame(*form), form->Frame5);
+    EXPECT_EQ(visibleFrame(ui), ui.Frame5);
     EXPECT_TRUE(form->browserAreaShown());
     EXPECT_EQ(form->viewState().currentKind, u"YOUTUBE"_s);
 
-    form->cmdFavorites_Click();
+    ui.cmdFavorites->click();
     boxes.pushAnswer(DialogAnswer::Cancel);
-    form->cmdXXX_Click();
-    EXPECT_EQ(visibleFrame(*form), form->Frame3);
+    ui.cmdXXX->click();
+    EXPECT_EQ(visibleFrame(ui), ui.Frame3);
 
     boxes.pushAnswer(DialogAnswer::Ok);
-    form->cmdXXX_Click();
+    ui.cmdXXX->click();
     EXPECT_EQ(boxes.shown().size(), 3); // asked every time
-    EXPECT_EQ(visibleFrame(*form), form->Frame1);
+    EXPECT_EQ(visibleFrame(ui), ui.Frame1);
     EXPECT_EQ(form->viewState().currentKind, u"XXX"_s);
     EXPECT_EQ(form->viewState().currentLang, u"English"_s); // VideoLang never stored
-    EXPECT_EQ(shownColumn(*form, 0), QStringList{u"Night"_s});
+    EXPECT_EQ(shownColumn(ui, 0), QStringList{u"Night"_s});
 }
 
 TEST_F(Form1Test, LanguageChoiceIsRememberedPerKindButNeverForTheAdultKind)
 {
     writeSmallCatalogue();
     auto form = loaded();
-    form->cmdRadio_Click();
-    choose(form->Combo1, u"Spanish"_s);
+    const MainWindowUi ui(*form);
+    ui.cmdRadio->click();
+    choose(ui.Combo1, u"Spanish"_s);
     EXPECT_EQ(readSetting(SettingKey::RadioLang), u"Spanish"_s);
-    EXPECT_EQ(shownColumn(*form, 0), QStringList{u"Radio Uno"_s});
+    EXPECT_EQ(shownColumn(ui, 0), QStringList{u"Radio Uno"_s});
 
-    form->cmdTV_Click();
+    ui.cmdTV->click();
     EXPECT_EQ(form->viewState().currentLang, u"English"_s);
-    form->cmdRadio_Click();
+    ui.cmdRadio->click();
     EXPECT_EQ(form->viewState().currentLang, u"Spanish"_s);
-    EXPECT_EQ(form->Combo1->currentText(), u"Spanish"_s);
+    EXPECT_EQ(ui.Combo1->currentText(), u"Spanish"_s);
 
     // "All" shows the whole kind; the language list is kept, not rebuilt.
-    const int itemsBefore = form->Combo1->count();
-    choose(form->Combo1, u"All"_s);
-    EXPECT_EQ(form->ListView1->rowCountShown(), 2);
-    EXPECT_EQ(form->Combo1->count(), itemsBefore);
+    const int itemsBefore = ui.Combo1->count();
+    choose(ui.Combo1, u"All"_s);
+    EXPECT_EQ(ui.ListView1->rowCountShown(), 2);
+    EXPECT_EQ(ui.Combo1->count(), itemsBefore);
     EXPECT_EQ(readSetting(SettingKey::RadioLang), u"All"_s);
 
     boxes.pushAnswer(DialogAnswer::Ok);
-    form->cmdXXX_Click();
-    choose(form->Combo1, u"French"_s);
-    EXPECT_EQ(shownColumn(*form, 0), QStringList{u"Nuit"_s});
+    ui.cmdXXX->click();
+    choose(ui.Combo1, u"French"_s);
+    EXPECT_EQ(shownColumn(ui, 0), QStringList{u"Nuit"_s});
     EXPECT_EQ(readSetting(SettingKey::VideoLang, u"absent"_s), u"absent"_s);
     EXPECT_EQ(readSetting(SettingKey::TVLang, u"absent"_s), u"absent"_s);
 }
@@ -458,17 +471,18 @@ TEST_F(Form1Test, RememberedLanguageThatNoChannelCarriesShowsAnEmptyList)
     storeSetting(SettingKey::RadioLang, u"Klingon"_s);
     storeSetting(SettingKey::TVLang, u"Klingon"_s);
     auto form = loaded();
+    const MainWindowUi ui(*form);
     // The first list is empty, and the lists after it still come best rated first.
-    EXPECT_EQ(form->ListView1->rowCountShown(), 0);
-    form->cmdRadio_Click();
-    EXPECT_EQ(form->ListView1->rowCountShown(), 0);
-    EXPECT_EQ(form->Combo1->count(), 3);
-    EXPECT_TRUE(form->Combo1->currentText().isEmpty());
-    choose(form->Combo1, u"All"_s);
-    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Radio Uno"_s, u"Jazz FM"_s}));
-    form->cmdTV_Click();
-    choose(form->Combo1, u"All"_s);
-    EXPECT_EQ(shownColumn(*form, 0),
+    EXPECT_EQ(ui.ListView1->rowCountShown(), 0);
+    ui.cmdRadio->click();
+    EXPECT_EQ(ui.ListView1->rowCountShown(), 0);
+    EXPECT_EQ(ui.Combo1->count(), 3);
+    EXPECT_TRUE(ui.Combo1->currentText().isEmpty());
+    choose(ui.Combo1, u"All"_s);
+    EXPECT_EQ(shownColumn(ui, 0), (QStringList{u"Radio Uno"_s, u"Jazz FM"_s}));
+    ui.cmdTV->click();
+    choose(ui.Combo1, u"All"_s);
+    EXPECT_EQ(shownColumn(ui, 0),
               (QStringList{u"Canal Sur"_s, u"Alpha TV"_s, u"Beta News"_s, u"Kids Zone"_s}));
 }
 
@@ -476,10 +490,11 @@ TEST_F(Form1Test, EveryKindClickRebuildsTheLanguageList)
 {
     writeSmallCatalogue();
     auto form = loaded();
-    form->cmdRadio_Click();
-    form->Combo1->clear();
-    form->cmdRadio_Click();
-    EXPECT_EQ(form->Combo1->count(), 3); // All, English, Spanish
+    const MainWindowUi ui(*form);
+    ui.cmdRadio->click();
+    ui.Combo1->clear();
+    ui.cmdRadio->click();
+    EXPECT_EQ(ui.Combo1->count(), 3); // All, English, Spanish
     EXPECT_EQ(form->viewState().langCount, 2);
 }
 
@@ -488,92 +503,97 @@ TEST_F(Form1Test, HeaderClicksAndTheSortComboFollowTheFlipRule)
     writeSmallCatalogue();
     storeSetting(SettingKey::TVLang, u"All"_s);
     auto form = loaded();
-    EXPECT_EQ(form->Combo1->currentText(), u"All"_s);
-    EXPECT_EQ(shownColumn(*form, 3),
+    const MainWindowUi ui(*form);
+    form->show(); // lays the headers out for the clicks
+    EXPECT_EQ(ui.Combo1->currentText(), u"All"_s);
+    EXPECT_EQ(shownColumn(ui, 3),
               (QStringList{u"5.0"_s, u"4.5"_s, u"3.0"_s, u"1.0"_s})); // start-up: highest first
-    form->ListView1_ColumnClick(4);
-    EXPECT_EQ(shownColumn(*form, 3), (QStringList{u"1.0"_s, u"3.0"_s, u"4.5"_s, u"5.0"_s}));
-    form->ListView1_ColumnClick(4);
-    EXPECT_EQ(shownColumn(*form, 3), (QStringList{u"5.0"_s, u"4.5"_s, u"3.0"_s, u"1.0"_s}));
+    clickHeaderSection(ui.ListView1, 3);
+    EXPECT_EQ(shownColumn(ui, 3), (QStringList{u"1.0"_s, u"3.0"_s, u"4.5"_s, u"5.0"_s}));
+    clickHeaderSection(ui.ListView1, 3);
+    EXPECT_EQ(shownColumn(ui, 3), (QStringList{u"5.0"_s, u"4.5"_s, u"3.0"_s, u"1.0"_s}));
 
-    choose(form->cmbSortTV, u"Channel"_s);
-    EXPECT_EQ(shownColumn(*form, 0),
+    choose(ui.cmbSortTV, u"Channel"_s);
+    EXPECT_EQ(shownColumn(ui, 0),
               (QStringList{u"Alpha TV"_s, u"Beta News"_s, u"Canal Sur"_s, u"Kids Zone"_s}));
-    choose(form->cmbSortTV, u"Channel"_s);
-    EXPECT_EQ(shownColumn(*form, 0),
+    choose(ui.cmbSortTV, u"Channel"_s);
+    EXPECT_EQ(shownColumn(ui, 0),
               (QStringList{u"Kids Zone"_s, u"Canal Sur"_s, u"Beta News"_s, u"Alpha TV"_s}));
 
     // The order survives a reload.
-    form->cmdTV_Click();
-    EXPECT_EQ(shownColumn(*form, 0).first(), u"Kids Zone"_s);
+    ui.cmdTV->click();
+    EXPECT_EQ(shownColumn(ui, 0).first(), u"Kids Zone"_s);
 
     // Translated headers: the combo matches none of them and sorts by its item's position;
     // header clicks still sort.
     form->channelModel().setHeaderText(0, u"Kanal"_s);
-    choose(form->cmbSortTV, u"Channel"_s);
-    EXPECT_EQ(form->ListView1->sortKey(), 0);
-    EXPECT_EQ(form->ListView1->sortOrder(), Qt::AscendingOrder);
-    EXPECT_EQ(shownColumn(*form, 0).first(), u"Alpha TV"_s);
-    form->ListView1_ColumnClick(1);
-    EXPECT_EQ(form->ListView1->sortOrder(), Qt::DescendingOrder);
+    choose(ui.cmbSortTV, u"Channel"_s);
+    EXPECT_EQ(ui.ListView1->sortKey(), 0);
+    EXPECT_EQ(ui.ListView1->sortOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(shownColumn(ui, 0).first(), u"Alpha TV"_s);
+    clickHeaderSection(ui.ListView1, 0);
+    EXPECT_EQ(ui.ListView1->sortOrder(), Qt::DescendingOrder);
 
     // The favourites list is empty: a click changes nothing.
-    form->ListView2_ColumnClick(1);
-    EXPECT_FALSE(form->ListView2->sortingOn());
+    clickHeaderSection(ui.ListView2, 0);
+    EXPECT_FALSE(ui.ListView2->sortingOn());
 }
 
 TEST_F(Form1Test, ResizeLaysOutAndMinimisingMovesNothing)
 {
     writeSmallCatalogue();
     auto form = loaded();
+    const MainWindowUi ui(*form);
     form->show();
-    const QRect player = form->WindowsMediaPlayer1->geometry();
-    const QRect frame = form->Frame1->geometry();
-    const QRect website = form->cmdWebsite->geometry();
+    const QRect player = ui.WindowsMediaPlayer1->geometry();
+    const QRect frame = ui.Frame1->geometry();
+    const QRect website = ui.cmdWebsite->geometry();
     form->resize(form->width() + 60, form->height()); // 900 twips
-    EXPECT_EQ(form->WindowsMediaPlayer1->geometry(), player.adjusted(0, 0, 60, 0));
-    EXPECT_EQ(form->cmdWebsite->geometry(), website.adjusted(0, 0, 60, 0));
-    EXPECT_EQ(form->Frame1->geometry(), frame);
+    EXPECT_EQ(ui.WindowsMediaPlayer1->geometry(), player.adjusted(0, 0, 60, 0));
+    EXPECT_EQ(ui.cmdWebsite->geometry(), website.adjusted(0, 0, 60, 0));
+    EXPECT_EQ(ui.Frame1->geometry(), frame);
 
-    const QRect before = form->WindowsMediaPlayer1->geometry();
+    const QRect before = ui.WindowsMediaPlayer1->geometry();
     form->showMinimized();
     form->resize(form->width() + 120, form->height() + 90);
-    EXPECT_EQ(form->WindowsMediaPlayer1->geometry(), before);
+    EXPECT_EQ(ui.WindowsMediaPlayer1->geometry(), before);
     form->showNormal();
-    EXPECT_EQ(form->WindowsMediaPlayer1->geometry(), before.adjusted(0, 0, 120, 90));
-    EXPECT_EQ(form->Frame1->height(), form->WindowsMediaPlayer1->height() + 9); // 140 twips
+    EXPECT_EQ(ui.WindowsMediaPlayer1->geometry(), before.adjusted(0, 0, 120, 90));
+    EXPECT_EQ(ui.Frame1->height(), ui.WindowsMediaPlayer1->height() + 9); // 140 twips
 }
 
 TEST_F(Form1Test, CompanySwitchShowsTheExtraCategoriesSideBySide)
 {
     writeSmallCatalogue();
     auto form = loaded();
-    for (QPushButton *b : {form->cmdSports, form->cmdExtras, form->cmdXXX})
+    const MainWindowUi ui(*form);
+    for (QPushButton *b : {ui.cmdSports, ui.cmdExtras, ui.cmdXXX})
         EXPECT_TRUE(b->isHidden());
     for (const int i : {5, 6, 7})
-        EXPECT_FALSE(form->mnuCatItem[i]->isVisible());
+        EXPECT_FALSE(ui.mnuCatItem[i]->isVisible());
 
     form->applyCompanySwitch(QLatin1StringView(kExtrasCompany));
-    QRect previous = form->cmdUpdate->geometry();
-    for (QPushButton *b : {form->cmdSports, form->cmdExtras, form->cmdXXX}) {
+    QRect previous = ui.cmdUpdate->geometry();
+    for (QPushButton *b : {ui.cmdSports, ui.cmdExtras, ui.cmdXXX}) {
         EXPECT_FALSE(b->isHidden());
         EXPECT_GT(b->geometry().left(), previous.right()); // no overlap
         EXPECT_EQ(b->geometry().top(), previous.top());
         previous = b->geometry();
     }
-    EXPECT_EQ(form->cmdWebsite->geometry().left(), previous.right() + 1 + 4); // + 60 twips
-    EXPECT_GT(form->cmdWebsite->width(), 100);
+    EXPECT_EQ(ui.cmdWebsite->geometry().left(), previous.right() + 1 + 4); // + 60 twips
+    EXPECT_GT(ui.cmdWebsite->width(), 100);
     for (const int i : {5, 6, 7})
-        EXPECT_TRUE(form->mnuCatItem[i]->isVisible());
-    EXPECT_FALSE(form->mnuCatItem[2]->isVisible());
+        EXPECT_TRUE(ui.mnuCatItem[i]->isVisible());
+    EXPECT_FALSE(ui.mnuCatItem[2]->isVisible());
 }
 
 TEST_F(Form1Test, WebsiteOpensOnceWhileItsWindowIsLoaded)
 {
     writeSmallCatalogue();
     auto form = loaded();
-    form->cmdWebsite_Click();
-    form->cmdWebsite_Click();
+    const MainWindowUi ui(*form);
+    ui.cmdWebsite->click();
+    ui.cmdWebsite->click();
     ASSERT_EQ(urls.opened.size(), 1);
     EXPECT_EQ(urls.opened[0], QUrl(u"http://"_s + branding().siteName));
     ASSERT_TRUE(form->websiteWindow());
@@ -582,22 +602,22 @@ TEST_F(Form1Test, WebsiteOpensOnceWhileItsWindowIsLoaded)
     form->websiteWindow()->Timer1_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(form->websiteWindow());
-    form->cmdWebsite_Click();
+    ui.cmdWebsite->click();
     EXPECT_EQ(urls.opened.size(), 2);
 
     // Sports and Extras hand over their word; the window opens nothing for them.
     form->websiteWindow()->Timer1_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    form->mnuCatItem_Click(5);
+    ui.cmdSports->click(); // its menu item is hidden
     EXPECT_EQ(urls.opened.size(), 2);
     EXPECT_TRUE(frmWebsite::modeWord().isEmpty());
     form->websiteWindow()->Timer1_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    form->mnuCatItem_Click(6);
+    ui.cmdExtras->click();
     ASSERT_TRUE(form->websiteWindow());
     EXPECT_EQ(urls.opened.size(), 2);
     EXPECT_TRUE(frmWebsite::modeWord().isEmpty());
-    EXPECT_EQ(visibleFrame(*form), form->Frame1);
+    EXPECT_EQ(visibleFrame(ui), ui.Frame1);
 }
 
 TEST(FrmWebsite, SchemeIsAddedOnlyWhenMissing)
@@ -621,7 +641,8 @@ TEST_F(Form1Test, AboutWindowShowsTheBrandingAndIsReused)
 {
     writeSmallCatalogue();
     auto form = loaded();
-    form->mnuAboutItem_Click(0);
+    const MainWindowUi ui(*form);
+    ui.mnuAboutItem[0]->trigger();
     const QPointer<frmAbout> about = form->aboutWindow();
     ASSERT_TRUE(about);
     EXPECT_EQ(about->windowTitle(), u"About Mavrel"_s);
@@ -629,7 +650,7 @@ TEST_F(Form1Test, AboutWindowShowsTheBrandingAndIsReused)
     EXPECT_EQ(about->lblVersion->text(), u"2.1"_s);
     EXPECT_EQ(about->lblCompany->text(), u"Brintover"_s);
     EXPECT_EQ(about->lblWebsite->text(), branding().siteName);
-    form->mnuAboutItem_Click(0);
+    ui.mnuAboutItem[0]->trigger();
     EXPECT_EQ(form->aboutWindow(), about);
 
     // Closing the main window closes it and reports the end.
@@ -637,7 +658,7 @@ TEST_F(Form1Test, AboutWindowShowsTheBrandingAndIsReused)
     QObject::connect(form.get(), &Form1::unloaded, [&] { ended = true; });
     form->mnuFileItem_Click(1);
     EXPECT_FALSE(ended);
-    form->mnuFileItem_Click(2);
+    ui.mnuFileItem[2]->trigger();
     EXPECT_TRUE(ended);
     EXPECT_FALSE(about->isVisible());
 }
@@ -647,7 +668,8 @@ TEST_F(Form1Test, EveryControlHasANameForScreenReaders)
 {
     writeSmallCatalogue();
     auto form = loaded();
-    form->cmdYouTube_Click(); // creates the browser
+    const MainWindowUi ui(*form);
+    ui.cmdYouTube->click(); // creates the browser
     const auto interactive = [](const QWidget *w) {
         return qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QComboBox *>(w) ||
                qobject_cast<const QLineEdit *>(w) || qobject_cast<const QAbstractItemView *>(w) ||
@@ -683,8 +705,8 @@ TEST_F(Form1Test, EveryControlHasANameForScreenReaders)
             unnamed << QLatin1StringView(w->metaObject()->className()) + u' ' + w->objectName();
     }
     EXPECT_GE(checked, 25);
-    if (!named(form->imgOffline))
-        unnamed << form->imgOffline->objectName();
+    if (!named(ui.imgOffline))
+        unnamed << ui.imgOffline->objectName();
     const auto onTheBus = [](QWidget *w) { return QAccessible::queryAccessibleInterface(w); };
     // The clear buttons inside the find boxes are buttons of their own on the bus.
     for (const auto *box : {"txtFind", "txtFindFavorites"}) {
@@ -698,16 +720,16 @@ TEST_F(Form1Test, EveryControlHasANameForScreenReaders)
         }
     }
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u", "_s).toStdString();
-    EXPECT_FALSE(form->imgOffline->accessibleDescription().isEmpty());
+    EXPECT_FALSE(ui.imgOffline->accessibleDescription().isEmpty());
 
     // A status line is announced by what it says, not by a fixed name.
-    form->txtStatus->setText(u"duplicate submission"_s);
-    EXPECT_EQ(onTheBus(form->StatusBar1Panel1)->text(QAccessible::Name), u"duplicate submission"_s);
+    ui.txtStatus->setText(u"duplicate submission"_s);
+    EXPECT_EQ(onTheBus(ui.StatusBar1Panel1)->text(QAccessible::Name), u"duplicate submission"_s);
 
     // What the accessibility bus carries: a list's name, a box's label as its relation.
-    EXPECT_EQ(onTheBus(form->ListView1)->text(QAccessible::Name), form->Frame1->title());
+    EXPECT_EQ(onTheBus(ui.ListView1)->text(QAccessible::Name), ui.Frame1->title());
     for (const auto &pair :
-         {std::pair{form->Combo1, form->lblCountry}, std::pair{form->cmbSortTV, form->lblSort}}) {
+         {std::pair{ui.Combo1, ui.lblCountry}, std::pair{ui.cmbSortTV, ui.lblSort}}) {
         QWidget *box = pair.first;
         QObject *label = pair.second;
         const auto relations = onTheBus(box)->relations(QAccessible::Label);
@@ -726,6 +748,7 @@ TEST_F(Form1Test, RemoteTextReachesTheStatusPanelAsTyped)
                                {{name, "TV", "English", "4", "1", "http://127.0.0.1:9/a.wmv"}}));
     qputenv("MAVREL_CATALOGUE_URL", "http://127.0.0.1:9");
     auto form = loaded();
+    const MainWindowUi ui(*form);
     form->checkRun().Timer1.setInterval(1);
 
     const struct
@@ -736,10 +759,10 @@ TEST_F(Form1Test, RemoteTextReachesTheStatusPanelAsTyped)
     } cases[] = {
         {"check-all status", [&] { form->checkAllChannels(); },
          u"Checking 1 of 1 - "_s + QString::fromUtf8(name)},
-        {"status box mirror", [&] { form->txtStatus->setText(u"<h1>Title</h1>"_s); },
+        {"status box mirror", [&] { ui.txtStatus->setText(u"<h1>Title</h1>"_s); },
          u"<h1>Title</h1>"_s},
     };
-    QLabel *panel = form->StatusBar1Panel1;
+    QLabel *panel = ui.StatusBar1Panel1;
     for (const auto &c : cases) {
         c.deliver();
         EXPECT_EQ(panel->text(), c.shown) << c.route;
@@ -750,7 +773,7 @@ TEST_F(Form1Test, RemoteTextReachesTheStatusPanelAsTyped)
     }
     qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
 
-    form->mnuAboutItem_Click(0);
+    ui.mnuAboutItem[0]->trigger();
     for (const QLabel *label : form->aboutWindow()->findChildren<QLabel *>())
         EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
 }
@@ -765,27 +788,28 @@ TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
                           {"Alpha TV", "TV", "English", "5", "3", "http://a.example/3"},
                           {"Cafe Uno", "Radio", "English", "4", "4", "http://r.example/4"}}));
     auto form = loaded();
+    const MainWindowUi ui(*form);
     form->show();
-    const QRect listBefore = form->ListView1->geometry();
+    const QRect listBefore = ui.ListView1->geometry();
     const auto status = [](int shown) {
         return u"Total Channels: 4 | Showing: "_s + QString::number(shown) +
                u" | Languages/Categories: 1 | Don't forget to rate your favorite channels with the "
                "Channel Actions button"_s;
     };
-    EXPECT_TRUE(form->findChannels->isHidden());
-    EXPECT_TRUE(form->findFavorites->isHidden());
-    EXPECT_EQ(form->StatusBar1Panel1->text(), status(3));
+    EXPECT_TRUE(ui.findChannels->isHidden());
+    EXPECT_TRUE(ui.findFavorites->isHidden());
+    EXPECT_EQ(ui.StatusBar1Panel1->text(), status(3));
 
     // A blank or a command key does not open the bar; letters do, and narrow the sorted list.
-    QTest::keyClick(form->ListView1, Qt::Key_Space);
-    QTest::keyClick(form->ListView1, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(form->findChannels->isHidden());
-    QTest::keyClicks(form->ListView1, u"c"_s);
-    QTest::keyClicks(form->findChannels->box(), u"afe"_s);
-    EXPECT_TRUE(form->findChannels->isVisible());
-    EXPECT_EQ(form->findChannels->text(), u"cafe"_s);
-    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
-    EXPECT_EQ(form->StatusBar1Panel1->text(), status(2));
+    QTest::keyClick(ui.ListView1, Qt::Key_Space);
+    QTest::keyClick(ui.ListView1, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(ui.findChannels->isHidden());
+    QTest::keyClicks(ui.ListView1, u"c"_s);
+    QTest::keyClicks(ui.findChannels->box(), u"afe"_s);
+    EXPECT_TRUE(ui.findChannels->isVisible());
+    EXPECT_EQ(ui.findChannels->text(), u"cafe"_s);
+    EXPECT_EQ(shownColumn(ui, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
+    EXPECT_EQ(ui.StatusBar1Panel1->text(), status(2));
     // The bar takes the list's foot, spaced from the rest of the list, which stays in place.
     const auto barAtFoot = [](const QRect &bar, const QRect &list, const QRect &whole) {
         EXPECT_EQ(bar.bottom(), whole.bottom());
@@ -793,42 +817,42 @@ TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
                   whole.adjusted(0, 0, 0, list.bottom() - whole.bottom()));
         EXPECT_GE(bar.top() - list.bottom(), 4);
     };
-    barAtFoot(form->findChannels->geometry(), form->ListView1->geometry(), listBefore);
+    barAtFoot(ui.findChannels->geometry(), ui.ListView1->geometry(), listBefore);
 
     // Further words narrow it; taking them back widens it again.
-    QTest::keyClicks(form->findChannels->box(), u" r"_s);
-    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"CAFE RADIO"_s}));
-    QTest::keyClick(form->findChannels->box(), Qt::Key_Backspace);
-    QTest::keyClick(form->findChannels->box(), Qt::Key_Backspace);
+    QTest::keyClicks(ui.findChannels->box(), u" r"_s);
+    EXPECT_EQ(shownColumn(ui, 0), (QStringList{u"CAFE RADIO"_s}));
+    QTest::keyClick(ui.findChannels->box(), Qt::Key_Backspace);
+    QTest::keyClick(ui.findChannels->box(), Qt::Key_Backspace);
 
     // A reload of the kind keeps the find in force, with its counts.
-    form->cmdRadio_Click();
-    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Cafe Uno"_s}));
-    form->cmdTV_Click();
-    EXPECT_EQ(shownColumn(*form, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
-    EXPECT_EQ(form->StatusBar1Panel1->text(), status(2));
+    ui.cmdRadio->click();
+    EXPECT_EQ(shownColumn(ui, 0), (QStringList{u"Cafe Uno"_s}));
+    ui.cmdTV->click();
+    EXPECT_EQ(shownColumn(ui, 0), (QStringList{u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
+    EXPECT_EQ(ui.StatusBar1Panel1->text(), status(2));
 
     // A resize while it is open: it takes the new foot, and closed, the list is as laid out.
     form->resize(form->size() + QSize(30, 45));
-    const QRect bar = form->findChannels->geometry(), list = form->ListView1->geometry();
-    QTest::keyClick(form->findChannels->box(), Qt::Key_Escape);
-    EXPECT_TRUE(form->findChannels->isHidden());
-    EXPECT_EQ(form->findChannels->text(), QString());
-    const QRect whole = form->ListView1->geometry();
+    const QRect bar = ui.findChannels->geometry(), list = ui.ListView1->geometry();
+    QTest::keyClick(ui.findChannels->box(), Qt::Key_Escape);
+    EXPECT_TRUE(ui.findChannels->isHidden());
+    EXPECT_EQ(ui.findChannels->text(), QString());
+    const QRect whole = ui.ListView1->geometry();
     EXPECT_GT(whole.height(), listBefore.height());
     form->Form_Resize();
-    EXPECT_EQ(form->ListView1->geometry(), whole);
+    EXPECT_EQ(ui.ListView1->geometry(), whole);
     barAtFoot(bar, list, whole);
-    EXPECT_EQ(shownColumn(*form, 0),
+    EXPECT_EQ(shownColumn(ui, 0),
               (QStringList{u"Alpha TV"_s, u"Caf\u00e9 Noir"_s, u"CAFE RADIO"_s}));
-    EXPECT_EQ(form->StatusBar1Panel1->text(), status(3));
+    EXPECT_EQ(ui.StatusBar1Panel1->text(), status(3));
 
     // Emptying the box does the same.
-    QTest::keyClicks(form->ListView1, u"x"_s);
-    EXPECT_TRUE(shownColumn(*form, 0).isEmpty());
-    QTest::keyClick(form->findChannels->box(), Qt::Key_Backspace);
-    EXPECT_TRUE(form->findChannels->isHidden());
-    EXPECT_EQ(shownColumn(*form, 0).size(), 3);
+    QTest::keyClicks(ui.ListView1, u"x"_s);
+    EXPECT_TRUE(shownColumn(ui, 0).isEmpty());
+    QTest::keyClick(ui.findChannels->box(), Qt::Key_Backspace);
+    EXPECT_TRUE(ui.findChannels->isHidden());
+    EXPECT_EQ(shownColumn(ui, 0).size(), 3);
 }
 
 TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeScreen)
@@ -838,14 +862,15 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
                           {"Radio Uno", "Radio", "English", "4", "1", "http://127.0.0.1:9/r"},
                           {"Clip Two", "TV", "English", "4", "1", "http://127.0.0.1:9/two.wmv"}}));
     auto form = loaded();
+    const MainWindowUi ui(*form);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    MediaPlayer *player = form->WindowsMediaPlayer1;
+    MediaPlayer *player = ui.WindowsMediaPlayer1;
 
     // Enter on the current row does what a click does; without a current row nothing.
     form->videoSite().model().add({"abc", "Clip"});
-    form->ListView3->setCurrentIndex(form->ListView3->model()->index(0, 0));
-    form->mnuAction2Item[0]->trigger(); // the video is a favourite too
+    ui.ListView3->setCurrentIndex(ui.ListView3->model()->index(0, 0));
+    ui.mnuAction2Item[0]->trigger(); // the video is a favourite too
     QFile videoPage(appDir() + u"/youtube.html"_s);
     const auto videoShown = [&] {
         return videoPage.open(QIODevice::ReadOnly) && videoPage.readAll().contains("<h1>Clip</h1>");
@@ -859,17 +884,17 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
         std::function<bool()> done;
     };
     const Enter enters[] = {
-        {"favourite video", [&] { form->cmdFavorites_Click(); }, form->ListView2, 0,
+        {"favourite video", [&] { ui.cmdFavorites->click(); }, ui.ListView2, 0,
          [&] { return form->browserAreaShown() && videoShown(); }},
         {"video",
          [&] {
-             form->cmdYouTube_Click(); // asks the site for a listing, which replaces the list
+             ui.cmdYouTube->click(); // asks the site for a listing, which replaces the list
              form->videoSite().model().add({"abc", "Clip"});
          },
-         form->ListView3, 0, videoShown},
-        {"no channel", [&] { form->cmdTV_Click(); }, form->ListView1, -1,
+         ui.ListView3, 0, videoShown},
+        {"no channel", [&] { ui.cmdTV->click(); }, ui.ListView1, -1,
          [&] { return player->URL().isEmpty(); }},
-        {"channel", [&] { form->cmdTV_Click(); }, form->ListView1, 0,
+        {"channel", [&] { ui.cmdTV->click(); }, ui.ListView1, 0,
          [&] { return player->URL() == u"http://127.0.0.1:9/one.wmv"_s; }},
     };
     for (const Enter &enter : enters) {
@@ -882,20 +907,20 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
         EXPECT_TRUE(enter.done());
     }
     // The current row plays, even when another one is chosen.
-    form->ListView1->setCurrentIndex(form->ListView1->model()->index(0, 0));
-    form->ListView1->selectionModel()->setCurrentIndex(form->ListView1->model()->index(1, 0),
-                                                       QItemSelectionModel::NoUpdate);
-    QTest::keyClick(form->ListView1, Qt::Key_Return);
+    ui.ListView1->setCurrentIndex(ui.ListView1->model()->index(0, 0));
+    ui.ListView1->selectionModel()->setCurrentIndex(ui.ListView1->model()->index(1, 0),
+                                                    QItemSelectionModel::NoUpdate);
+    QTest::keyClick(ui.ListView1, Qt::Key_Return);
     EXPECT_EQ(player->URL(), u"http://127.0.0.1:9/two.wmv"_s);
     // From the find box, the first move chooses the first row found, and Enter plays it.
     for (const auto &[typed, url] : {std::pair{u"clip"_s, u"http://127.0.0.1:9/one.wmv"_s},
                                      std::pair{u"two"_s, u"http://127.0.0.1:9/two.wmv"_s}}) {
-        QTest::keyClicks(form->ListView1, typed);
-        QTest::keyClick(form->findChannels->box(), Qt::Key_Down);
+        QTest::keyClicks(ui.ListView1, typed);
+        QTest::keyClick(ui.findChannels->box(), Qt::Key_Down);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         EXPECT_EQ(player->URL(), url) << typed.toStdString();
-        QTest::keyClick(form->ListView1, Qt::Key_Escape); // closes the bar from the list too
-        EXPECT_TRUE(form->findChannels->isHidden());
+        QTest::keyClick(ui.ListView1, Qt::Key_Escape); // closes the bar from the list too
+        EXPECT_TRUE(ui.findChannels->isHidden());
     }
 
     // Space and the media keys, each from the state the key before left.
@@ -916,8 +941,7 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     for (const auto &[key, state] : keys) {
         SCOPED_TRACE(QKeySequence(key).toString().toStdString());
         // Media keys have no text; QTest would look one up and fail.
-        QWidget *target =
-            key == Qt::Key_Space ? static_cast<QWidget *>(form->ListView1) : form.get();
+        QWidget *target = key == Qt::Key_Space ? static_cast<QWidget *>(ui.ListView1) : form.get();
         QTest::sendKeyEvent(QTest::Click, target, key, QString(), Qt::NoModifier);
         EXPECT_EQ(player->state(), state);
     }
@@ -934,24 +958,24 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
 
     // Full screen: the picture alone, then everything back where it was.
     const QRect playerBefore = player->geometry();
-    const QRect listBefore = form->ListView1->geometry();
+    const QRect listBefore = ui.ListView1->geometry();
     QTest::keyClick(form.get(), Qt::Key_F11);
     EXPECT_TRUE(form->pictureFullScreen());
     EXPECT_TRUE(form->isFullScreen());
-    EXPECT_TRUE(form->Frame1->isHidden());
-    EXPECT_TRUE(form->cmdTV->isHidden());
+    EXPECT_TRUE(ui.Frame1->isHidden());
+    EXPECT_TRUE(ui.cmdTV->isHidden());
     EXPECT_TRUE(form->menuBar()->isHidden());
     EXPECT_EQ(player->geometry(), form->centralWidget()->rect());
     EXPECT_EQ(form->centralWidget()->height(), form->height()); // no bars left
     QTest::keyClick(form.get(), Qt::Key_Escape);
     EXPECT_FALSE(form->pictureFullScreen());
     EXPECT_FALSE(form->isFullScreen());
-    EXPECT_FALSE(form->Frame1->isHidden());
-    EXPECT_FALSE(form->cmdTV->isHidden());
-    EXPECT_TRUE(form->Frame3->isHidden()); // hidden before, hidden after
+    EXPECT_FALSE(ui.Frame1->isHidden());
+    EXPECT_FALSE(ui.cmdTV->isHidden());
+    EXPECT_TRUE(ui.Frame3->isHidden()); // hidden before, hidden after
     EXPECT_FALSE(form->menuBar()->isHidden());
     EXPECT_EQ(player->geometry(), playerBefore);
-    EXPECT_EQ(form->ListView1->geometry(), listBefore);
+    EXPECT_EQ(ui.ListView1->geometry(), listBefore);
     QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
     EXPECT_TRUE(form->pictureFullScreen());
     QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
@@ -961,7 +985,7 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     QTest::keyClick(form.get(), Qt::Key_R, Qt::AltModifier);
     EXPECT_EQ(form->viewState().currentKind, u"Radio"_s);
     QTest::keyClick(form.get(), Qt::Key_V, Qt::AltModifier);
-    EXPECT_FALSE(form->Frame3->isHidden());
+    EXPECT_FALSE(ui.Frame3->isHidden());
 }
 
 TEST_F(Form1Test, WithoutADesktopHandlerEachOpenSaysWhatToCopy)
@@ -973,13 +997,14 @@ TEST_F(Form1Test, WithoutADesktopHandlerEachOpenSaysWhatToCopy)
     // The help a start opens unasked says nothing when it cannot.
     storeSetting(SettingKey::ShowHelp, u"1"_s);
     auto form = loaded();
+    const MainWindowUi ui(*form);
     EXPECT_TRUE(boxes.shown().isEmpty());
     EXPECT_EQ(readSetting(SettingKey::ShowHelp), u"0"_s);
     const std::pair<std::function<void()>, QString> cases[] = {
-        {[&] { form->mnuHelpItem_Click(0); }, appDir() + u"/Help.html"_s},
-        {[&] { form->cmdWebsite_Click(); }, u"http://"_s + branding().siteName},
+        {[&] { ui.mnuHelpItem[0]->trigger(); }, appDir() + u"/Help.html"_s},
+        {[&] { ui.cmdWebsite->click(); }, u"http://"_s + branding().siteName},
         {[&] {
-             form->mnuLanguageItem_Click(0);
+             ui.mnuLanguageItem[0]->trigger();
              form->languageWindow()->Command3_Click();
          },
          appDir() + u"/Localization.txt"_s},

@@ -6,6 +6,7 @@
 
 #include "catalogueserver.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindowui.h"
 #include "viewerfolders.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 namespace mavrel::test {
 
@@ -45,7 +47,11 @@ protected:
         data.close();
         m_reportsBefore = server->reports().size();
     }
-    void TearDown() override { form.reset(); }
+    void TearDown() override
+    {
+        ui.reset();
+        form.reset();
+    }
 
     // Starts the window, in staff mode when asked, and waits until it is shown.
     void load(bool staff = false)
@@ -55,6 +61,7 @@ protected:
             ASSERT_TRUE(admin.open(QIODevice::WriteOnly));
         }
         form = std::make_unique<Form1>();
+        ui.emplace(*form);
         ASSERT_TRUE(form->Form_Load());
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -69,6 +76,7 @@ protected:
     static inline CatalogueServer *server = nullptr;
     ViewerFolders temp;
     std::unique_ptr<Form1> form;
+    std::optional<MainWindowUi> ui; // the controls of `form`
 
 private:
     qsizetype m_reportsBefore = 0;

@@ -186,7 +186,7 @@ TEST_F(ServerWindowTest, TestsTypedAddressesAndStoresTheChosenOne)
     // Updates and reports now reach the stored server.
     ScriptedDialogs dialogs;
     Dialogs *previous = setDialogs(&dialogs);
-    form->cmdUpdate->click();
+    ui->cmdUpdate->click();
     setDialogs(previous);
     ASSERT_EQ(dialogs.shown().size(), 1);
     EXPECT_TRUE(dialogs.shown()[0].text.startsWith(u"Downloaded "_s));

@@ -5,6 +5,7 @@
 #include "desktop/mprisservice.h"
 #include "desktop/screensaver.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindowui.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/scripteddialogs.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel;
@@ -136,14 +139,18 @@ protected:
             {{"Tone TV", "TV", "English", "4", "1", media.toUtf8()},
              {"Tone Radio", "Radio", "English", "4", "1", media.toUtf8()}}));
     }
-    void TearDown() override { form.reset(); }
+    void TearDown() override
+    {
+        ui.reset();
+        form.reset();
+    }
 
     void playFirstRow()
     {
-        form->ListView1->setCurrentIndex(form->ListView1->model()->index(0, 0));
-        form->ListView1_Click();
+        ui->ListView1->setCurrentIndex(ui->ListView1->model()->index(0, 0));
+        emit ui->ListView1->clicked(ui->ListView1->currentIndex());
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return form->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; },
+            [&] { return ui->WindowsMediaPlayer1->state() == MediaPlayer::State::Playing; },
             kWaitMs));
     }
 
@@ -152,6 +159,7 @@ protected:
     QString media;
     ScopedScriptedDialogs boxes;
     std::unique_ptr<Form1> form;
+    std::optional<test::MainWindowUi> ui;
 };
 
 } // namespace
@@ -159,6 +167,7 @@ protected:
 TEST_F(SessionBusTest, MediaControlsShowTheChannelAndDriveThePlayer)
 {
     form = std::make_unique<Form1>();
+    ui.emplace(*form);
     ASSERT_TRUE(form->Form_Load());
     form->createSessionBus(bus.connect(u"viewer"_s));
     ASSERT_TRUE(form->mediaControls()->registered());
@@ -190,8 +199,8 @@ TEST_F(SessionBusTest, MediaControlsShowTheChannelAndDriveThePlayer)
     for (const Step &step : steps) {
         const QString method = QString::fromUtf16(step.method);
         bus.send({u"org.mpris.MediaPlayer2.Player."_s + method});
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return form->WindowsMediaPlayer1->state() == step.state; }, kWaitMs))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ui->WindowsMediaPlayer1->state() == step.state; },
+                                    kWaitMs))
             << method.toStdString();
         EXPECT_TRUE(bus.property(u"PlaybackStatus"_s).contains(QString::fromUtf16(step.status)))
             << method.toStdString();
@@ -210,24 +219,26 @@ TEST_F(SessionBusTest, AnOfflineChoiceStopsWhatPlayedBeforeIt)
         {{"Tone TV", "TV", "English", "4", "1", media.toUtf8()},
          {"Zulu TV", "TV", "English", "4", "1", server.url("/dead")}}));
     form = std::make_unique<Form1>();
+    ui.emplace(*form);
     ASSERT_TRUE(form->Form_Load());
     form->createSessionBus(bus.connect(u"viewer"_s));
     playFirstRow();
-    const QAbstractItemModel *rows = form->ListView1->model();
+    const QAbstractItemModel *rows = ui->ListView1->model();
     const QModelIndexList dead =
         rows->match(rows->index(0, 0), Qt::DisplayRole, u"Zulu TV"_s, 1, Qt::MatchExactly);
     ASSERT_EQ(dead.size(), 1);
-    form->ListView1->setCurrentIndex(dead.first());
-    form->ListView1_Click();
-    EXPECT_EQ(form->WindowsMediaPlayer1->state(), MediaPlayer::State::Closed);
-    EXPECT_FALSE(form->imgOffline->isHidden());
-    EXPECT_EQ(form->StatusBar1Panel1->text(), u"Zulu TV is offline"_s);
+    ui->ListView1->setCurrentIndex(dead.first());
+    emit ui->ListView1->clicked(dead.first());
+    EXPECT_EQ(ui->WindowsMediaPlayer1->state(), MediaPlayer::State::Closed);
+    EXPECT_FALSE(ui->imgOffline->isHidden());
+    EXPECT_EQ(ui->StatusBar1Panel1->text(), u"Zulu TV is offline"_s);
     EXPECT_TRUE(bus.property(u"PlaybackStatus"_s).contains(u"\"Stopped\""_s));
 }
 
 TEST_F(SessionBusTest, VolumeFollowsTheWindowAndTheBusBothWays)
 {
     form = std::make_unique<Form1>();
+    ui.emplace(*form);
     ASSERT_TRUE(form->Form_Load());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -237,7 +248,7 @@ TEST_F(SessionBusTest, VolumeFollowsTheWindowAndTheBusBothWays)
     ASSERT_TRUE(client.connect(u"org.mpris.MediaPlayer2.mavrel"_s, u"/org/mpris/MediaPlayer2"_s,
                                u"org.freedesktop.DBus.Properties"_s, u"PropertiesChanged"_s,
                                &listener, SLOT(changed(QString, QVariantMap, QStringList))));
-    MediaPlayer *player = form->WindowsMediaPlayer1;
+    MediaPlayer *player = ui->WindowsMediaPlayer1;
     auto *slider = player->findChild<QSlider *>(u"volumeSlider"_s);
     auto *mute = player->findChild<QToolButton *>(u"muteButton"_s);
 
@@ -277,21 +288,22 @@ TEST_F(SessionBusTest, ScreenSaverIsHeldWhileAPicturePlaysAndReleasedOtherwise)
     ASSERT_TRUE(service.registerService(u"org.freedesktop.ScreenSaver"_s));
 
     form = std::make_unique<Form1>();
+    ui.emplace(*form);
     ASSERT_TRUE(form->Form_Load());
     form->createSessionBus(bus.connect(u"viewer"_s));
     playFirstRow(); // a TV channel
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->screenSaver()->cookie() != 0; }, kWaitMs));
     EXPECT_EQ(saver.held, QList<quint32>{form->screenSaver()->cookie()});
 
-    form->WindowsMediaPlayer1->pause();
+    ui->WindowsMediaPlayer1->pause();
     EXPECT_TRUE(QTest::qWaitFor([&] { return saver.held.isEmpty(); }, kWaitMs));
-    form->WindowsMediaPlayer1->play();
+    ui->WindowsMediaPlayer1->play();
     EXPECT_TRUE(QTest::qWaitFor([&] { return saver.held.size() == 1; }, kWaitMs));
-    form->WindowsMediaPlayer1->stop();
+    ui->WindowsMediaPlayer1->stop();
     EXPECT_TRUE(QTest::qWaitFor([&] { return saver.held.isEmpty(); }, kWaitMs));
 
     // A radio stream leaves the screen saver alone.
-    form->cmdRadio_Click();
+    ui->cmdRadio->click();
     playFirstRow();
     QTest::qWait(300);
     EXPECT_TRUE(saver.held.isEmpty());
@@ -299,7 +311,7 @@ TEST_F(SessionBusTest, ScreenSaverIsHeldWhileAPicturePlaysAndReleasedOtherwise)
 
     // Back to a picture, then the window goes while the inhibit is still being granted: it is
     // released all the same.
-    form->cmdTV_Click();
+    ui->cmdTV->click();
     playFirstRow();
     ASSERT_EQ(form->screenSaver()->cookie(), 0u);
     form.reset();
@@ -309,13 +321,14 @@ TEST_F(SessionBusTest, ScreenSaverIsHeldWhileAPicturePlaysAndReleasedOtherwise)
 TEST_F(SessionBusTest, WithoutAScreenSaverServiceNothingHappens)
 {
     form = std::make_unique<Form1>();
+    ui.emplace(*form);
     ASSERT_TRUE(form->Form_Load());
     form->createSessionBus(bus.connect(u"viewer"_s));
     playFirstRow();
     QTest::qWait(300);
     EXPECT_EQ(form->screenSaver()->cookie(), 0u);
     EXPECT_TRUE(form->screenSaver()->wanted());
-    form->WindowsMediaPlayer1->stop();
+    ui->WindowsMediaPlayer1->stop();
     EXPECT_TRUE(boxes.shown().isEmpty());
 }
 

@@ -5,6 +5,7 @@
 #include "catalogue/ui/modlistviewenh.h"
 #include "catalogueserver.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindowui.h"
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
 #include "online/fetch.h"
@@ -360,25 +361,26 @@ TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
     Dialogs *previous = setDialogs(&dialogs);
     {
         Form1 form;
+        const MainWindowUi ui(form);
         ASSERT_TRUE(form.Form_Load());
-        EXPECT_TRUE(form.cmdUpdate->isEnabled());
-        EXPECT_TRUE(form.mnuUpdateItem[0]->isEnabled());
-        EXPECT_TRUE(form.mnuUpdateItem[1]->isEnabled());
-        EXPECT_TRUE(form.mnuUpdateItem[2]->isEnabled() && form.mnuUpdateItem[2]->isVisible());
-        const int rowsBefore = form.ListView1->model()->rowCount();
+        EXPECT_TRUE(ui.cmdUpdate->isEnabled());
+        EXPECT_TRUE(ui.mnuUpdateItem[0]->isEnabled());
+        EXPECT_TRUE(ui.mnuUpdateItem[1]->isEnabled());
+        EXPECT_TRUE(ui.mnuUpdateItem[2]->isEnabled() && ui.mnuUpdateItem[2]->isVisible());
+        const int rowsBefore = ui.ListView1->model()->rowCount();
 
         // A second click while the first update fetches is not a second update.
-        QTimer::singleShot(0, &form, [&form] { form.cmdUpdate->click(); });
-        form.cmdUpdate->click();
+        QTimer::singleShot(0, &form, [&ui] { ui.cmdUpdate->click(); });
+        ui.cmdUpdate->click();
         ASSERT_EQ(dialogs.shown().size(), 1);
         EXPECT_TRUE(dialogs.shown()[0].text.startsWith(u"Downloaded "_s));
         EXPECT_TRUE(dialogs.shown()[0].text.endsWith(u" channel updates"_s));
-        EXPECT_GT(form.ListView1->model()->rowCount(), rowsBefore);
+        EXPECT_GT(ui.ListView1->model()->rowCount(), rowsBefore);
 
-        form.mnuUpdateItem[0]->trigger();
+        ui.mnuUpdateItem[0]->trigger();
         EXPECT_EQ(dialogs.shown().size(), 1);
-        EXPECT_EQ(form.txtStatus->text(), noUpdatesText());
-        EXPECT_EQ(form.StatusBar1Panel1->text(), noUpdatesText());
+        EXPECT_EQ(ui.txtStatus->text(), noUpdatesText());
+        EXPECT_EQ(ui.StatusBar1Panel1->text(), noUpdatesText());
 
         // Staff mode: a channel marked dead leaves; the date stays, since date.dat serves both
         // lists and the next ordinary update must still ask from it.
@@ -386,10 +388,10 @@ TEST_F(UpdateTest, WindowRunsTheUpdateFromButtonAndMenu)
         ASSERT_EQ(report("strType=OFFLINE&strValue=&strItem=Demo%20Radio&admin=true").httpStatus,
                   200);
         // An ordinary update has nothing new: the dead mark is for the dead list only.
-        form.mnuUpdateItem[0]->trigger();
+        ui.mnuUpdateItem[0]->trigger();
         EXPECT_EQ(dialogs.shown().size(), 1);
-        EXPECT_EQ(form.txtStatus->text(), noUpdatesText());
-        form.mnuUpdateItem[2]->trigger();
+        EXPECT_EQ(ui.txtStatus->text(), noUpdatesText());
+        ui.mnuUpdateItem[2]->trigger();
         ASSERT_EQ(dialogs.shown().size(), 2);
         EXPECT_EQ(dialogs.shown()[1].text, downloadedUpdatesText(1));
         // What the viewer holds is what the server exports: its channels that are not dead.
@@ -431,11 +433,12 @@ TEST_F(UpdateTest, FirstStartDownloadsTheCatalogueOrLeavesNothing)
         dialogs.clear();
         QStringList shownStatus;
         Form1 form;
-        QObject::connect(form.txtStatus, &QLineEdit::textChanged,
+        const MainWindowUi ui(form);
+        QObject::connect(ui.txtStatus, &QLineEdit::textChanged,
                          [&](const QString &t) { shownStatus.append(t); });
         ASSERT_TRUE(form.Form_Load());
         form.show();
-        QAbstractItemModel *rows = form.ListView1->model();
+        QAbstractItemModel *rows = ui.ListView1->model();
         QTRY_VERIFY_WITH_TIMEOUT(!dialogs.shown().isEmpty() || rows->rowCount() > 0, 20000);
         QTest::qWait(100);
         ASSERT_EQ(dialogs.shown().size(), box.isEmpty() ? 0 : 1);
@@ -482,19 +485,20 @@ TEST_F(UpdateTest, ImportedStationsShowBestRatedFirst)
     Dialogs *previous = setDialogs(&dialogs);
     {
         Form1 form;
+        const MainWindowUi ui(form);
         ASSERT_TRUE(form.Form_Load());
-        form.cmdUpdate->click();
+        ui.cmdUpdate->click();
         ASSERT_EQ(dialogs.shown().size(), 1);
-        form.cmdRadio->click();
-        const int english = form.Combo1->findText(u"English"_s);
+        ui.cmdRadio->click();
+        const int english = ui.Combo1->findText(u"English"_s);
         ASSERT_GE(english, 0);
-        form.Combo1->setCurrentIndex(english);
-        emit form.Combo1->activated(english);
+        ui.Combo1->setCurrentIndex(english);
+        emit ui.Combo1->activated(english);
 
         const QStringList imported{u"Few Votes"_s, u"Most Votes"_s, u"No Votes"_s,
                                    u"Failed Check"_s, u"Some Votes"_s};
         QStringList names, ratings;
-        const QAbstractItemModel *m = form.ListView1->model();
+        const QAbstractItemModel *m = ui.ListView1->model();
         for (int r = 0; r < m->rowCount(); ++r) {
             const QString name = m->index(r, ChannelListModel::ChannelColumn).data().toString();
             if (imported.contains(name)) {

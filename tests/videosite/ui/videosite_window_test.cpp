@@ -3,6 +3,7 @@
 // and a chosen video played in the page.
 #include "mainwindow/ui/catalogueserver.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindowui.h"
 #include "online/fetch.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
@@ -30,6 +31,7 @@
 #include <QWebEngineView>
 
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel;
@@ -79,10 +81,15 @@ protected:
         qputenv("MAVREL_VIDEOSITE_URL", server->baseUrl());
         QFile::remove(logPath());
     }
-    void TearDown() override { form.reset(); }
+    void TearDown() override
+    {
+        ui.reset();
+        form.reset();
+    }
     void load()
     {
         form = std::make_unique<Form1>();
+        ui.emplace(*form);
         ASSERT_TRUE(form->Form_Load());
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -91,7 +98,7 @@ protected:
     QStringList titles() const
     {
         QStringList out;
-        const QAbstractItemModel *m = form->ListView3->model();
+        const QAbstractItemModel *m = ui->ListView3->model();
         for (int r = 0; r < m->rowCount(); ++r)
             out << m->index(r, 0).data().toString();
         return out;
@@ -131,44 +138,45 @@ protected:
     static inline CatalogueServer *server = nullptr;
     ViewerFolders temp;
     std::unique_ptr<Form1> form;
+    std::optional<MainWindowUi> ui;
 };
 
 TEST_F(VideoSiteWindowTest, ListingsAndSearchesFillTheList)
 {
     load();
-    form->cmdYouTube->click(); // "Featured", United States
+    ui->cmdYouTube->click(); // "Featured", United States
     EXPECT_EQ(titles().size(), kDemoClips);
     EXPECT_TRUE(titles().contains(u"Bars & Beats"_s));
     EXPECT_TRUE(titles().contains(u"Wipe \"Left\" to Right"_s));
-    EXPECT_TRUE(form->txtStatus->text().startsWith(u"Downloaded "_s));
+    EXPECT_TRUE(ui->txtStatus->text().startsWith(u"Downloaded "_s));
     for (int page = 1; page <= 5; ++page)
         EXPECT_TRUE(log().contains("/browse?s=rf&t=&l=&e=en_us&p=" + QByteArray::number(page)));
 
-    choose(form->Combo3, u"Comedy"_s);
+    choose(ui->Combo3, u"Comedy"_s);
     EXPECT_EQ(titles(), (QStringList{u"Juggling Practice"_s, u"The Slipping Banana"_s}));
     EXPECT_TRUE(log().contains("/browse?s=mf&t=t&c=23&l=&e=en_us&p=5"));
 
     // The search item fetches nothing until asked.
-    choose(form->Combo3, QString::fromLatin1(kSearchItem));
-    EXPECT_TRUE(form->Combo4->isHidden());
-    EXPECT_TRUE(form->txtYouTube->isVisible());
-    EXPECT_TRUE(form->cmdSearch->isVisible());
+    choose(ui->Combo3, QString::fromLatin1(kSearchItem));
+    EXPECT_TRUE(ui->Combo4->isHidden());
+    EXPECT_TRUE(ui->txtYouTube->isVisible());
+    EXPECT_TRUE(ui->cmdSearch->isVisible());
     EXPECT_EQ(titles().size(), 2);
-    form->txtYouTube->clear();
-    QTest::keyClicks(form->txtYouTube, u"ba B"_s);
-    QTest::keyClick(form->txtYouTube, Qt::Key_Return);
+    ui->txtYouTube->clear();
+    QTest::keyClicks(ui->txtYouTube, u"ba B"_s);
+    QTest::keyClick(ui->txtYouTube, Qt::Key_Return);
     EXPECT_EQ(titles(),
               (QStringList{u"The Slipping Banana"_s, u"Bars & Beats"_s, u"Bouncing Ball"_s}));
     EXPECT_TRUE(log().contains("/results?search_query=ba%20B&search_type=&page=1"));
 
     // A country chosen while searching hides "Search" and runs the search again.
     QFile::remove(logPath());
-    choose(form->Combo4, u"Germany"_s);
+    choose(ui->Combo4, u"Germany"_s);
     EXPECT_EQ(form->countryCode, u"de_DE"_s);
-    EXPECT_TRUE(form->cmdSearch->isHidden());
+    EXPECT_TRUE(ui->cmdSearch->isHidden());
     EXPECT_EQ(titles().size(), 3);
     EXPECT_TRUE(log().contains("/results?search_query=ba%20B&search_type=&page=5"));
-    choose(form->Combo3, u"Music"_s);
+    choose(ui->Combo3, u"Music"_s);
     EXPECT_TRUE(log().contains("/browse?s=mf&t=t&c=10&l=&e=de_DE&p=1"));
     EXPECT_EQ(titles(), (QStringList{u"Bars & Beats"_s, u"Colour Organ"_s}));
 }
@@ -192,11 +200,11 @@ TEST_F(VideoSiteWindowTest, ANewerListingReplacesOneStillFetching)
 
     // While "Featured" drips in, the user searches.
     QTimer::singleShot(150, form.get(), [this] {
-        choose(form->Combo3, QString::fromLatin1(kSearchItem));
-        form->txtYouTube->setText(u"anything"_s);
-        form->cmdSearch->click();
+        choose(ui->Combo3, QString::fromLatin1(kSearchItem));
+        ui->txtYouTube->setText(u"anything"_s);
+        ui->cmdSearch->click();
     });
-    form->Combo3->setCurrentText(u"Featured"_s);
+    ui->Combo3->setCurrentText(u"Featured"_s);
     form->loadVideoList();
     EXPECT_EQ(titles(),
               (QStringList{u"A \"quoted\" title"_s, u"Cats & Dogs"_s, u"Plain link text"_s}));
@@ -208,13 +216,13 @@ TEST_F(VideoSiteWindowTest, ANewerListingReplacesOneStillFetching)
 TEST_F(VideoSiteWindowTest, AChosenVideoPlaysInTheEmbeddedPage)
 {
     load();
-    form->cmdYouTube_Click();
+    ui->cmdYouTube->click();
     const QByteArray id = idOf(u"Bouncing Ball"_s);
     ASSERT_FALSE(id.isEmpty());
     const int row = int(titles().indexOf(u"Bouncing Ball"_s));
-    const QModelIndex index = form->ListView3->model()->index(row, 0);
-    QTest::mouseClick(form->ListView3->viewport(), Qt::LeftButton, {},
-                      form->ListView3->visualRect(index).center());
+    const QModelIndex index = ui->ListView3->model()->index(row, 0);
+    QTest::mouseClick(ui->ListView3->viewport(), Qt::LeftButton, {},
+                      ui->ListView3->visualRect(index).center());
 
     // The page asks the site for the player, and the player for the media.
     const QByteArray player = "/v/" + id + "&rel=1 200";
@@ -238,9 +246,9 @@ TEST_F(VideoSiteWindowTest, AChosenVideoPlaysInTheEmbeddedPage)
 
     // While editing (staff mode), a click plays nothing.
     QFile::remove(logPath());
-    form->chkLoad->setChecked(true);
-    QTest::mouseClick(form->ListView3->viewport(), Qt::LeftButton, {},
-                      form->ListView3->visualRect(index).center());
+    ui->chkLoad->setChecked(true);
+    QTest::mouseClick(ui->ListView3->viewport(), Qt::LeftButton, {},
+                      ui->ListView3->visualRect(index).center());
     QTest::qWait(300);
     EXPECT_FALSE(log().contains("/v/"));
 }

@@ -102,7 +102,7 @@ protected:
     void addNamed(const QList<QByteArray> &names)
     {
         for (const QByteArray &n : names)
-            form->favorites().addFavorite({n, "http://h/" + n, "", ""});
+            form->favoritesPanel().controller().addFavorite({n, "http://h/" + n, "", ""});
     }
     static QByteArray fileOf(const QList<QByteArray> &names)
     {
@@ -191,9 +191,7 @@ TEST_F(FavoritesWindowTest, ChannelActionsReportAndOnlyAddingChangesTheList)
     // Ratings and the offline report touch neither list nor file; separators do nothing.
     for (const int index : {2, 3, 4, 5, 6, 8, 1, 7})
         ui->mnuActionItem[index]->trigger();
-    for (const int index : {-1, 9})
-        form->mnuActionItem_Click(index);
-    form->doChannelAction("Bogus");
+    form->favoritesPanel().controller().doChannelAction("Bogus");
     EXPECT_EQ(favoritesFile(), card + card);
     EXPECT_EQ(ui->ListView2->rowCountShown(), 2);
     EXPECT_EQ(recorded(), (QStringList{
@@ -213,7 +211,7 @@ TEST_F(FavoritesWindowTest, TheFileFollowsTheSortedOrderAndSurvivesARestart)
     load();
     for (const char *name : {"Demo Offline Channel", "Demo Test Card", "Canal de Prueba Movido"}) {
         selectChannel(QString::fromUtf8(name));
-        form->doChannelAction("Favorites");
+        form->favoritesPanel().controller().doChannelAction("Favorites");
     }
     const QByteArray card = demoLine("Demo Test Card");
     const QByteArray offline = demoLine("Demo Offline Channel");
@@ -227,8 +225,8 @@ TEST_F(FavoritesWindowTest, TheFileFollowsTheSortedOrderAndSurvivesARestart)
     EXPECT_EQ(favoritesFile(), card + offline + moved);
     // The other way round; a row added by another window takes its sorted place.
     clickHeaderSection(ui->ListView2, 0);
-    form->favorites().addFavorite({"Added|by the submission window", "http://x|y", "Radio", ""});
-    ASSERT_TRUE(form->favorites().saveFavorites());
+    form->favoritesPanel().controller().addFavorite({"Added|by the submission window", "http://x|y", "Radio", ""});
+    ASSERT_TRUE(form->favoritesPanel().controller().saveFavorites());
     const QByteArray added = line("Added by the submission window|http://x%7Cy|Radio|");
     EXPECT_EQ(favoritesFile(), added + moved + offline + card);
 
@@ -258,11 +256,11 @@ TEST_F(FavoritesWindowTest, AFailedSaveSaysSoAndKeepsTheList)
     load();
     ui->cmdRadio->click();
     selectChannel(u"Demo Radio"_s);
-    form->doChannelAction("Favorites");
+    form->favoritesPanel().controller().doChannelAction("Favorites");
     EXPECT_EQ(ui->ListView2->rowCountShown(), 1);
     EXPECT_TRUE(ui->StatusBar1Panel1->text().startsWith(u"The favourites could not be saved"_s))
         << ui->StatusBar1Panel1->text().toStdString();
-    EXPECT_FALSE(form->saveFavorites());
+    EXPECT_FALSE(form->favoritesPanel().controller().saveFavorites());
     EXPECT_EQ(recorded(), QStringList{u"FAVORITE Demo Radio"_s});
 }
 
@@ -272,13 +270,12 @@ TEST_F(FavoritesWindowTest, EachKindOfFavoritePlays)
     ui->cmdFavorites->click();
     for (const char *name : {"Demo Test Card", "Demo Offline Channel"}) {
         selectChannel(QString::fromUtf8(name));
-        form->doChannelAction("Favorites");
+        form->favoritesPanel().controller().doChannelAction("Favorites");
     }
     // A video from the video list.
-    form->videoSite().model().add({"abc", "Clip"});
+    form->videoSitePanel().browser().model().add({"abc", "Clip"});
     ui->ListView3->setCurrentIndex(ui->ListView3->model()->index(0, 0));
     ui->mnuAction2Item[0]->trigger();
-    form->mnuAction2Item_Click(1); // no such item
     EXPECT_EQ(favoritesFile(), demoLine("Demo Test Card") + demoLine("Demo Offline Channel") +
                                    line("Clip|youtube=abc||"));
     EXPECT_EQ(shownFavorites().last(), u"Clip||"_s);
@@ -301,7 +298,7 @@ TEST_F(FavoritesWindowTest, EachKindOfFavoritePlays)
     // A video: the page in the browser, the player hidden.
     clickFavorite(2);
     EXPECT_FALSE(ui->imgOffline->isVisible());
-    EXPECT_TRUE(form->browserAreaShown());
+    EXPECT_TRUE(form->playerArea().browserShown());
     EXPECT_TRUE(ui->WindowsMediaPlayer1->isHidden());
     QFile page(temp.path() + u"/app/youtube.html"_s);
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
@@ -309,14 +306,14 @@ TEST_F(FavoritesWindowTest, EachKindOfFavoritePlays)
     EXPECT_TRUE(html.contains("<h1>Clip</h1>"));
     EXPECT_EQ(html.count("/v/abc&rel=1'"), 2);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return form->browser()->url() == QUrl::fromLocalFile(page.fileName()); }, kWaitMs));
+        [&] { return form->playerArea().browser()->url() == QUrl::fromLocalFile(page.fileName()); }, kWaitMs));
 }
 
 TEST_F(FavoritesWindowTest, WhileEditingAClickOnlyHidesTheOfflinePicture)
 {
     load(true); // staff mode ticks "Don't Load Video While Editing"
     ASSERT_TRUE(ui->chkLoad->isChecked());
-    form->favorites().addFavorite({"Dead", "http://127.0.0.1:1/x", "", ""});
+    form->favoritesPanel().controller().addFavorite({"Dead", "http://127.0.0.1:1/x", "", ""});
     ui->cmdFavorites->click();
     ui->imgOffline->show();
     const QString url = ui->WindowsMediaPlayer1->URL();
@@ -344,7 +341,7 @@ TEST_F(FavoritesWindowTest, ActionsTakeTheSelectedRowEvenWhenAnotherIsCurrent)
     selectChannel(u"Demo Offline Channel"_s);
     const QModelIndex offline = ui->ListView1->currentIndex();
     selectOnly(ui->ListView1, offline.row() == 0 ? 1 : 0, offline.row());
-    form->doChannelAction("Favorites");
+    form->favoritesPanel().controller().doChannelAction("Favorites");
     EXPECT_EQ(favoritesFile(), fileOf({"one", "two"}) + demoLine("Demo Offline Channel"));
 }
 
@@ -374,12 +371,12 @@ TEST_F(FavoritesWindowTest, AFavoriteTooLongForItsLineIsRefusedAndTheRestKeepSav
     const QByteArray address = "http://h/x";
     for (const qsizetype over : {0, 1}) {
         const QByteArray name(kMaxScrambleLength - address.size() - 3 + over, 'n');
-        form->favorites().addFavorite({name, address, "", ""});
+        form->favoritesPanel().controller().addFavorite({name, address, "", ""});
         EXPECT_EQ(ui->ListView2->rowCountShown(), 2) << over;
         EXPECT_EQ(ui->StatusBar1Panel1->text().startsWith(u"The favourite was not added"_s),
                   over == 1);
     }
-    EXPECT_TRUE(form->saveFavorites());
+    EXPECT_TRUE(form->favoritesPanel().controller().saveFavorites());
     EXPECT_TRUE(favoritesFile().startsWith(fileOf({"kept"})));
 }
 
@@ -393,7 +390,7 @@ TEST_F(FavoritesWindowTest, AStreamWhoseBytesHoldAnErrorMarkerPlays)
     streams.setRoute("/live.m3u8", hls);
     load();
     ui->cmdFavorites->click();
-    form->favorites().addFavorite({"Live", streams.url("/live.m3u8"), "", ""});
+    form->favoritesPanel().controller().addFavorite({"Live", streams.url("/live.m3u8"), "", ""});
     clickFavorite(0);
     EXPECT_EQ(ui->WindowsMediaPlayer1->URL(), QString::fromLatin1(streams.url("/live.m3u8")));
     EXPECT_FALSE(ui->imgOffline->isVisible());
@@ -409,10 +406,10 @@ TEST_F(FavoritesWindowTest, ANewerChoiceWinsOverAFavoriteStillBeingChecked)
     const QString file = temp.path() + u"/files/Tone.wav"_s;
     ASSERT_TRUE(QDir().mkpath(temp.path() + u"/files"_s) && QFile(file).open(QIODevice::WriteOnly));
     load();
-    form->favorites().addFavorite({"Slow dead", slow.url("/dead"), "", ""});
-    form->favorites().addFavorite({"Slow live", slow.url("/live"), "", ""});
-    ASSERT_TRUE(form->localFiles().setDirPath(temp.path() + u"/files"_s));
-    form->videoSite().model().add({"abc", "Clip"});
+    form->favoritesPanel().controller().addFavorite({"Slow dead", slow.url("/dead"), "", ""});
+    form->favoritesPanel().controller().addFavorite({"Slow live", slow.url("/live"), "", ""});
+    ASSERT_TRUE(form->myFilesPanel().view().setDirPath(temp.path() + u"/files"_s));
+    form->videoSitePanel().browser().model().add({"abc", "Clip"});
     // Each newer choice is made while the favourite's reply still trickles in.
     selectChannel(u"Demo Test Card"_s);
     ui->File1->setCurrentRow(0);
@@ -431,7 +428,7 @@ TEST_F(FavoritesWindowTest, ANewerChoiceWinsOverAFavoriteStillBeingChecked)
          [&] { emit ui->ListView1->clicked(ui->ListView1->currentIndex()); },
          QString::fromUtf8(server->channel("Demo Test Card")->url),
          {u"ONLINE Demo Test Card"_s}},
-        {"my files", 0, [&] { form->localFiles().File1_Click(); }, file, {}},
+        {"my files", 0, [&] { form->myFilesPanel().view().File1_Click(); }, file, {}},
         {"video", 1, [&] { emit ui->ListView3->clicked(ui->ListView3->currentIndex()); }, {}, {}},
     };
     for (const Case &c : cases) {
@@ -452,16 +449,16 @@ TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
     load();
     selectChannel(u"Demo Test Card"_s);
     const std::pair<std::function<void()>, QString> steps[] = {
-        {[&] { form->doChannelAction("Rate5"); }, u"Rated Demo Test Card 5 stars"_s},
-        {[&] { form->doChannelAction("Rate1"); }, u"Rated Demo Test Card 1 star"_s},
-        {[&] { form->doChannelAction("Favorites"); }, u"Added Demo Test Card to your favourites"_s},
+        {[&] { form->favoritesPanel().controller().doChannelAction("Rate5"); }, u"Rated Demo Test Card 5 stars"_s},
+        {[&] { form->favoritesPanel().controller().doChannelAction("Rate1"); }, u"Rated Demo Test Card 1 star"_s},
+        {[&] { form->favoritesPanel().controller().doChannelAction("Favorites"); }, u"Added Demo Test Card to your favourites"_s},
         {[&] {
              ui->ListView2->setCurrentIndex(ui->ListView2->model()->index(0, 0));
              ui->Command1->click();
          },
          u"Removed Demo Test Card from your favourites"_s},
         {[&] {
-             form->videoSite().model().add({"abc", "Clip"});
+             form->videoSitePanel().browser().model().add({"abc", "Clip"});
              ui->ListView3->setCurrentIndex(ui->ListView3->model()->index(0, 0));
              ui->mnuAction2Item[0]->trigger();
          },
@@ -469,7 +466,7 @@ TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
         // A rating the server never got is not confirmed.
         {[&] {
              qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
-             form->doChannelAction("Rate4");
+             form->favoritesPanel().controller().doChannelAction("Rate4");
          },
          u"The rating of Demo Test Card could not be sent to the catalogue server"_s},
     };

@@ -118,7 +118,7 @@ protected:
     frmLanguage *openLanguageWindow(Form1 &form)
     {
         MainWindowUi(form).mnuLanguageItem[0]->trigger();
-        frmLanguage *window = form.languageWindow();
+        frmLanguage *window = form.windows().languageWindow();
         EXPECT_NE(window, nullptr);
         return window;
     }
@@ -262,7 +262,7 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     EXPECT_EQ(ui.ListView1->sortKey(), 0);
     // Translated choices still mean what their English names mean.
     choose(ui.Combo1, u"Alle"_s);
-    EXPECT_EQ(form->viewState().currentLang, u"All"_s);
+    EXPECT_EQ(form->channelPanel().viewState().currentLang, u"All"_s);
     EXPECT_EQ(ui.Combo1->currentText(), u"Alle"_s);
     ui.mnuHelpItem[0]->trigger();
     ASSERT_EQ(opens.opened.size(), 1);
@@ -304,7 +304,7 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     EXPECT_EQ(opens.opened[1], QUrl::fromLocalFile(appDir() + u"/Help.html"_s));
     window->Command2_Click();
     QApplication::processEvents();
-    EXPECT_EQ(form->languageWindow(), nullptr);
+    EXPECT_EQ(form->windows().languageWindow(), nullptr);
 
     // Translated listing choices still fetch what their English names stand for.
     test::TestHttpServer site;
@@ -356,7 +356,7 @@ TEST_F(LanguageWindowTest, FirstStartAsksForTheLanguageBeforeTheMainWindowShows)
     EXPECT_EQ(readSetting(SettingKey::Language), u"Deutsch"_s);
     EXPECT_EQ(ui.Frame1->title(), u"Sender"_s);
     EXPECT_EQ(form->windowTitle(), branding().productName + u" von "_s + branding().companyName);
-    EXPECT_EQ(form->viewState().currentKind, u"TV"_s);
+    EXPECT_EQ(form->channelPanel().viewState().currentKind, u"TV"_s);
 }
 
 // A termination request (a session logging out, kill) while the first-start language window is

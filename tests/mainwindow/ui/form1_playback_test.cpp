@@ -111,7 +111,7 @@ TEST_F(WindowPlaybackTest, CheckAllChannelsFromTheStaffMenu)
     load(true);
     ASSERT_TRUE(ui->mnuUpdateItem[3]->isVisible());
     ASSERT_TRUE(ui->mnuUpdateItem[3]->isEnabled());
-    form->checkRun().Timer1.setInterval(10);
+    form->channelPanel().checkRun().Timer1.setInterval(10);
     const int all = ui->Combo1->findText(u"All"_s);
     ASSERT_GE(all, 0);
     ui->Combo1->setCurrentIndex(all);
@@ -132,28 +132,28 @@ TEST_F(WindowPlaybackTest, CheckAllChannelsFromTheStaffMenu)
               u"Checking %1 of %1 - %2"_s.arg(rows).arg(names.last()));
     EXPECT_EQ(ui->ListView1->currentIndex().row(), rows - 1);
     EXPECT_TRUE(ui->WindowsMediaPlayer1->URL().isEmpty());
-    EXPECT_FALSE(form->checkRun().isRunning());
+    EXPECT_FALSE(form->channelPanel().checkRun().isRunning());
 }
 
 TEST_F(WindowPlaybackTest, CheckAllEndsWhenTheListIsReloaded)
 {
     load(true);
-    form->checkRun().Timer1.setInterval(50);
+    form->channelPanel().checkRun().Timer1.setInterval(50);
     int checksStarted = 0;
-    QObject::connect(&form->checkRun(), &CheckAllRun::finished, [&](int n) { checksStarted = n; });
+    QObject::connect(&form->channelPanel().checkRun(), &CheckAllRun::finished, [&](int n) { checksStarted = n; });
     // The user switches to radio during the first pause.
     QTimer::singleShot(20, form.get(), [&] { ui->cmdRadio->click(); });
-    form->checkAllChannels();
+    form->channelPanel().checkRun().checkAllChannels();
     EXPECT_EQ(checksStarted, 1);
     EXPECT_EQ(recorded().size(), 1);
-    EXPECT_FALSE(form->checkRun().isRunning());
+    EXPECT_FALSE(form->channelPanel().checkRun().isRunning());
     EXPECT_GE(rowOf(u"Demo Radio"_s), 0);
 }
 
 TEST_F(WindowPlaybackTest, CheckAllWalksTheFoundRowsAndEndsWhenTheyChange)
 {
     load(true);
-    form->checkRun().Timer1.setInterval(50);
+    form->channelPanel().checkRun().Timer1.setInterval(50);
     const int all = ui->Combo1->findText(u"All"_s);
     ui->Combo1->setCurrentIndex(all);
     emit ui->Combo1->activated(all); // by rating: Test Card, Offline Channel, Movido
@@ -184,9 +184,9 @@ TEST_F(WindowPlaybackTest, CheckAllWalksTheFoundRowsAndEndsWhenTheyChange)
         const qsizetype reportsBefore = recorded().size();
         if (c.during)
             QTimer::singleShot(20, form.get(), c.during);
-        form->checkAllChannels();
+        form->channelPanel().checkRun().checkAllChannels();
         EXPECT_EQ(recorded().mid(reportsBefore), c.reports);
-        EXPECT_FALSE(form->checkRun().isRunning());
+        EXPECT_FALSE(form->channelPanel().checkRun().isRunning());
     }
 }
 
@@ -209,7 +209,7 @@ TEST_F(WindowPlaybackTest, MyFilesRestoresTheFolderAndPlaysAFile)
     storeSetting(SettingKey::Dir, folder);
 
     load();
-    EXPECT_EQ(form->localFiles().dirPath(), folder);
+    EXPECT_EQ(form->myFilesPanel().view().dirPath(), folder);
     EXPECT_EQ(ui->Drive1->currentData().toString(), u"/"_s);
     ASSERT_EQ(ui->File1->count(), 1);
     EXPECT_EQ(ui->File1->item(0)->text(), u"Tone.WAV"_s);

@@ -48,6 +48,7 @@ using mavrel::testing::writeCatalogue;
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QResizeEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -170,10 +171,10 @@ TEST_F(Form1Test, StartUpShowsTheTvChannelsSortedByRatingWithTheStatusLine)
     EXPECT_TRUE(boxes.shown().isEmpty());
     EXPECT_EQ(form->windowTitle(), u"Mavrel by Brintover"_s);
     EXPECT_EQ(ui.cmdWebsite->text(), u"Visit "_s + branding().siteName);
-    EXPECT_EQ(form->countryCode, u"en_us"_s);
+    EXPECT_EQ(form->videoSitePanel().countryCode(), u"en_us"_s);
     EXPECT_FALSE(form->windowIcon().isNull());
     EXPECT_EQ(visibleFrame(ui), ui.Frame1);
-    EXPECT_EQ(form->viewState().currentKind, u"TV"_s);
+    EXPECT_EQ(form->channelPanel().viewState().currentKind, u"TV"_s);
     EXPECT_EQ(shownColumn(ui, 0), (QStringList{u"Alpha TV"_s, u"Beta News"_s}));
     EXPECT_EQ(shownColumn(ui, 3), (QStringList{u"4.5"_s, u"3.0"_s}));
     EXPECT_EQ(shownColumn(ui, 4), (QStringList{u"000120"_s, u"000099"_s}));
@@ -193,8 +194,8 @@ TEST_F(Form1Test, StartUpShowsTheTvChannelsSortedByRatingWithTheStatusLine)
     QFile page(appDir() + u"/youtube.html"_s);
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     EXPECT_TRUE(page.readAll().endsWith("to the left</h1><br></font></center></body></html>\r\n"));
-    EXPECT_EQ(form->browserPage(), QUrl::fromLocalFile(page.fileName()));
-    EXPECT_EQ(form->browser(), nullptr);
+    EXPECT_EQ(form->playerArea().browserPage(), QUrl::fromLocalFile(page.fileName()));
+    EXPECT_EQ(form->playerArea().browser(), nullptr);
 }
 
 TEST_F(Form1Test, AnApplicationFolderThatCannotBeWrittenShowsInTheStatusBarOnce)
@@ -233,8 +234,8 @@ TEST_F(Form1Test, FirstStartStoresEnglishAndOpensTheHelpOnce)
         });
         auto form = loaded();
         EXPECT_TRUE(languageWindowShown);
-        EXPECT_TRUE(form->firstStart);
-        EXPECT_EQ(form->currentLanguage, u"English"_s);
+        EXPECT_TRUE(form->firstStart());
+        EXPECT_EQ(form->languages().currentLanguage(), u"English"_s);
         EXPECT_EQ(readSetting(SettingKey::Language, QString()), u"English"_s);
         EXPECT_EQ(readSetting(SettingKey::ShowHelp), u"0"_s);
         EXPECT_EQ(readSetting(SettingKey::MachineShowHelp), u"0"_s);
@@ -270,7 +271,7 @@ TEST_F(Form1Test, StaffModeAddsTheUrlColumnAndTheStaffUpdateItems)
     {
         auto form = loaded();
         const MainWindowUi ui(*form);
-        EXPECT_FALSE(form->staffMode);
+        EXPECT_FALSE(form->staffMode());
         EXPECT_EQ(ui.ListView1->columnCountShown(), 5);
         EXPECT_FALSE(ui.mnuUpdateItem[2]->isVisible());
         EXPECT_FALSE(ui.mnuUpdateItem[3]->isVisible());
@@ -279,7 +280,7 @@ TEST_F(Form1Test, StaffModeAddsTheUrlColumnAndTheStaffUpdateItems)
     touch(u"admin.txt"_s);
     auto form = loaded();
     const MainWindowUi ui(*form);
-    EXPECT_TRUE(form->staffMode);
+    EXPECT_TRUE(form->staffMode());
     ASSERT_EQ(ui.ListView1->columnCountShown(), 6);
     EXPECT_EQ(ui.ListView1->headerText(5), u"URL"_s);
     EXPECT_EQ(ui.ListView1->model()->index(0, 5).data().toString(), u"http://a.example/tv"_s);
@@ -369,32 +370,26 @@ TEST_F(Form1Test, CategoryButtonsAndMenuItemsSwitchFrameAreaAndKind)
             else
                 (ui.*(c.button))->click();
             EXPECT_EQ(visibleFrame(ui), ui.*(c.frame));
-            EXPECT_EQ(form->browserAreaShown(), c.browser);
+            EXPECT_EQ(form->playerArea().browserShown(), c.browser);
             EXPECT_EQ(ui.WindowsMediaPlayer1->isHidden(), c.browser);
-            if (form->browser()) {
-                EXPECT_EQ(form->browser()->isHidden(), !c.browser);
+            if (form->playerArea().browser()) {
+                EXPECT_EQ(form->playerArea().browser()->isHidden(), !c.browser);
             }
-            EXPECT_EQ(form->viewState().currentKind, QLatin1StringView(c.kind));
+            EXPECT_EQ(form->channelPanel().viewState().currentKind, QLatin1StringView(c.kind));
         }
         boxes.clear();
     }
     // The video site empties the channel list; its page is the placeholder.
     ui.mnuCatItem[8]->trigger();
     EXPECT_EQ(ui.ListView1->rowCountShown(), 0);
-    ASSERT_NE(form->browser(), nullptr);
+    ASSERT_NE(form->playerArea().browser(), nullptr);
     QElapsedTimer clock;
     clock.start();
-    while (form->browser()->url().isEmpty() && clock.elapsed() < 10000)
+    while (form->playerArea().browser()->url().isEmpty() && clock.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_EQ(form->browser()->url(), form->browserPage());
-    EXPECT_EQ(form->browser()->geometry(), ui.WindowsMediaPlayer1->geometry());
+    EXPECT_EQ(form->playerArea().browser()->url(), form->playerArea().browserPage());
+    EXPECT_EQ(form->playerArea().browser()->geometry(), ui.WindowsMediaPlayer1->geometry());
 
-    // Indexes outside the menu do nothing.
-    for (const int index : {-1, 9, 42}) {
-        form->mnuCatItem_Click(index);
-        EXPECT_EQ(visibleFrame(ui), ui.Frame5);
-        EXPECT_EQ(form->viewState().currentKind, u"YOUTUBE"_s);
-    }
     // The Video category is never offered.
     EXPECT_TRUE(ui.cmdVideo->isHidden());
     EXPECT_FALSE(ui.mnuCatItem[2]->isVisible());
@@ -417,8 +412,8 @@ TEST_F(Form1Test, AdultNoticeCancelKeepsTheViewAndOkEntersWithTheVideoLanguage)
     EXPECT_TRUE(notice.text.endsWith(u"from this adult section."_s));
     EXPECT_EQ(notice.text.count(u"\r\n\r\n"_s), 3);
     EXPECT_EQ(visibleFrame(ui), ui.Frame5);
-    EXPECT_TRUE(form->browserAreaShown());
-    EXPECT_EQ(form->viewState().currentKind, u"YOUTUBE"_s);
+    EXPECT_TRUE(form->playerArea().browserShown());
+    EXPECT_EQ(form->channelPanel().viewState().currentKind, u"YOUTUBE"_s);
 
     ui.cmdFavorites->click();
     boxes.pushAnswer(DialogAnswer::Cancel);
@@ -429,8 +424,8 @@ TEST_F(Form1Test, AdultNoticeCancelKeepsTheViewAndOkEntersWithTheVideoLanguage)
     ui.cmdXXX->click();
     EXPECT_EQ(boxes.shown().size(), 3); // asked every time
     EXPECT_EQ(visibleFrame(ui), ui.Frame1);
-    EXPECT_EQ(form->viewState().currentKind, u"XXX"_s);
-    EXPECT_EQ(form->viewState().currentLang, u"English"_s); // VideoLang never stored
+    EXPECT_EQ(form->channelPanel().viewState().currentKind, u"XXX"_s);
+    EXPECT_EQ(form->channelPanel().viewState().currentLang, u"English"_s); // VideoLang never stored
     EXPECT_EQ(shownColumn(ui, 0), QStringList{u"Night"_s});
 }
 
@@ -445,9 +440,9 @@ TEST_F(Form1Test, LanguageChoiceIsRememberedPerKindButNeverForTheAdultKind)
     EXPECT_EQ(shownColumn(ui, 0), QStringList{u"Radio Uno"_s});
 
     ui.cmdTV->click();
-    EXPECT_EQ(form->viewState().currentLang, u"English"_s);
+    EXPECT_EQ(form->channelPanel().viewState().currentLang, u"English"_s);
     ui.cmdRadio->click();
-    EXPECT_EQ(form->viewState().currentLang, u"Spanish"_s);
+    EXPECT_EQ(form->channelPanel().viewState().currentLang, u"Spanish"_s);
     EXPECT_EQ(ui.Combo1->currentText(), u"Spanish"_s);
 
     // "All" shows the whole kind; the language list is kept, not rebuilt.
@@ -495,7 +490,7 @@ TEST_F(Form1Test, EveryKindClickRebuildsTheLanguageList)
     ui.Combo1->clear();
     ui.cmdRadio->click();
     EXPECT_EQ(ui.Combo1->count(), 3); // All, English, Spanish
-    EXPECT_EQ(form->viewState().langCount, 2);
+    EXPECT_EQ(form->channelPanel().viewState().langCount, 2);
 }
 
 TEST_F(Form1Test, HeaderClicksAndTheSortComboFollowTheFlipRule)
@@ -526,7 +521,7 @@ TEST_F(Form1Test, HeaderClicksAndTheSortComboFollowTheFlipRule)
 
     // Translated headers: the combo matches none of them and sorts by its item's position;
     // header clicks still sort.
-    form->channelModel().setHeaderText(0, u"Kanal"_s);
+    form->channelPanel().model().setHeaderText(0, u"Kanal"_s);
     choose(ui.cmbSortTV, u"Channel"_s);
     EXPECT_EQ(ui.ListView1->sortKey(), 0);
     EXPECT_EQ(ui.ListView1->sortOrder(), Qt::AscendingOrder);
@@ -596,25 +591,25 @@ TEST_F(Form1Test, WebsiteOpensOnceWhileItsWindowIsLoaded)
     ui.cmdWebsite->click();
     ASSERT_EQ(urls.opened.size(), 1);
     EXPECT_EQ(urls.opened[0], QUrl(u"http://"_s + branding().siteName));
-    ASSERT_TRUE(form->websiteWindow());
-    EXPECT_FALSE(form->websiteWindow()->isVisible());
+    ASSERT_TRUE(form->windows().websiteWindow());
+    EXPECT_FALSE(form->windows().websiteWindow()->isVisible());
 
-    form->websiteWindow()->Timer1_Timer();
+    form->windows().websiteWindow()->Timer1_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(form->websiteWindow());
+    EXPECT_FALSE(form->windows().websiteWindow());
     ui.cmdWebsite->click();
     EXPECT_EQ(urls.opened.size(), 2);
 
     // Sports and Extras hand over their word; the window opens nothing for them.
-    form->websiteWindow()->Timer1_Timer();
+    form->windows().websiteWindow()->Timer1_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ui.cmdSports->click(); // its menu item is hidden
     EXPECT_EQ(urls.opened.size(), 2);
     EXPECT_TRUE(frmWebsite::modeWord().isEmpty());
-    form->websiteWindow()->Timer1_Timer();
+    form->windows().websiteWindow()->Timer1_Timer();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ui.cmdExtras->click();
-    ASSERT_TRUE(form->websiteWindow());
+    ASSERT_TRUE(form->windows().websiteWindow());
     EXPECT_EQ(urls.opened.size(), 2);
     EXPECT_TRUE(frmWebsite::modeWord().isEmpty());
     EXPECT_EQ(visibleFrame(ui), ui.Frame1);
@@ -643,7 +638,7 @@ TEST_F(Form1Test, AboutWindowShowsTheBrandingAndIsReused)
     auto form = loaded();
     const MainWindowUi ui(*form);
     ui.mnuAboutItem[0]->trigger();
-    const QPointer<frmAbout> about = form->aboutWindow();
+    const QPointer<frmAbout> about = form->windows().aboutWindow();
     ASSERT_TRUE(about);
     EXPECT_EQ(about->windowTitle(), u"About Mavrel"_s);
     EXPECT_EQ(about->Label1->text(), u"Mavrel"_s);
@@ -651,13 +646,11 @@ TEST_F(Form1Test, AboutWindowShowsTheBrandingAndIsReused)
     EXPECT_EQ(about->lblCompany->text(), u"Brintover"_s);
     EXPECT_EQ(about->lblWebsite->text(), branding().siteName);
     ui.mnuAboutItem[0]->trigger();
-    EXPECT_EQ(form->aboutWindow(), about);
+    EXPECT_EQ(form->windows().aboutWindow(), about);
 
     // Closing the main window closes it and reports the end.
     bool ended = false;
     QObject::connect(form.get(), &Form1::unloaded, [&] { ended = true; });
-    form->mnuFileItem_Click(1);
-    EXPECT_FALSE(ended);
     ui.mnuFileItem[2]->trigger();
     EXPECT_TRUE(ended);
     EXPECT_FALSE(about->isVisible());
@@ -749,7 +742,7 @@ TEST_F(Form1Test, RemoteTextReachesTheStatusPanelAsTyped)
     qputenv("MAVREL_CATALOGUE_URL", "http://127.0.0.1:9");
     auto form = loaded();
     const MainWindowUi ui(*form);
-    form->checkRun().Timer1.setInterval(1);
+    form->channelPanel().checkRun().Timer1.setInterval(1);
 
     const struct
     {
@@ -757,7 +750,7 @@ TEST_F(Form1Test, RemoteTextReachesTheStatusPanelAsTyped)
         std::function<void()> deliver;
         QString shown;
     } cases[] = {
-        {"check-all status", [&] { form->checkAllChannels(); },
+        {"check-all status", [&] { form->channelPanel().checkRun().checkAllChannels(); },
          u"Checking 1 of 1 - "_s + QString::fromUtf8(name)},
         {"status box mirror", [&] { ui.txtStatus->setText(u"<h1>Title</h1>"_s); },
          u"<h1>Title</h1>"_s},
@@ -774,7 +767,7 @@ TEST_F(Form1Test, RemoteTextReachesTheStatusPanelAsTyped)
     qputenv("MAVREL_CATALOGUE_URL", mavrel::testing::kUnreachableServer);
 
     ui.mnuAboutItem[0]->trigger();
-    for (const QLabel *label : form->aboutWindow()->findChildren<QLabel *>())
+    for (const QLabel *label : form->windows().aboutWindow()->findChildren<QLabel *>())
         EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
 }
 
@@ -840,7 +833,8 @@ TEST_F(Form1Test, TypingInTheChannelListFindsNamesAndEscapeRestoresTheList)
     EXPECT_EQ(ui.findChannels->text(), QString());
     const QRect whole = ui.ListView1->geometry();
     EXPECT_GT(whole.height(), listBefore.height());
-    form->Form_Resize();
+    QResizeEvent again(form->size(), form->size());
+    QCoreApplication::sendEvent(form.get(), &again);
     EXPECT_EQ(ui.ListView1->geometry(), whole);
     barAtFoot(bar, list, whole);
     EXPECT_EQ(shownColumn(ui, 0),
@@ -868,7 +862,7 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     MediaPlayer *player = ui.WindowsMediaPlayer1;
 
     // Enter on the current row does what a click does; without a current row nothing.
-    form->videoSite().model().add({"abc", "Clip"});
+    form->videoSitePanel().browser().model().add({"abc", "Clip"});
     ui.ListView3->setCurrentIndex(ui.ListView3->model()->index(0, 0));
     ui.mnuAction2Item[0]->trigger(); // the video is a favourite too
     QFile videoPage(appDir() + u"/youtube.html"_s);
@@ -885,11 +879,11 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     };
     const Enter enters[] = {
         {"favourite video", [&] { ui.cmdFavorites->click(); }, ui.ListView2, 0,
-         [&] { return form->browserAreaShown() && videoShown(); }},
+         [&] { return form->playerArea().browserShown() && videoShown(); }},
         {"video",
          [&] {
              ui.cmdYouTube->click(); // asks the site for a listing, which replaces the list
-             form->videoSite().model().add({"abc", "Clip"});
+             form->videoSitePanel().browser().model().add({"abc", "Clip"});
          },
          ui.ListView3, 0, videoShown},
         {"no channel", [&] { ui.cmdTV->click(); }, ui.ListView1, -1,
@@ -960,7 +954,7 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     const QRect playerBefore = player->geometry();
     const QRect listBefore = ui.ListView1->geometry();
     QTest::keyClick(form.get(), Qt::Key_F11);
-    EXPECT_TRUE(form->pictureFullScreen());
+    EXPECT_TRUE(form->playerArea().pictureFullScreen());
     EXPECT_TRUE(form->isFullScreen());
     EXPECT_TRUE(ui.Frame1->isHidden());
     EXPECT_TRUE(ui.cmdTV->isHidden());
@@ -968,7 +962,7 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     EXPECT_EQ(player->geometry(), form->centralWidget()->rect());
     EXPECT_EQ(form->centralWidget()->height(), form->height()); // no bars left
     QTest::keyClick(form.get(), Qt::Key_Escape);
-    EXPECT_FALSE(form->pictureFullScreen());
+    EXPECT_FALSE(form->playerArea().pictureFullScreen());
     EXPECT_FALSE(form->isFullScreen());
     EXPECT_FALSE(ui.Frame1->isHidden());
     EXPECT_FALSE(ui.cmdTV->isHidden());
@@ -977,13 +971,13 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     EXPECT_EQ(player->geometry(), playerBefore);
     EXPECT_EQ(ui.ListView1->geometry(), listBefore);
     QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
-    EXPECT_TRUE(form->pictureFullScreen());
+    EXPECT_TRUE(form->playerArea().pictureFullScreen());
     QTest::mouseDClick(player->videoSurface(), Qt::LeftButton);
-    EXPECT_FALSE(form->pictureFullScreen());
+    EXPECT_FALSE(form->playerArea().pictureFullScreen());
 
     // Alt and a letter choose a category.
     QTest::keyClick(form.get(), Qt::Key_R, Qt::AltModifier);
-    EXPECT_EQ(form->viewState().currentKind, u"Radio"_s);
+    EXPECT_EQ(form->channelPanel().viewState().currentKind, u"Radio"_s);
     QTest::keyClick(form.get(), Qt::Key_V, Qt::AltModifier);
     EXPECT_FALSE(ui.Frame3->isHidden());
 }
@@ -1005,7 +999,7 @@ TEST_F(Form1Test, WithoutADesktopHandlerEachOpenSaysWhatToCopy)
         {[&] { ui.cmdWebsite->click(); }, u"http://"_s + branding().siteName},
         {[&] {
              ui.mnuLanguageItem[0]->trigger();
-             form->languageWindow()->Command3_Click();
+             form->windows().languageWindow()->Command3_Click();
          },
          appDir() + u"/Localization.txt"_s},
     };

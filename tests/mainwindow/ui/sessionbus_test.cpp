@@ -170,7 +170,7 @@ TEST_F(SessionBusTest, MediaControlsShowTheChannelAndDriveThePlayer)
     ui.emplace(*form);
     ASSERT_TRUE(form->Form_Load());
     form->createSessionBus(bus.connect(u"viewer"_s));
-    ASSERT_TRUE(form->mediaControls()->registered());
+    ASSERT_TRUE(form->desktopSession().mediaControls()->registered());
 
     EXPECT_TRUE(bus.send({u"org.freedesktop.DBus.Properties.Get"_s,
                           u"string:org.mpris.MediaPlayer2"_s, u"string:Identity"_s})
@@ -292,8 +292,8 @@ TEST_F(SessionBusTest, ScreenSaverIsHeldWhileAPicturePlaysAndReleasedOtherwise)
     ASSERT_TRUE(form->Form_Load());
     form->createSessionBus(bus.connect(u"viewer"_s));
     playFirstRow(); // a TV channel
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->screenSaver()->cookie() != 0; }, kWaitMs));
-    EXPECT_EQ(saver.held, QList<quint32>{form->screenSaver()->cookie()});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->desktopSession().screenSaver()->cookie() != 0; }, kWaitMs));
+    EXPECT_EQ(saver.held, QList<quint32>{form->desktopSession().screenSaver()->cookie()});
 
     ui->WindowsMediaPlayer1->pause();
     EXPECT_TRUE(QTest::qWaitFor([&] { return saver.held.isEmpty(); }, kWaitMs));
@@ -313,7 +313,7 @@ TEST_F(SessionBusTest, ScreenSaverIsHeldWhileAPicturePlaysAndReleasedOtherwise)
     // released all the same.
     ui->cmdTV->click();
     playFirstRow();
-    ASSERT_EQ(form->screenSaver()->cookie(), 0u);
+    ASSERT_EQ(form->desktopSession().screenSaver()->cookie(), 0u);
     form.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return saver.held.isEmpty(); }, kWaitMs));
 }
@@ -326,8 +326,8 @@ TEST_F(SessionBusTest, WithoutAScreenSaverServiceNothingHappens)
     form->createSessionBus(bus.connect(u"viewer"_s));
     playFirstRow();
     QTest::qWait(300);
-    EXPECT_EQ(form->screenSaver()->cookie(), 0u);
-    EXPECT_TRUE(form->screenSaver()->wanted());
+    EXPECT_EQ(form->desktopSession().screenSaver()->cookie(), 0u);
+    EXPECT_TRUE(form->desktopSession().screenSaver()->wanted());
     ui->WindowsMediaPlayer1->stop();
     EXPECT_TRUE(boxes.shown().isEmpty());
 }

@@ -112,7 +112,7 @@ protected:
     }
     QByteArray idOf(const QString &title) const
     {
-        for (const ScrapedVideo &v : form->videoSite().model().videos()) {
+        for (const ScrapedVideo &v : form->videoSitePanel().browser().model().videos()) {
             if (QString::fromUtf8(v.title) == title)
                 return v.id;
         }
@@ -127,7 +127,7 @@ protected:
     {
         QVariant result;
         bool done = false;
-        form->browser()->page()->runJavaScript(code, [&](const QVariant &v) {
+        form->playerArea().browser()->page()->runJavaScript(code, [&](const QVariant &v) {
             result = v;
             done = true;
         });
@@ -172,7 +172,7 @@ TEST_F(VideoSiteWindowTest, ListingsAndSearchesFillTheList)
     // A country chosen while searching hides "Search" and runs the search again.
     QFile::remove(logPath());
     choose(ui->Combo4, u"Germany"_s);
-    EXPECT_EQ(form->countryCode, u"de_DE"_s);
+    EXPECT_EQ(form->videoSitePanel().countryCode(), u"de_DE"_s);
     EXPECT_TRUE(ui->cmdSearch->isHidden());
     EXPECT_EQ(titles().size(), 3);
     EXPECT_TRUE(log().contains("/results?search_query=ba%20B&search_type=&page=5"));
@@ -205,7 +205,7 @@ TEST_F(VideoSiteWindowTest, ANewerListingReplacesOneStillFetching)
         ui->cmdSearch->click();
     });
     ui->Combo3->setCurrentText(u"Featured"_s);
-    form->loadVideoList();
+    form->videoSitePanel().browser().loadVideoList();
     EXPECT_EQ(titles(),
               (QStringList{u"A \"quoted\" title"_s, u"Cats & Dogs"_s, u"Plain link text"_s}));
     // The older listing stopped after the page it was reading.
@@ -237,7 +237,7 @@ TEST_F(VideoSiteWindowTest, AChosenVideoPlaysInTheEmbeddedPage)
     // A title holding markup is shown as text and runs nothing; its player still loads.
     QFile::remove(logPath());
     const QByteArray hostile = "<script>window.pwned=1</script><img src=x onerror=\"pwned=2\">";
-    form->showVideo(hostile, id);
+    form->videoSitePanel().browser().showVideo(hostile, id);
     EXPECT_TRUE(QTest::qWaitFor([&] { return log().contains(player); }, kWaitMs));
     EXPECT_EQ(script(u"document.querySelector('h1').textContent"_s).toString(),
               QString::fromUtf8(hostile));

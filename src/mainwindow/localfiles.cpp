@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -18,23 +19,45 @@ constexpr QLatin1StringView kPattern{
     "*.asf;*.wma;*.wmv;*.wm;*.wax;*.wvx;*.wmx;*.wpl;*.dvr-ms;*.wmd;*.avi;*.mpg;*.mpeg;*.m1v;"
     "*.mp2;*.mp3;*.mpa;*.mpe;*.mpv2;*.m3u;*.mid;*.midi;*.rmi;*.aif;*.aifc;*.aiff;*.au;*.snd;"
     "*.wav;*.cda;*.ivf;*.mov;*.qt"};
+// What players and phones write today, and the playlists beside them.
+constexpr QLatin1StringView kNewerPattern{
+    "*.mp4;*.m4v;*.mkv;*.webm;*.ogv;*.ogg;*.oga;*.opus;*.flac;*.m4a;*.aac;*.ts;*.m3u8;*.pls;"
+    "*.xspf"};
+
+// ".asf", ".wma", ... from "*.asf;*.wma;...".
+QStringList extensionsOf(const QString &pattern)
+{
+    QStringList list;
+    for (const QString &part : pattern.split(u';', Qt::SkipEmptyParts))
+        list << part.mid(1);
+    return list;
+}
+
+bool endsWithOneOf(QStringView fileName, const QStringList &extensions)
+{
+    return std::any_of(extensions.cbegin(), extensions.cend(), [&](const QString &ext) {
+        return fileName.endsWith(ext, Qt::CaseInsensitive);
+    });
+}
 
 const QStringList &mediaExtensions()
 {
-    static const QStringList extensions = [] {
-        QStringList list;
-        for (const QString &part : QString(kPattern).split(u';', Qt::SkipEmptyParts))
-            list << part.mid(1); // ".asf"
-        return list;
-    }();
+    static const QStringList extensions = extensionsOf(mediaFilePattern());
+    return extensions;
+}
+
+const QStringList &fileListExtensions()
+{
+    static const QStringList extensions = extensionsOf(fileListPattern());
     return extensions;
 }
 
 const QStringList &audioExtensions()
 {
-    static const QStringList extensions{u"mp3"_s,  u"wma"_s, u"wav"_s, u"wax"_s,  u"mid"_s,
-                                        u"midi"_s, u"rmi"_s, u"aif"_s, u"aifc"_s, u"aiff"_s,
-                                        u"au"_s,   u"snd"_s, u"cda"_s, u"mpa"_s,  u"mp2"_s};
+    static const QStringList extensions{
+        u"mp3"_s, u"wma"_s,  u"wav"_s,  u"wax"_s,  u"mid"_s,  u"midi"_s, u"rmi"_s,
+        u"aif"_s, u"aifc"_s, u"aiff"_s, u"au"_s,   u"snd"_s,  u"cda"_s,  u"mpa"_s,
+        u"mp2"_s, u"ogg"_s,  u"oga"_s,  u"opus"_s, u"flac"_s, u"m4a"_s,  u"aac"_s};
     return extensions;
 }
 
@@ -92,9 +115,17 @@ QString mediaFilePattern()
 
 bool matchesMediaPattern(QStringView fileName)
 {
-    return std::any_of(
-        mediaExtensions().cbegin(), mediaExtensions().cend(),
-        [&](const QString &ext) { return fileName.endsWith(ext, Qt::CaseInsensitive); });
+    return endsWithOneOf(fileName, mediaExtensions());
+}
+
+QString fileListPattern()
+{
+    return mediaFilePattern() + u';' + kNewerPattern;
+}
+
+bool matchesFileListPattern(QStringView fileName)
+{
+    return endsWithOneOf(fileName, fileListExtensions());
 }
 
 bool isAudioFileName(QStringView fileName)
@@ -136,6 +167,32 @@ QList<Volume> mountedVolumes()
     return volumesFromMountTable(table, QDir::homePath());
 }
 
+QString firstFolder()
+{
+    const QString home = QDir::cleanPath(QDir::homePath());
+    for (const auto location : {QStandardPaths::MoviesLocation, QStandardPaths::MusicLocation}) {
+        const QString folder = QDir::cleanPath(QStandardPaths::writableLocation(location));
+        if (folder != home && isListableFolder(folder))
+            return folder;
+    }
+    return home;
+}
+
+qsizetype volumeHolding(const QList<Volume> &volumes, const QString &folder)
+{
+    qsizetype best = -1;
+    qsizetype bestLength = -1;
+    for (qsizetype i = 0; i < volumes.size(); ++i) {
+        const QString root = QDir::cleanPath(volumes[i].path);
+        if (!root.isEmpty() && root.size() > bestLength &&
+            folderChain(root, folder).first() == root) {
+            best = i;
+            bestLength = root.size();
+        }
+    }
+    return best;
+}
+
 bool isListableFolder(const QString &path)
 {
     const QFileInfo info(path);
@@ -152,7 +209,7 @@ QStringList listMediaFiles(const QString &folder)
     QStringList names = listEntries(folder, QDir::Files | QDir::Hidden | QDir::System);
     // Opening a FIFO, socket or device blocks or fails; a symbolic link counts by its target.
     names.removeIf([&](const QString &name) {
-        return !matchesMediaPattern(name) || !QFileInfo(filePathIn(folder, name)).isFile();
+        return !matchesFileListPattern(name) || !QFileInfo(filePathIn(folder, name)).isFile();
     });
     return names;
 }

@@ -7,10 +7,15 @@
 
 namespace mavrel {
 
-// The extensions the file list shows, as the pattern "*.asf;*.wma;...".
+// The classic extensions, as the pattern "*.asf;*.wma;...": the base of fileListPattern().
 QString mediaFilePattern();
 // True when the name matches one pattern of mediaFilePattern(), the extension in any letter case.
 bool matchesMediaPattern(QStringView fileName);
+// The extensions the file list shows: mediaFilePattern() followed by today's formats (mp4, mkv,
+// webm, ogg, flac, m3u8, ...).
+QString fileListPattern();
+// True when the name matches one pattern of fileListPattern(), the extension in any letter case.
+bool matchesFileListPattern(QStringView fileName);
 // True when the file's extension names sound only (no picture), in any letter case.
 bool isAudioFileName(QStringView fileName);
 
@@ -28,6 +33,15 @@ struct Volume
 QList<Volume> volumesFromMountTable(const QByteArray &mountTable, const QString &homePath);
 // The same for this machine.
 QList<Volume> mountedVolumes();
+
+// Where the lists open when no folder is stored: the user's XDG Videos folder, else Music, else
+// the home folder. One that cannot be listed, or that is home itself (the XDG entry of a folder
+// the user turned off), is passed over.
+QString firstFolder();
+
+// The index of the volume holding `folder` (the deepest one, so home wins over the root), or -1
+// when none does.
+qsizetype volumeHolding(const QList<Volume> &volumes, const QString &folder);
 
 // The folders below `folder`, names only, hidden ones left out, in name order ignoring case.
 // A folder that cannot be listed gives the empty list.

@@ -40,6 +40,20 @@ TEST(LocalFiles, PatternMatchesTheExtensionInAnyCase)
     EXPECT_EQ(mediaFilePattern().split(u';').size(), 33);
 }
 
+// The sound-only formats do not hold the screen saver.
+TEST(LocalFiles, TodaysFormatsAreListedAndTheirSoundIsKnown)
+{
+    const QStringList video =
+        u"a.avi b.MP4 c.m4v d.Mkv e.webm f.OGV g.ts h.M3U8 i.pls j.xspf"_s.split(u' ');
+    const QStringList sound = u"k.FLAC l.ogg m.Oga n.opus o.M4A p.aac q.mp3"_s.split(u' ');
+    QTemporaryDir tmp;
+    for (const QString &name : video + sound + QStringList{u"r.mp4.part"_s, u"s.m3u8x"_s}) {
+        ASSERT_TRUE(QFile(tmp.path() + u'/' + name).open(QIODevice::WriteOnly));
+        EXPECT_EQ(isAudioFileName(name), sound.contains(name)) << name.toStdString();
+    }
+    EXPECT_EQ(listMediaFiles(tmp.path()), video + sound);
+}
+
 TEST(LocalFiles, VolumesFromTheMountTable)
 {
     const QByteArray table = "sysfs /sys sysfs rw 0 0\n"

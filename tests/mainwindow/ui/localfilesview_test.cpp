@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <ostream>
 
@@ -157,6 +159,72 @@ TEST_F(LocalFilesViewTest, StartUpRestoresDriveAndFolder)
         if (!c.savedDir.isEmpty() && c.expectedDir == c.savedDir) {
             EXPECT_EQ(readSetting(SettingKey::Dir), c.savedDir) << c.what;
         }
+    }
+}
+
+TEST_F(LocalFilesViewTest, TypingFindsAFolderByItsName)
+{
+    activateDir(u"Music"_s);
+    QTest::keyClicks(&dir, u"ja"_s);
+    EXPECT_EQ(dir.currentIndex().data().toString(), u"jazz"_s);
+}
+
+TEST_F(LocalFilesViewTest, AClickOrEnterPlaysOnceMovingDoesNot)
+{
+    activateDir(u"Music"_s); // a.wav, b.MP3, list.M3U
+    const QPoint second = file.visualItemRect(file.item(1)).center();
+    QTest::mouseClick(file.viewport(), Qt::LeftButton, {}, second);
+    QTest::mouseDClick(file.viewport(), Qt::LeftButton, {}, second); // made a double click
+    QTest::mouseRelease(file.viewport(), Qt::LeftButton, {}, second);
+    QTest::keyClick(&file, Qt::Key_Down);
+    EXPECT_EQ(played, QStringList{root + u"/Music/b.MP3"_s});
+    QTest::keyClick(&file, Qt::Key_Return);
+    EXPECT_EQ(played, (QStringList{root + u"/Music/b.MP3"_s, root + u"/Music/list.M3U"_s}));
+}
+
+// Videos, else Music, else home, on the (deepest) drive holding it, saving nothing; a stored
+// folder wins. In the paths ~ is the home folder, @ the test drive.
+TEST_F(LocalFilesViewTest, FirstStartOpensTheVideosFolder)
+{
+    struct Case
+    {
+        const char *folders, *videos, *music, *stored, *expected;
+        int drive;
+    };
+    const Case cases[] = {
+        {"Videos Music", "$HOME/Videos", "$HOME/Music", "", "~/Videos", 1},
+        {"Videos Music", "$HOME/", "$HOME/Music", "", "~/Music", 1}, // Videos turned off
+        {"", "$HOME/Films", "", "", "~", 1},
+        {"Videos", "$HOME/Videos", "", "@/Music", "@/Music", 0},
+    };
+    const QString home = tmp.path() + u"/home"_s;
+    const auto path = [&](const char *p) {
+        return QString::fromUtf8(p).replace(u'~', home).replace(u'@', root);
+    };
+    const auto restore = qScopeGuard([home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME")] {
+        qputenv("HOME", home);
+        qputenv("XDG_CONFIG_HOME", config);
+    });
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home)); // user-dirs.dirs and the settings
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.expected);
+        ASSERT_TRUE(QDir(home).removeRecursively() && QDir().mkpath(home));
+        for (const QString &folder : QString::fromUtf8(c.folders).split(u' ', Qt::SkipEmptyParts))
+            ASSERT_TRUE(QDir(home).mkdir(folder));
+        QFile dirs(home + u"/user-dirs.dirs"_s);
+        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+        dirs.write(
+            u"XDG_VIDEOS_DIR=\"%1\"\nXDG_MUSIC_DIR=\"%2\"\n"_s.arg(path(c.videos), path(c.music))
+                .toUtf8());
+        dirs.close();
+        if (*c.stored)
+            storeSetting(SettingKey::Dir, path(c.stored));
+        view->setVolumes({{tmp.path(), u"Root"_s}, {home, u"Home"_s}, {root, u"Drive"_s}});
+        view->restoreFromSettings();
+        EXPECT_EQ(view->dirPath(), path(c.expected));
+        EXPECT_EQ(drive.currentIndex(), c.drive);
+        EXPECT_EQ(QFile::exists(userSettingsFilePath(settingsApplication())), *c.stored != 0);
     }
 }
 

@@ -15,40 +15,23 @@ namespace mavrel {
 
 namespace {
 
+// The classic formats first, then what players and phones write today and the playlists beside
+// them.
 constexpr QLatin1StringView kPattern{
     "*.asf;*.wma;*.wmv;*.wm;*.wax;*.wvx;*.wmx;*.wpl;*.dvr-ms;*.wmd;*.avi;*.mpg;*.mpeg;*.m1v;"
     "*.mp2;*.mp3;*.mpa;*.mpe;*.mpv2;*.m3u;*.mid;*.midi;*.rmi;*.aif;*.aifc;*.aiff;*.au;*.snd;"
-    "*.wav;*.cda;*.ivf;*.mov;*.qt"};
-// What players and phones write today, and the playlists beside them.
-constexpr QLatin1StringView kNewerPattern{
+    "*.wav;*.cda;*.ivf;*.mov;*.qt;"
     "*.mp4;*.m4v;*.mkv;*.webm;*.ogv;*.ogg;*.oga;*.opus;*.flac;*.m4a;*.aac;*.ts;*.m3u8;*.pls;"
     "*.xspf"};
 
-// ".asf", ".wma", ... from "*.asf;*.wma;...".
-QStringList extensionsOf(const QString &pattern)
-{
-    QStringList list;
-    for (const QString &part : pattern.split(u';', Qt::SkipEmptyParts))
-        list << part.mid(1);
-    return list;
-}
-
-bool endsWithOneOf(QStringView fileName, const QStringList &extensions)
-{
-    return std::any_of(extensions.cbegin(), extensions.cend(), [&](const QString &ext) {
-        return fileName.endsWith(ext, Qt::CaseInsensitive);
-    });
-}
-
 const QStringList &mediaExtensions()
 {
-    static const QStringList extensions = extensionsOf(mediaFilePattern());
-    return extensions;
-}
-
-const QStringList &fileListExtensions()
-{
-    static const QStringList extensions = extensionsOf(fileListPattern());
+    static const QStringList extensions = [] {
+        QStringList list;
+        for (const QString &part : QString(kPattern).split(u';', Qt::SkipEmptyParts))
+            list << part.mid(1); // ".asf"
+        return list;
+    }();
     return extensions;
 }
 
@@ -115,17 +98,9 @@ QString mediaFilePattern()
 
 bool matchesMediaPattern(QStringView fileName)
 {
-    return endsWithOneOf(fileName, mediaExtensions());
-}
-
-QString fileListPattern()
-{
-    return mediaFilePattern() + u';' + kNewerPattern;
-}
-
-bool matchesFileListPattern(QStringView fileName)
-{
-    return endsWithOneOf(fileName, fileListExtensions());
+    return std::any_of(
+        mediaExtensions().cbegin(), mediaExtensions().cend(),
+        [&](const QString &ext) { return fileName.endsWith(ext, Qt::CaseInsensitive); });
 }
 
 bool isAudioFileName(QStringView fileName)
@@ -209,7 +184,7 @@ QStringList listMediaFiles(const QString &folder)
     QStringList names = listEntries(folder, QDir::Files | QDir::Hidden | QDir::System);
     // Opening a FIFO, socket or device blocks or fails; a symbolic link counts by its target.
     names.removeIf([&](const QString &name) {
-        return !matchesFileListPattern(name) || !QFileInfo(filePathIn(folder, name)).isFile();
+        return !matchesMediaPattern(name) || !QFileInfo(filePathIn(folder, name)).isFile();
     });
     return names;
 }

@@ -7,15 +7,11 @@
 
 namespace mavrel {
 
-// The classic extensions, as the pattern "*.asf;*.wma;...": the base of fileListPattern().
+// The extensions the file list shows, as the pattern "*.asf;*.wma;...": the classic formats,
+// then today's (mp4, mkv, webm, ogg, flac, m3u8, ...).
 QString mediaFilePattern();
 // True when the name matches one pattern of mediaFilePattern(), the extension in any letter case.
 bool matchesMediaPattern(QStringView fileName);
-// The extensions the file list shows: mediaFilePattern() followed by today's formats (mp4, mkv,
-// webm, ogg, flac, m3u8, ...).
-QString fileListPattern();
-// True when the name matches one pattern of fileListPattern(), the extension in any letter case.
-bool matchesFileListPattern(QStringView fileName);
 // True when the file's extension names sound only (no picture), in any letter case.
 bool isAudioFileName(QStringView fileName);
 

@@ -61,6 +61,9 @@ int main(int argc, char **argv)
         qputenv("XDG_DATA_HOME", root + "/data");
         qputenv("XDG_CACHE_HOME", root + "/cache");
         qputenv("XDG_RUNTIME_DIR", root + "/runtime");
+        // My Files opens the user's Videos, Music or home folder on a first start.
+        qputenv("HOME", root + "/home");
+        QDir().mkpath(home.path() + QStringLiteral("/home"));
         QDir().mkpath(home.path() + QStringLiteral("/runtime"));
         QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner |

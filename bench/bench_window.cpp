@@ -5,6 +5,7 @@
 #include "catalogue/catalogueview.h"
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "mainwindow/ui/channelpanel.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/paths.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
@@ -34,6 +36,12 @@ using namespace mavrel;
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The Type box, as a user chooses in it.
+QComboBox *typeBox(const Form1 &form)
+{
+    return form.findChild<QComboBox *>(u"Combo1"_s);
+}
 
 constexpr int kLines = 100000;
 constexpr int kBigLines = 1000000;
@@ -127,9 +135,10 @@ int main(int argc, char **argv)
                                          form->show();
                                      });
     print("Form_Load (mixed catalogue, TV \"All\")", formLoad, "ms", "<= 500 ms");
-    const int tvRows = form->ListView1->rowCountShown();
+    const int tvRows = form->channelPanel().list()->rowCountShown();
 
-    const double tvClick = medianMs([] {}, [&] { form->cmdTV_Click(); });
+    const double tvClick =
+        medianMs([] {}, [&] { form->categoryBar().button(Category::TV)->click(); });
     std::printf("%-44s %9d\n", "  rows shown", tvRows);
     print("cmdTV_Click (mixed, TV \"All\")", tvClick, "ms", "<= 100 ms");
 
@@ -138,17 +147,18 @@ int main(int argc, char **argv)
     const double languageChange = medianMs(
         [&] {
             english = !english;
-            const int index = form->Combo1->findText(english ? u"English"_s : u"All"_s);
-            form->Combo1->setCurrentIndex(index);
+            const int index = typeBox(*form)->findText(english ? u"English"_s : u"All"_s);
+            typeBox(*form)->setCurrentIndex(index);
         },
-        [&] { form->Combo1_Click(); });
+        [&] { emit typeBox(*form)->activated(typeBox(*form)->currentIndex()); });
     print("Combo1_Click (mixed, TV, language change)", languageChange, "ms", "<= 100 ms");
 
-    form->Combo1->setCurrentIndex(form->Combo1->findText(u"All"_s));
-    form->Combo1_Click();
+    typeBox(*form)->setCurrentIndex(typeBox(*form)->findText(u"All"_s));
+    emit typeBox(*form)->activated(typeBox(*form)->currentIndex());
     // A header click on a freshly loaded list: the collation work is done on this click.
     const double columnSort =
-        medianMs([&] { form->cmdTV_Click(); }, [&] { form->ListView1_ColumnClick(1); });
+        medianMs([&] { form->categoryBar().button(Category::TV)->click(); },
+                 [&] { EnhListView_SortColumns(*form->channelPanel().list(), 1, false); });
     print("ListView1_ColumnClick on Channel (mixed)", columnSort, "ms", "<= 200 ms");
 
     // The worst case: all 100,000 lines shown.
@@ -159,8 +169,9 @@ int main(int argc, char **argv)
     form = std::make_unique<Form1>();
     form->Form_Load();
     form->show();
-    const double tvClickAll = medianMs([] {}, [&] { form->cmdTV_Click(); });
-    std::printf("%-44s %9d\n", "  rows shown", form->ListView1->rowCountShown());
+    const double tvClickAll =
+        medianMs([] {}, [&] { form->categoryBar().button(Category::TV)->click(); });
+    std::printf("%-44s %9d\n", "  rows shown", form->channelPanel().list()->rowCountShown());
     print("cmdTV_Click (100,000 rows shown)", tvClickAll, "ms", "<= 50 ms");
     // The catalogue's own load of the same file, for comparison: what the window adds is the
     // difference.
@@ -175,51 +186,53 @@ int main(int argc, char **argv)
                  });
     print("  of which loadChannelList alone", loadOnly, "ms", "-");
     const double columnSortAll =
-        medianMs([&] { form->cmdTV_Click(); }, [&] { form->ListView1_ColumnClick(1); });
+        medianMs([&] { form->categoryBar().button(Category::TV)->click(); },
+                 [&] { EnhListView_SortColumns(*form->channelPanel().list(), 1, false); });
     print("ListView1_ColumnClick on Channel (100,000)", columnSortAll, "ms", "<= 200 ms");
 
     // Find-as-you-type on the 100,000 rows: the first key after a load folds every name, the
     // following ones narrow the list; each until the view has the rows.
     const auto typeInList = [&](const QString &text) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
-        QCoreApplication::sendEvent(form->ListView1, &press);
+        QCoreApplication::sendEvent(form->channelPanel().list(), &press);
     };
     const double firstKey = medianMs(
         [&] {
-            form->findChannels->closeBar();
-            form->cmdTV_Click();
+            form->channelPanel().findBar()->closeBar();
+            form->categoryBar().button(Category::TV)->click();
         },
         [&] { typeInList(u"n"_s); });
-    std::printf("%-44s %9d\n", "  rows found", form->ListView1->rowCountShown());
+    std::printf("%-44s %9d\n", "  rows found", form->channelPanel().list()->rowCountShown());
     print("find: first key on 100,000 rows", firstKey, "ms", "<= 30 ms");
-    const double nextKey = medianMs([&] { form->findChannels->box()->setText(u"n"_s); },
-                                    [&] { form->findChannels->box()->insert(u"o"_s); });
-    std::printf("%-44s %9d\n", "  rows found", form->ListView1->rowCountShown());
+    const double nextKey = medianMs([&] { form->channelPanel().findBar()->box()->setText(u"n"_s); },
+                                    [&] { form->channelPanel().findBar()->box()->insert(u"o"_s); });
+    std::printf("%-44s %9d\n", "  rows found", form->channelPanel().list()->rowCountShown());
     print("find: next key on 100,000 rows", nextKey, "ms", "<= 30 ms");
-    const double backKey = medianMs([&] { form->findChannels->box()->setText(u"nov"_s); },
-                                    [&] { form->findChannels->box()->backspace(); });
+    const double backKey =
+        medianMs([&] { form->channelPanel().findBar()->box()->setText(u"nov"_s); },
+                 [&] { form->channelPanel().findBar()->box()->backspace(); });
     print("find: backspace on 100,000 rows", backKey, "ms", "<= 30 ms");
     const double escapeKey =
-        medianMs([&] { form->findChannels->box()->setText(u"no"_s); },
+        medianMs([&] { form->channelPanel().findBar()->box()->setText(u"no"_s); },
                  [&] {
                      QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-                     QCoreApplication::sendEvent(form->findChannels->box(), &esc);
+                     QCoreApplication::sendEvent(form->channelPanel().findBar()->box(), &esc);
                  });
-    std::printf("%-44s %9d\n", "  rows shown", form->ListView1->rowCountShown());
+    std::printf("%-44s %9d\n", "  rows shown", form->channelPanel().list()->rowCountShown());
     print("find: Escape on 100,000 rows", escapeKey, "ms", "<= 30 ms");
 
     // Memory of the rows: the Radio view with language "English" shows a handful, TV all of them.
-    form->cmdRadio_Click();
+    form->categoryBar().button(Category::Radio)->click();
     const qint64 heapBefore = heapInUse();
     const qint64 rssBefore = residentBytes();
-    form->cmdTV_Click();
-    form->ListView1_ColumnClick(1);
+    form->categoryBar().button(Category::TV)->click();
+    EnhListView_SortColumns(*form->channelPanel().list(), 1, false);
     QCoreApplication::processEvents();
     const qint64 heapAfter = heapInUse();
     const qint64 rssAfter = residentBytes();
-    const int shown = form->ListView1->rowCountShown();
+    const int shown = form->channelPanel().list()->rowCountShown();
     // The catalogue's text is held once for all rows, as the file has it; the rest is per row.
-    const qint64 text = form->channelModel().rows().bufferBytes();
+    const qint64 text = form->channelPanel().model().rows().bufferBytes();
     const qint64 fileBytes = QFileInfo(mixed).size();
     print("memory of 100,000 rows (heap in use)", double(heapAfter - heapBefore) / 1048576.0, "MB",
           "<= 64 MB");
@@ -248,8 +261,9 @@ int main(int argc, char **argv)
     form = std::make_unique<Form1>();
     form->Form_Load();
     form->show();
-    const double distinctClick = medianMs([] {}, [&] { form->cmdTV_Click(); });
-    std::printf("%-44s %9d\n", "  languages listed", form->Combo1->count() - 1);
+    const double distinctClick =
+        medianMs([] {}, [&] { form->categoryBar().button(Category::TV)->click(); });
+    std::printf("%-44s %9d\n", "  languages listed", typeBox(*form)->count() - 1);
     print("cmdTV_Click (100,000 distinct categories)", distinctClick, "ms", "<= 500 ms");
     form.reset();
 
@@ -272,11 +286,13 @@ int main(int argc, char **argv)
                                         },
                                         1);
     print("Form_Load (1,000,000 rows shown)", bigFormLoad, "ms", "-");
-    const double bigClick = medianMs([] {}, [&] { form->cmdTV_Click(); }, 5);
-    std::printf("%-44s %9d\n", "  rows shown", form->ListView1->rowCountShown());
+    const double bigClick =
+        medianMs([] {}, [&] { form->categoryBar().button(Category::TV)->click(); }, 5);
+    std::printf("%-44s %9d\n", "  rows shown", form->channelPanel().list()->rowCountShown());
     print("cmdTV_Click (1,000,000 rows shown)", bigClick, "ms", "<= 500 ms");
     const double bigSort =
-        medianMs([&] { form->cmdTV_Click(); }, [&] { form->ListView1_ColumnClick(1); }, 5);
+        medianMs([&] { form->categoryBar().button(Category::TV)->click(); },
+                 [&] { EnhListView_SortColumns(*form->channelPanel().list(), 1, false); }, 5);
     print("ListView1_ColumnClick on Channel (1,000,000)", bigSort, "ms", "<= 500 ms");
     return 0;
 }

@@ -125,4 +125,12 @@ bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool s
     return sortByIndex(list, index, showErrors);
 }
 
+void fitColumns(QTreeView *list, int stretchedColumn)
+{
+    QHeaderView *header = list->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(stretchedColumn, QHeaderView::Stretch);
+}
+
 } // namespace mavrel

@@ -49,4 +49,8 @@ private:
 bool EnhListView_SortColumns(ListViewEnh &list, int column, bool showErrors);
 bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool showErrors);
 
+// The names column takes the width the others leave; they fit their contents, whatever the
+// language of their headers. A text cut short shows whole in its tooltip.
+void fitColumns(QTreeView *list, int stretchedColumn);
+
 } // namespace mavrel

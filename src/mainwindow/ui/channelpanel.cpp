@@ -33,9 +33,6 @@ namespace mavrel {
 
 namespace {
 
-constexpr int kChannelColumnTwips = 2800;
-constexpr int kColumnTwips = 1440;
-
 QRect toPixels(const TwipsRect &r)
 {
     return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
@@ -81,10 +78,7 @@ ChannelPanel::ChannelPanel(const PanelContext &context, QWidget *parent)
     ListView1 = named(new ListViewEnh(this), u"ListView1"_s, title());
     ListView1->setSourceModel(m_model);
     place(ListView1, 180, 960, 4935, 3795);
-    QHeaderView *header = ListView1->header();
-    header->resizeSection(ChannelListModel::ChannelColumn, twipsToPixels(kChannelColumnTwips));
-    for (int c = ChannelListModel::CategoryColumn; c <= ChannelListModel::FavoritesColumn; ++c)
-        header->resizeSection(c, twipsToPixels(kColumnTwips));
+    fitColumns(ListView1, ChannelListModel::ChannelColumn);
     m_find = new FindBar(ListView1, u"lblFind"_s, u"txtFind"_s);
 
     // List editing: never shown; only its check box has an effect.
@@ -283,8 +277,6 @@ void ChannelPanel::cmbSortTV_Click()
 void ChannelPanel::applyStaffSwitch()
 {
     m_model->addUrlColumn();
-    ListView1->header()->resizeSection(ChannelListModel::UrlColumn,
-                                       twipsToPixels(kChannelColumnTwips));
     chkLoad->setChecked(true);
 }
 

@@ -91,7 +91,7 @@ FavoritesPanel::FavoritesPanel(const QString &filePath, const PanelContext &cont
             [this](const QByteArray &word) { m_controller->doChannelAction(word); });
     connect(videos, &VideoSitePanel::addToFavoritesChosen, m_controller,
             &FavoritesController::addSelectedVideo);
-    ListView2->header()->resizeSection(FavoritesModel::ChannelColumn, twipsToPixels(2800));
+    fitColumns(ListView2, FavoritesModel::ChannelColumn);
 
     connect(Command1, &QPushButton::clicked, m_controller, &FavoritesController::removeSelected);
     connect(ListView2, &QAbstractItemView::clicked, m_controller,

@@ -73,7 +73,7 @@ MainMenus::MainMenus(QMenuBar *bar, QWidget *window) : QObject(window), m_bar(ba
     for (const int hidden : {2, 5, 6, 7})
         mnuCatItem[hidden]->setVisible(false);
 
-    mnuView = named(bar->addMenu(u"&View"_s), u"mnuView"_s);
+    mnuView = named(bar->addMenu(u"Vie&w"_s), u"mnuView"_s);
     mnuViewItem[0] = addItem(mnuView, u"mnuViewItem0"_s, u"&Find\u2026"_s, QKeySequence::Find);
     mnuViewItem[1] = addItem(mnuView, u"mnuViewItem1"_s, u"F&ull Screen"_s, Qt::Key_F11);
     command(mnuViewItem[0], Command::Find);

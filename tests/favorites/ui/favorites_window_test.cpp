@@ -5,13 +5,19 @@
 #include "catalogue/ui/modlistviewenh.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "favorites/ui/favoritesmodel.h"
+#include "localization/clslanguages.h"
+#include "mainwindow/ui/favoritespanel.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
 #include "mainwindow/ui/localfilesview.h"
+#include "mainwindow/ui/myfilespanel.h"
+#include "mainwindow/ui/playerarea.h"
 #include "mainwindow/ui/servedwindow.h"
+#include "mainwindow/ui/videositepanel.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
+#include "player/ui/mediaplayer.h"
 #include "qstringprinter.h"
 #include "testhttpserver.h"
 #include "unreachableserver.h"
@@ -225,7 +231,8 @@ TEST_F(FavoritesWindowTest, TheFileFollowsTheSortedOrderAndSurvivesARestart)
     EXPECT_EQ(favoritesFile(), card + offline + moved);
     // The other way round; a row added by another window takes its sorted place.
     clickHeaderSection(ui->ListView2, 0);
-    form->favoritesPanel().controller().addFavorite({"Added|by the submission window", "http://x|y", "Radio", ""});
+    form->favoritesPanel().controller().addFavorite(
+        {"Added|by the submission window", "http://x|y", "Radio", ""});
     ASSERT_TRUE(form->favoritesPanel().controller().saveFavorites());
     const QByteArray added = line("Added by the submission window|http://x%7Cy|Radio|");
     EXPECT_EQ(favoritesFile(), added + moved + offline + card);
@@ -306,7 +313,8 @@ TEST_F(FavoritesWindowTest, EachKindOfFavoritePlays)
     EXPECT_TRUE(html.contains("<h1>Clip</h1>"));
     EXPECT_EQ(html.count("/v/abc&rel=1'"), 2);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return form->playerArea().browser()->url() == QUrl::fromLocalFile(page.fileName()); }, kWaitMs));
+        [&] { return form->playerArea().browser()->url() == QUrl::fromLocalFile(page.fileName()); },
+        kWaitMs));
 }
 
 TEST_F(FavoritesWindowTest, WhileEditingAClickOnlyHidesTheOfflinePicture)
@@ -449,9 +457,12 @@ TEST_F(FavoritesWindowTest, ActionsConfirmThemselvesInTheStatusLine)
     load();
     selectChannel(u"Demo Test Card"_s);
     const std::pair<std::function<void()>, QString> steps[] = {
-        {[&] { form->favoritesPanel().controller().doChannelAction("Rate5"); }, u"Rated Demo Test Card 5 stars"_s},
-        {[&] { form->favoritesPanel().controller().doChannelAction("Rate1"); }, u"Rated Demo Test Card 1 star"_s},
-        {[&] { form->favoritesPanel().controller().doChannelAction("Favorites"); }, u"Added Demo Test Card to your favourites"_s},
+        {[&] { form->favoritesPanel().controller().doChannelAction("Rate5"); },
+         u"Rated Demo Test Card 5 stars"_s},
+        {[&] { form->favoritesPanel().controller().doChannelAction("Rate1"); },
+         u"Rated Demo Test Card 1 star"_s},
+        {[&] { form->favoritesPanel().controller().doChannelAction("Favorites"); },
+         u"Added Demo Test Card to your favourites"_s},
         {[&] {
              ui->ListView2->setCurrentIndex(ui->ListView2->model()->index(0, 0));
              ui->Command1->click();

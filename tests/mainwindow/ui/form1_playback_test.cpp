@@ -4,13 +4,17 @@
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
 #include "catalogue/ui/sortproxy.h"
+#include "localization/clslanguages.h"
 #include "mainwindow/checkallrun.h"
+#include "mainwindow/ui/channelpanel.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
 #include "mainwindow/ui/localfilesview.h"
+#include "mainwindow/ui/myfilespanel.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
+#include "player/ui/mediaplayer.h"
 #include "servedwindow.h"
 
 #include "../../player/testmedia.h"
@@ -140,7 +144,8 @@ TEST_F(WindowPlaybackTest, CheckAllEndsWhenTheListIsReloaded)
     load(true);
     form->channelPanel().checkRun().Timer1.setInterval(50);
     int checksStarted = 0;
-    QObject::connect(&form->channelPanel().checkRun(), &CheckAllRun::finished, [&](int n) { checksStarted = n; });
+    QObject::connect(&form->channelPanel().checkRun(), &CheckAllRun::finished,
+                     [&](int n) { checksStarted = n; });
     // The user switches to radio during the first pause.
     QTimer::singleShot(20, form.get(), [&] { ui->cmdRadio->click(); });
     form->channelPanel().checkRun().checkAllChannels();

@@ -3,11 +3,16 @@
 #include "branding/ui/frmwebsite.h"
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
+#include "localization/clslanguages.h"
 #include "localization/ui/frmlanguage.h"
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/navigation.h"
+#include "mainwindow/ui/channelpanel.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindow/ui/playerarea.h"
+#include "mainwindow/ui/videositepanel.h"
+#include "mainwindow/ui/windowlauncher.h"
 #include "mainwindowui.h"
 #include "platform/appfolder.h"
 #include "platform/machinesettings.h"
@@ -15,6 +20,7 @@
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
 #include "platform/widgets/desktopopen.h"
+#include "player/ui/mediaplayer.h"
 #include "support/cataloguefixture.h"
 #include "unreachableserver.h"
 #include "videosite/ui/videolistmodel.h"
@@ -44,11 +50,12 @@ using mavrel::testing::writeCatalogue;
 #include <QLockFile>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QTemporaryDir>
-#include <QResizeEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -243,7 +250,7 @@ TEST_F(Form1Test, FirstStartStoresEnglishAndOpensTheHelpOnce)
         EXPECT_EQ(urls.opened[0], QUrl::fromLocalFile(appDir() + u"/Help.html"_s));
     }
     auto again = loaded();
-    EXPECT_FALSE(again->firstStart);
+    EXPECT_FALSE(again->firstStart());
     EXPECT_EQ(urls.opened.size(), 1);
 
     // "View Help" opens it whenever asked.
@@ -961,6 +968,9 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     EXPECT_TRUE(form->menuBar()->isHidden());
     EXPECT_EQ(player->geometry(), form->centralWidget()->rect());
     EXPECT_EQ(form->centralWidget()->height(), form->height()); // no bars left
+    QTest::keyClick(form.get(), Qt::Key_R, Qt::AltModifier);    // no category under the picture
+    EXPECT_EQ(form->channelPanel().viewState().currentKind, u"TV"_s);
+    EXPECT_TRUE(ui.Frame1->isHidden());
     QTest::keyClick(form.get(), Qt::Key_Escape);
     EXPECT_FALSE(form->playerArea().pictureFullScreen());
     EXPECT_FALSE(form->isFullScreen());
@@ -978,8 +988,91 @@ TEST_F(Form1Test, KeyboardPlaysRowsDrivesThePlayerAndShowsThePictureOnTheWholeSc
     // Alt and a letter choose a category.
     QTest::keyClick(form.get(), Qt::Key_R, Qt::AltModifier);
     EXPECT_EQ(form->channelPanel().viewState().currentKind, u"Radio"_s);
+    // Find in the View menu opens the find bar of the list shown; the menus show their keys.
+    QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_FALSE(ui.findChannels->isHidden());
+    EXPECT_TRUE(ui.findChannels->box()->hasFocus());
     QTest::keyClick(form.get(), Qt::Key_V, Qt::AltModifier);
     EXPECT_FALSE(ui.Frame3->isHidden());
+    QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_FALSE(ui.findFavorites->isHidden());
+    EXPECT_EQ(ui.mnuCatItem[3]->shortcut(), QKeySequence(Qt::ALT | Qt::Key_V));
+    EXPECT_EQ(form->findChild<QAction *>(u"mnuViewItem1"_s)->shortcut(), QKeySequence(Qt::Key_F11));
+}
+
+// The divider between the lists and the player: dragged, it widens the frames and narrows the
+// player, never past the design width or the player's least width, and the next start keeps it.
+TEST_F(Form1Test, TheDividerMovesTheListEdgeAndTheNextStartKeepsIt)
+{
+    writeSmallCatalogue();
+    int kept = 0;
+    {
+        auto form = loaded();
+        const MainWindowUi ui(*form);
+        form->show();
+        form->resize(1280, 900);
+        auto *divider = form->findChild<QWidget *>(u"divider"_s);
+        ASSERT_NE(divider, nullptr);
+        const int designWidth = ui.Frame1->width();
+        const int playerRight = ui.WindowsMediaPlayer1->mapTo(form.get(), QPoint()).x() +
+                                ui.WindowsMediaPlayer1->width();
+        const auto drag = [&](int dx) {
+            const QPoint grip(divider->width() / 2, divider->height() / 2);
+            QTest::mousePress(divider, Qt::LeftButton, {}, grip);
+            QTest::mouseMove(divider, grip + QPoint(dx, 0));
+            QTest::mouseRelease(divider, Qt::LeftButton, {}, grip + QPoint(dx, 0));
+        };
+        const struct
+        {
+            int dx;
+            std::function<bool(int width)> expected;
+        } drags[] = {
+            {200, [&](int w) { return w == designWidth + 200; }},
+            {-1000, [&](int w) { return w == designWidth; }}, // no narrower than designed
+            {2000, [&](int w) { return w > designWidth + 200 && w < designWidth + 2000; }},
+        };
+        for (const auto &d : drags) {
+            drag(d.dx);
+            const int width = ui.Frame1->width();
+            EXPECT_TRUE(d.expected(width)) << d.dx << " gave " << width;
+            // Every frame and its list follow; the player keeps its right edge.
+            for (QWidget *frame : {ui.Frame3, ui.Frame4, ui.Frame5})
+                EXPECT_EQ(frame->width(), width);
+            EXPECT_EQ(ui.ListView1->width(), width - 20); // 300 twips of margins
+            EXPECT_EQ(ui.WindowsMediaPlayer1->mapTo(form.get(), QPoint()).x() +
+                          ui.WindowsMediaPlayer1->width(),
+                      playerRight);
+            EXPECT_GE(ui.WindowsMediaPlayer1->width(), twipsToPixels(kMinPlayerTwips));
+        }
+        drag(-1000);
+        drag(300);
+        kept = ui.Frame1->width();
+    }
+    auto again = loaded();
+    again->show();
+    again->resize(1280, 900);
+    EXPECT_EQ(MainWindowUi(*again).Frame1->width(), kept);
+}
+
+// At the size a new user meets and maximised, every column of the channel list shows whole.
+TEST_F(Form1Test, EveryColumnOfTheChannelListShowsWhole)
+{
+    writeSmallCatalogue();
+    auto form = loaded();
+    const MainWindowUi ui(*form);
+    form->show();
+    for (const QSize size : {QSize(1280, 900), QSize(1920, 1080)}) {
+        form->resize(size);
+        QCoreApplication::processEvents();
+        QHeaderView *header = ui.ListView1->header();
+        for (int c = 1; c < header->count(); ++c)
+            EXPECT_GE(header->sectionSize(c),
+                      static_cast<QAbstractItemView *>(ui.ListView1)->sizeHintForColumn(c))
+                << c;
+        EXPECT_GE(header->sectionSize(0),
+                  static_cast<QAbstractItemView *>(ui.ListView1)->sizeHintForColumn(0));
+        EXPECT_FALSE(ui.ListView1->horizontalScrollBar()->isVisible());
+    }
 }
 
 TEST_F(Form1Test, WithoutADesktopHandlerEachOpenSaysWhatToCopy)

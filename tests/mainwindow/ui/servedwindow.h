@@ -5,8 +5,10 @@
 // catalogue as the viewer's Data.txt.
 
 #include "catalogueserver.h"
+#include "localization/clslanguages.h"
 #include "mainwindow/ui/form1.h"
 #include "mainwindowui.h"
+#include "player/ui/mediaplayer.h"
 #include "viewerfolders.h"
 
 #include <gtest/gtest.h>

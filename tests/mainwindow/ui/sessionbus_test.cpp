@@ -4,12 +4,15 @@
 #include "catalogue/ui/modlistviewenh.h"
 #include "desktop/mprisservice.h"
 #include "desktop/screensaver.h"
+#include "localization/clslanguages.h"
+#include "mainwindow/ui/desktopsession.h"
 #include "mainwindow/ui/form1.h"
 #include "mainwindowui.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
+#include "player/ui/mediaplayer.h"
 #include "support/cataloguefixture.h"
 #include "testhttpserver.h"
 #include "viewerfolders.h"
@@ -292,7 +295,8 @@ TEST_F(SessionBusTest, ScreenSaverIsHeldWhileAPicturePlaysAndReleasedOtherwise)
     ASSERT_TRUE(form->Form_Load());
     form->createSessionBus(bus.connect(u"viewer"_s));
     playFirstRow(); // a TV channel
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->desktopSession().screenSaver()->cookie() != 0; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->desktopSession().screenSaver()->cookie() != 0; },
+                                kWaitMs));
     EXPECT_EQ(saver.held, QList<quint32>{form->desktopSession().screenSaver()->cookie()});
 
     ui->WindowsMediaPlayer1->pause();

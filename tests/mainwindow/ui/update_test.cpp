@@ -4,6 +4,7 @@
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
 #include "catalogueserver.h"
+#include "localization/clslanguages.h"
 #include "mainwindow/ui/form1.h"
 #include "mainwindowui.h"
 #include "online/catalogueupdate.h"
@@ -14,6 +15,7 @@
 #include "platform/paths.h"
 #include "platform/scripteddialogs.h"
 #include "platform/settings.h"
+#include "player/ui/mediaplayer.h"
 #include "testhttpserver.h"
 #include "unreachableserver.h"
 

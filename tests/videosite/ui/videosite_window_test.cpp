@@ -1,13 +1,17 @@
 // The video-site frame of the main window against the catalogue server's video site and the
 // real web view: listings and searches into the list, a newer listing replacing an older one,
 // and a chosen video played in the page.
+#include "localization/clslanguages.h"
 #include "mainwindow/ui/catalogueserver.h"
 #include "mainwindow/ui/form1.h"
+#include "mainwindow/ui/playerarea.h"
+#include "mainwindow/ui/videositepanel.h"
 #include "mainwindowui.h"
 #include "online/fetch.h"
 #include "platform/machinesettings.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
+#include "player/ui/mediaplayer.h"
 #include "qstringprinter.h"
 #include "support/testhttpserver.h"
 #include "videosite/listing.h"

@@ -30,7 +30,7 @@ TEST(LocalFiles, PatternMatchesTheExtensionInAnyCase)
     const Case cases[] = {
         {u"song.mp3"_s, true},    {u"SONG.MP3"_s, true},       {u"Clip.WmV"_s, true},
         {u"show.dvr-ms"_s, true}, {u"tune.MIDI"_s, true},      {u"a.qt"_s, true},
-        {u".wav"_s, true},        {u"movie.mp4"_s, true},     {u"notes.txt"_s, false},
+        {u".wav"_s, true},        {u"movie.mp4"_s, true},      {u"notes.txt"_s, false},
         {u"mp3"_s, false},        {u"song.mp3.part"_s, false}, {u"clip.wmvx"_s, false},
         {u"archive.wm"_s, true},  {u"x.aiffx"_s, false},
     };

@@ -60,6 +60,7 @@ TEST_F(UserSettingsTest, EmptyStoreGivesTheDefaultOfEveryRow)
         {SettingKey::Drive, u""_s},
         {SettingKey::Dir, u""_s},
         {SettingKey::IgnorePermissionDeniedError, u"0"_s},
+        {SettingKey::ListWidth, u""_s},
     };
     for (const Row &row : rows)
         EXPECT_EQ(readSetting(row.key), row.expected) << settingSpec(row.key).name.data();
@@ -74,7 +75,7 @@ TEST_F(UserSettingsTest, EmptyStoreGivesTheDefaultOfEveryRow)
         EXPECT_FALSE(seen.contains(id)) << spec.name.data();
         seen << id;
     }
-    EXPECT_EQ(seen.size(), 11);
+    EXPECT_EQ(seen.size(), 12);
 }
 
 TEST_F(UserSettingsTest, ValuesComeBackExactly)

@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 
 using namespace Qt::StringLiterals;
 
@@ -287,6 +288,23 @@ void ChannelPanel::sayCounts()
     m_context.status(m_listStatus);
 }
 
+int ChannelPanel::neededWidth() const
+{
+    constexpr int kChannelColumnTwips = 2800;
+    const QHeaderView *header = ListView1->header();
+    int columns = 0;
+    for (int c = 0; c < header->count(); ++c) {
+        if (c != ChannelListModel::ChannelColumn && !header->isSectionHidden(c))
+            columns +=
+                std::max(header->sectionSizeHint(c),
+                         static_cast<const QAbstractItemView *>(ListView1)->sizeHintForColumn(c));
+    }
+    // The list's margins in the frame, its frame and a vertical scroll bar.
+    const int chrome = width() - ListView1->width() + ListView1->frameWidth() * 2 +
+                       ListView1->verticalScrollBar()->sizeHint().width();
+    return pixelsToTwips(columns + chrome) + kChannelColumnTwips;
+}
+
 void ChannelPanel::readGeometry(ResizableControls &c) const
 {
     c.frame1 = toTwips(geometry());
@@ -297,6 +315,10 @@ void ChannelPanel::applyGeometry(const ResizableControls &c)
 {
     setGeometry(toPixels(c.frame1));
     ListView1->setGeometry(toPixels(c.listView1));
+    // The Type box and the actions button keep their right margins as the divider moves.
+    const int wider = c.frame1.width - kDesignFrameWidth;
+    place(Combo1, 960, 225, 4155 + wider, 345);
+    place(cmdFav, 3240 + wider, 570, 1875, 345);
     m_find->listPlaced();
 }
 

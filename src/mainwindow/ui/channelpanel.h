@@ -63,6 +63,9 @@ public:
     void sayCounts();
     bool statusShowsCounts(const QString &statusText) const { return statusText == m_listStatus; }
 
+    // The frame width, in twips, at which every column shows whole and the names keep the
+    // design's column width.
+    int neededWidth() const;
     void readGeometry(ResizableControls &c) const;
     void applyGeometry(const ResizableControls &c);
     void addControls(WindowControls &c);

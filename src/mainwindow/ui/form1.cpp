@@ -4,6 +4,7 @@
 #include "branding/ui/form8.h"
 #include "branding/ui/windowicon.h"
 #include "catalogue/kinds.h"
+#include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/modlistviewenh.h"
 #include "localization/clslanguages.h"
 #include "localization/modlanguages.h"
@@ -135,6 +136,9 @@ void Form1::connectPanels()
     m_player->player()->setMessages([this](const QString &key) { return message(key); });
     connect(m_player->player(), &MediaPlayer::statusTextChanged, StatusBar1Panel1,
             &QLabel::setText);
+    // A list of other columns may want the lists wider.
+    connect(&m_channels->model(), &QAbstractItemModel::modelReset, this, &Form1::layoutControls,
+            Qt::QueuedConnection);
     connect(m_player, &PlayerArea::pictureFullScreenChanged, this, [this](bool on) {
         if (!on)
             layoutControls();

@@ -59,6 +59,7 @@ void MyFilesPanel::readGeometry(ResizableControls &c) const
 void MyFilesPanel::applyGeometry(const ResizableControls &c)
 {
     setGeometry(toPixels(c.frame4));
+    Drive1->setGeometry(toPixels({120, 240, 4995 + c.frame4.width - kDesignFrameWidth, 315}));
     Dir1->setGeometry(toPixels(c.dir1));
     File1->setGeometry(toPixels(c.file1));
 }

@@ -12,9 +12,11 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+
 #include <QScreen>
 #include <QSize>
 #include <QStatusBar>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -59,8 +61,10 @@ void PanelLayout::restoreDivider()
 {
     bool stored = false;
     const int width = readSetting(SettingKey::ListWidth).toInt(&stored);
-    if (stored)
+    if (stored) {
         m_frameWidth = width;
+        m_userWidth = true;
+    }
 }
 
 void PanelLayout::place(const QSize &windowSize)
@@ -79,7 +83,13 @@ void PanelLayout::place(const QSize &windowSize)
     p.player->readGeometry(c);
     const int outerWidth = pixelsToTwips(m_windowWidth + kFrameAllowanceWidth);
     const int outerHeight = pixelsToTwips(m_windowHeight + kFrameAllowanceHeight);
-    c = placeDivider(c, clampDivider(c, m_frameWidth, outerWidth));
+    // Until the user moves the divider, the lists get what their columns need; never less than
+    // before, so that it does not jump from one list to the next.
+    if (!m_userWidth)
+        m_frameWidth = std::max(m_frameWidth, p.channels->neededWidth());
+    // ...and the player keeps half the window.
+    const int wanted = m_userWidth ? m_frameWidth : std::min(m_frameWidth, outerWidth / 2);
+    c = placeDivider(c, clampDivider(c, wanted, outerWidth));
     c = layoutControls(c, outerWidth, outerHeight);
     p.categories->applyGeometry(c);
     p.channels->applyGeometry(c);
@@ -111,6 +121,7 @@ QLabel *addStatusPanel(QStatusBar *bar)
 void PanelLayout::moveDivider(int x)
 {
     m_frameWidth = pixelsToTwips(x - m_panels.channels->x());
+    m_userWidth = true;
     place({m_windowWidth, m_windowHeight});
     m_frameWidth = pixelsToTwips(m_panels.channels->width()); // as far as it went
 }

@@ -57,6 +57,7 @@ private:
     int m_windowWidth = 0;
     int m_windowHeight = 0;
     int m_frameWidth = kDesignFrameWidth; // where the user left the divider, in twips
+    bool m_userWidth = false;             // the user has moved it, now or before
 };
 
 // The status bar's one panel, which takes the bar's width.

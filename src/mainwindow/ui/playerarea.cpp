@@ -45,6 +45,11 @@ PlayerArea::PlayerArea(QWidget *parent) : QWidget(parent)
     imgOffline->setAccessibleDescription(
         u"The channel did not answer. Click the picture to hide it."_s);
     imgOffline->hide();
+    // The design's places, in the window's coordinates; the layout starts from them.
+    ResizableControls design;
+    design.player = {5520, 1020, 9570, 6705};
+    design.imgOffline = {11340, 120, 6000, 3000};
+    applyGeometry(design);
     createKeyboard();
 }
 

@@ -147,6 +147,10 @@ void VideoSitePanel::readGeometry(ResizableControls &c) const
 void VideoSitePanel::applyGeometry(const ResizableControls &c)
 {
     setGeometry(toPixels(c.frame5));
+    // The listing box and the actions button keep their right margins as the divider moves.
+    const int wider = c.frame5.width - kDesignFrameWidth;
+    Combo3->setGeometry(toPixels({180, 300, 4935 + wider, 345}));
+    Command4->setGeometry(toPixels({3300 + wider, 720, 1815, 345}));
     ListView3->setGeometry(toPixels(c.listView3));
     txtStatus->setGeometry(toPixels(c.txtStatus));
 }

@@ -87,8 +87,9 @@ void PanelLayout::place(const QSize &windowSize)
     // before, so that it does not jump from one list to the next.
     if (!m_userWidth)
         m_frameWidth = std::max(m_frameWidth, p.channels->neededWidth());
-    // ...and the player keeps half the window.
-    const int wanted = m_userWidth ? m_frameWidth : std::min(m_frameWidth, outerWidth / 2);
+    // ...and the player keeps half the designed window, whatever the window's size, so that a
+    // resize only ever widens the player.
+    const int wanted = m_userWidth ? m_frameWidth : std::min(m_frameWidth, kClientWidthTwips / 2);
     c = placeDivider(c, clampDivider(c, wanted, outerWidth));
     c = layoutControls(c, outerWidth, outerHeight);
     p.categories->applyGeometry(c);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRect>
+
 namespace mavrel {
 
 // Window geometry is designed in twips; at 96 dpi fifteen of them make a pixel. Qt scales the
@@ -22,6 +24,17 @@ struct TwipsRect
     int height = 0;
     friend bool operator==(const TwipsRect &, const TwipsRect &) = default;
 };
+
+inline QRect toPixels(const TwipsRect &r)
+{
+    return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
+            twipsToPixels(r.height)};
+}
+inline TwipsRect toTwips(const QRect &r)
+{
+    return {pixelsToTwips(r.x()), pixelsToTwips(r.y()), pixelsToTwips(r.width()),
+            pixelsToTwips(r.height())};
+}
 
 // The controls that follow the window size, in twips; children of a frame in the frame's
 // coordinates.

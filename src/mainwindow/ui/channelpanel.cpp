@@ -34,18 +34,6 @@ namespace mavrel {
 
 namespace {
 
-QRect toPixels(const TwipsRect &r)
-{
-    return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-            twipsToPixels(r.height)};
-}
-
-TwipsRect toTwips(const QRect &r)
-{
-    return {pixelsToTwips(r.x()), pixelsToTwips(r.y()), pixelsToTwips(r.width()),
-            pixelsToTwips(r.height())};
-}
-
 void place(QWidget *w, int left, int top, int width, int height)
 {
     w->setGeometry(toPixels({left, top, width, height}));

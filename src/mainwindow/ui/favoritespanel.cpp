@@ -21,22 +21,6 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 
-namespace {
-
-QRect toPixels(const TwipsRect &r)
-{
-    return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-            twipsToPixels(r.height)};
-}
-
-TwipsRect toTwips(const QRect &r)
-{
-    return {pixelsToTwips(r.x()), pixelsToTwips(r.y()), pixelsToTwips(r.width()),
-            pixelsToTwips(r.height())};
-}
-
-} // namespace
-
 FavoritesPanel::FavoritesPanel(const QString &filePath, const PanelContext &context,
                                ChannelPanel *channels, VideoSitePanel *videos, QWidget *parent)
     : QGroupBox(u"Favorites"_s, parent)

@@ -12,22 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 
-namespace {
-
-QRect toPixels(const TwipsRect &r)
-{
-    return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-            twipsToPixels(r.height)};
-}
-
-TwipsRect toTwips(const QRect &r)
-{
-    return {pixelsToTwips(r.x()), pixelsToTwips(r.y()), pixelsToTwips(r.width()),
-            pixelsToTwips(r.height())};
-}
-
-} // namespace
-
 MyFilesPanel::MyFilesPanel(const PanelContext &context, QWidget *parent)
     : QGroupBox(u"My Files"_s, parent)
 {

@@ -19,22 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 
-namespace {
-
-QRect toPixels(const TwipsRect &r)
-{
-    return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-            twipsToPixels(r.height)};
-}
-
-TwipsRect toTwips(const QRect &r)
-{
-    return {pixelsToTwips(r.x()), pixelsToTwips(r.y()), pixelsToTwips(r.width()),
-            pixelsToTwips(r.height())};
-}
-
-} // namespace
-
 PlayerArea::PlayerArea(QWidget *parent) : QWidget(parent)
 {
     setObjectName(u"playerArea"_s);

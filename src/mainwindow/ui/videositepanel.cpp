@@ -25,18 +25,6 @@ namespace mavrel {
 
 namespace {
 
-QRect toPixels(const TwipsRect &r)
-{
-    return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-            twipsToPixels(r.height)};
-}
-
-TwipsRect toTwips(const QRect &r)
-{
-    return {pixelsToTwips(r.x()), pixelsToTwips(r.y()), pixelsToTwips(r.width()),
-            pixelsToTwips(r.height())};
-}
-
 template<typename W> W *placed(W *w, const QString &name, const TwipsRect &r)
 {
     w->setObjectName(name);

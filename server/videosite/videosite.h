@@ -81,7 +81,4 @@ private:
 // range lies outside the file.
 std::optional<std::pair<qint64, qint64>> requestedRange(QByteArrayView header, qint64 size);
 
-// Text for the site's HTML: & < > and " as references.
-QByteArray siteHtml(const QString &text);
-
 } // namespace mavrel::server

@@ -1,7 +1,7 @@
 #include "submit/submission.h"
 
 #include "catalogue/scramble.h"
-#include "online/urlbytes.h"
+#include "online/querytext.h"
 
 namespace mavrel {
 
@@ -36,18 +36,12 @@ Result<QByteArray> buildSubmissionAddress(QByteArrayView serverAddress,
     auto scrambled = encryptString(input.url);
     if (!scrambled.ok())
         return scrambled;
-    QByteArray address = serverAddress.toByteArray();
-    address += "/ostrel/submit.asp?name=";
-    address += percentEncodeBytes(input.name);
-    address += "&type=";
-    address += percentEncodeBytes(*kind);
-    address += "&lang=";
-    address += percentEncodeBytes(input.lang);
-    address += "&rating=";
-    address += percentEncodeBytes(input.rating);
-    address += "&url=";
-    address += percentEncodeBytes(scrambled.value());
-    return address;
+    return serverAddress.toByteArray() + "/ostrel/submit.asp?" +
+           buildQuery({{"name", input.name},
+                       {"type", *kind},
+                       {"lang", input.lang},
+                       {"rating", input.rating},
+                       {"url", scrambled.value()}});
 }
 
 SubmitOutcome parseSubmitReply(QByteArrayView body)

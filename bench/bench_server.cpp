@@ -66,7 +66,7 @@ protected:
         CataloguePages pages(*store.value());
         // Every client here has the one address: the report limit would measure itself.
         CatalogueHttpServer server(pages, FrontLimits{.reportRate = 0});
-        m_port = server.listen(QHostAddress::LocalHost, 0);
+        m_port = server.listen(QHostAddress::LocalHost, 0).valueOr(0);
         ready.release();
         exec();
     }

@@ -80,14 +80,16 @@ QString downloadedUpdatesText(int count)
     return u"Downloaded "_s + QString::number(count) + u" channel updates"_s;
 }
 
-UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
+Result<UpdateOutcome> updateChannels(const UpdateContext &context, UpdateList list)
 {
-    const auto fail = [&](const QString &why) {
-        const QString text = failedText(why);
+    using R = Result<UpdateOutcome>;
+    const auto told = [&](const QString &text) {
         context.setStatus(text);
         context.showMessage(text);
-        return UpdateOutcome{UpdateState::Failed, 0};
+        return R::failure(text, kUpdateFailed);
     };
+    const auto fail = [&](const QString &why) { return told(failedText(why)); };
+    const auto ownerGone = [] { return R::failure(u"the window was closed"_s, kUpdateOwnerGone); };
     const ProgressSink progress = statusTextThrottled(context.setStatus);
     const QString catalogueFile = context.dataDirectory + u"/Data.txt"_s;
     const bool first = list == UpdateList::Changes && !fileExists(catalogueFile);
@@ -107,13 +109,9 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     const FetchResult current =
         fetchPageWithStatus(context.server + datePage, progress, dateOptions);
     if (current.ownerGone)
-        return {UpdateState::OwnerGone, 0};
-    if (current.httpStatus == 0 && current.end != FetchEnd::Aborted) {
-        const QString text = serverUnreachableText(context);
-        context.setStatus(text);
-        context.showMessage(text);
-        return {UpdateState::Failed, 0};
-    }
+        return ownerGone();
+    if (current.httpStatus == 0 && current.end != FetchEnd::Aborted)
+        return told(serverUnreachableText(context));
     if (!arrivedWhole(current))
         return fail(u"the catalogue server did not answer"_s);
     const std::optional<QDateTime> serverDate =
@@ -123,7 +121,7 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     // A first download goes ahead even then: an empty catalogue is still a catalogue.
     if (*serverDate <= last && !first) {
         context.setStatus(lookedUp(context, u"MSG_NOUPDATES"_s, noUpdatesText()));
-        return {UpdateState::NoUpdates, 0};
+        return UpdateOutcome{UpdateState::NoUpdates, 0};
     }
 
     const QByteArray path = list == UpdateList::Changes ? "/ostrel/getChannels.asp?date="
@@ -150,7 +148,7 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
         fetchPageWithStatus(context.server + path + formatDateText(last).toLatin1(),
                             first ? ProgressSink() : progress, replyOptions);
     if (reply.ownerGone)
-        return {UpdateState::OwnerGone, 0};
+        return ownerGone();
     if (!arrivedWhole(reply))
         return fail(u"the channel updates did not arrive whole"_s);
 
@@ -182,7 +180,7 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
             datePath += "?date=" + formatDateText(*coveredDate).toLatin1();
         const FetchResult stored = fetchPage(context.server + datePath, dateOptions);
         if (stored.ownerGone)
-            return {UpdateState::OwnerGone, count};
+            return ownerGone();
         // The merge has happened. A date that did not come, or cannot be read, is not stored:
         // the next update then asks from the old date again, and replaying lines is harmless.
         if (arrivedWhole(stored)) {
@@ -194,7 +192,7 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
         }
         context.showChannels();
     }
-    return {UpdateState::Merged, count};
+    return UpdateOutcome{UpdateState::Merged, count};
 }
 
 } // namespace mavrel

@@ -49,7 +49,7 @@ protected:
         pages = std::make_unique<CataloguePages>(*store, localization);
         server = std::make_unique<CatalogueHttpServer>(*pages);
         demo::addMediaRoutes(server->routes());
-        port = server->listen(QHostAddress::LocalHost, 0);
+        port = server->listen(QHostAddress::LocalHost, 0).valueOr(0);
         ASSERT_NE(port, 0);
     }
     void addChannel(const QByteArray &name, const QByteArray &url, const QByteArray &kind = "TV")
@@ -280,7 +280,7 @@ TEST_F(HttpTest, LocalizationFileIsServedAsItsBytes)
     file.close();
     CataloguePages withFile(*store, file.fileName());
     CatalogueHttpServer second(withFile);
-    const quint16 p = second.listen(QHostAddress::LocalHost, 0);
+    const quint16 p = second.listen(QHostAddress::LocalHost, 0).valueOr(0);
     const auto r = httpGet(p, "/Languages/26/Localization.txt");
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, content);
@@ -299,7 +299,7 @@ TEST_F(HttpTest, VideoSitePagesAndFileRangesAreRouted)
     VideoSitePages site(scanVideoFolder(dir.filePath(u"videos"_s)));
     CatalogueHttpServer front(*pages);
     front.setVideoSite(&site);
-    const quint16 p = front.listen(QHostAddress::LocalHost, 0);
+    const quint16 p = front.listen(QHostAddress::LocalHost, 0).valueOr(0);
     const auto browse = httpGet(p, "/browse?c=Music");
     EXPECT_EQ(browse.status, 200);
     EXPECT_TRUE(browse.head.contains("Content-Type: text/html"));

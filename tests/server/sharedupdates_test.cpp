@@ -111,7 +111,7 @@ protected:
         FrontLimits front;
         front.perAddress = 0;
         server = std::make_unique<CatalogueHttpServer>(*pages, front);
-        port = server->listen(QHostAddress::LocalHost, 0);
+        port = server->listen(QHostAddress::LocalHost, 0).valueOr(0);
         ASSERT_NE(port, 0);
     }
 

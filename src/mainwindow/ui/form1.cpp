@@ -1098,7 +1098,8 @@ void Form1::runUpdate(int list)
     context.showMessage = [](const QString &text) { messageBox(text, DialogButtons::Ok); };
     context.showChannels = [this] { cmdTV_Click(); };
     context.message = [this](const QString &key) { return m_languages->getMessages(key); };
-    if (mavrel::updateChannels(context, UpdateList(list)).state != UpdateState::OwnerGone)
+    const Result<UpdateOutcome> done = mavrel::updateChannels(context, UpdateList(list));
+    if (done || done.error().code != kUpdateOwnerGone)
         m_updating = false;
 }
 

@@ -144,7 +144,7 @@ TEST_F(SubmitWindowTest, SubmitsToTheCatalogueServerWhichListsTheChannelInItsUpd
     context.setStatus = [](const QString &) {};
     context.showMessage = [](const QString &) {};
     context.showChannels = [] {};
-    updateChannels(context);
+    ASSERT_TRUE(updateChannels(context).ok());
     QFile data(temp.path() + u"/Data.txt"_s);
     ASSERT_TRUE(data.open(QIODevice::ReadOnly));
     bool listed = false;

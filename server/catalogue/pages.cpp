@@ -281,8 +281,8 @@ HttpReply CataloguePages::submit(QStringView rawQuery, const QString &client)
     c.url = std::move(plain).value();
     if (c.url.trimmed().isEmpty() || c.url.trimmed().compare("http://", Qt::CaseInsensitive) == 0)
         return reply(200, QByteArrayLiteral("REFUSED|missing address|"));
-    if (const auto problem = channelProblem(c))
-        return reply(200, "REFUSED|" + problem->toLatin1() + '|');
+    if (const Result<void> checked = checkChannel(c); !checked)
+        return reply(200, "REFUSED|" + checked.error().message.toLatin1() + '|');
     bool ok = false;
     const int stars = rating.trimmed().toInt(&ok);
     auto added = m_store.submit(c, ok ? stars : 0, client);

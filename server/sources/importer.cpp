@@ -146,7 +146,7 @@ private:
             m_counts.returned += revive ? 1 : 0;
         }
         if (o.name != c.name || o.kind != c.kind || o.lang != c.lang) {
-            if (channelProblem(c)) {
+            if (!checkChannel(c)) {
                 ++m_counts.skipped;
                 return {};
             }

@@ -14,17 +14,18 @@ std::optional<QByteArray> submittedKind(QByteArrayView typeText)
     return std::nullopt;
 }
 
-std::optional<QString> submissionRefusal(const SubmissionInput &input)
+Result<void> checkSubmission(const SubmissionInput &input)
 {
     if (!submittedKind(input.typeText))
-        return QStringLiteral("Error: You must choose 'Radio/Music' or 'TV/Video'");
+        return Result<void>::failure(
+            QStringLiteral("Error: You must choose 'Radio/Music' or 'TV/Video'"));
     if (input.url.isEmpty() || input.url == "http://")
-        return QStringLiteral("You must enter a URL");
+        return Result<void>::failure(QStringLiteral("You must enter a URL"));
     if (input.name.isEmpty())
-        return QStringLiteral("Error: You must enter a channel name");
+        return Result<void>::failure(QStringLiteral("Error: You must enter a channel name"));
     if (input.lang.isEmpty())
-        return QStringLiteral("Error: You must enter a channel language");
-    return std::nullopt;
+        return Result<void>::failure(QStringLiteral("Error: You must enter a channel language"));
+    return {};
 }
 
 Result<QByteArray> buildSubmissionAddress(QByteArrayView serverAddress,

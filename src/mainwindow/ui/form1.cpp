@@ -960,11 +960,12 @@ void Form1::loadChannelList()
         m_catalogue->clearRows();
         return;
     }
-    CatalogueLoad load = m_catalogue->load();
-    if (load.failed()) {
-        messageBox(load.errorMessage, DialogButtons::Ok);
+    const Result<CatalogueLoad> loaded = m_catalogue->load();
+    if (!loaded) {
+        messageBox(loaded.error().message, DialogButtons::Ok);
         return;
     }
+    const CatalogueLoad &load = loaded.value();
     if (load.languages) {
         Combo1->clear();
         Combo1->addItem(m_allText);

@@ -35,10 +35,10 @@ protected:
         file.write(data);
         file.close();
         CatalogueViewState state{u"TV"_s, u"All"_s, false, 0};
-        CatalogueLoad load = loadChannelList(file.fileName(), state, {});
-        ASSERT_FALSE(load.failed());
+        ChannelRows rows;
+        ASSERT_TRUE(loadChannelList(file.fileName(), state, {}, rows).ok());
         model.clear();
-        model.setRows(std::move(load.rows));
+        model.setRows(std::move(rows));
     }
 
     QStringList column(int c, int role = Qt::DisplayRole) const

@@ -35,10 +35,10 @@ std::optional<qint64> queryDate(const QHash<QByteArray, QByteArray> &query)
     if (date.size() > kMaxShortValue)
         return std::nullopt;
     date.replace('+', ' ');
-    const auto parsed = parseDateText(QByteArrayView(date));
+    const Result<QDateTime> parsed = parseDateText(QByteArrayView(date));
     if (!parsed)
         return std::nullopt;
-    return parsed->toSecsSinceEpoch();
+    return parsed.value().toSecsSinceEpoch();
 }
 
 // An operator must see why requests fail, without a line for each request when the database

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLocale>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -99,7 +100,7 @@ Result<UpdateOutcome> updateChannels(const UpdateContext &context, UpdateList li
     // catalogue the stored date belongs to one that is gone.
     const QDateTime last = first ? initialUpdateDate()
                                  : parseDateText(QStringView(getINI(context.dataDirectory)))
-                                       .value_or(initialUpdateDate());
+                                       .valueOr(initialUpdateDate());
 
     FetchOptions dateOptions{FetchUse::ServerPage, context.owner, std::nullopt};
     // The dead-channel download asks for the date of the latest dead mark as well; the ordinary
@@ -114,12 +115,11 @@ Result<UpdateOutcome> updateChannels(const UpdateContext &context, UpdateList li
         return told(serverUnreachableText(context));
     if (!arrivedWhole(current))
         return fail(u"the catalogue server did not answer"_s);
-    const std::optional<QDateTime> serverDate =
-        parseDateText(QStringView(cleanDateReply(current.body)));
+    const Result<QDateTime> serverDate = parseDateText(QStringView(cleanDateReply(current.body)));
     if (!serverDate)
         return fail(u"the catalogue server's date could not be read"_s);
     // A first download goes ahead even then: an empty catalogue is still a catalogue.
-    if (*serverDate <= last && !first) {
+    if (serverDate.value() <= last && !first) {
         context.setStatus(lookedUp(context, u"MSG_NOUPDATES"_s, noUpdatesText()));
         return UpdateOutcome{UpdateState::NoUpdates, 0};
     }
@@ -154,7 +154,8 @@ Result<UpdateOutcome> updateChannels(const UpdateContext &context, UpdateList li
 
     // The message below may stay open for long while other viewers at this address update; only
     // the date of this viewer's own reply fits its merge.
-    const std::optional<QDateTime> coveredDate =
+    // An older server's reply says no date: nothing bounds what is stored then.
+    const Result<QDateTime> coveredDate =
         parseDateText(QStringView(replyCoveredDate(QByteArrayView(reply.body))));
     const Result<MergeSummary> merged =
         first ? writeFirstCatalogue(catalogueFile, QByteArrayView(reply.body))
@@ -177,17 +178,17 @@ Result<UpdateOutcome> updateChannels(const UpdateContext &context, UpdateList li
     if (count > 0) {
         QByteArray datePath = "/ostrel/date.asp";
         if (coveredDate)
-            datePath += "?date=" + formatDateText(*coveredDate).toLatin1();
+            datePath += "?date=" + formatDateText(coveredDate.value()).toLatin1();
         const FetchResult stored = fetchPage(context.server + datePath, dateOptions);
         if (stored.ownerGone)
             return ownerGone();
         // The merge has happened. A date that did not come, or cannot be read, is not stored:
         // the next update then asks from the old date again, and replaying lines is harmless.
         if (arrivedWhole(stored)) {
-            if (auto date = parseDateText(QStringView(cleanDateReply(stored.body)))) {
-                if (coveredDate && *date > *coveredDate)
-                    date = coveredDate;
-                makeINI(context.dataDirectory, formatDateText(*date));
+            if (const auto date = parseDateText(QStringView(cleanDateReply(stored.body)))) {
+                const QDateTime kept =
+                    coveredDate ? std::min(date.value(), coveredDate.value()) : date.value();
+                makeINI(context.dataDirectory, formatDateText(kept));
             }
         }
         context.showChannels();

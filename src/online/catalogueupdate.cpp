@@ -256,17 +256,22 @@ QString getINI(const QString &dataDirectory)
     return QString::fromLatin1(head);
 }
 
-bool makeINI(const QString &dataDirectory, const QString &strDate)
+Result<void> makeINI(const QString &dataDirectory, const QString &strDate)
 {
     QSaveFile file(updateDateFile(dataDirectory));
+    const auto failed = [&file] {
+        return Result<void>::failure(u"%1: %2"_s.arg(file.fileName(), file.errorString()));
+    };
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return failed();
     const QByteArray bytes = strDate.toLatin1() + "\r\n";
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
-        return false;
+        return failed();
     }
-    return file.commit();
+    if (!file.commit())
+        return failed();
+    return {};
 }
 
 QString cleanDateReply(QByteArrayView reply)

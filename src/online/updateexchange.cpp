@@ -188,7 +188,8 @@ Result<UpdateOutcome> updateChannels(const UpdateContext &context, UpdateList li
             if (const auto date = parseDateText(QStringView(cleanDateReply(stored.body)))) {
                 const QDateTime kept =
                     coveredDate ? std::min(date.value(), coveredDate.value()) : date.value();
-                makeINI(context.dataDirectory, formatDateText(kept));
+                // A date not stored asks from the old one next time, which is harmless.
+                (void)makeINI(context.dataDirectory, formatDateText(kept));
             }
         }
         context.showChannels();

@@ -1065,7 +1065,7 @@ QString Form1::getINI() const
 
 void Form1::makeINI(const QString &strDate)
 {
-    mavrel::makeINI(dataDirectory, strDate);
+    (void)mavrel::makeINI(dataDirectory, strDate);
 }
 
 int Form1::extractNewDefs(const QByteArray &strDefs)

@@ -137,7 +137,7 @@ void Form1::loadFavorites()
 
 bool Form1::saveFavorites()
 {
-    return m_favoritesController->saveFavorites();
+    return m_favoritesController->saveFavorites().ok();
 }
 
 void Form1::doChannelAction(const QByteArray &word)

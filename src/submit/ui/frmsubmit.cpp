@@ -303,7 +303,8 @@ void frmSubmit::cmdAdd_Click()
         return;
     m_favorites.addFavorite(
         Favorite{input.name, input.url, *submittedKind(input.typeText), input.lang});
-    m_favorites.saveFavorites();
+    // The list tells the user itself when it cannot be saved.
+    (void)m_favorites.saveFavorites();
 }
 
 // ---- Stream finder ----------------------------------------------------------------------------

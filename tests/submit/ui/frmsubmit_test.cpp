@@ -37,10 +37,10 @@ class RecordingFavorites : public FavoriteList
 {
 public:
     void addFavorite(const Favorite &favorite) override { added.append(favorite); }
-    bool saveFavorites() override
+    Result<void> saveFavorites() override
     {
         ++saves;
-        return true;
+        return {};
     }
     QList<Favorite> added;
     int saves = 0;

@@ -7,9 +7,9 @@
 #include "pgcluster.h"
 #include "rawclient.h"
 
-#include "server/catalogue/pages.h"
-#include "server/http/httpserver.h"
-#include "server/store/store.h"
+#include "server/catalogue/cataloguepages.h"
+#include "server/http/cataloguehttpserver.h"
+#include "server/store/cataloguestore.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 // Then the big cases: a million lines all shown, and 100,000 distinct categories.
 #include "catalogue/catalogueview.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/paths.h"

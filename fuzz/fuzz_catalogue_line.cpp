@@ -1,7 +1,7 @@
 // Catalogue and favourites lines: reading, parsing and writing them back.
 #include "catalogue/carriable.h"
+#include "catalogue/cataloguelinereader.h"
 #include "catalogue/channelrecord.h"
-#include "catalogue/linereader.h"
 #include "fuzzcheck.h"
 
 #include <QBuffer>

@@ -1,15 +1,15 @@
 #include "server/app/commands.h"
 
 #include "server/app/syncscheduler.h"
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 #include "server/catalogue/updatereplies.h"
 #include "server/demo/democlips.h"
 #include "server/demo/demomedia.h"
 #include "server/demo/demoroutes.h"
-#include "server/http/httpserver.h"
-#include "server/http/ratelog.h"
+#include "server/http/cataloguehttpserver.h"
+#include "server/http/ratelimitedlog.h"
 #include "server/sources/importer.h"
-#include "server/videosite/videosite.h"
+#include "server/videosite/videositepages.h"
 
 #include <QFileInfo>
 #include <QHostAddress>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "server/app/options.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <QString>
 

@@ -4,7 +4,7 @@
 #include "buildconfig.h"
 #include "server/app/commands.h"
 #include "server/app/options.h"
-#include "server/http/ratelog.h"
+#include "server/http/ratelimitedlog.h"
 
 #include <QCoreApplication>
 

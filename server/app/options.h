@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/result.h"
-#include "server/http/httpserver.h"
+#include "server/http/cataloguehttpserver.h"
 
 #include <QByteArray>
 #include <QList>

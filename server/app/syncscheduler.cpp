@@ -1,7 +1,7 @@
 #include "server/app/syncscheduler.h"
 
 #include "server/sources/importer.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include "platform/result.h"
 #include "server/sources/fetch.h"
 #include "server/sources/readers.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <QString>
 

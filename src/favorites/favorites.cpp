@@ -1,7 +1,7 @@
 #include "favorites/favorites.h"
 
 #include "catalogue/carriable.h"
-#include "catalogue/linereader.h"
+#include "catalogue/cataloguelinereader.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,8 +1,8 @@
 #include "localization/clslanguages.h"
 
 #include "branding/branding.h"
+#include "localization/localizablewindow.h"
 #include "localization/localizationfile.h"
-#include "localization/windowmodel.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 

@@ -1,6 +1,6 @@
 #include "online/catalogueupdate.h"
 
-#include "catalogue/linereader.h"
+#include "catalogue/cataloguelinereader.h"
 
 #include <QBuffer>
 #include <QDir>

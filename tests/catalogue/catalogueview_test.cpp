@@ -1,9 +1,9 @@
 #include "catalogue/catalogueview.h"
 #include "loadedlist.h"
 
+#include "catalogue/cataloguelinereader.h"
 #include "catalogue/channelrecord.h"
 #include "catalogue/kinds.h"
-#include "catalogue/linereader.h"
 #include "catalogue/scramble.h"
 #include "platform/bytetext.h"
 

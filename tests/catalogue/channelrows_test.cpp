@@ -1,6 +1,6 @@
+#include "catalogue/cataloguelinereader.h"
 #include "catalogue/catalogueview.h"
 #include "catalogue/channelrecord.h"
-#include "catalogue/linereader.h"
 #include "catalogue/scramble.h"
 #include "loadedlist.h"
 

@@ -4,11 +4,11 @@
 
 #include "catalogue/scramble.h"
 #include "online/datetext.h"
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 #include "server/demo/demoroutes.h"
-#include "server/http/httpserver.h"
-#include "server/store/store.h"
-#include "server/videosite/videosite.h"
+#include "server/http/cataloguehttpserver.h"
+#include "server/store/cataloguestore.h"
+#include "server/videosite/videositepages.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "rawclient.h"
 
 #include "online/datetext.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 

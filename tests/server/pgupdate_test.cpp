@@ -5,7 +5,7 @@
 
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 #include "server/catalogue/rules.h"
 
 #include <gtest/gtest.h>

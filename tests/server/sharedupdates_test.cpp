@@ -7,10 +7,10 @@
 
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 #include "server/catalogue/updatereplies.h"
-#include "server/http/httpserver.h"
-#include "server/store/store.h"
+#include "server/http/cataloguehttpserver.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 

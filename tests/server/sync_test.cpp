@@ -4,7 +4,7 @@
 
 #include "online/catalogueupdate.h"
 #include "server/sources/importer.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 #include "testhttpserver.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "favorites/ui/favoritescontroller.h"
 
-#include "catalogue/ui/modlistviewenh.h"
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
+#include "catalogue/ui/listviewenh.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "online/fetch.h"
 #include "online/reportquery.h"

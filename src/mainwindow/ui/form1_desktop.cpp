@@ -2,10 +2,10 @@
 // the keyboard, the desktop's media controls and no screen saver while a picture plays.
 #include "branding/branding.h"
 #include "catalogue/catalogueview.h"
-#include "catalogue/ui/modlistviewenh.h"
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
+#include "catalogue/ui/listviewenh.h"
 #include "desktop/mprisservice.h"
-#include "desktop/screensaver.h"
+#include "desktop/screensaverinhibitor.h"
 #include "localization/clslanguages.h"
 #include "localization/ui/windowcontrols.h"
 #include "mainwindow/localfiles.h"

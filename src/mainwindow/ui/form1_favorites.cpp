@@ -1,7 +1,7 @@
 // The main window's favourites list and video-site frame: their controls, pop-up menus and
 // events. The work itself lives in favorites/ui and videosite/ui.
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "localization/clslanguages.h"

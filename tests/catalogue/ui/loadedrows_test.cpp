@@ -1,8 +1,8 @@
 #include "catalogue/catalogueview.h"
 #include "catalogue/scramble.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
+#include "catalogue/ui/listviewenh.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>

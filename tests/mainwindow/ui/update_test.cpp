@@ -2,7 +2,7 @@
 // the failures it does not make), the merge under kill -9, and the main window's wiring.
 #include "catalogue/scramble.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "catalogueserver.h"
 #include "mainwindow/ui/form1.h"
 #include "online/catalogueupdate.h"

@@ -1,4 +1,4 @@
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include "catalogue/kinds.h"
 #include "server/store/postgresstore.h"

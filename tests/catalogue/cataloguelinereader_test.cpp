@@ -1,4 +1,4 @@
-#include "catalogue/linereader.h"
+#include "catalogue/cataloguelinereader.h"
 
 #include <QBuffer>
 #include <QFile>

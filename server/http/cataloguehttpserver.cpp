@@ -1,10 +1,10 @@
-#include "server/http/httpserver.h"
+#include "server/http/cataloguehttpserver.h"
 
 #include "online/reportquery.h"
-#include "server/http/deferred.h"
-#include "server/http/ratelimit.h"
-#include "server/http/ratelog.h"
-#include "server/videosite/videosite.h"
+#include "server/http/addressratelimit.h"
+#include "server/http/parkedrequests.h"
+#include "server/http/ratelimitedlog.h"
+#include "server/videosite/videositepages.h"
 
 #include <QFile>
 #include <QMutex>

@@ -2,8 +2,8 @@
 
 #include "platform/result.h"
 
-#include "server/catalogue/pages.h"
-#include "server/http/routes.h"
+#include "server/catalogue/cataloguepages.h"
+#include "server/http/httproutes.h"
 
 #include <QByteArray>
 #include <QHostAddress>

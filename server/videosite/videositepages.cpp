@@ -1,4 +1,4 @@
-#include "server/videosite/videosite.h"
+#include "server/videosite/videositepages.h"
 
 #include "online/querytext.h"
 #include "platform/bytetext.h"

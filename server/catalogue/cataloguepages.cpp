@@ -1,11 +1,11 @@
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 
 #include "catalogue/kinds.h"
 #include "catalogue/scramble.h"
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
 #include "server/catalogue/updatereplies.h"
-#include "server/http/ratelog.h"
+#include "server/http/ratelimitedlog.h"
 #include "server/http/wire.h"
 
 #include <QCryptographicHash>

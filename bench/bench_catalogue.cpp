@@ -114,15 +114,16 @@ void load(benchmark::State &state, const QString &kind, const QString &language,
     const mavrel::MessageLookup messages = [](const QString &key) { return key; };
     for (auto _ : state) {
         mavrel::CatalogueViewState view{kind, language, rebuildLanguages, 0};
-        mavrel::CatalogueLoad result = mavrel::loadChannelList(g_catalogue, view, messages);
-        if (result.failed()) {
+        mavrel::ChannelRows rows;
+        const auto result = mavrel::loadChannelList(g_catalogue, view, messages, rows);
+        if (!result) {
             state.SkipWithError("the load failed");
             return;
         }
-        state.counters["shown"] = double(result.shown);
+        state.counters["shown"] = double(result.value().shown);
         state.counters["languages"] = double(view.langCount);
         state.PauseTiming();
-        result = {};
+        rows = {};
         state.ResumeTiming();
     }
 }
@@ -133,9 +134,10 @@ void releaseRows(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         mavrel::CatalogueViewState view{u"TV"_s, u"All"_s, true, 0};
-        mavrel::CatalogueLoad result = mavrel::loadChannelList(g_catalogue, view, messages);
+        mavrel::ChannelRows rows;
+        (void)mavrel::loadChannelList(g_catalogue, view, messages, rows);
         state.ResumeTiming();
-        result = {};
+        rows = {};
     }
 }
 
@@ -145,16 +147,18 @@ void releaseRows(benchmark::State &state)
 void loadHalvesInParallel(benchmark::State &state)
 {
     const mavrel::MessageLookup messages = [](const QString &key) { return key; };
-    const auto loadHalf = [&](const QString &file) {
+    const auto loadHalf = [&](const QString &file, mavrel::ChannelRows &rows) {
         mavrel::CatalogueViewState view{u"TV"_s, u"All"_s, true, 0};
-        return mavrel::loadChannelList(file, view, messages);
+        return mavrel::loadChannelList(file, view, messages, rows).valueOr({}).shown;
     };
     for (auto _ : state) {
-        mavrel::CatalogueLoad second;
-        std::thread other([&] { second = loadHalf(g_halves[1]); });
-        mavrel::CatalogueLoad first = loadHalf(g_halves[0]);
+        mavrel::ChannelRows first;
+        mavrel::ChannelRows second;
+        int secondShown = 0;
+        std::thread other([&] { secondShown = loadHalf(g_halves[1], second); });
+        const int firstShown = loadHalf(g_halves[0], first);
         other.join();
-        state.counters["shown"] = double(first.shown + second.shown);
+        state.counters["shown"] = double(firstShown + secondShown);
         state.PauseTiming();
         first = {};
         second = {};

@@ -7,9 +7,9 @@
 #include "pgcluster.h"
 #include "rawclient.h"
 
-#include "server/catalogue/pages.h"
-#include "server/http/httpserver.h"
-#include "server/store/store.h"
+#include "server/catalogue/cataloguepages.h"
+#include "server/http/cataloguehttpserver.h"
+#include "server/store/cataloguestore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -66,7 +66,7 @@ protected:
         CataloguePages pages(*store.value());
         // Every client here has the one address: the report limit would measure itself.
         CatalogueHttpServer server(pages, FrontLimits{.reportRate = 0});
-        m_port = server.listen(QHostAddress::LocalHost, 0);
+        m_port = server.listen(QHostAddress::LocalHost, 0).valueOr(0);
         ready.release();
         exec();
     }

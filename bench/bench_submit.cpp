@@ -22,7 +22,7 @@ class NoFavorites : public FavoriteList
 {
 public:
     void addFavorite(const Favorite &) override {}
-    bool saveFavorites() override { return true; }
+    mavrel::Result<void> saveFavorites() override { return {}; }
 };
 
 double resolveNsPerLink()

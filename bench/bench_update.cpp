@@ -125,11 +125,11 @@ double fullUpdateSeconds(const QTemporaryDir &dir, const QByteArray &million)
 
     QElapsedTimer t;
     t.start();
-    const UpdateOutcome outcome = updateChannels(context);
+    const Result<UpdateOutcome> outcome = updateChannels(context);
     const double seconds = double(t.nsecsElapsed()) / 1e9;
     server.terminate();
     server.waitForFinished(10'000);
-    if (outcome.state != UpdateState::Merged || count != 1'000'000)
+    if (!outcome || outcome.value().state != UpdateState::Merged || count != 1'000'000)
         return -1;
     return seconds;
 }

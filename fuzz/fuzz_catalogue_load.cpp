@@ -37,13 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     };
     for (const CatalogueViewState &initial : states) {
         CatalogueViewState state = initial;
-        const CatalogueLoad load = loadChannelList(path, state, message);
-        check(load.shown == qsizetype(load.rows.size()));
-        check(load.shown <= load.total);
-        if (load.failed()) {
-            check(!load.languages && load.statusLine.isEmpty());
+        ChannelRows rows;
+        const Result<CatalogueLoad> loaded = loadChannelList(path, state, message, rows);
+        if (!loaded) {
             check(state.rebuildLangList == initial.rebuildLangList && state.langCount == 3);
         } else {
+            const CatalogueLoad &load = loaded.value();
+            check(load.shown == qsizetype(rows.size()));
+            check(load.shown <= load.total);
             check(load.languages.has_value() == initial.rebuildLangList);
             check(!state.rebuildLangList);
             if (load.languages)

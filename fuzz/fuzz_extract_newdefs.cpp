@@ -1,7 +1,7 @@
 // The merge of an update reply into a catalogue on arbitrary input: the bytes up to the first
 // NUL are the catalogue, the rest the reply. A merged catalogue must read back as lines that a
 // second merge of the same reply leaves exactly as they are.
-#include "catalogue/linereader.h"
+#include "catalogue/cataloguelinereader.h"
 #include "fuzzcheck.h"
 #include "online/catalogueupdate.h"
 

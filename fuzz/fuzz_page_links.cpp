@@ -1,6 +1,6 @@
 // Pages as any site may send them: the page links the spider would queue.
 #include "fuzzcheck.h"
-#include "submit/spider.h"
+#include "submit/spidercrawl.h"
 
 using namespace mavrel;
 

@@ -2,8 +2,8 @@
 // input byte picks the page, the rest is the raw query.
 #include "catalogue/scramble.h"
 #include "fuzzcheck.h"
-#include "server/catalogue/pages.h"
-#include "server/store/store.h"
+#include "server/catalogue/cataloguepages.h"
+#include "server/store/cataloguestore.h"
 
 #include <QCoreApplication>
 #include <QFile>

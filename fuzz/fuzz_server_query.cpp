@@ -1,6 +1,6 @@
 // The raw query decoder and the request-target split: every byte sequence a client can send.
 #include "fuzzcheck.h"
-#include "server/http/httpserver.h"
+#include "server/http/cataloguehttpserver.h"
 #include "server/http/wire.h"
 
 using namespace mavrel;

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView raw(reinterpret_cast<const char *>(data), qsizetype(size));
     StationListReader whole;
     whole.feed(raw);
-    const bool wholeOk = whole.finish();
+    const bool wholeOk = whole.finish().ok();
     const ParsedSource a = whole.take();
 
     // Pieces of a size taken from the first byte.
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     StationListReader pieces;
     for (qsizetype at = 0; at < raw.size(); at += piece)
         pieces.feed(raw.sliced(at, std::min(piece, raw.size() - at)));
-    check(pieces.finish() == wholeOk);
+    check(pieces.finish().ok() == wholeOk);
     const ParsedSource b = pieces.take();
     check(a.bad == b.bad && a.entries.size() == b.entries.size());
     for (qsizetype i = 0; i < a.entries.size(); ++i) {

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 #include <unistd.h>
 
 int main(int argc, char *argv[])
@@ -20,8 +22,10 @@ int main(int argc, char *argv[])
         qputenv("QT_QUICK_BACKEND", "software");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    if (const auto code = mavrel::refuseArguments(QCoreApplication::arguments(), stderr))
-        return *code;
+    if (const auto checked = mavrel::checkArguments(QCoreApplication::arguments()); !checked) {
+        std::fputs(checked.error().message.toLocal8Bit().constData(), stderr);
+        return int(checked.error().code);
+    }
     // Ties the windows to the installed desktop file, whose icon the desktop then shows.
     QGuiApplication::setDesktopFileName(QStringLiteral(MAVREL_APP_ID));
     return mavrel::runViewer(app);

@@ -1,15 +1,15 @@
 #include "server/app/commands.h"
 
 #include "server/app/syncscheduler.h"
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 #include "server/catalogue/updatereplies.h"
 #include "server/demo/democlips.h"
 #include "server/demo/demomedia.h"
 #include "server/demo/demoroutes.h"
-#include "server/http/httpserver.h"
-#include "server/http/ratelog.h"
+#include "server/http/cataloguehttpserver.h"
+#include "server/http/ratelimitedlog.h"
 #include "server/sources/importer.h"
-#include "server/videosite/videosite.h"
+#include "server/videosite/videositepages.h"
 
 #include <QFileInfo>
 #include <QHostAddress>
@@ -38,20 +38,18 @@ PassedSocket takePassedSocket()
     unsetenv("LISTEN_PID");
     unsetenv("LISTEN_FDS");
     unsetenv("LISTEN_FDNAMES");
-    PassedSocket passed;
     bool ok = false;
     if (pid.isEmpty() || pid.toLongLong(&ok) != getpid() || !ok)
-        return passed;
+        return std::optional<int>();
     const int count = fds.toInt(&ok);
     constexpr int firstPassed = 3; // SD_LISTEN_FDS_START
     if (!ok || count < 0)
-        passed.error =
-            u"LISTEN_FDS='%1' is not a number of sockets"_s.arg(QString::fromLatin1(fds));
-    else if (count > 1)
-        passed.error = u"%1 sockets were passed (LISTEN_FDS); the server takes one"_s.arg(count);
-    else if (count == 1)
-        passed.socket = firstPassed;
-    return passed;
+        return PassedSocket::failure(
+            u"LISTEN_FDS='%1' is not a number of sockets"_s.arg(QString::fromLatin1(fds)));
+    if (count > 1)
+        return PassedSocket::failure(
+            u"%1 sockets were passed (LISTEN_FDS); the server takes one"_s.arg(count));
+    return count == 1 ? std::optional<int>(firstPassed) : std::nullopt;
 }
 
 namespace {
@@ -82,18 +80,19 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
     QHostAddress address;
     if (!address.setAddress(o.listen))
         return usageError(u"--listen: '%1' is not an IP address"_s.arg(o.listen));
-    if (!passed.error.isEmpty()) {
-        err(passed.error);
+    if (!passed) {
+        err(passed.error().message);
         return ExitFailure;
     }
+    const int passedSocket = passed.value().value_or(-1);
     // A passed socket names the address served; --listen and --port are left aside.
     quint16 port = 0;
-    if (passed.socket >= 0) {
+    if (passedSocket >= 0) {
         sockaddr_storage bound{};
         socklen_t size = sizeof bound;
-        if (getsockname(passed.socket, reinterpret_cast<sockaddr *>(&bound), &size) != 0 ||
+        if (getsockname(passedSocket, reinterpret_cast<sockaddr *>(&bound), &size) != 0 ||
             (bound.ss_family != AF_INET && bound.ss_family != AF_INET6)) {
-            err(u"descriptor %1 (LISTEN_FDS) is not an IP socket"_s.arg(passed.socket));
+            err(u"descriptor %1 (LISTEN_FDS) is not an IP socket"_s.arg(passedSocket));
             return ExitFailure;
         }
         address.setAddress(reinterpret_cast<const sockaddr *>(&bound));
@@ -176,13 +175,14 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
         if (clipMaker.joinable())
             clipMaker.join();
     });
-    if (passed.socket < 0) {
-        port = server.listen(address, quint16(o.port));
-        if (port == 0) {
+    if (passedSocket < 0) {
+        const Result<quint16> listening = server.listen(address, quint16(o.port));
+        if (!listening) {
             err(u"cannot listen on %1:%2: %3"_s.arg(o.listen).arg(o.port).arg(
-                server.errorString()));
+                listening.error().message));
             return ExitFailure;
         }
+        port = listening.value();
     }
     const QString host = address == QHostAddress::Any || address == QHostAddress::AnyIPv4 ||
                                  address == QHostAddress::AnyIPv6
@@ -208,9 +208,11 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
     }
     // The connection that started a socket-activated server waits in the backlog meanwhile: it
     // finds the demo channels in place.
-    if (passed.socket >= 0 && server.listenOn(passed.socket) == 0) {
-        err(u"cannot serve on the socket systemd passed: %1"_s.arg(server.errorString()));
-        return ExitFailure;
+    if (passedSocket >= 0) {
+        if (const Result<quint16> serving = server.listenOn(passedSocket); !serving) {
+            err(u"cannot serve on the socket systemd passed: %1"_s.arg(serving.error().message));
+            return ExitFailure;
+        }
     }
     std::printf("listening on %s\n", qPrintable(base));
     std::fflush(stdout);

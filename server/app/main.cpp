@@ -4,7 +4,7 @@
 #include "buildconfig.h"
 #include "server/app/commands.h"
 #include "server/app/options.h"
-#include "server/http/ratelog.h"
+#include "server/http/ratelimitedlog.h"
 
 #include <QCoreApplication>
 
@@ -26,8 +26,9 @@ int main(int argc, char **argv)
         return ExitOk;
     }
     Options o;
-    if (const auto problem = parseArguments(QCoreApplication::arguments(), o))
-        return usageError(*problem);
+    if (const mavrel::Result<void> parsed = parseArguments(QCoreApplication::arguments(), o);
+        !parsed)
+        return usageError(parsed.error().message);
     if (o.help) {
         std::fputs(kUsage, stdout);
         return ExitOk;

@@ -21,10 +21,13 @@ int usageError(const QString &text)
     return ExitUsage;
 }
 
-std::optional<qint64> parseDuration(const QString &text)
+Result<qint64> parseDuration(const QString &text)
 {
+    const auto unreadable = [&] {
+        return Result<qint64>::failure(u"'%1' is no duration"_s.arg(text));
+    };
     if (text.size() < 2)
-        return std::nullopt;
+        return unreadable();
     const QChar unit = text.back();
     const qint64 scale = unit == u's'   ? 1
                          : unit == u'm' ? 60
@@ -34,34 +37,34 @@ std::optional<qint64> parseDuration(const QString &text)
     bool ok = false;
     const qint64 n = text.chopped(1).toLongLong(&ok);
     if (!ok || scale == 0 || n <= 0 || n > 366 * 86400 / scale)
-        return std::nullopt;
+        return unreadable();
     return n * scale;
 }
 
 namespace {
 
-std::optional<QString> readConfig(const QString &file, Options &o);
+Result<void> readConfig(const QString &file, Options &o);
 
 // One token a line; blank lines and lines starting with # are skipped.
-std::optional<QString> readStaffTokens(const QString &file, QList<QByteArray> &tokens)
+Result<void> readStaffTokens(const QString &file, QList<QByteArray> &tokens)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
-        return u"cannot read the staff tokens file %1: %2"_s.arg(file, f.errorString());
+        return Error{u"cannot read the staff tokens file %1: %2"_s.arg(file, f.errorString())};
     const QByteArray text = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        return u"cannot read the staff tokens file %1: %2"_s.arg(file, f.errorString());
+        return Error{u"cannot read the staff tokens file %1: %2"_s.arg(file, f.errorString())};
     tokens.clear();
     for (const QByteArray &line : text.split('\n')) {
         const QByteArray token = line.trimmed();
         if (!token.isEmpty() && !token.startsWith('#'))
             tokens.append(token);
     }
-    return std::nullopt;
+    return {};
 }
 
 // Takes the options in args from i on. Returns an error text, or nothing on success.
-std::optional<QString> parseOptions(const QStringList &args, qsizetype i, Options &o, bool inConfig)
+Result<void> parseOptions(const QStringList &args, qsizetype i, Options &o, bool inConfig)
 {
     for (; i < args.size(); ++i) {
         const QString &a = args[i];
@@ -76,25 +79,25 @@ std::optional<QString> parseOptions(const QStringList &args, qsizetype i, Option
         } else if (a == u"--config" && o.command == u"serve" && !inConfig) {
             QString file;
             if (!next(file))
-                return u"--config needs a file"_s;
-            if (const auto problem = readConfig(file, o))
-                return problem;
+                return Error{u"--config needs a file"_s};
+            if (Result<void> read = readConfig(file, o); !read)
+                return read;
         } else if (a == u"--db") {
             if (!next(o.db))
-                return u"--db needs a file or a postgresql:// address"_s;
+                return Error{u"--db needs a file or a postgresql:// address"_s};
         } else if (a == u"--listen" && o.command == u"serve") {
             if (!next(o.listen))
-                return u"--listen needs an address"_s;
+                return Error{u"--listen needs an address"_s};
         } else if (a == u"--port" && o.command == u"serve") {
             QString text;
             bool ok = false;
             if (!next(text) || (o.port = text.toInt(&ok), !ok) || o.port < 0 || o.port > 65535)
-                return u"--port needs a number from 0 to 65535"_s;
+                return Error{u"--port needs a number from 0 to 65535"_s};
         } else if (a == u"--demo" && o.command == u"serve") {
             o.demo = true;
         } else if (a == u"--localization" && o.command == u"serve") {
             if (!next(o.localization))
-                return u"--localization needs a file"_s;
+                return Error{u"--localization needs a file"_s};
         } else if (o.command == u"serve" &&
                    (a == u"--threads" || a == u"--max-connections" || a == u"--per-address" ||
                     a == u"--idle-timeout" || a == u"--head-timeout" || a == u"--report-rate")) {
@@ -103,7 +106,7 @@ std::optional<QString> parseOptions(const QStringList &args, qsizetype i, Option
             const uint min = a == u"--per-address" || a == u"--report-rate" ? 0 : 1;
             const uint n = next(text) ? text.toUInt(&ok) : 0;
             if (!ok || n < min || n > 100000)
-                return u"%1 needs a number from %2 to 100000"_s.arg(a).arg(min);
+                return Error{u"%1 needs a number from %2 to 100000"_s.arg(a).arg(min)};
             o.threadsGiven = o.threadsGiven || a == u"--threads";
             (a == u"--threads"           ? o.limits.threads
              : a == u"--max-connections" ? o.limits.maxConnections
@@ -113,51 +116,51 @@ std::optional<QString> parseOptions(const QStringList &args, qsizetype i, Option
                                          : o.limits.idleTimeoutSecs) = n;
         } else if (a == u"--report-log" && o.command == u"serve") {
             if (!next(o.reportLog))
-                return u"--report-log needs a file"_s;
+                return Error{u"--report-log needs a file"_s};
         } else if (a == u"--video-log" && o.command == u"serve") {
             if (!next(o.videoLog))
-                return u"--video-log needs a file"_s;
+                return Error{u"--video-log needs a file"_s};
         } else if (a == u"--videos" && o.command == u"serve") {
             if (!next(o.videos))
-                return u"--videos needs a folder"_s;
+                return Error{u"--videos needs a folder"_s};
         } else if (a == u"--staff-tokens" && o.command == u"serve") {
             QString file;
             if (!next(file))
-                return u"--staff-tokens needs a file"_s;
-            if (const auto problem = readStaffTokens(file, o.staffTokens))
-                return problem;
+                return Error{u"--staff-tokens needs a file"_s};
+            if (Result<void> read = readStaffTokens(file, o.staffTokens); !read)
+                return read;
         } else if (a == u"--sync" && o.command == u"serve") {
             Options::Sync sync;
             if (!next(sync.source))
-                return u"--sync needs a source"_s;
+                return Error{u"--sync needs a source"_s};
             o.syncs.append(sync);
         } else if (a == u"--every" && o.command == u"serve") {
             QString text;
-            const auto secs = next(text) ? parseDuration(text) : std::nullopt;
-            if (!secs || *secs < 60)
-                return u"--every needs a duration of at least 1m (such as 30m, 6h or 1d)"_s;
+            const auto secs = next(text) ? parseDuration(text) : Result<qint64>::failure({});
+            if (!secs || secs.value() < 60)
+                return Error{u"--every needs a duration of at least 1m (such as 30m, 6h or 1d)"_s};
             if (o.syncs.isEmpty() || o.syncs.back().everySecs != 0)
-                return u"--every follows a --sync SOURCE"_s;
-            o.syncs.back().everySecs = *secs;
+                return Error{u"--every follows a --sync SOURCE"_s};
+            o.syncs.back().everySecs = secs.value();
         } else if (a.startsWith(u'-') && a.size() > 1) {
-            return u"unknown option '%1'"_s.arg(a);
+            return Error{u"unknown option '%1'"_s.arg(a)};
         } else if (o.command == u"import" || o.command == u"sync" || o.command == u"remove") {
             o.rest.append(a);
         } else {
-            return u"unexpected argument '%1'"_s.arg(a);
+            return Error{u"unexpected argument '%1'"_s.arg(a)};
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 // A configuration file holds serve options as on the command line, a line holding an option and
 // its value (or a --sync SOURCE --every DURATION pair); blank lines and lines starting with #
 // are skipped. Values cannot hold blanks.
-std::optional<QString> readConfig(const QString &file, Options &o)
+Result<void> readConfig(const QString &file, Options &o)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return u"cannot read the configuration file %1: %2"_s.arg(file, f.errorString());
+        return Error{u"cannot read the configuration file %1: %2"_s.arg(file, f.errorString())};
     static const QRegularExpression blanks(u"\\s+"_s);
     int number = 0;
     while (!f.atEnd()) {
@@ -166,47 +169,48 @@ std::optional<QString> readConfig(const QString &file, Options &o)
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
         const QStringList words = line.split(blanks, Qt::SkipEmptyParts);
-        std::optional<QString> problem;
+        Result<void> parsed;
         if (!words.first().startsWith(u"--"))
-            problem = u"expected an option such as --demo, found '%1'"_s.arg(words.first());
+            parsed = Error{u"expected an option such as --demo, found '%1'"_s.arg(words.first())};
         else
-            problem = parseOptions(words, 0, o, true);
-        if (!problem && words.contains(u"--sync"_s) && o.syncs.back().everySecs == 0)
-            problem = u"--sync %1 needs --every DURATION on its line"_s.arg(o.syncs.back().source);
-        if (problem)
-            return u"%1:%2: %3"_s.arg(file).arg(number).arg(*problem);
+            parsed = parseOptions(words, 0, o, true);
+        if (parsed && words.contains(u"--sync"_s) && o.syncs.back().everySecs == 0)
+            parsed =
+                Error{u"--sync %1 needs --every DURATION on its line"_s.arg(o.syncs.back().source)};
+        if (!parsed)
+            return Error{u"%1:%2: %3"_s.arg(file).arg(number).arg(parsed.error().message)};
     }
     if (f.error() != QFileDevice::NoError)
-        return u"cannot read the configuration file %1: %2"_s.arg(file, f.errorString());
-    return std::nullopt;
+        return Error{u"cannot read the configuration file %1: %2"_s.arg(file, f.errorString())};
+    return {};
 }
 
 } // namespace
 
-std::optional<QString> parseArguments(const QStringList &args, Options &o)
+Result<void> parseArguments(const QStringList &args, Options &o)
 {
     int i = 1;
     if (i < args.size() && !args[i].startsWith(u'-')) {
         o.command = args[i++];
         if (o.command != u"serve" && o.command != u"import" && o.command != u"sync" &&
             o.command != u"export" && o.command != u"remove")
-            return u"unknown command '%1'"_s.arg(o.command);
+            return Error{u"unknown command '%1'"_s.arg(o.command)};
     }
-    if (const auto problem = parseOptions(args, i, o, false))
-        return problem;
+    if (Result<void> parsed = parseOptions(args, i, o, false); !parsed)
+        return parsed;
     if (o.help)
-        return std::nullopt;
+        return {};
     if (o.db.isEmpty())
-        return u"--db DATABASE is required"_s;
+        return Error{u"--db DATABASE is required"_s};
     if ((o.command == u"import" || o.command == u"sync" || o.command == u"remove") &&
         o.rest.isEmpty())
-        return o.command == u"remove" ? u"remove needs at least one ID"_s
-                                      : u"%1 needs at least one SOURCE"_s.arg(o.command);
+        return Error{o.command == u"remove" ? u"remove needs at least one ID"_s
+                                            : u"%1 needs at least one SOURCE"_s.arg(o.command)};
     for (const Options::Sync &sync : o.syncs) {
         if (sync.everySecs == 0)
-            return u"--sync %1 needs --every DURATION"_s.arg(sync.source);
+            return Error{u"--sync %1 needs --every DURATION"_s.arg(sync.source)};
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace mavrel::server::app

@@ -2,7 +2,8 @@
 
 #pragma once
 
-#include "server/http/httpserver.h"
+#include "platform/result.h"
+#include "server/http/cataloguehttpserver.h"
 
 #include <QByteArray>
 #include <QList>
@@ -127,10 +128,10 @@ struct Options
     bool help = false;
 };
 
-// "90s", "15m", "6h", "1d"; nothing when unreadable.
-std::optional<qint64> parseDuration(const QString &text);
+// "90s", "15m", "6h", "1d", in seconds.
+Result<qint64> parseDuration(const QString &text);
 
-// The command and its options (a --config file's too). Returns an error text, or nothing.
-std::optional<QString> parseArguments(const QStringList &args, Options &o);
+// The command and its options (a --config file's too).
+Result<void> parseArguments(const QStringList &args, Options &o);
 
 } // namespace mavrel::server::app

@@ -1,7 +1,7 @@
 #include "server/app/syncscheduler.h"
 
 #include "server/sources/importer.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <chrono>
 #include <cstdio>
@@ -47,7 +47,7 @@ void SyncScheduler::run()
         for (qsizetype i = 0; i < m_syncs.size(); ++i) {
             if (Clock::now() >= due[i]) {
                 lock.unlock();
-                FetchLimits limits;
+                SourceLimits limits;
                 limits.cancel = &m_cancel;
                 auto counts = syncSource(store, m_syncs[i].source, limits);
                 if (counts)

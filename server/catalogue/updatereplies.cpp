@@ -1,6 +1,6 @@
 #include "server/catalogue/updatereplies.h"
 
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

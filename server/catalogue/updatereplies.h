@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/result.h"
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/http/routes.h"
+#include "server/http/httproutes.h"
 
 namespace mavrel::server::demo {
 

@@ -17,8 +17,8 @@ bool isAddress(const QString &source)
            source.startsWith(u"https://"_s, Qt::CaseInsensitive);
 }
 
-Result<std::unique_ptr<QTemporaryFile>> fetchToFile(const QString &address,
-                                                    const FetchLimits &limits)
+Result<std::unique_ptr<QTemporaryFile>>
+fetchToFile(const QString &address, const FetchLimits &limits, const std::atomic<bool> *cancel)
 {
     using R = Result<std::unique_ptr<QTemporaryFile>>;
     if (QCoreApplication::instance() == nullptr)
@@ -35,7 +35,7 @@ Result<std::unique_ptr<QTemporaryFile>> fetchToFile(const QString &address,
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(limits.maxRedirects);
-    request.setTransferTimeout(limits.stallMs);
+    request.setTransferTimeout(limits.idleMs);
     std::unique_ptr<QNetworkReply> reply(manager.get(request));
     // The reply holds no more than this before it is written out; the network waits meanwhile.
     reply->setReadBufferSize(256 * 1024);
@@ -79,9 +79,9 @@ Result<std::unique_ptr<QTemporaryFile>> fetchToFile(const QString &address,
     });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer watch;
-    if (limits.cancel) {
+    if (cancel) {
         QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
-            if (limits.cancel->load() && failure.isEmpty()) {
+            if (cancel->load() && failure.isEmpty()) {
                 failure = u"stopped"_s;
                 reply->abort();
             }
@@ -96,7 +96,7 @@ Result<std::unique_ptr<QTemporaryFile>> fetchToFile(const QString &address,
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         failure = status != 0 ? u"answered %1"_s.arg(status) : reply->errorString();
         if (reply->error() == QNetworkReply::OperationCanceledError)
-            failure = u"stalled for %1 s"_s.arg(limits.stallMs / 1000.0);
+            failure = u"stalled for %1 s"_s.arg(limits.idleMs / 1000.0);
     }
     if (failure.isEmpty() && !file->flush())
         failure = u"cannot be stored: %1"_s.arg(file->errorString());

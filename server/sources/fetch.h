@@ -1,5 +1,6 @@
 #pragma once
 
+#include "online/fetchlimits.h"
 #include "platform/result.h"
 
 #include <QString>
@@ -10,12 +11,10 @@
 
 namespace mavrel::server {
 
-struct FetchLimits
+// What one import or sync of a source may take.
+struct SourceLimits
 {
-    qint64 maxBytes = 512LL * 1024 * 1024;
-    int totalMs = 300000;
-    int stallMs = 30000;
-    int maxRedirects = 5;
+    FetchLimits fetch = kSourceFetchLimits;
     // Channels one source may list; later ones are skipped. What a sync holds grows with the
     // channels a source owns (a few hundred bytes each): this keeps it bounded.
     qint64 maxChannels = 300'000;
@@ -26,8 +25,10 @@ bool isAddress(const QString &source);
 
 // Downloads an http(s) address into a temporary file (removed with it), so that the source is
 // never held in memory and its import starts only once all of it is here. A status other than
-// 2xx, the limits and a cancel fail it.
+// 2xx, the limits and a cancel fail it. Headers that do not come within the idle limit fail it
+// as a stall does.
 Result<std::unique_ptr<QTemporaryFile>> fetchToFile(const QString &address,
-                                                    const FetchLimits &limits);
+                                                    const FetchLimits &limits,
+                                                    const std::atomic<bool> *cancel = nullptr);
 
 } // namespace mavrel::server

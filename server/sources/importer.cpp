@@ -16,14 +16,14 @@ QString sourceKey(const QString &source)
     return isAddress(source) ? source : QFileInfo(source).absoluteFilePath();
 }
 
-Result<ParsedSource> readSource(const QString &source, const FetchLimits &limits,
+Result<ParsedSource> readSource(const QString &source, const SourceLimits &limits,
                                 const EntrySink &sink)
 {
     std::unique_ptr<QTemporaryFile> downloaded;
     QFile local(source);
     QIODevice *in = &local;
     if (isAddress(source)) {
-        auto fetched = fetchToFile(source, limits);
+        auto fetched = fetchToFile(source, limits.fetch, limits.cancel);
         if (!fetched)
             return fetched.error();
         downloaded = std::move(fetched).value();
@@ -146,7 +146,7 @@ private:
             m_counts.returned += revive ? 1 : 0;
         }
         if (o.name != c.name || o.kind != c.kind || o.lang != c.lang) {
-            if (channelProblem(c)) {
+            if (!checkChannel(c)) {
                 ++m_counts.skipped;
                 return {};
             }
@@ -221,7 +221,7 @@ private:
 };
 
 Result<ImportCounts> runSource(CatalogueStore &store, const QString &source,
-                               const FetchLimits &limits, bool dropVanished)
+                               const SourceLimits &limits, bool dropVanished)
 {
     SourceSync sync(store, sourceKey(source), dropVanished, limits.maxChannels);
     auto read = readSource(source, limits, [&sync](SourceEntry &&e) { sync.take(std::move(e)); });
@@ -235,7 +235,7 @@ Result<ImportCounts> runSource(CatalogueStore &store, const QString &source,
 Result<ImportCounts> syncParsed(CatalogueStore &store, const QString &key,
                                 const ParsedSource &parsed, bool dropVanished)
 {
-    SourceSync sync(store, key, dropVanished, FetchLimits().maxChannels);
+    SourceSync sync(store, key, dropVanished, SourceLimits().maxChannels);
     for (const SourceEntry &e : parsed.entries)
         sync.take(SourceEntry(e));
     return sync.finish(parsed);
@@ -255,13 +255,13 @@ QByteArray countsText(const QString &source, const ImportCounts &c, bool sync)
 }
 
 Result<ImportCounts> importSource(CatalogueStore &store, const QString &source,
-                                  const FetchLimits &limits)
+                                  const SourceLimits &limits)
 {
     return runSource(store, source, limits, false);
 }
 
 Result<ImportCounts> syncSource(CatalogueStore &store, const QString &source,
-                                const FetchLimits &limits)
+                                const SourceLimits &limits)
 {
     return runSource(store, source, limits, true);
 }

@@ -478,9 +478,11 @@ void StationListReader::feed(QByteArrayView chunk)
     }
 }
 
-bool StationListReader::finish()
+Result<void> StationListReader::finish()
 {
-    return m_started && m_ended && !m_broken;
+    if (!m_started || !m_ended || m_broken)
+        return Result<void>::failure(u"not a whole station list (a JSON array of objects)"_s);
+    return {};
 }
 
 void StationListReader::station(const QByteArray &json)
@@ -573,9 +575,8 @@ Result<ParsedSource> SourceParser::finish()
     if (!m_stations && !m_lines)
         decide(true);
     if (m_stations) {
-        if (!m_stations->finish())
-            return Result<ParsedSource>::failure(
-                u"%1: not a whole station list (a JSON array of objects)"_s.arg(m_name));
+        if (const Result<void> whole = m_stations->finish(); !whole)
+            return Result<ParsedSource>::failure(u"%1: %2"_s.arg(m_name, whole.error().message));
         return m_stations->take();
     }
     m_lines->finish();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -118,8 +118,8 @@ class StationListReader : public EntryReader
 public:
     using EntryReader::EntryReader;
     void feed(QByteArrayView chunk);
-    // False when the text was no array of stations (or ended inside it).
-    bool finish();
+    // Fails when the text was no array of stations (or ended inside it).
+    Result<void> finish();
 
 private:
     void station(const QByteArray &json);

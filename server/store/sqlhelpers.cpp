@@ -1,7 +1,7 @@
 #include "server/store/sqlhelpers.h"
 
 #include "server/catalogue/rules.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <QFile>
 #include <QSqlDriver>

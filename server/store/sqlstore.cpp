@@ -229,8 +229,8 @@ qint64 SqlStore::insertedId(QSqlQuery &q)
 
 Result<AddResult> SqlStore::insertChannel(const NewChannel &c)
 {
-    if (const auto problem = channelProblem(c))
-        return AddResult{AddOutcome::Invalid, 0, *problem};
+    if (const Result<void> checked = checkChannel(c); !checked)
+        return AddResult{AddOutcome::Invalid, 0, checked.error().message};
     m_q->byUrl.bindValue(0, blob(c.url));
     if (auto r = run(m_q->byUrl); !r)
         return r.error();
@@ -739,8 +739,8 @@ Result<QList<AddResult>> SqlStore::addSourceChannels(const QList<const SourceEnt
     QList<qsizetype> freshAt;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const NewChannel &c = entries[i]->channel;
-        if (const auto problem = channelProblem(c)) {
-            out[i] = AddResult{AddOutcome::Invalid, 0, *problem};
+        if (const Result<void> checked = checkChannel(c); !checked) {
+            out[i] = AddResult{AddOutcome::Invalid, 0, checked.error().message};
             continue;
         }
         if (const auto it = firstAt.constFind(c.url); it != firstAt.cend()) {

@@ -4,7 +4,7 @@
 // both speak them, and the rules of dates, updates and sources. Each backend supplies its
 // connection, transactions, clock and the steps where the two differ.
 
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <QElapsedTimer>
 #include <QSqlDatabase>

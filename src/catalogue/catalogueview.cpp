@@ -269,10 +269,11 @@ constexpr qsizetype kScanSlack = 64; // DelimiterScanner reads past its limit
 class LineFilter
 {
 public:
-    LineFilter(const CatalogueViewState &state, CatalogueLoad &load, NameCollector &names)
+    LineFilter(const CatalogueViewState &state, CatalogueLoad &load, ChannelRows &rows,
+               NameCollector &names)
         : m_kindText(state.currentKind), m_kindBytes(state.currentKind.toUtf8()),
           m_showAll(state.currentLang == u"All"_s), m_langFilter(state.currentLang),
-          m_collect(state.rebuildLangList), m_load(load), m_names(names)
+          m_collect(state.rebuildLangList), m_load(load), m_rows(rows), m_names(names)
     {}
 
     // Takes the whole lines in [from, limit) of data (a line there ends at a CR, or at the limit
@@ -348,7 +349,7 @@ public:
                 }
             }
             if (keep) {
-                m_load.rows.append(start, ends);
+                m_rows.append(start, ends);
                 ++m_load.shown;
             }
             start = lineEnd - data + 1;
@@ -377,6 +378,7 @@ private:
     const LangFilter m_langFilter;
     const bool m_collect;
     CatalogueLoad &m_load;
+    ChannelRows &m_rows;
     NameCollector &m_names;
 };
 
@@ -427,8 +429,8 @@ bool readAndFilter(QFile &file, LineFilter &filter, QByteArray &buffer)
 
 } // namespace
 
-CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
-                              const MessageLookup &messages)
+Result<CatalogueLoad> loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
+                                      const MessageLookup &messages, ChannelRows &rows)
 {
     if (state.currentKind.isEmpty())
         state.currentKind = kKindTV;
@@ -436,20 +438,19 @@ CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &
         state.currentLang = u"All"_s;
 
     CatalogueLoad load;
+    rows = {};
     QFile file(catalogueFile);
     NameCollector names;
-    LineFilter filter(state, load, names);
+    LineFilter filter(state, load, rows, names);
     QByteArray buffer;
     const bool read = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) &&
                       readAndFilter(file, filter, buffer);
     file.close();
     // Rows read before a failure stay.
-    load.rows.setBuffer(std::move(buffer));
-    load.rows.compact();
-    if (!read) {
-        load.errorMessage = notFoundMessage(messages);
-        return load;
-    }
+    rows.setBuffer(std::move(buffer));
+    rows.compact();
+    if (!read)
+        return Result<CatalogueLoad>::failure(notFoundMessage(messages));
 
     if (state.rebuildLangList) {
         QStringList sorted = names.takeNames();

@@ -2,6 +2,7 @@
 
 #include "catalogue/channelrecord.h"
 #include "catalogue/channelrows.h"
+#include "platform/result.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,28 +24,25 @@ struct CatalogueViewState
 
 struct CatalogueLoad
 {
-    ChannelRows rows; // moved into the list model as they are
     int total = 0;
     int shown = 0;
     // Set only when the language list was rebuilt: the names after "All", and the text for
     // the combo box (the current language when it is one of them, else empty).
     std::optional<QStringList> languages;
     QString comboText;
-    QString statusLine;   // empty when the load failed
-    QString errorMessage; // MSG_NOTFOUND text when the load failed, else empty
-    bool failed() const { return !errorMessage.isNull(); }
+    QString statusLine;
 };
 
 using MessageLookup = std::function<QString(const QString &key)>;
 
-// Reads the catalogue file and filters it by state.currentKind and state.currentLang (an empty
-// kind becomes "TV", an empty language "All"). The kind must equal the displayed text of a
-// line's kind; the language is found in its displayed lang ignoring case, unless it is "All".
-// A missing or unreadable file, one of 4 GiB or more, or a damaged line, ends the load:
-// errorMessage is set, the rows read so far stay in rows, and the language list state is left as
-// it was.
-CatalogueLoad loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
-                              const MessageLookup &messages);
+// Reads the catalogue file into rows (replacing what they held) and filters it by
+// state.currentKind and state.currentLang (an empty kind becomes "TV", an empty language "All").
+// The kind must equal the displayed text of a line's kind; the language is found in its
+// displayed lang ignoring case, unless it is "All". A missing or unreadable file, one of 4 GiB or
+// more, or a damaged line, ends the load: it fails with the MSG_NOTFOUND text, the rows read so
+// far stay in rows (the list shows them), and the language list state is left as it was.
+Result<CatalogueLoad> loadChannelList(const QString &catalogueFile, CatalogueViewState &state,
+                                      const MessageLookup &messages, ChannelRows &rows);
 // The status line: every channel, those shown, and the names of the language list.
 QString catalogueStatusLine(const MessageLookup &messages, int total, int shown, int langCount);
 

@@ -1,7 +1,7 @@
 #include "favorites/favorites.h"
 
 #include "catalogue/carriable.h"
-#include "catalogue/linereader.h"
+#include "catalogue/cataloguelinereader.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -30,7 +30,8 @@ QList<Favorite> readFavorites(const QString &path)
         return out;
     CatalogueLineReader reader(&file);
     QByteArrayView line;
-    while (reader.readLine(&line)) {
+    // What was read before a failed read is kept, like the lines that cannot be read.
+    while (reader.readLine(&line).valueOr(false)) {
         Result<Favorite> favorite = Favorite::parse(line);
         if (favorite)
             out.append(std::move(favorite).value());

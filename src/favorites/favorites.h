@@ -23,9 +23,9 @@ public:
     virtual ~FavoriteList();
     // Appends a row; the list shows it as the file will give it back (see carriableFavorite).
     virtual void addFavorite(const Favorite &favorite) = 0;
-    // Rewrites the file from the list, in the order shown. False when the file could not be
-    // replaced; the list itself is kept either way.
-    virtual bool saveFavorites() = 0;
+    // Rewrites the file from the list, in the order shown. When the file cannot be replaced the
+    // list itself is kept, and the user has been told.
+    virtual Result<void> saveFavorites() = 0;
 };
 
 // The favourite as a save and a load give it back: the bytes the four-field line cannot carry

@@ -1,8 +1,8 @@
 #include "localization/clslanguages.h"
 
 #include "branding/branding.h"
+#include "localization/localizablewindow.h"
 #include "localization/localizationfile.h"
-#include "localization/windowmodel.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -85,13 +85,15 @@ QString textOf(const LocalizableControl &c, int item)
 
 } // namespace
 
-std::optional<QString> readLocalizationFile(const QString &path)
+Result<QString> readLocalizationFile(const QString &path)
 {
     if (!clsLanguages::LangFileExists(path))
-        return std::nullopt;
+        return Result<QString>::failure(u"%1 does not exist"_s.arg(path));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
-        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly))
+        return Result<QString>::failure(u"%1: %2"_s.arg(path, file.errorString()));
+    if (file.size() > kMaxFileBytes)
+        return Result<QString>::failure(u"%1 is too large"_s.arg(path));
     return localizationText(file.readAll());
 }
 
@@ -114,10 +116,10 @@ QString clsLanguages::LangTrimPath(const QString &asPath)
 void clsLanguages::loadLanguage(const QString &name)
 {
     m_currentLanguage = name;
-    const std::optional<QString> text = readLocalizationFile(localizationFilePath());
+    const Result<QString> text = readLocalizationFile(localizationFilePath());
     if (!text)
         return;
-    if (std::optional<QStringList> items = languageItems(*text, name))
+    if (std::optional<QStringList> items = languageItems(text.value(), name))
         m_itemLines = std::move(items);
 }
 
@@ -130,8 +132,8 @@ QString clsLanguages::getCaption(const QString &strName) const
 
 QStringList clsLanguages::languageList() const
 {
-    const std::optional<QString> text = readLocalizationFile(localizationFilePath());
-    return text ? languageNames(*text) : QStringList();
+    const Result<QString> text = readLocalizationFile(localizationFilePath());
+    return text ? languageNames(text.value()) : QStringList();
 }
 
 void clsLanguages::ChangeLanguage(LocalizableWindow &myForm, const QString &strLang)
@@ -200,12 +202,13 @@ void clsLanguages::applyLanguage(LocalizableWindow &myForm, const QString &strLa
     }
 }
 
-bool clsLanguages::makeLocalizationFile() const
+Result<void> clsLanguages::makeLocalizationFile() const
 {
     return makeLocalizationFile(loadedWindows());
 }
 
-bool clsLanguages::makeLocalizationFile(const std::vector<LocalizableWindow *> &windows) const
+Result<void>
+clsLanguages::makeLocalizationFile(const std::vector<LocalizableWindow *> &windows) const
 {
     QList<TemplateItem> items;
     for (const LocalizableWindow *w : windows) {
@@ -239,12 +242,14 @@ bool clsLanguages::makeLocalizationFile(const std::vector<LocalizableWindow *> &
         items.append({entry.key, entry.text});
 
     const QString path = localizationFilePath();
-    const QString existing = readLocalizationFile(path).value_or(QString());
+    const QString existing = readLocalizationFile(path).valueOr(QString());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return Result<void>::failure(u"%1: %2"_s.arg(path, file.errorString()));
     file.write(buildLocalizationFile(items, existing));
-    return file.commit();
+    if (!file.commit())
+        return Result<void>::failure(u"%1: %2"_s.arg(path, file.errorString()));
+    return {};
 }
 
 QString prepareMessage(const QString &text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/result.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -74,10 +76,10 @@ public:
     void ChangeLanguageMDI(LocalizableWindow &myForm, const QString &strLang);
 
     // Writes the English group of the file from the windows (loaded windows when not given)
-    // and the message table, keeping the file's other languages. False when it could not be
-    // written; the old file then stays.
-    bool makeLocalizationFile() const;
-    bool makeLocalizationFile(const std::vector<LocalizableWindow *> &windows) const;
+    // and the message table, keeping the file's other languages. When it cannot be written the
+    // old file stays.
+    Result<void> makeLocalizationFile() const;
+    Result<void> makeLocalizationFile(const std::vector<LocalizableWindow *> &windows) const;
 
     // The names of the file's languages in file order (duplicates included); empty without a
     // file.
@@ -99,8 +101,8 @@ private:
     std::optional<QStringList> m_itemLines;
 };
 
-// The text of the localisation file, or nothing when it does not exist or cannot be read.
-std::optional<QString> readLocalizationFile(const QString &path);
+// The text of the localisation file; fails when it does not exist or cannot be read.
+Result<QString> readLocalizationFile(const QString &path);
 
 // The display form of a stored message: "[ProgramName]" and "[CompanyName]" (any letter case)
 // replaced by the product and company names, first character upper-cased.

@@ -55,14 +55,13 @@ std::optional<int> answerInformationOptions(int argc, const char *const *argv, s
     return std::nullopt;
 }
 
-std::optional<int> refuseArguments(const QStringList &arguments, std::FILE *err)
+Result<void> checkArguments(const QStringList &arguments)
 {
     if (arguments.size() < 2)
-        return std::nullopt;
+        return {};
     const QString name = programName();
-    std::fprintf(err, "%s: unexpected argument '%s'\nTry '%s --help'.\n", qPrintable(name),
-                 qPrintable(arguments.at(1)), qPrintable(name));
-    return 2;
+    return Result<void>::failure(
+        u"%1: unexpected argument '%2'\nTry '%1 --help'.\n"_s.arg(name, arguments.at(1)), 2);
 }
 
 } // namespace mavrel

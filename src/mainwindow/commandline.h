@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/result.h"
+
 #include <QStringList>
 
 #include <cstdio>
@@ -14,7 +16,7 @@ namespace mavrel {
 std::optional<int> answerInformationOptions(int argc, const char *const *argv, std::FILE *out);
 
 // The arguments left once Qt has taken its own (-platform, -style, ...): any of them is an error,
-// reported on `err` with exit code 2.
-std::optional<int> refuseArguments(const QStringList &arguments, std::FILE *err);
+// its message the lines for standard error and its code the exit code, 2.
+Result<void> checkArguments(const QStringList &arguments);
 
 } // namespace mavrel

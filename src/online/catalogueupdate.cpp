@@ -1,6 +1,6 @@
 #include "online/catalogueupdate.h"
 
-#include "catalogue/linereader.h"
+#include "catalogue/cataloguelinereader.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -92,14 +92,19 @@ struct CopyTrace
     std::function<void(QByteArrayView id, QByteArrayView rest)> dropped;
 };
 
-bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
-                   const std::function<void(CatalogueWriter &)> &appendAdded,
-                   CopyTrace *trace = nullptr)
+Result<void> copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
+                           const std::function<void(CatalogueWriter &)> &appendAdded,
+                           CopyTrace *trace = nullptr)
 {
     CatalogueWriter writer(out);
     CatalogueLineReader reader(in);
     QByteArrayView line;
-    while (reader.readLine(&line)) {
+    for (;;) {
+        const Result<bool> more = reader.readLine(&line);
+        if (!more)
+            return more.error();
+        if (!more.value())
+            break;
         const qsizetype bar = line.indexOf('|');
         if (bar < 0)
             continue;
@@ -116,12 +121,12 @@ bool copyKeptLines(QIODevice *in, QIODevice *out, const IdListed &listed,
         writer.append(line);
         writer.append("\r\n");
     }
-    if (reader.failed())
-        return false;
     writer.append("\r\n");
     if (appendAdded)
         appendAdded(writer);
-    return writer.flush();
+    if (!writer.flush())
+        return Result<void>::failure(out->errorString());
+    return {};
 }
 
 // The same into a replacement of the file, which takes its place in one step.
@@ -135,7 +140,7 @@ Result<void> rewriteCatalogue(const QString &path, const IdListed &listed,
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return Result<void>::failure(u"the channel list %1 cannot be written"_s.arg(path));
-    if (!copyKeptLines(&in, &out, listed, appendAdded, trace) || !out.commit()) {
+    if (!copyKeptLines(&in, &out, listed, appendAdded, trace).ok() || !out.commit()) {
         out.cancelWriting();
         return Result<void>::failure(u"the channel list %1 could not be rewritten"_s.arg(path));
     }
@@ -251,17 +256,22 @@ QString getINI(const QString &dataDirectory)
     return QString::fromLatin1(head);
 }
 
-bool makeINI(const QString &dataDirectory, const QString &strDate)
+Result<void> makeINI(const QString &dataDirectory, const QString &strDate)
 {
     QSaveFile file(updateDateFile(dataDirectory));
+    const auto failed = [&file] {
+        return Result<void>::failure(u"%1: %2"_s.arg(file.fileName(), file.errorString()));
+    };
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return failed();
     const QByteArray bytes = strDate.toLatin1() + "\r\n";
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
-        return false;
+        return failed();
     }
-    return file.commit();
+    if (!file.commit())
+        return failed();
+    return {};
 }
 
 QString cleanDateReply(QByteArrayView reply)
@@ -375,8 +385,9 @@ Result<MergeSummary> writeFirstCatalogue(const QString &catalogueFile, QByteArra
     none.open(QIODevice::ReadOnly);
     MergeSummary summary;
     if (!copyKeptLines(
-            &none, &out, [](QByteArrayView) { return false; },
-            [&](CatalogueWriter &w) { summary.appended = appendAddLines(w, parsed.value()); }) ||
+             &none, &out, [](QByteArrayView) { return false; },
+             [&](CatalogueWriter &w) { summary.appended = appendAddLines(w, parsed.value()); })
+             .ok() ||
         !out.commit()) {
         out.cancelWriting();
         return R::failure(u"the channel list %1 could not be written"_s.arg(catalogueFile));
@@ -400,8 +411,9 @@ Result<int> mergeUpdateReply(QIODevice *catalogue, QIODevice *out, QByteArrayVie
     if (!parsed)
         return parsed.error();
     int added = 0;
-    if (!copyKeptLines(catalogue, out, listedIn(parsed.value()),
-                       [&](CatalogueWriter &w) { added = appendAddLines(w, parsed.value()); }))
+    if (!copyKeptLines(catalogue, out, listedIn(parsed.value()), [&](CatalogueWriter &w) {
+             added = appendAddLines(w, parsed.value());
+         }).ok())
         return Result<int>::failure(u"the channel list could not be copied"_s);
     return added;
 }

@@ -22,9 +22,9 @@ QString updateDateFile(const QString &dataDirectory);
 // such file.
 QString getINI(const QString &dataDirectory);
 
-// Stores the text, followed by CR LF, as the whole of date.dat. False when it could not be
-// written; the old file is then untouched.
-bool makeINI(const QString &dataDirectory, const QString &strDate);
+// Stores the text, followed by CR LF, as the whole of date.dat. When it cannot be written the
+// old file is untouched.
+Result<void> makeINI(const QString &dataDirectory, const QString &strDate);
 
 // The reply of currentdate.asp or date.asp with blanks at both ends, tabs, CR and LF removed and
 // everything after the first "PM" (else "AM") cut away.

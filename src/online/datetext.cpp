@@ -53,9 +53,7 @@ void skipBlanks(QStringView s, qsizetype &pos)
         ++pos;
 }
 
-} // namespace
-
-std::optional<QDateTime> parseDateText(QStringView text)
+std::optional<QDateTime> readDateText(QStringView text)
 {
     const QStringView s = text.trimmed();
     qsizetype pos = 0;
@@ -103,7 +101,16 @@ std::optional<QDateTime> parseDateText(QStringView text)
     return QDateTime(date, QTime(hour24, *minute, second), Qt::UTC);
 }
 
-std::optional<QDateTime> parseDateText(QByteArrayView text)
+} // namespace
+
+Result<QDateTime> parseDateText(QStringView text)
+{
+    if (std::optional<QDateTime> when = readDateText(text))
+        return *when;
+    return Result<QDateTime>::failure(u"'%1' is not a date"_s.arg(text.left(40)));
+}
+
+Result<QDateTime> parseDateText(QByteArrayView text)
 {
     return parseDateText(QStringView(QString::fromLatin1(text)));
 }

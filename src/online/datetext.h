@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/result.h"
+
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
@@ -17,9 +19,9 @@ namespace mavrel {
 QString formatDateText(const QDateTime &when);
 
 // Reads both forms (AM/PM in any letter case, blanks around tolerated). The result is in UTC.
-// Anything else, an impossible date included, gives nothing.
-std::optional<QDateTime> parseDateText(QStringView text);
-std::optional<QDateTime> parseDateText(QByteArrayView text);
+// Anything else, an impossible date included, fails.
+Result<QDateTime> parseDateText(QStringView text);
+Result<QDateTime> parseDateText(QByteArrayView text);
 
 // The update date of a viewer that has never updated.
 QDateTime initialUpdateDate();

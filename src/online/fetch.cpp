@@ -27,7 +27,6 @@ constexpr qint64 kBlockSize = 256;
 // How much the network layer may buffer ahead of our reads: large enough that a fast transfer
 // rarely waits, small enough to bound memory while a nested operation keeps us from reading.
 constexpr qint64 kReplyBufferBytes = 1024 * 1024;
-constexpr int kMaxRedirects = 20;
 // While data keeps coming, the event loop runs between two blocks once this much time has
 // passed since its last turn: a turn per 256-byte block would make a long transfer several
 // times slower than the network, and this keeps the window responsive all the same.
@@ -117,6 +116,7 @@ public:
     }
 
     QObject *context() { return &m_state.loop; }
+    const FetchLimits &limits() const { return m_limits; }
     FetchResult &result() { return m_result; }
     bool ownerLost() const { return m_hasOwner && m_owner.isNull(); }
     void wake() { m_state.wake(); }
@@ -282,7 +282,7 @@ public:
         m_manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
         QNetworkRequest request(url);
         request.setHeader(QNetworkRequest::UserAgentHeader, u"Mozilla"_s);
-        request.setMaximumRedirectsAllowed(kMaxRedirects);
+        request.setMaximumRedirectsAllowed(run.limits().maxRedirects);
         request.setTransferTimeout(0);
         if (bypassCache) {
             request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,

@@ -1,5 +1,7 @@
 #include "online/querytext.h"
 
+#include "online/urlbytes.h"
+
 using namespace Qt::StringLiterals;
 
 namespace mavrel {
@@ -17,24 +19,29 @@ int hexValue(char16_t c)
     return -1;
 }
 
-Result<QByteArray> decodePart(QStringView part)
+Result<QByteArray> decodePart(QStringView part, QuerySender sender)
 {
+    const bool browser = sender == QuerySender::Browser;
     QByteArray out;
     out.reserve(part.size());
     for (qsizetype i = 0; i < part.size(); ++i) {
         const char16_t c = part[i].unicode();
         if (c != u'%') {
-            out.append(static_cast<char>(c));
+            out.append(browser && c == u'+' ? ' ' : static_cast<char>(c));
             continue;
         }
-        if (i + 2 >= part.size())
-            return Result<QByteArray>::failure(u"truncated percent escape"_s);
-        const int hi = hexValue(part[i + 1].unicode());
-        const int lo = hexValue(part[i + 2].unicode());
-        if (hi < 0 || lo < 0)
-            return Result<QByteArray>::failure(u"invalid percent escape"_s);
+        const int hi = i + 2 < part.size() ? hexValue(part[i + 1].unicode()) : -1;
+        const int lo = i + 2 < part.size() ? hexValue(part[i + 2].unicode()) : -1;
+        if (hi < 0 || lo < 0) {
+            if (browser) {
+                out.append('%');
+                continue;
+            }
+            return Result<QByteArray>::failure(i + 2 >= part.size() ? u"truncated percent escape"_s
+                                                                    : u"invalid percent escape"_s);
+        }
         const char byte = static_cast<char>(hi * 16 + lo);
-        if (byte == '\0')
+        if (byte == '\0' && !browser)
             return Result<QByteArray>::failure(u"NUL byte in query"_s);
         out.append(byte);
         i += 2;
@@ -44,28 +51,31 @@ Result<QByteArray> decodePart(QStringView part)
 
 } // namespace
 
-Result<QList<std::pair<QByteArray, QByteArray>>> parseQueryItems(QStringView rawQuery)
+Result<QueryItems> parseQueryItems(QStringView rawQuery, QuerySender sender)
 {
-    using R = Result<QList<std::pair<QByteArray, QByteArray>>>;
+    using R = Result<QueryItems>;
     if (rawQuery.size() > kMaxRawQuery)
         return R::failure(u"query too long"_s);
     for (QChar c : rawQuery) {
         // Anything outside printable ASCII arrived unencoded (or was not valid UTF-8 and is now
-        // a replacement character): its bytes are lost, so the request is refused.
-        if (c.unicode() < 0x21 || c.unicode() > 0x7e)
+        // a replacement character): its bytes are lost, so the viewer's request is refused.
+        const bool sent = sender == QuerySender::Browser
+                              ? c.unicode() <= 0xff
+                              : c.unicode() >= 0x21 && c.unicode() <= 0x7e;
+        if (!sent)
             return R::failure(u"unencoded byte in query"_s);
     }
-    QList<std::pair<QByteArray, QByteArray>> items;
+    QueryItems items;
     if (rawQuery.isEmpty())
         return items;
     for (QStringView pair : rawQuery.split(u'&')) {
         if (pair.isEmpty())
             continue;
         const qsizetype eq = pair.indexOf(u'=');
-        auto key = decodePart(eq < 0 ? pair : pair.first(eq));
+        auto key = decodePart(eq < 0 ? pair : pair.first(eq), sender);
         if (!key)
             return key.error();
-        auto value = decodePart(eq < 0 ? QStringView() : pair.sliced(eq + 1));
+        auto value = decodePart(eq < 0 ? QStringView() : pair.sliced(eq + 1), sender);
         if (!value)
             return value.error();
         items.append({std::move(key).value(), std::move(value).value()});
@@ -73,9 +83,9 @@ Result<QList<std::pair<QByteArray, QByteArray>>> parseQueryItems(QStringView raw
     return items;
 }
 
-Result<QHash<QByteArray, QByteArray>> parseQuery(QStringView rawQuery)
+Result<QHash<QByteArray, QByteArray>> parseQuery(QStringView rawQuery, QuerySender sender)
 {
-    auto items = parseQueryItems(rawQuery);
+    auto items = parseQueryItems(rawQuery, sender);
     if (!items)
         return items.error();
     QHash<QByteArray, QByteArray> values;
@@ -84,6 +94,19 @@ Result<QHash<QByteArray, QByteArray>> parseQuery(QStringView rawQuery)
             values.insert(std::move(key), std::move(value));
     }
     return values;
+}
+
+QByteArray buildQuery(const QueryItems &items)
+{
+    QByteArray query;
+    for (const auto &[key, value] : items) {
+        if (!query.isEmpty())
+            query += '&';
+        query += percentEncodeBytes(key);
+        query += '=';
+        query += percentEncodeBytes(value);
+    }
+    return query;
 }
 
 } // namespace mavrel

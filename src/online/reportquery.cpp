@@ -1,6 +1,6 @@
 #include "online/reportquery.h"
 
-#include "online/urlbytes.h"
+#include "online/querytext.h"
 
 namespace mavrel {
 
@@ -17,15 +17,12 @@ QByteArray buildReportAddress(QByteArrayView serverAddress, QByteArrayView strIt
                               QByteArrayView strType, QByteArrayView strValue, bool staffMode)
 {
     QByteArray address = serverAddress.toByteArray();
-    address += "/tv/getData.asp?strType=";
-    address += percentEncodeBytes(strType);
-    address += "&strValue=";
-    address += percentEncodeBytes(strValue);
-    address += "&strItem=";
-    address += percentEncodeBytes(escapeReportItem(strItem));
+    QueryItems items{{"strType", strType.toByteArray()},
+                     {"strValue", strValue.toByteArray()},
+                     {"strItem", escapeReportItem(strItem)}};
     if (staffMode)
-        address += "&admin=true";
-    return address;
+        items.append(std::pair<QByteArray, QByteArray>("admin", "true"));
+    return address + "/tv/getData.asp?" + buildQuery(items);
 }
 
 } // namespace mavrel

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLocale>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -80,14 +81,16 @@ QString downloadedUpdatesText(int count)
     return u"Downloaded "_s + QString::number(count) + u" channel updates"_s;
 }
 
-UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
+Result<UpdateOutcome> updateChannels(const UpdateContext &context, UpdateList list)
 {
-    const auto fail = [&](const QString &why) {
-        const QString text = failedText(why);
+    using R = Result<UpdateOutcome>;
+    const auto told = [&](const QString &text) {
         context.setStatus(text);
         context.showMessage(text);
-        return UpdateOutcome{UpdateState::Failed, 0};
+        return R::failure(text, kUpdateFailed);
     };
+    const auto fail = [&](const QString &why) { return told(failedText(why)); };
+    const auto ownerGone = [] { return R::failure(u"the window was closed"_s, kUpdateOwnerGone); };
     const ProgressSink progress = statusTextThrottled(context.setStatus);
     const QString catalogueFile = context.dataDirectory + u"/Data.txt"_s;
     const bool first = list == UpdateList::Changes && !fileExists(catalogueFile);
@@ -97,7 +100,7 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     // catalogue the stored date belongs to one that is gone.
     const QDateTime last = first ? initialUpdateDate()
                                  : parseDateText(QStringView(getINI(context.dataDirectory)))
-                                       .value_or(initialUpdateDate());
+                                       .valueOr(initialUpdateDate());
 
     FetchOptions dateOptions{FetchUse::ServerPage, context.owner, std::nullopt};
     // The dead-channel download asks for the date of the latest dead mark as well; the ordinary
@@ -107,23 +110,18 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     const FetchResult current =
         fetchPageWithStatus(context.server + datePage, progress, dateOptions);
     if (current.ownerGone)
-        return {UpdateState::OwnerGone, 0};
-    if (current.httpStatus == 0 && current.end != FetchEnd::Aborted) {
-        const QString text = serverUnreachableText(context);
-        context.setStatus(text);
-        context.showMessage(text);
-        return {UpdateState::Failed, 0};
-    }
+        return ownerGone();
+    if (current.httpStatus == 0 && current.end != FetchEnd::Aborted)
+        return told(serverUnreachableText(context));
     if (!arrivedWhole(current))
         return fail(u"the catalogue server did not answer"_s);
-    const std::optional<QDateTime> serverDate =
-        parseDateText(QStringView(cleanDateReply(current.body)));
+    const Result<QDateTime> serverDate = parseDateText(QStringView(cleanDateReply(current.body)));
     if (!serverDate)
         return fail(u"the catalogue server's date could not be read"_s);
     // A first download goes ahead even then: an empty catalogue is still a catalogue.
-    if (*serverDate <= last && !first) {
+    if (serverDate.value() <= last && !first) {
         context.setStatus(lookedUp(context, u"MSG_NOUPDATES"_s, noUpdatesText()));
-        return {UpdateState::NoUpdates, 0};
+        return UpdateOutcome{UpdateState::NoUpdates, 0};
     }
 
     const QByteArray path = list == UpdateList::Changes ? "/ostrel/getChannels.asp?date="
@@ -150,13 +148,14 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
         fetchPageWithStatus(context.server + path + formatDateText(last).toLatin1(),
                             first ? ProgressSink() : progress, replyOptions);
     if (reply.ownerGone)
-        return {UpdateState::OwnerGone, 0};
+        return ownerGone();
     if (!arrivedWhole(reply))
         return fail(u"the channel updates did not arrive whole"_s);
 
     // The message below may stay open for long while other viewers at this address update; only
     // the date of this viewer's own reply fits its merge.
-    const std::optional<QDateTime> coveredDate =
+    // An older server's reply says no date: nothing bounds what is stored then.
+    const Result<QDateTime> coveredDate =
         parseDateText(QStringView(replyCoveredDate(QByteArrayView(reply.body))));
     const Result<MergeSummary> merged =
         first ? writeFirstCatalogue(catalogueFile, QByteArrayView(reply.body))
@@ -179,22 +178,23 @@ UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list)
     if (count > 0) {
         QByteArray datePath = "/ostrel/date.asp";
         if (coveredDate)
-            datePath += "?date=" + formatDateText(*coveredDate).toLatin1();
+            datePath += "?date=" + formatDateText(coveredDate.value()).toLatin1();
         const FetchResult stored = fetchPage(context.server + datePath, dateOptions);
         if (stored.ownerGone)
-            return {UpdateState::OwnerGone, count};
+            return ownerGone();
         // The merge has happened. A date that did not come, or cannot be read, is not stored:
         // the next update then asks from the old date again, and replaying lines is harmless.
         if (arrivedWhole(stored)) {
-            if (auto date = parseDateText(QStringView(cleanDateReply(stored.body)))) {
-                if (coveredDate && *date > *coveredDate)
-                    date = coveredDate;
-                makeINI(context.dataDirectory, formatDateText(*date));
+            if (const auto date = parseDateText(QStringView(cleanDateReply(stored.body)))) {
+                const QDateTime kept =
+                    coveredDate ? std::min(date.value(), coveredDate.value()) : date.value();
+                // A date not stored asks from the old one next time, which is harmless.
+                (void)makeINI(context.dataDirectory, formatDateText(kept));
             }
         }
         context.showChannels();
     }
-    return {UpdateState::Merged, count};
+    return UpdateOutcome{UpdateState::Merged, count};
 }
 
 } // namespace mavrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "online/fetchlimits.h"
+#include "platform/result.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -37,15 +38,18 @@ enum class UpdateState
 {
     NoUpdates, // the server's catalogue is not newer than the stored date
     Merged,    // the reply was merged (count may be 0)
-    Failed,    // nothing changed; the user was told why
-    OwnerGone, // the window went away during a fetch
 };
 
 struct UpdateOutcome
 {
-    UpdateState state = UpdateState::Failed;
+    UpdateState state = UpdateState::NoUpdates;
     int count = 0; // "ADD" lines appended
 };
+
+// The codes of a failed update.
+inline constexpr qint64 kUpdateFailed = 1; // nothing changed; the user was told why
+// The window went away during a fetch (perhaps after the merge): the caller must not touch it.
+inline constexpr qint64 kUpdateOwnerGone = 2;
 
 QString noUpdatesText();
 QString downloadedUpdatesText(int count);
@@ -64,6 +68,7 @@ QString serverUnreachableText(const UpdateContext &context);
 // Without a catalogue file the update is the first download: everything from the first date,
 // whatever date.dat says, written as a new file (and its folder) only once it arrived whole; the
 // status line counts the channels as they come and the list is shown without a box.
-UpdateOutcome updateChannels(const UpdateContext &context, UpdateList list = UpdateList::Changes);
+Result<UpdateOutcome> updateChannels(const UpdateContext &context,
+                                     UpdateList list = UpdateList::Changes);
 
 } // namespace mavrel

@@ -83,11 +83,39 @@ bool toWindows1252(QStringView text, QByteArray *out)
     return complete;
 }
 
+QString htmlEscaped(QStringView text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += u"&amp;";
+            break;
+        case u'<':
+            out += u"&lt;";
+            break;
+        case u'>':
+            out += u"&gt;";
+            break;
+        case u'"':
+            out += u"&quot;";
+            break;
+        case u'\'':
+            out += u"&#39;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 QString plainToolTip(const QString &text)
 {
     if (text.isEmpty())
         return {};
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+    return QStringLiteral("<p style='white-space:pre'>") + htmlEscaped(text) +
            QStringLiteral("</p>");
 }
 

@@ -19,6 +19,9 @@ bool toWindows1252(QStringView text, QByteArray *out);
 
 bool isValidUtf8(QByteArrayView bytes);
 
+// Text for HTML, in an element or in a quoted attribute: & < > " ' become references.
+QString htmlEscaped(QStringView text);
+
 // A tooltip that shows `text` exactly as it is. Qt takes a tooltip that looks like markup for
 // rich text, so a name from a file or the network could lay itself out or load an image: the text
 // is escaped inside markup that keeps it on one line. Empty stays empty (no tooltip).

@@ -90,18 +90,21 @@ QString getSetting(const QString &application, const QString &section, const QSt
     return value.toString();
 }
 
-bool saveSetting(const QString &application, const QString &section, const QString &key,
-                 const QString &value)
+Result<void> saveSetting(const QString &application, const QString &section, const QString &key,
+                         const QString &value)
 {
     if (!usableApplication(application) || section.isEmpty() || key.isEmpty())
-        return false;
+        return Result<void>::failure(
+            u"no setting named '%1' '%2' '%3'"_s.arg(application, section, key));
     const QString path = userSettingsFilePath(application);
     QSettings settings(path, QSettings::IniFormat);
     settings.setValue(detail::storedKey(settings, section, key), value);
     settings.sync();
     // A FormatError left over from reading a damaged file does not stop the write, which drops
     // the damaged lines.
-    return settings.status() != QSettings::AccessError;
+    if (settings.status() == QSettings::AccessError)
+        return Result<void>::failure(u"%1 cannot be written"_s.arg(path));
+    return {};
 }
 
 QString readSetting(SettingKey key)
@@ -124,7 +127,7 @@ void storeSetting(SettingKey key, const QString &value)
     if (spec.store == SettingStore::MachineWide)
         saveRegSetting(settingsApplication(), settingsSection, spec.name, value);
     else
-        saveSetting(settingsApplication(), settingsSection, spec.name, value);
+        (void)saveSetting(settingsApplication(), settingsSection, spec.name, value);
 }
 
 } // namespace mavrel

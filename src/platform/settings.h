@@ -53,9 +53,10 @@ const SettingSpec &settingSpec(SettingKey key);
 // unreadable or corrupt file gives the default. Nothing is cached: every call reads the file.
 QString getSetting(const QString &application, const QString &section, const QString &key,
                    const QString &defaultValue);
-// Creates or overwrites the value; returns false when the file could not be written.
-bool saveSetting(const QString &application, const QString &section, const QString &key,
-                 const QString &value);
+// Creates or overwrites the value; fails when the names are unusable or the file could not be
+// written.
+Result<void> saveSetting(const QString &application, const QString &section, const QString &key,
+                         const QString &value);
 QString userSettingsFilePath(const QString &application);
 
 // Schema-driven access. The per-user rows read and write the per-user store, the machine-wide

@@ -1,7 +1,7 @@
 #include "submit/submission.h"
 
 #include "catalogue/scramble.h"
-#include "online/urlbytes.h"
+#include "online/querytext.h"
 
 namespace mavrel {
 
@@ -14,17 +14,18 @@ std::optional<QByteArray> submittedKind(QByteArrayView typeText)
     return std::nullopt;
 }
 
-std::optional<QString> submissionRefusal(const SubmissionInput &input)
+Result<void> checkSubmission(const SubmissionInput &input)
 {
     if (!submittedKind(input.typeText))
-        return QStringLiteral("Error: You must choose 'Radio/Music' or 'TV/Video'");
+        return Result<void>::failure(
+            QStringLiteral("Error: You must choose 'Radio/Music' or 'TV/Video'"));
     if (input.url.isEmpty() || input.url == "http://")
-        return QStringLiteral("You must enter a URL");
+        return Result<void>::failure(QStringLiteral("You must enter a URL"));
     if (input.name.isEmpty())
-        return QStringLiteral("Error: You must enter a channel name");
+        return Result<void>::failure(QStringLiteral("Error: You must enter a channel name"));
     if (input.lang.isEmpty())
-        return QStringLiteral("Error: You must enter a channel language");
-    return std::nullopt;
+        return Result<void>::failure(QStringLiteral("Error: You must enter a channel language"));
+    return {};
 }
 
 Result<QByteArray> buildSubmissionAddress(QByteArrayView serverAddress,
@@ -36,18 +37,12 @@ Result<QByteArray> buildSubmissionAddress(QByteArrayView serverAddress,
     auto scrambled = encryptString(input.url);
     if (!scrambled.ok())
         return scrambled;
-    QByteArray address = serverAddress.toByteArray();
-    address += "/ostrel/submit.asp?name=";
-    address += percentEncodeBytes(input.name);
-    address += "&type=";
-    address += percentEncodeBytes(*kind);
-    address += "&lang=";
-    address += percentEncodeBytes(input.lang);
-    address += "&rating=";
-    address += percentEncodeBytes(input.rating);
-    address += "&url=";
-    address += percentEncodeBytes(scrambled.value());
-    return address;
+    return serverAddress.toByteArray() + "/ostrel/submit.asp?" +
+           buildQuery({{"name", input.name},
+                       {"type", *kind},
+                       {"lang", input.lang},
+                       {"rating", input.rating},
+                       {"url", scrambled.value()}});
 }
 
 SubmitOutcome parseSubmitReply(QByteArrayView body)

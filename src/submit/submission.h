@@ -22,9 +22,9 @@ struct SubmissionInput
 // "TV" or "Radio" for the exact texts of the kind box; nothing for anything else.
 std::optional<QByteArray> submittedKind(QByteArrayView typeText);
 
-// The first refusal that applies, in the order kind, address, name, language; nothing when the
-// submission may be sent. Fields are not trimmed.
-std::optional<QString> submissionRefusal(const SubmissionInput &input);
+// Fails with the first refusal that applies, in the order kind, address, name, language. Fields
+// are not trimmed.
+Result<void> checkSubmission(const SubmissionInput &input);
 
 // The full address of the submission. Every value travels percent-encoded byte for byte, so a
 // name holding "&" or "#" arrives whole; the address is scrambled first. Fails when the address

@@ -1,5 +1,7 @@
 #include "videosite/listing.h"
 
+#include "online/querytext.h"
+
 using namespace Qt::StringLiterals;
 
 namespace mavrel {
@@ -89,10 +91,10 @@ std::optional<QByteArray> listingAddress(QByteArrayView site, const QString &cat
                                          QByteArrayView countryCode, QByteArrayView searchText)
 {
     if (category == QLatin1StringView(kSearchItem))
-        // Encoded whole, so "#", "&" and "+" stay part of the value.
-        return site.toByteArray() +
-               "/results?search_query=" + searchText.toByteArray().toPercentEncoding() +
-               "&search_type=&page=";
+        // The page number follows the last "=".
+        return site.toByteArray() + "/results?" +
+               buildQuery(
+                   {{"search_query", searchText.toByteArray()}, {"search_type", {}}, {"page", {}}});
     const std::optional<QByteArray> path = categoryPath(category);
     if (!path)
         return std::nullopt;

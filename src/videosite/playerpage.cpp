@@ -7,42 +7,30 @@
 
 namespace mavrel {
 
-QByteArray escapeHtml(QByteArrayView bytes)
+namespace {
+
+// HTML-escaped, and every character outside printable ASCII (the bytes read as UTF-8 when they
+// are valid, else Windows-1252) a numeric reference, so the page is plain ASCII.
+QByteArray asciiHtml(QByteArrayView bytes)
 {
+    const QString text = htmlEscaped(displayText(bytes));
     QByteArray out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    const QString text = displayText(bytes);
+    out.reserve(text.size());
     for (const char32_t c : text.toUcs4()) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            if (c >= 0x20 && c < 0x7f)
-                out += char(c);
-            else
-                out += "&#" + QByteArray::number(quint32(c)) + ';';
-        }
+        if (c >= 0x20 && c < 0x7f)
+            out += char(c);
+        else
+            out += "&#" + QByteArray::number(quint32(c)) + ';';
     }
     return out;
 }
 
+} // namespace
+
 QByteArray videoPage(QByteArrayView site, QByteArrayView title, QByteArrayView videoId)
 {
-    const QByteArray player = escapeHtml(site) + "/v/" + escapeHtml(videoId);
-    return "<html><body bgcolor=black><center><font color=white><h1>" + escapeHtml(title) +
+    const QByteArray player = asciiHtml(site) + "/v/" + asciiHtml(videoId);
+    return "<html><body bgcolor=black><center><font color=white><h1>" + asciiHtml(title) +
            "</h1><br></font>"
            "<object width='425' height='355'><param name='movie' value='" +
            player + "&rel=1'></param><param name='wmode' value='transparent'></param><embed src='" +

@@ -14,8 +14,4 @@ QByteArray videoPage(QByteArrayView site, QByteArrayView title, QByteArrayView v
 // The page shown before any video is chosen.
 QByteArray placeholderVideoPage();
 
-// Text for HTML: & < > " ' become references, and every character beyond ASCII (the bytes read
-// as UTF-8 when they are valid, else Windows-1252) a numeric reference.
-QByteArray escapeHtml(QByteArrayView bytes);
-
 } // namespace mavrel

@@ -1,8 +1,9 @@
 #include "catalogue/catalogueview.h"
+#include "loadedlist.h"
 
+#include "catalogue/cataloguelinereader.h"
 #include "catalogue/channelrecord.h"
 #include "catalogue/kinds.h"
-#include "catalogue/linereader.h"
 #include "catalogue/scramble.h"
 #include "platform/bytetext.h"
 
@@ -18,6 +19,7 @@
 #include <random>
 
 using namespace mavrel;
+using namespace mavrel::test;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -54,12 +56,12 @@ protected:
         return path;
     }
 
-    CatalogueLoad load(const QByteArray &data, CatalogueViewState &state)
+    LoadedList load(const QByteArray &data, CatalogueViewState &state)
     {
-        return loadChannelList(write(data), state, message);
+        return loadList(write(data), state, message);
     }
 
-    static QStringList names(const CatalogueLoad &result)
+    static QStringList names(const LoadedList &result)
     {
         QStringList out;
         for (const ChannelRow &row : result.rows)
@@ -95,7 +97,7 @@ TEST_F(CatalogueViewTest, FiltersByKindAndLanguage)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         CatalogueViewState state{c.kind, c.lang, false, 4};
-        const CatalogueLoad result = load(kCatalogue, state);
+        const LoadedList result = load(kCatalogue, state);
         ASSERT_FALSE(result.failed());
         EXPECT_EQ(names(result), c.shown);
         EXPECT_EQ(result.total, 5); // every line with a bar, whatever its kind
@@ -173,7 +175,7 @@ TEST_F(CatalogueViewTest, RebuildsTheLanguageList)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         CatalogueViewState state{c.kind, c.lang, true, 99};
-        const CatalogueLoad result = load(c.data, state);
+        const LoadedList result = load(c.data, state);
         ASSERT_FALSE(result.failed());
         ASSERT_TRUE(result.languages.has_value());
         EXPECT_EQ(*result.languages, c.languages);
@@ -192,7 +194,7 @@ TEST_F(CatalogueViewTest, RowsCarryTheRecordAndItsDisplayForms)
                             line("Empty", "TV", "English", "0", "") +
                             line("Big", "TV", "English", "1234567", "45");
     CatalogueViewState state{u"TV"_s, u"All"_s, false, 0};
-    const CatalogueLoad result = load(data, state);
+    const LoadedList result = load(data, state);
     ASSERT_EQ(result.rows.size(), 3u);
     const ChannelRow &row = result.rows[0];
     EXPECT_EQ(row.record, (ChannelRecord{"42", "Caf\xe9 24", "TV", "http://x/\xc3\xa9",
@@ -232,7 +234,7 @@ TEST_F(CatalogueViewTest, DamagedOrMissingCatalogueEndsTheLoad)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         CatalogueViewState state{u"TV"_s, c.lang, true, 5};
-        const CatalogueLoad result = load(c.data, state);
+        const LoadedList result = load(c.data, state);
         EXPECT_EQ(result.failed(), c.fails);
         EXPECT_EQ(names(result), c.rows);
         if (c.fails) {
@@ -247,14 +249,14 @@ TEST_F(CatalogueViewTest, DamagedOrMissingCatalogueEndsTheLoad)
     CatalogueViewState state{u"TV"_s, u"All"_s, true, 5};
     for (const QString &path : {m_dir.filePath(u"missing.txt"_s), m_dir.path()}) {
         SCOPED_TRACE(path.toStdString());
-        const CatalogueLoad result = loadChannelList(path, state, message);
+        const LoadedList result = loadList(path, state, message);
         EXPECT_TRUE(result.failed());
         EXPECT_TRUE(result.rows.empty());
         EXPECT_TRUE(state.rebuildLangList);
     }
     // Without a translation the message still says what happened.
-    const CatalogueLoad untranslated = loadChannelList(m_dir.filePath(u"missing.txt"_s), state,
-                                                       [](const QString &) { return QString(); });
+    const LoadedList untranslated = loadList(m_dir.filePath(u"missing.txt"_s), state,
+                                             [](const QString &) { return QString(); });
     EXPECT_TRUE(untranslated.failed());
     EXPECT_FALSE(untranslated.errorMessage.isEmpty());
 }
@@ -294,7 +296,7 @@ TEST_F(CatalogueViewTest, OddBytesAreLoadedAsData)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         CatalogueViewState state{u"TV"_s, u"All"_s, true, 0};
-        const CatalogueLoad result = load(c.data, state);
+        const LoadedList result = load(c.data, state);
         ASSERT_FALSE(result.failed());
         EXPECT_EQ(result.total, c.total);
         QList<QByteArray> rowNames;
@@ -372,7 +374,7 @@ TEST_F(CatalogueViewTest, AgreesWithTheStraightforwardRulesOnAGeneratedCatalogue
         for (const QString &lang : filters) {
             SCOPED_TRACE((kind + u' ' + lang).toStdString());
             CatalogueViewState state{kind, lang, true, 0};
-            const CatalogueLoad result = load(data, state);
+            const LoadedList result = load(data, state);
             const Reference ref = referenceLoad(data, kind, lang);
             ASSERT_FALSE(result.failed());
             EXPECT_EQ(names(result), ref.shown);

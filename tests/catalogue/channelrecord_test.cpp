@@ -1,6 +1,6 @@
 #include "catalogue/carriable.h"
+#include "catalogue/cataloguelinereader.h"
 #include "catalogue/channelrecord.h"
-#include "catalogue/linereader.h"
 #include "catalogue/scramble.h"
 #include "platform/bytetext.h"
 

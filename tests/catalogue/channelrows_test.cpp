@@ -1,7 +1,8 @@
+#include "catalogue/cataloguelinereader.h"
 #include "catalogue/catalogueview.h"
 #include "catalogue/channelrecord.h"
-#include "catalogue/linereader.h"
 #include "catalogue/scramble.h"
+#include "loadedlist.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace mavrel;
+using namespace mavrel::test;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -30,10 +32,10 @@ protected:
         return m_path;
     }
 
-    CatalogueLoad load(const QString &lang = u"All"_s)
+    LoadedList load(const QString &lang = u"All"_s)
     {
         CatalogueViewState state{u"TV"_s, lang, true, 0};
-        return loadChannelList(m_path, state, {});
+        return loadList(m_path, state, {});
     }
 
     static QStringList names(const ChannelRows &rows)
@@ -53,11 +55,11 @@ protected:
 TEST_F(ChannelRowsTest, RowsOutliveReloadsAndTheFileTheyCameFrom)
 {
     write(line("First", "English") + line("Second", "French"));
-    const CatalogueLoad before = load();
+    const LoadedList before = load();
     ASSERT_FALSE(before.failed());
 
     write(line("Other", "German"));
-    const CatalogueLoad after = load();
+    const LoadedList after = load();
     EXPECT_EQ(names(after.rows), (QStringList{u"Other"_s}));
     QFile::remove(m_path);
 
@@ -74,7 +76,7 @@ TEST_F(ChannelRowsTest, RowsOutliveReloadsAndTheFileTheyCameFrom)
     // A copy shares the bytes and survives the original.
     ChannelRows copy;
     {
-        CatalogueLoad moved = before;
+        LoadedList moved = before;
         copy = moved.rows;
     }
     EXPECT_EQ(names(copy), (QStringList{u"First"_s, u"Second"_s}));
@@ -117,7 +119,7 @@ TEST_F(ChannelRowsTest, BlockBoundariesAndFewRowsOfABigFile)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         write(c.data);
-        const CatalogueLoad result = load(u"English"_s);
+        const LoadedList result = load(u"English"_s);
         ASSERT_FALSE(result.failed());
         std::vector<ChannelRecord> expected;
         int total = 0;
@@ -150,7 +152,7 @@ TEST_F(ChannelRowsTest, MixedEncodingsDecodePerField)
     write(line("Caf\xc3\xa9", "Fran\xe7"
                               "ais") +
           line("Caf\xe9", "Deutsch/\xc3\x9f") + line("Plain", "English"));
-    const CatalogueLoad result = load();
+    const LoadedList result = load();
     ASSERT_EQ(result.rows.size(), 3u);
     EXPECT_EQ(result.rows[0].name, u"Caf\u00e9"_s);
     EXPECT_EQ(result.rows[0].lang, u"Fran\u00e7ais"_s);

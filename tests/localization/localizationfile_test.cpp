@@ -1,9 +1,9 @@
 #include "branding/branding.h"
 #include "localization/clslanguages.h"
 #include "localization/languagedownload.h"
+#include "localization/localizablewindow.h"
 #include "localization/localizationfile.h"
 #include "localization/modlanguages.h"
-#include "localization/windowmodel.h"
 #include "platform/paths.h"
 #include "qstringprinter.h"
 

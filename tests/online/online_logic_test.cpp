@@ -112,6 +112,58 @@ TEST(UrlBytes, EveryReservedOrHighByteIsEncodedAndDecodesBack)
         EXPECT_EQ(percentEncodeBytes(in), out) << in.constData();
 }
 
+// What the viewer writes the server reads back exactly, whoever the reader takes it from.
+TEST(QueryText, BuiltQueriesReadBackWhateverTheyHold)
+{
+    const QueryItems cases[] = {
+        {{"name", "rock & roll+pop"},
+         {"lang", "Fran\xe7"
+                  "ais"}},
+        {{"q", " + "}, {"empty", ""}, {"eq", "a=b=c"}},
+        {{"k y", "%2B%20"}, {"url", "http://h/a?b=c#d"}},
+    };
+    for (const QueryItems &items : cases) {
+        const QByteArray raw = buildQuery(items);
+        SCOPED_TRACE(raw.constData());
+        EXPECT_FALSE(raw.contains('+') || raw.contains(' '));
+        for (const QuerySender sender : {QuerySender::Viewer, QuerySender::Browser}) {
+            const auto parsed = parseQueryItems(QString::fromLatin1(raw), sender);
+            ASSERT_TRUE(parsed.ok()) << parsed.error().message.toStdString();
+            EXPECT_EQ(parsed.value(), items);
+        }
+    }
+}
+
+// A browser writes a blank as "+" and sends what it does not encode as it is; the viewer never
+// does, so there "+" is a plus sign and such bytes are refused. The first of two keys counts.
+TEST(QueryText, BrowsersReadPlusAsBlankAndFirstKeyWins)
+{
+    const struct
+    {
+        QString raw;
+        QuerySender sender;
+        bool ok;
+        QByteArray a;
+    } cases[] = {
+        {u"a=one+song"_s, QuerySender::Viewer, true, "one+song"},
+        {u"a=one+song"_s, QuerySender::Browser, true, "one song"},
+        {u"a=x%2By"_s, QuerySender::Browser, true, "x+y"},
+        {u"a=song two"_s, QuerySender::Viewer, false, {}},
+        {u"a=song two&a=x"_s, QuerySender::Browser, true, "song two"},
+        {u"a=100%&a=x"_s, QuerySender::Browser, true, "100%"},
+        {u"a=caf\u00e9"_s, QuerySender::Browser, true, "caf\xe9"},
+        {u"a=1&a=2"_s, QuerySender::Viewer, true, "1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.raw.toStdString());
+        const auto q = parseQuery(c.raw, c.sender);
+        ASSERT_EQ(q.ok(), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(q.value().value("a"), c.a);
+        }
+    }
+}
+
 TEST(UrlBytes, AddressKeepsItsEscapesAndEncodesUnsafeBytes)
 {
     EXPECT_EQ(encodeAddressBytes("http://h/a b?x=%41&y=\xE9\x01"),

@@ -51,4 +51,23 @@ TEST(ByteText, Windows1252ReportsUnmappableCharacters)
     EXPECT_EQ(out, QByteArray("a?b"));
 }
 
+TEST(ByteText, HtmlEscapesMarkupAndQuotesOnly)
+{
+    const struct
+    {
+        QString text;
+        QString expected;
+    } cases[] = {
+        {QString(), QString()},
+        {QStringLiteral("<b>Tom & \"Jerry\"</b>"),
+         QStringLiteral("&lt;b&gt;Tom &amp; &quot;Jerry&quot;&lt;/b&gt;")},
+        {QStringLiteral("x'><script>"), QStringLiteral("x&#39;&gt;&lt;script&gt;")},
+        // Escaped once: a reference already there is text, not markup.
+        {QStringLiteral("&amp;"), QStringLiteral("&amp;amp;")},
+        {QStringLiteral("Caf\u00E9 \U0001F3AC\r\n"), QStringLiteral("Caf\u00E9 \U0001F3AC\r\n")},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(htmlEscaped(c.text), c.expected) << qPrintable(c.text);
+}
+
 } // namespace

@@ -5,7 +5,7 @@
 
 #include "pgcluster.h"
 
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 #include "httpget.h"
 #include "pgcluster.h"
 
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "pgcluster.h"
 #include "rawclient.h"
 
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 

@@ -216,7 +216,7 @@ TEST(ImportStations, TellsAWholeListFromAnythingElse)
     for (const auto &c : cases) {
         StationListReader reader;
         reader.feed(c.data);
-        EXPECT_EQ(reader.finish(), c.whole) << c.data.data();
+        EXPECT_EQ(reader.finish().ok(), c.whole) << c.data.data();
         EXPECT_EQ(reader.take().entries.size(), c.stations) << c.data.data();
     }
 }

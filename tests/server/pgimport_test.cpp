@@ -4,7 +4,7 @@
 #include "bothstores.h"
 
 #include "server/sources/importer.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 

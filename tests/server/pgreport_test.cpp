@@ -3,7 +3,7 @@
 
 #include "bothstores.h"
 
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 

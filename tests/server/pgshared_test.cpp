@@ -5,7 +5,7 @@
 #include "rawclient.h"
 
 #include "online/datetext.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 
@@ -205,7 +205,7 @@ TEST_F(SharedDatabaseTest, StoredDateStaysBeforeAnotherServersTransactionUnderWa
                    " HTTP/1.1\r\nHost: x\r\n\r\nGET /ostrel/date.asp HTTP/1.1\r\nHost: x\r\n\r\n");
             const QByteArray text = readResponses(s, 2).value(1).body;
             const auto stored = parseDateText(QByteArrayView(text));
-            return stored ? stored->toSecsSinceEpoch() : 0;
+            return stored ? stored.value().toSecsSinceEpoch() : 0;
         };
         const qint64 during = storedDate(started - 3600);
         EXPECT_GT(during, 0);

@@ -5,7 +5,7 @@
 
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 #include "server/catalogue/rules.h"
 
 #include <gtest/gtest.h>
@@ -59,8 +59,8 @@ TEST(UpdateDates, AViewerStoresTheDateItsOwnReplyCovered)
         // would be stamped after it.
         get(u"/ostrel/getChannelsOFFLINE.asp", u"1/1/2100"_s);
         const auto handed = parseDateText(QByteArrayView(get(u"/ostrel/date.asp", {})));
-        ASSERT_TRUE(handed.has_value());
-        EXPECT_LT(handed->toSecsSinceEpoch(), both.now);
+        ASSERT_TRUE(handed.ok());
+        EXPECT_LT(handed.value().toSecsSinceEpoch(), both.now);
         both.now += 1;
     }
 }

@@ -7,10 +7,10 @@
 
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 #include "server/catalogue/updatereplies.h"
-#include "server/http/httpserver.h"
-#include "server/store/store.h"
+#include "server/http/cataloguehttpserver.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 
@@ -111,7 +111,7 @@ protected:
         FrontLimits front;
         front.perAddress = 0;
         server = std::make_unique<CatalogueHttpServer>(*pages, front);
-        port = server->listen(QHostAddress::LocalHost, 0);
+        port = server->listen(QHostAddress::LocalHost, 0).valueOr(0);
         ASSERT_NE(port, 0);
     }
 

@@ -5,9 +5,9 @@
 #include "pgcluster.h"
 
 #include "online/reportquery.h"
-#include "server/catalogue/pages.h"
-#include "server/http/httpserver.h"
-#include "server/store/store.h"
+#include "server/catalogue/cataloguepages.h"
+#include "server/http/cataloguehttpserver.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 
@@ -86,11 +86,11 @@ TEST_F(StaffReports, OnlyAStaffTokenOrALoopbackOnlyServerMakesTheFlagCount)
     // front of it, say) are no more trusted than anyone.
     CatalogueHttpServer open(pages);
     open.setStaffAccess(StaffAccess({"s3cret-token", "second-token"}));
-    const quint16 openPort = open.listen(QHostAddress::AnyIPv4, 0);
+    const quint16 openPort = open.listen(QHostAddress::AnyIPv4, 0).valueOr(0);
     ASSERT_NE(openPort, 0);
     CatalogueHttpServer local(pages);
     local.setStaffAccess(StaffAccess({"s3cret-token"}));
-    const quint16 localPort = local.listen(QHostAddress::LocalHost, 0);
+    const quint16 localPort = local.listen(QHostAddress::LocalHost, 0).valueOr(0);
     ASSERT_NE(localPort, 0);
 
     const struct

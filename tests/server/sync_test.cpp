@@ -4,7 +4,7 @@
 
 #include "online/catalogueupdate.h"
 #include "server/sources/importer.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 #include "testhttpserver.h"
 
 #include <gtest/gtest.h>
@@ -224,7 +224,7 @@ TEST_F(SyncTest, ChannelsPastTheLimitAreSkipped)
     for (int i = 0; i < 5; ++i)
         stations.append({"S" + QByteArray::number(i), "http://s" + QByteArray::number(i) + "/"});
     const QString source = write(stationList(stations));
-    FetchLimits limits;
+    SourceLimits limits;
     limits.maxChannels = 3;
     for (int run = 0; run < 2; ++run) {
         ++now;
@@ -276,10 +276,10 @@ TEST_F(SyncTest, LoopbackSourcesAndTheirFailures)
     ASSERT_EQ(asked.size(), 1);
     EXPECT_TRUE(asked[0].headers.value("user-agent").startsWith("catalogue-server/"));
 
-    FetchLimits limits;
-    limits.stallMs = 300;
-    limits.totalMs = 5000;
-    limits.maxBytes = 4 * 1024 * 1024;
+    SourceLimits limits;
+    limits.fetch.idleMs = 300;
+    limits.fetch.totalMs = 5000;
+    limits.fetch.maxBytes = 4 * 1024 * 1024;
     const struct
     {
         const char *path;

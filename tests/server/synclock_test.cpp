@@ -3,7 +3,7 @@
 // The stores wait for the lock for 2 s: a sync in one transaction holds it longer than that.
 
 #include "server/sources/importer.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The video site the catalogue server serves, read back with the viewer's own scraper.
-#include "server/videosite/videosite.h"
+#include "server/videosite/videositepages.h"
 #include "videosite/scraper.h"
 
 #include <gtest/gtest.h>

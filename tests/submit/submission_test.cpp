@@ -44,8 +44,8 @@ TEST(Submission, RefusalsInOrder)
         {with([](auto &i) { i.lang.clear(); }), "Error: You must enter a channel language"},
     };
     for (const Case &c : cases) {
-        const auto refusal = submissionRefusal(c.input);
-        EXPECT_EQ(refusal.value_or(QString()),
+        const Result<void> checked = checkSubmission(c.input);
+        EXPECT_EQ(checked ? QString() : checked.error().message,
                   c.refusal ? QString::fromLatin1(c.refusal) : QString())
             << c.input.typeText.constData() << "|" << c.input.url.constData();
     }

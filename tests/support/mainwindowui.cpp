@@ -1,6 +1,6 @@
 #include "mainwindowui.h"
 
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "mainwindow/ui/findbar.h"
 #include "player/ui/mediaplayer.h"
 

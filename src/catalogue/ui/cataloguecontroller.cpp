@@ -9,13 +9,12 @@ CatalogueController::CatalogueController(ChannelListModel &model, MessageLookup 
     : m_model(model), m_messages(std::move(messages))
 {}
 
-CatalogueLoad CatalogueController::load()
+Result<CatalogueLoad> CatalogueController::load()
 {
     m_model.clear();
-    CatalogueLoad result = loadChannelList(m_catalogueFile, m_state, m_messages);
-    // A load that failed half-way keeps the rows it read.
-    m_model.setRows(std::move(result.rows));
-    result.rows = {};
+    ChannelRows rows;
+    Result<CatalogueLoad> result = loadChannelList(m_catalogueFile, m_state, m_messages, rows);
+    m_model.setRows(std::move(rows));
     return result;
 }
 

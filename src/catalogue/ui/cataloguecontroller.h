@@ -24,8 +24,8 @@ public:
     // missing or damaged.
     bool catalogueExists() const;
 
-    // The returned load has its rows moved out already.
-    CatalogueLoad load();
+    // Hands the rows to the list model, those read before a failure too.
+    Result<CatalogueLoad> load();
     void clearRows();
 
 private:

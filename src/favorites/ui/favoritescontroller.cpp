@@ -1,7 +1,7 @@
 #include "favorites/ui/favoritescontroller.h"
 
-#include "catalogue/ui/modlistviewenh.h"
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
+#include "catalogue/ui/listviewenh.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "online/fetch.h"
 #include "online/reportquery.h"
@@ -46,12 +46,12 @@ QList<Favorite> FavoritesController::favoritesInListOrder() const
     return out;
 }
 
-bool FavoritesController::saveFavorites()
+Result<void> FavoritesController::saveFavorites()
 {
-    const Result<void> written = writeFavorites(m_path, favoritesInListOrder());
+    Result<void> written = writeFavorites(m_path, favoritesInListOrder());
     if (!written && m_hooks.status)
         m_hooks.status(u"The favourites could not be saved: %1"_s.arg(written.error().message));
-    return written.ok();
+    return written;
 }
 
 void FavoritesController::addFavorite(const Favorite &favorite)
@@ -93,7 +93,7 @@ void FavoritesController::doChannelAction(QByteArrayView word)
             break;
         // Saved before the report: the report may wait many seconds for the server, and a
         // favourite must not depend on it.
-        if (saveFavorites())
+        if (saveFavorites().ok())
             say(u"MSG_FAVADDED"_s, channel->name);
         sendData(channel->name, kReportFavorite, {}, context);
         break;
@@ -123,7 +123,7 @@ void FavoritesController::addSelectedVideo()
     const std::optional<SelectedVideo> video = m_hooks.selectedVideo();
     if (!video)
         return;
-    if (appendFavorite(videoFavorite(video->title, video->id)) && saveFavorites())
+    if (appendFavorite(videoFavorite(video->title, video->id)) && saveFavorites().ok())
         say(u"MSG_FAVADDED"_s, video->title);
 }
 
@@ -135,7 +135,7 @@ void FavoritesController::removeSelected()
         removed = m_model->favorite(row).name;
         m_model->remove(row);
     }
-    if (saveFavorites() && row >= 0)
+    if (saveFavorites().ok() && row >= 0)
         say(u"MSG_FAVREMOVED"_s, removed);
 }
 

@@ -57,7 +57,7 @@ public:
     QString filePath() const { return m_path; }
 
     void loadFavorites();
-    bool saveFavorites() override;
+    Result<void> saveFavorites() override;
     // Refuses, saying so in the status, a favourite whose line the file cannot hold.
     void addFavorite(const Favorite &favorite) override;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "localization/windowmodel.h"
+#include "localization/localizablewindow.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -3,8 +3,8 @@
 #include "catalogue/kinds.h"
 #include "catalogue/ui/cataloguecontroller.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
+#include "catalogue/ui/listviewenh.h"
 #include "favorites/favorites.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "localization/ui/windowcontrols.h"
@@ -205,11 +205,12 @@ void ChannelPanel::loadChannelList()
         m_catalogue->clearRows();
         return;
     }
-    CatalogueLoad load = m_catalogue->load();
-    if (load.failed()) {
-        messageBox(load.errorMessage, DialogButtons::Ok);
+    const Result<CatalogueLoad> loaded = m_catalogue->load();
+    if (!loaded) {
+        messageBox(loaded.error().message, DialogButtons::Ok);
         return;
     }
+    const CatalogueLoad &load = loaded.value();
     if (load.languages) {
         Combo1->clear();
         Combo1->addItem(m_allText);

@@ -2,7 +2,7 @@
 
 #include "branding/branding.h"
 #include "desktop/mprisservice.h"
-#include "desktop/screensaver.h"
+#include "desktop/screensaverinhibitor.h"
 #include "mainwindow/localfiles.h"
 #include "player/ui/mediaplayer.h"
 

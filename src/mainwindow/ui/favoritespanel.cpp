@@ -1,6 +1,6 @@
 #include "mainwindow/ui/favoritespanel.h"
 
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "localization/ui/windowcontrols.h"
 #include "mainwindow/ui/channelpanel.h"

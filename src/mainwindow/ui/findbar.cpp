@@ -1,7 +1,7 @@
 #include "mainwindow/ui/findbar.h"
 
-#include "catalogue/ui/modlistviewenh.h"
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
+#include "catalogue/ui/listviewenh.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -5,7 +5,7 @@
 #include "branding/ui/windowicon.h"
 #include "catalogue/kinds.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "localization/clslanguages.h"
 #include "localization/modlanguages.h"
 #include "localization/ui/windowcontrols.h"
@@ -389,7 +389,8 @@ void Form1::runUpdate(int list)
     context.showMessage = [](const QString &text) { messageBox(text, DialogButtons::Ok); };
     context.showChannels = [this] { showCategory(Category::TV); };
     context.message = [this](const QString &key) { return message(key); };
-    if (mavrel::updateChannels(context, UpdateList(list)).state != UpdateState::OwnerGone)
+    const Result<UpdateOutcome> done = mavrel::updateChannels(context, UpdateList(list));
+    if (done || done.error().code != kUpdateOwnerGone)
         m_updating = false;
 }
 

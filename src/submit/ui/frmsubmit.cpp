@@ -282,8 +282,8 @@ void frmSubmit::cmdAdd_Click()
     input.lang = bytes(txtLang->text());
     input.rating = bytes(cmbRating->currentText());
     input.url = bytes(txtURL->text());
-    if (const auto refusal = submissionRefusal(input)) {
-        messageBox(*refusal, DialogButtons::Ok);
+    if (const Result<void> checked = checkSubmission(input); !checked) {
+        messageBox(checked.error().message, DialogButtons::Ok);
         return;
     }
     const auto address = buildSubmissionAddress(catalogueServerAddress(), input);
@@ -303,7 +303,8 @@ void frmSubmit::cmdAdd_Click()
         return;
     m_favorites.addFavorite(
         Favorite{input.name, input.url, *submittedKind(input.typeText), input.lang});
-    m_favorites.saveFavorites();
+    // The list tells the user itself when it cannot be saved.
+    (void)m_favorites.saveFavorites();
 }
 
 // ---- Stream finder ----------------------------------------------------------------------------

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "localization/ui/windowcontrols.h"
-#include "submit/spider.h"
+#include "submit/spidercrawl.h"
 
 #include <QPointer>
 #include <QSet>

@@ -1,8 +1,8 @@
 #include "catalogue/catalogueview.h"
 #include "catalogue/scramble.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
+#include "catalogue/ui/listviewenh.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -35,10 +35,10 @@ protected:
         file.write(data);
         file.close();
         CatalogueViewState state{u"TV"_s, u"All"_s, false, 0};
-        CatalogueLoad load = loadChannelList(file.fileName(), state, {});
-        ASSERT_FALSE(load.failed());
+        ChannelRows rows;
+        ASSERT_TRUE(loadChannelList(file.fileName(), state, {}, rows).ok());
         model.clear();
-        model.setRows(std::move(load.rows));
+        model.setRows(std::move(rows));
     }
 
     QStringList column(int c, int role = Qt::DisplayRole) const

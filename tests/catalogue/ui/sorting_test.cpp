@@ -1,6 +1,6 @@
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
+#include "catalogue/ui/listviewenh.h"
 #include "platform/scripteddialogs.h"
 
 #include <QAbstractItemModelTester>

@@ -2,7 +2,7 @@
 // the pop-up menus, the actions and their reports, the file, and playing each kind of favourite.
 #include "catalogue/scramble.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "localization/clslanguages.h"

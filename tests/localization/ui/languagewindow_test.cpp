@@ -1,7 +1,7 @@
 #include "branding/branding.h"
 #include "catalogue/catalogueview.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "localization/clslanguages.h"
 #include "localization/localizationfile.h"

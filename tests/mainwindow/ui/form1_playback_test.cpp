@@ -2,8 +2,8 @@
 // catalogue: clicks in the channel list, the offline picture, "Check all channels", the status
 // mirror and "My Files".
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
+#include "catalogue/ui/listviewenh.h"
 #include "localization/clslanguages.h"
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/ui/channelpanel.h"

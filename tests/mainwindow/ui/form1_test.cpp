@@ -2,7 +2,7 @@
 #include "branding/ui/frmabout.h"
 #include "branding/ui/frmwebsite.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "localization/clslanguages.h"
 #include "localization/ui/frmlanguage.h"
 #include "mainwindow/checkallrun.h"

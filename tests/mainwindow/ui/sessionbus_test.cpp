@@ -1,9 +1,9 @@
 // The main window on a private session bus: the desktop's media controls, driven by the bus's
 // own command-line client, and the screen saver's inhibit against a stand-in service.
 #include "../../player/testmedia.h"
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "desktop/mprisservice.h"
-#include "desktop/screensaver.h"
+#include "desktop/screensaverinhibitor.h"
 #include "localization/clslanguages.h"
 #include "mainwindow/ui/desktopsession.h"
 #include "mainwindow/ui/form1.h"

@@ -2,7 +2,7 @@
 // the failures it does not make), the merge under kill -9, and the main window's wiring.
 #include "catalogue/scramble.h"
 #include "catalogue/ui/channellistmodel.h"
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 #include "catalogueserver.h"
 #include "localization/clslanguages.h"
 #include "mainwindow/ui/form1.h"
@@ -43,6 +43,11 @@ using namespace mavrel;
 using namespace mavrel::test;
 
 namespace {
+
+std::optional<UpdateState> stateOf(const Result<UpdateOutcome> &update)
+{
+    return update ? std::optional(update.value().state) : std::nullopt;
+}
 
 QByteArray readFile(const QString &path)
 {
@@ -100,7 +105,7 @@ protected:
         c.showChannels = [this] { ++reloads; };
         return c;
     }
-    UpdateOutcome update(UpdateList list = UpdateList::Changes)
+    Result<UpdateOutcome> update(UpdateList list = UpdateList::Changes)
     {
         messages.clear();
         statuses.clear();
@@ -159,17 +164,17 @@ TEST_F(UpdateTest, UpdatesFollowTheServersCatalogue)
     // A full update cut short by a limit is not merged, and no date is stored.
     UpdateContext limited = context(server->baseUrl());
     limited.replyLimits = FetchLimits{200, 10'000, 5'000, 5'000};
-    EXPECT_EQ(updateChannels(limited).state, UpdateState::Failed);
+    EXPECT_EQ(stateOf(updateChannels(limited)), std::nullopt);
     EXPECT_EQ(readFile(catalogueFile()), before);
     EXPECT_FALSE(QFile::exists(dateFile()));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(u"The update failed"_s));
 
     // First update, from the initial date: everything arrives.
-    UpdateOutcome first = update();
-    ASSERT_EQ(first.state, UpdateState::Merged);
+    const Result<UpdateOutcome> first = update();
+    ASSERT_EQ(stateOf(first), UpdateState::Merged);
     const QList<QByteArray> expected = expectedLines();
-    EXPECT_EQ(first.count, expected.size() - 1);
+    EXPECT_EQ(first.value().count, expected.size() - 1);
     EXPECT_EQ(sortedLines(readFile(catalogueFile())), expected);
     // A first download names the channels the list now has.
     EXPECT_EQ(messages, QStringList{downloadedUpdatesText(int(expected.size()))});
@@ -179,7 +184,7 @@ TEST_F(UpdateTest, UpdatesFollowTheServersCatalogue)
 
     // Nothing new: nothing is fetched beyond the date, nothing changes.
     const QByteArray afterFirst = readFile(catalogueFile());
-    EXPECT_EQ(update().state, UpdateState::NoUpdates);
+    EXPECT_EQ(stateOf(update()), UpdateState::NoUpdates);
     EXPECT_EQ(statuses.value(statuses.size() - 1), noUpdatesText());
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(readFile(catalogueFile()), afterFirst);
@@ -204,9 +209,9 @@ TEST_F(UpdateTest, UpdatesFollowTheServersCatalogue)
         return key == u"MSG_UPDATESDOWNLOADED"_s ? u"%1 geändert"_s : QString();
     };
     messages.clear();
-    UpdateOutcome third = updateChannels(worded);
-    ASSERT_EQ(third.state, UpdateState::Merged);
-    EXPECT_GT(third.count, 0);
+    const Result<UpdateOutcome> third = updateChannels(worded);
+    ASSERT_EQ(stateOf(third), UpdateState::Merged);
+    EXPECT_GT(third.value().count, 0);
     // The reply replays the recent seeding too; only the three channels that changed count.
     EXPECT_EQ(messages, QStringList{u"3 geändert"_s});
     const QList<QByteArray> now = sortedLines(readFile(catalogueFile()));
@@ -226,15 +231,13 @@ TEST_F(UpdateTest, AFailureAtAnyStepChangesNothing)
         bool cutReply; // the update lines stop without their end
         int replyStatus;
         int dateStatus;
-        UpdateState state;
+        std::optional<UpdateState> state; // none: failed
         bool merged;
     } cases[] = {
-        {"date page fails", 500, "Server error", false, 200, 200, UpdateState::Failed, false},
-        {"date is no date", 200, "<html>busy</html>", false, 200, 200, UpdateState::Failed, false},
-        {"lines page fails", 200, "5/21/2009 10:00:00 AM", false, 500, 200, UpdateState::Failed,
-         false},
-        {"lines cut short", 200, "5/21/2009 10:00:00 AM", true, 200, 200, UpdateState::Failed,
-         false},
+        {"date page fails", 500, "Server error", false, 200, 200, std::nullopt, false},
+        {"date is no date", 200, "<html>busy</html>", false, 200, 200, std::nullopt, false},
+        {"lines page fails", 200, "5/21/2009 10:00:00 AM", false, 500, 200, std::nullopt, false},
+        {"lines cut short", 200, "5/21/2009 10:00:00 AM", true, 200, 200, std::nullopt, false},
         {"stored date fails", 200, "5/21/2009 10:00:00 AM", false, 200, 404, UpdateState::Merged,
          true},
     };
@@ -254,8 +257,7 @@ TEST_F(UpdateTest, AFailureAtAnyStepChangesNothing)
         ctx.replyLimits = FetchLimits{1 << 20, 5'000, 300, 5'000};
         messages.clear();
         reloads = 0;
-        const UpdateOutcome outcome = updateChannels(ctx);
-        EXPECT_EQ(outcome.state, c.state);
+        EXPECT_EQ(stateOf(updateChannels(ctx)), c.state);
         EXPECT_EQ(readFile(catalogueFile()),
                   c.merged ? QByteArray(kLocalLine) + "\r\n5|Five|TV|u|English|||1|2|\r\n"
                            : QByteArray(kLocalLine));
@@ -273,12 +275,12 @@ TEST_F(UpdateTest, AFailureAtAnyStepChangesNothing)
     // No server at all, and a server date that is not newer: nothing but the date is fetched.
     writeFile(catalogueFile(), kLocalLine);
     const quint16 refused = TestHttpServer::refusedPort();
-    EXPECT_EQ(updateChannels(context("http://127.0.0.1:" + QByteArray::number(refused))).state,
-              UpdateState::Failed);
+    EXPECT_EQ(stateOf(updateChannels(context("http://127.0.0.1:" + QByteArray::number(refused)))),
+              std::nullopt);
     TestHttpServer http;
     ASSERT_TRUE(http.listen());
     http.serve("/ostrel/currentdate.asp", "3/16/2006 12:00:00 AM");
-    EXPECT_EQ(updateChannels(context(http.url(""))).state, UpdateState::NoUpdates);
+    EXPECT_EQ(stateOf(updateChannels(context(http.url("")))), UpdateState::NoUpdates);
     EXPECT_EQ(http.requests().size(), 1);
     EXPECT_EQ(readFile(catalogueFile()), kLocalLine);
 
@@ -286,13 +288,13 @@ TEST_F(UpdateTest, AFailureAtAnyStepChangesNothing)
     http.serve("/ostrel/currentdate.asp", "5/21/2009 10:00:00 AM");
     http.serve("/ostrel/getChannels.asp", oneLine);
     http.serve("/ostrel/date.asp", " 5/22/2009 12:00:00 AM\r\n");
-    EXPECT_EQ(updateChannels(context(http.url(""))).state, UpdateState::Merged);
+    EXPECT_EQ(stateOf(updateChannels(context(http.url("")))), UpdateState::Merged);
     EXPECT_EQ(readFile(dateFile()), "5/22/2009\r\n");
 
     // A stored date that cannot be read asks from the start, and is replaced after the merge.
     writeFile(dateFile(), "13/45/2009 banana\r\n");
     http.clearRequests();
-    EXPECT_EQ(updateChannels(context(http.url(""))).state, UpdateState::Merged);
+    EXPECT_EQ(stateOf(updateChannels(context(http.url("")))), UpdateState::Merged);
     ASSERT_EQ(http.requestsFor("/ostrel/getChannels.asp").size(), 1);
     EXPECT_EQ(http.requestsFor("/ostrel/getChannels.asp")[0].target,
               "/ostrel/getChannels.asp?date=3/16/2006");
@@ -309,7 +311,7 @@ TEST_F(UpdateTest, TheStoredDateIsNoLaterThanTheReplyCovered)
     http.serve("/ostrel/getChannels.asp",
                "ADD|5|Five|TV|u|English|||1|2<BR>COVERED 5/21/2009 9:59:59 AM");
     http.serve("/ostrel/date.asp", "5/21/2009 10:30:00 AM");
-    EXPECT_EQ(updateChannels(context(http.url(""))).state, UpdateState::Merged);
+    EXPECT_EQ(stateOf(updateChannels(context(http.url("")))), UpdateState::Merged);
     EXPECT_EQ(readFile(dateFile()), "5/21/2009 9:59:59 AM\r\n");
     ASSERT_EQ(http.requestsFor("/ostrel/date.asp").size(), 1);
     EXPECT_EQ(http.requestsFor("/ostrel/date.asp")[0].target,

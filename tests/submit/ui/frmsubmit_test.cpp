@@ -37,10 +37,10 @@ class RecordingFavorites : public FavoriteList
 {
 public:
     void addFavorite(const Favorite &favorite) override { added.append(favorite); }
-    bool saveFavorites() override
+    Result<void> saveFavorites() override
     {
         ++saves;
-        return true;
+        return {};
     }
     QList<Favorite> added;
     int saves = 0;
@@ -144,7 +144,7 @@ TEST_F(SubmitWindowTest, SubmitsToTheCatalogueServerWhichListsTheChannelInItsUpd
     context.setStatus = [](const QString &) {};
     context.showMessage = [](const QString &) {};
     context.showChannels = [] {};
-    updateChannels(context);
+    ASSERT_TRUE(updateChannels(context).ok());
     QFile data(temp.path() + u"/Data.txt"_s);
     ASSERT_TRUE(data.open(QIODevice::ReadOnly));
     bool listed = false;

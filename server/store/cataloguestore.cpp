@@ -1,4 +1,4 @@
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include "catalogue/kinds.h"
 #include "server/store/postgresstore.h"
@@ -30,27 +30,27 @@ StoreTraits CatalogueStore::traitsFor(const QString &location)
     return StoreTraits{4, false, 1};
 }
 
-std::optional<QString> channelProblem(const NewChannel &c)
+Result<void> checkChannel(const NewChannel &c)
 {
     if (c.name.trimmed().isEmpty())
-        return u"missing name"_s;
+        return Result<void>::failure(u"missing name"_s);
     if (!isCatalogueKind(c.kind))
-        return u"unknown kind"_s;
+        return Result<void>::failure(u"unknown kind"_s);
     if (c.url.trimmed().isEmpty())
-        return u"missing address"_s;
+        return Result<void>::failure(u"missing address"_s);
     if (c.lang.isEmpty())
-        return u"missing language"_s;
+        return Result<void>::failure(u"missing language"_s);
     if (c.name.size() > kMaxNameBytes || c.lang.size() > kMaxLangBytes ||
         c.spare1.size() > kMaxSpareBytes || c.spare2.size() > kMaxSpareBytes ||
         c.url.size() > kMaxUrlBytes)
-        return u"field too long"_s;
+        return Result<void>::failure(u"field too long"_s);
     for (const QByteArray *f : {&c.name, &c.kind, &c.lang, &c.spare1, &c.spare2}) {
         if (!isCarriableField(*f))
-            return u"field holds a separator"_s;
+            return Result<void>::failure(u"field holds a separator"_s);
     }
     if (!isCarriableField(c.url) || !isCarriableAddress(c.url))
-        return u"address cannot be carried in a catalogue line"_s;
-    return std::nullopt;
+        return Result<void>::failure(u"address cannot be carried in a catalogue line"_s);
+    return {};
 }
 
 } // namespace mavrel::server

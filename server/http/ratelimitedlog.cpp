@@ -1,4 +1,4 @@
-#include "server/http/ratelog.h"
+#include "server/http/ratelimitedlog.h"
 
 #include <QDateTime>
 #include <QString>

@@ -9,7 +9,7 @@
 
 namespace mavrel::server {
 
-class PendingReply; // server/catalogue/pages.h
+class PendingReply; // server/catalogue/cataloguepages.h
 
 // A body made while it is sent, of no length known beforehand (an endless stream).
 class HttpStream

@@ -1,4 +1,4 @@
-#include "server/http/ratelimit.h"
+#include "server/http/addressratelimit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "catalogue/linereader.h"
+#include "catalogue/cataloguelinereader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -17,9 +17,10 @@ QList<QByteArray> readAll(const QByteArray &data, qsizetype blockSize)
     CatalogueLineReader reader(&buffer, blockSize);
     QList<QByteArray> lines;
     QByteArrayView line;
-    while (reader.readLine(&line))
+    Result<bool> more = reader.readLine(&line);
+    for (; more.ok() && more.value(); more = reader.readLine(&line))
         lines.append(line.toByteArray());
-    EXPECT_FALSE(reader.failed());
+    EXPECT_TRUE(more.ok());
     return lines;
 }
 
@@ -72,8 +73,9 @@ TEST(CatalogueLineReader, AFailedReadIsNotAnEmptyFile)
     QFile closed(QStringLiteral("never-opened.txt"));
     CatalogueLineReader reader(&closed);
     QByteArrayView line;
-    EXPECT_FALSE(reader.readLine(&line));
-    EXPECT_TRUE(reader.failed());
+    const Result<bool> read = reader.readLine(&line);
+    EXPECT_FALSE(read.ok() && read.value());
+    EXPECT_FALSE(read.ok());
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
 
 #include "catalogue/ui/channellistmodel.h"
 

@@ -1,4 +1,4 @@
-#include "localization/windowmodel.h"
+#include "localization/localizablewindow.h"
 
 #include <algorithm>
 

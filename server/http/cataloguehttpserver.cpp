@@ -1,10 +1,10 @@
-#include "server/http/httpserver.h"
+#include "server/http/cataloguehttpserver.h"
 
 #include "online/reportquery.h"
-#include "server/http/deferred.h"
-#include "server/http/ratelimit.h"
-#include "server/http/ratelog.h"
-#include "server/videosite/videosite.h"
+#include "server/http/addressratelimit.h"
+#include "server/http/parkedrequests.h"
+#include "server/http/ratelimitedlog.h"
+#include "server/videosite/videositepages.h"
 
 #include <QFile>
 #include <QMutex>
@@ -99,7 +99,7 @@ struct CatalogueHttpServer::Impl
     std::atomic<int> inFlight{0};
     std::atomic<bool> stopping{false};
     std::atomic<bool> serving{false};
-    QString error;
+    QString error; // what the library logged while starting
     std::mutex errorLock;
 
     // Every open connection, for the housekeeping.
@@ -136,7 +136,7 @@ struct CatalogueHttpServer::Impl
     void pace();
     void keepHouse();
     // Starts the daemon on the listening place `where` names (MHD_OPTION_ARRAY items).
-    bool start(unsigned flags, quint16 port, const MHD_OptionItem *where);
+    Result<void> start(unsigned flags, quint16 port, const MHD_OptionItem *where);
 };
 
 namespace {
@@ -584,8 +584,9 @@ void CatalogueHttpServer::setStaffAccess(StaffAccess access)
     d->staffAccess = std::move(access);
 }
 
-quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
+Result<quint16> CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
 {
+    using R = Result<quint16>;
     sockaddr_storage storage{};
     unsigned flags = 0;
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
@@ -598,10 +599,8 @@ quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
     } else {
         bool ok = false;
         const quint32 v4 = address.toIPv4Address(&ok);
-        if (!ok) {
-            d->error = u"not an IP address"_s;
-            return 0;
-        }
+        if (!ok)
+            return R::failure(u"not an IP address"_s);
         auto *a4 = reinterpret_cast<sockaddr_in *>(&storage);
         a4->sin_family = AF_INET;
         a4->sin_port = htons(port);
@@ -612,14 +611,17 @@ quint16 CatalogueHttpServer::listen(const QHostAddress &address, quint16 port)
         {MHD_OPTION_END, 0, nullptr},
     };
     d->loopbackOnly = address.isLoopback();
-    if (!d->start(flags, port, where))
-        return 0;
+    if (Result<void> started = d->start(flags, port, where); !started)
+        return started.error();
     const MHD_DaemonInfo *info = MHD_get_daemon_info(d->daemon, MHD_DAEMON_INFO_BIND_PORT);
-    return info ? info->port : 0;
+    if (!info || info->port == 0)
+        return R::failure(u"the port bound is unknown"_s);
+    return quint16(info->port);
 }
 
-quint16 CatalogueHttpServer::listenOn(int socket)
+Result<quint16> CatalogueHttpServer::listenOn(int socket)
 {
+    using R = Result<quint16>;
     sockaddr_storage storage{};
     socklen_t size = sizeof storage;
     int listening = 0;
@@ -627,8 +629,7 @@ quint16 CatalogueHttpServer::listenOn(int socket)
     if (getsockopt(socket, SOL_SOCKET, SO_ACCEPTCONN, &listening, &intSize) != 0 || !listening ||
         getsockname(socket, reinterpret_cast<sockaddr *>(&storage), &size) != 0 ||
         (storage.ss_family != AF_INET && storage.ss_family != AF_INET6)) {
-        d->error = u"descriptor %1 is not a listening TCP socket"_s.arg(socket);
-        return 0;
+        return R::failure(u"descriptor %1 is not a listening TCP socket"_s.arg(socket));
     }
     // Every pool thread accepts on it: a blocking accept would stall the losers.
     ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
@@ -639,17 +640,18 @@ quint16 CatalogueHttpServer::listenOn(int socket)
     };
     const unsigned flags = storage.ss_family == AF_INET6 ? unsigned(MHD_USE_IPv6) : 0u;
     d->loopbackOnly = QHostAddress(reinterpret_cast<const sockaddr *>(&storage)).isLoopback();
-    if (!d->start(flags, 0, where))
-        return 0;
-    return ntohs(storage.ss_family == AF_INET6
-                     ? reinterpret_cast<const sockaddr_in6 *>(&storage)->sin6_port
-                     : reinterpret_cast<const sockaddr_in *>(&storage)->sin_port);
+    if (Result<void> started = d->start(flags, 0, where); !started)
+        return started.error();
+    return quint16(ntohs(storage.ss_family == AF_INET6
+                             ? reinterpret_cast<const sockaddr_in6 *>(&storage)->sin6_port
+                             : reinterpret_cast<const sockaddr_in *>(&storage)->sin_port));
 }
 
-bool CatalogueHttpServer::Impl::start(unsigned flags, quint16 port, const MHD_OptionItem *where)
+Result<void> CatalogueHttpServer::Impl::start(unsigned flags, quint16 port,
+                                              const MHD_OptionItem *where)
 {
     if (daemon)
-        return false;
+        return Result<void>::failure(u"already serving"_s);
     flags |= MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
              MHD_USE_ERROR_LOG;
     const FrontLimits &l = limits;
@@ -666,21 +668,14 @@ bool CatalogueHttpServer::Impl::start(unsigned flags, quint16 port, const MHD_Op
         MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_END);
     if (!daemon) {
         std::lock_guard lock(errorLock);
-        if (error.isEmpty())
-            error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
+        return Result<void>::failure(error.isEmpty() ? QString::fromLocal8Bit(std::strerror(errno))
+                                                     : error);
     }
     serving = true;
     pacerQuit = false;
     pacer = std::thread([this]() { pace(); });
     parking.start();
-    return true;
-}
-
-QString CatalogueHttpServer::errorString() const
-{
-    std::lock_guard lock(d->errorLock);
-    return d->error;
+    return {};
 }
 
 int CatalogueHttpServer::requestsInFlight() const

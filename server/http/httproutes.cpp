@@ -1,4 +1,4 @@
-#include "server/http/routes.h"
+#include "server/http/httproutes.h"
 
 #include <algorithm>
 

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "server/catalogue/pages.h"
-#include "server/http/routes.h"
+#include "platform/result.h"
+
+#include "server/catalogue/cataloguepages.h"
+#include "server/http/httproutes.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -75,12 +77,11 @@ public:
     // set). Set it before listen().
     void setStaffAccess(StaffAccess access);
 
-    // Starts serving; returns the port (the picked one for port 0), or 0 on failure.
-    quint16 listen(const QHostAddress &address, quint16 port);
+    // Starts serving; returns the port (the picked one for port 0).
+    Result<quint16> listen(const QHostAddress &address, quint16 port);
     // Starts serving on a TCP socket already listening (the one systemd passes); the server
-    // owns it from then on. Returns its port, or 0 when it is no listening socket.
-    quint16 listenOn(int socket);
-    QString errorString() const;
+    // owns it from then on. Returns its port; fails when it is no listening socket.
+    Result<quint16> listenOn(int socket);
 
     // Stops taking connections, lets the requests under way finish for up to graceMs, then
     // closes every connection and waits for the workers. Safe to call more than once.

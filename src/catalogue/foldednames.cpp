@@ -1,4 +1,4 @@
-#include "catalogue/namefind.h"
+#include "catalogue/foldednames.h"
 
 #include <algorithm>
 #include <string_view>

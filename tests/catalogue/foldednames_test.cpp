@@ -1,4 +1,4 @@
-#include "catalogue/namefind.h"
+#include "catalogue/foldednames.h"
 
 #include <QStringList>
 

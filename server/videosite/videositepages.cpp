@@ -1,5 +1,7 @@
-#include "server/videosite/videosite.h"
+#include "server/videosite/videositepages.h"
 
+#include "online/querytext.h"
+#include "platform/bytetext.h"
 #include "videosite/listing.h"
 
 #include <QCryptographicHash>
@@ -17,6 +19,14 @@ using namespace Qt::StringLiterals;
 namespace mavrel::server {
 
 namespace {
+
+// Text for the site's HTML, on one line.
+QByteArray siteHtml(const QString &text)
+{
+    QString line = text;
+    line.replace(u'\r', u' ').replace(u'\n', u' ');
+    return htmlEscaped(line).toUtf8();
+}
 
 struct MediaType
 {
@@ -47,18 +57,10 @@ QByteArray videoId(const QString &relativePath)
     return hash.first(8).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
 }
 
-// The values of a query as sent: "%XX" and "+" decoded, the last value of a key wins.
+// The values of a query as a browser sends them; an overlong one reads as none.
 QHash<QByteArray, QByteArray> queryValues(const QByteArray &rawQuery)
 {
-    QHash<QByteArray, QByteArray> out;
-    for (const QByteArray &pair : rawQuery.split('&')) {
-        const qsizetype eq = pair.indexOf('=');
-        const QByteArray key = eq < 0 ? pair : pair.first(eq);
-        QByteArray value = eq < 0 ? QByteArray() : pair.sliced(eq + 1);
-        value.replace('+', ' ');
-        out.insert(QByteArray::fromPercentEncoding(key), QByteArray::fromPercentEncoding(value));
-    }
-    return out;
+    return parseQuery(QString::fromLatin1(rawQuery), QuerySender::Browser).valueOr({});
 }
 
 // The category of a listing number, from the viewer's own table of listings.
@@ -112,34 +114,6 @@ HttpReply notFound()
 }
 
 } // namespace
-
-QByteArray siteHtml(const QString &text)
-{
-    QByteArray out;
-    for (const char c : text.toUtf8()) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\r':
-        case '\n':
-            out += ' ';
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 QList<SiteVideo> scanVideoFolder(const QString &folder)
 {

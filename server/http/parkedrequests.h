@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

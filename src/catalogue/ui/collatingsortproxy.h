@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/namefind.h"
+#include "catalogue/foldednames.h"
 
 #include <QAbstractProxyModel>
 #include <QCollator>

@@ -1,4 +1,4 @@
-#include "desktop/screensaver.h"
+#include "desktop/screensaverinhibitor.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

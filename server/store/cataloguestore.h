@@ -76,8 +76,8 @@ struct StoreTraits
     int updateBuilders = 1;
 };
 
-// Why a channel cannot enter the catalogue, or nothing when it can.
-std::optional<QString> channelProblem(const NewChannel &channel);
+// Fails, saying why, when a channel cannot enter the catalogue.
+Result<void> checkChannel(const NewChannel &channel);
 
 struct ChannelState
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "server/http/reply.h"
-#include "server/store/store.h"
+#include "server/http/httpreply.h"
+#include "server/store/cataloguestore.h"
 
 #include <QByteArray>
 #include <QHostAddress>

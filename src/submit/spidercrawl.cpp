@@ -1,4 +1,4 @@
-#include "submit/spider.h"
+#include "submit/spidercrawl.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
-#include "server/catalogue/pages.h"
+#include "server/catalogue/cataloguepages.h"
 
 #include "catalogue/kinds.h"
 #include "catalogue/scramble.h"
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
 #include "server/catalogue/updatereplies.h"
-#include "server/http/ratelog.h"
+#include "server/http/ratelimitedlog.h"
 #include "server/http/wire.h"
 
 #include <QCryptographicHash>
@@ -35,10 +35,10 @@ std::optional<qint64> queryDate(const QHash<QByteArray, QByteArray> &query)
     if (date.size() > kMaxShortValue)
         return std::nullopt;
     date.replace('+', ' ');
-    const auto parsed = parseDateText(QByteArrayView(date));
+    const Result<QDateTime> parsed = parseDateText(QByteArrayView(date));
     if (!parsed)
         return std::nullopt;
-    return parsed->toSecsSinceEpoch();
+    return parsed.value().toSecsSinceEpoch();
 }
 
 // An operator must see why requests fail, without a line for each request when the database
@@ -281,8 +281,8 @@ HttpReply CataloguePages::submit(QStringView rawQuery, const QString &client)
     c.url = std::move(plain).value();
     if (c.url.trimmed().isEmpty() || c.url.trimmed().compare("http://", Qt::CaseInsensitive) == 0)
         return reply(200, QByteArrayLiteral("REFUSED|missing address|"));
-    if (const auto problem = channelProblem(c))
-        return reply(200, "REFUSED|" + problem->toLatin1() + '|');
+    if (const Result<void> checked = checkChannel(c); !checked)
+        return reply(200, "REFUSED|" + checked.error().message.toLatin1() + '|');
     bool ok = false;
     const int stars = rating.trimmed().toInt(&ok);
     auto added = m_store.submit(c, ok ? stars : 0, client);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/http/reply.h"
+#include "server/http/httpreply.h"
 
 #include <QByteArray>
 #include <QList>
@@ -80,8 +80,5 @@ private:
 // absent, malformed or asks several ranges (the whole file is sent then); {-1, -1} when the
 // range lies outside the file.
 std::optional<std::pair<qint64, qint64>> requestedRange(QByteArrayView header, qint64 size);
-
-// Text for the site's HTML: & < > and " as references.
-QByteArray siteHtml(const QString &text);
 
 } // namespace mavrel::server

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -18,14 +20,12 @@ public:
 
     explicit CatalogueLineReader(QIODevice *device, qsizetype blockSize = kDefaultBlockSize);
 
-    // The next line without its line end, valid until the next call. False at the end of the
-    // data and when a read failed (see failed()).
-    bool readLine(QByteArrayView *line);
-
-    bool failed() const { return m_failed; }
+    // True with the next line, without its line end, in *line (valid until the next call);
+    // false at the end of the data; an error when a read failed.
+    Result<bool> readLine(QByteArrayView *line);
 
 private:
-    bool fill();
+    Result<void> fill();
 
     QIODevice *m_device;
     qsizetype m_blockSize;
@@ -34,7 +34,6 @@ private:
     qsizetype m_end = 0;     // end of the bytes read
     qsizetype m_scanned = 0; // [m_begin, m_scanned) is known to hold no CR
     bool m_atEnd = false;
-    bool m_failed = false;
     bool m_skipLf = false; // the last line ended with a CR at the end of a block
 };
 

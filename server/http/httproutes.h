@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/http/reply.h"
+#include "server/http/httpreply.h"
 
 #include <QByteArray>
 #include <QHash>

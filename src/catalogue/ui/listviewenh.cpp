@@ -1,6 +1,6 @@
-#include "catalogue/ui/modlistviewenh.h"
+#include "catalogue/ui/listviewenh.h"
 
-#include "catalogue/ui/sortproxy.h"
+#include "catalogue/ui/collatingsortproxy.h"
 #include "platform/dialogs.h"
 
 #include <QHeaderView>

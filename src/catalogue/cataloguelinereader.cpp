@@ -1,4 +1,4 @@
-#include "catalogue/linereader.h"
+#include "catalogue/cataloguelinereader.h"
 
 #include <QBuffer>
 #include <QIODevice>
@@ -19,7 +19,7 @@ CatalogueLineReader::CatalogueLineReader(QIODevice *device, qsizetype blockSize)
     }
 }
 
-bool CatalogueLineReader::readLine(QByteArrayView *line)
+Result<bool> CatalogueLineReader::readLine(QByteArrayView *line)
 {
     for (;;) {
         char *const data = m_buffer.data();
@@ -56,12 +56,12 @@ bool CatalogueLineReader::readLine(QByteArrayView *line)
             }
             return false;
         }
-        if (!fill())
-            return false;
+        if (Result<void> filled = fill(); !filled)
+            return filled.error();
     }
 }
 
-bool CatalogueLineReader::fill()
+Result<void> CatalogueLineReader::fill()
 {
     const qsizetype kept = m_end - m_begin;
     if (m_begin > 0) {
@@ -75,14 +75,12 @@ bool CatalogueLineReader::fill()
     if (m_buffer.size() < m_end + m_blockSize)
         m_buffer.resize(std::max(m_end + m_blockSize, m_buffer.size() * 2));
     const qint64 n = m_device->read(m_buffer.data() + m_end, m_blockSize);
-    if (n < 0) {
-        m_failed = true;
-        return false;
-    }
+    if (n < 0)
+        return Result<void>::failure(m_device->errorString());
     if (n == 0)
         m_atEnd = true;
     m_end += qsizetype(n);
-    return true;
+    return {};
 }
 
 QList<QByteArray> splitCatalogueLines(QByteArrayView data)
@@ -93,7 +91,8 @@ QList<QByteArray> splitCatalogueLines(QByteArrayView data)
     CatalogueLineReader reader(&buffer);
     QList<QByteArray> lines;
     QByteArrayView line;
-    while (reader.readLine(&line))
+    // A buffer in memory never fails to read.
+    while (reader.readLine(&line).valueOr(false))
         lines.append(line.toByteArray());
     return lines;
 }

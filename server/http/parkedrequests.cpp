@@ -1,4 +1,4 @@
-#include "server/http/deferred.h"
+#include "server/http/parkedrequests.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
 #include "catalogue/scramble.h"
 #include "online/datetext.h"
 #include "server/catalogue/rules.h"
-#include "server/store/store.h"
+#include "server/store/cataloguestore.h"
 
 #include <gtest/gtest.h>
 

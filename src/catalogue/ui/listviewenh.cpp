@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace mavrel {
@@ -129,8 +131,26 @@ void fitColumns(QTreeView *list, int stretchedColumn)
 {
     QHeaderView *header = list->header();
     header->setStretchLastSection(false);
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionResizeMode(stretchedColumn, QHeaderView::Stretch);
+    // Measured from the header and the rows on screen once per new list or header language:
+    // fitting to contents on every change would measure thousands of rows per keystroke.
+    header->setResizeContentsPrecision(0);
+    const auto fit = [list, stretchedColumn] {
+        QHeaderView *header = list->header();
+        const auto *view = static_cast<const QAbstractItemView *>(list);
+        for (int c = 0; c < header->count(); ++c) {
+            if (c != stretchedColumn && !header->isSectionHidden(c))
+                header->resizeSection(
+                    c, std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c)));
+        }
+    };
+    QAbstractItemModel *model = list->model();
+    QObject::connect(model, &QAbstractItemModel::modelReset, list, fit, Qt::QueuedConnection);
+    QObject::connect(model, &QAbstractItemModel::headerDataChanged, list, fit,
+                     Qt::QueuedConnection);
+    QObject::connect(model, &QAbstractItemModel::columnsInserted, list, fit, Qt::QueuedConnection);
+    fit();
 }
 
 } // namespace mavrel

@@ -49,8 +49,9 @@ private:
 bool EnhListView_SortColumns(ListViewEnh &list, int column, bool showErrors);
 bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool showErrors);
 
-// The names column takes the width the others leave; they fit their contents, whatever the
-// language of their headers. A text cut short shows whole in its tooltip.
+// The names column takes the width the others leave; they fit their header and the rows on
+// screen, whenever the list is refilled or its headers change language. A text cut short shows
+// whole in its tooltip. Call once the view has its model.
 void fitColumns(QTreeView *list, int stretchedColumn);
 
 } // namespace mavrel

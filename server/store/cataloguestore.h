@@ -3,9 +3,11 @@
 #include "catalogue/channelrecord.h"
 #include "platform/result.h"
 #include "server/catalogue/rules.h"
+#include "server/sources/xmltv.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <atomic>
@@ -204,6 +206,35 @@ public:
     virtual Result<void> relist(qint64 id, bool revive) = 0;
     // A channel its source already knows to be down: out of the viewers' lists until revived.
     virtual Result<void> markDeadOnArrival(qint64 id) = 0;
+
+    // ---- Programme guide -------------------------------------------------------------------
+    // A guide being written: programmes go to a staging area as they are read; commit() replaces,
+    // in one transaction, the programmes of exactly the guide ids the staging area holds, so a
+    // guide that did not arrive whole (abandon(), or the writer destroyed) changes nothing.
+    class GuideWriter
+    {
+    public:
+        virtual ~GuideWriter() = default;
+        virtual Result<void> add(const Programme &programme) = 0;
+        virtual Result<qint64> commit() = 0; // the programmes now stored for those channels
+        virtual void abandon() = 0;
+    };
+    virtual Result<std::unique_ptr<GuideWriter>> beginGuide() = 0;
+    // The guide ids (spare1) the catalogue's channels carry, removed ones left out.
+    virtual Result<QSet<QByteArray>> guideIds() = 0;
+    // For each guide id with a programme on at `at` or later: that programme and the next.
+    struct NowNext
+    {
+        QByteArray guideId;
+        std::optional<Programme> now; // empty when nothing is on at `at`
+        std::optional<Programme> next;
+    };
+    virtual Result<QList<NowNext>> nowAndNext(qint64 at) = 0;
+    // One channel's programmes overlapping [from, to), in start order.
+    virtual Result<QList<Programme>> programmes(const QByteArray &guideId, qint64 from,
+                                                qint64 to) = 0;
+    // Drops programmes that ended before `before`; returns how many.
+    virtual Result<qint64> pruneProgrammes(qint64 before) = 0;
 
 protected:
     CatalogueStore() = default;

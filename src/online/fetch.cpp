@@ -46,9 +46,10 @@ struct FetchState
     void wake() { loop.exit(kWakeCode); }
 };
 
+// Per thread: fetches on worker threads (the logos) are neither counted nor aborted here.
 QList<FetchState *> &activeFetches()
 {
-    static QList<FetchState *> fetches;
+    thread_local QList<FetchState *> fetches;
     return fetches;
 }
 

@@ -89,11 +89,12 @@ FetchResult fetchPageWithStatus(const QUrl &url, const ProgressSink &progress,
 // address changes with it. The platform's cache may answer.
 FetchResult getPage(QByteArray &address, const FetchOptions &options = {});
 
-// Aborts every fetch under way; each returns FetchEnd::Aborted with what it had read.
+// Aborts every fetch under way on the calling thread; each returns FetchEnd::Aborted with what
+// it had read.
 // Fetches also abort by themselves when the application quits.
 void abortAllFetches();
 
-// How many fetches are under way (nested ones included).
+// How many fetches are under way on the calling thread (nested ones included).
 int activeFetchCount();
 
 } // namespace mavrel

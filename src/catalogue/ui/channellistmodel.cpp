@@ -130,6 +130,8 @@ QVariant ChannelListModel::data(const QModelIndex &index, int role) const
         return plainToolTip(cellText(index.row(), index.column()));
     case kAddressRole:
         return cellText(index.row(), UrlColumn);
+    case kLogoRole:
+        return m_rows.bytes(std::size_t(index.row()), ChannelRows::Spare2).toByteArray();
     default:
         return {};
     }

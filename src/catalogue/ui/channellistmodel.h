@@ -27,6 +27,8 @@ public:
         UrlColumn
     };
     static constexpr int kAddressRole = Qt::UserRole;
+    // The row's logo address (QByteArray, empty for none), any column.
+    static constexpr int kLogoRole = Qt::UserRole + 8;
 
     explicit ChannelListModel(QObject *parent = nullptr);
 

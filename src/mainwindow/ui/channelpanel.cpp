@@ -5,9 +5,11 @@
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/collatingsortproxy.h"
 #include "catalogue/ui/listviewenh.h"
+#include "catalogue/ui/logodelegate.h"
 #include "favorites/favorites.h"
 #include "favorites/ui/favoritescontroller.h"
 #include "localization/ui/windowcontrols.h"
+#include "logos/logostore.h"
 #include "mainwindow/checkallrun.h"
 #include "mainwindow/ui/channelplayback.h"
 #include "mainwindow/ui/findbar.h"
@@ -66,6 +68,10 @@ ChannelPanel::ChannelPanel(const PanelContext &context, QWidget *parent)
     place(cmdFav, 3240, 570, 1875, 345);
     ListView1 = named(new ListViewEnh(this), u"ListView1"_s, title());
     ListView1->setSourceModel(m_model);
+    m_logos = new LogoStore(this);
+    ListView1->setItemDelegate(new LogoDelegate(ListView1, m_logos, [](const QModelIndex &index) {
+        return index.data(ChannelListModel::kLogoRole).toByteArray();
+    }));
     place(ListView1, 180, 960, 4935, 3795);
     fitColumns(ListView1, ChannelListModel::ChannelColumn);
     m_find = new FindBar(ListView1, u"lblFind"_s, u"txtFind"_s);

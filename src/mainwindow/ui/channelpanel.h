@@ -25,6 +25,7 @@ class ChannelListModel;
 class CheckAllRun;
 class FindBar;
 class ListViewEnh;
+class LogoStore;
 class WindowControls;
 
 // The channel list of one kind ("Frame1"): the Type and Sort boxes, the list with its find bar,
@@ -43,6 +44,7 @@ public:
     CatalogueViewState &viewState();
     ChannelListModel &model() const { return *m_model; }
     ListViewEnh *list() const { return ListView1; }
+    LogoStore *logos() const { return m_logos; }
     FindBar *findBar() const { return m_find; }
     QMenu *actionsMenu() const { return mnuActions; }
     CheckAllRun &checkRun() const { return *m_checkRun; }
@@ -82,6 +84,7 @@ private:
     PanelContext m_context;
     ChannelPlayback *m_playback;
     ChannelListModel *m_model;
+    LogoStore *m_logos;
     std::unique_ptr<CatalogueController> m_catalogue;
     CheckAllRun *m_checkRun;
     QLabel *lblCountry;

@@ -1,14 +1,18 @@
 #include "mainwindow/ui/favoritespanel.h"
 
+#include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/listviewenh.h"
+#include "catalogue/ui/logodelegate.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "localization/ui/windowcontrols.h"
+#include "logos/logoindex.h"
 #include "mainwindow/ui/channelpanel.h"
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/keyrouter.h"
 #include "mainwindow/ui/playerarea.h"
 #include "mainwindow/ui/videositepanel.h"
 #include "platform/bytetext.h"
+#include "platform/paths.h"
 #include "platform/widgets/named.h"
 #include "player/ui/mediaplayer.h"
 
@@ -76,6 +80,7 @@ FavoritesPanel::FavoritesPanel(const QString &filePath, const PanelContext &cont
     connect(videos, &VideoSitePanel::addToFavoritesChosen, m_controller,
             &FavoritesController::addSelectedVideo);
     fitColumns(ListView2, FavoritesModel::ChannelColumn);
+    installLogos(channels);
 
     connect(Command1, &QPushButton::clicked, m_controller, &FavoritesController::removeSelected);
     connect(ListView2, &QAbstractItemView::clicked, m_controller,
@@ -90,6 +95,29 @@ FavoritesPanel::FavoritesPanel(const QString &filePath, const PanelContext &cont
         ListView2->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
                                                          QItemSelectionModel::Rows);
         m_controller->playSelected();
+    });
+}
+
+// Favourites store no logo: each finds its channel's in the catalogue, read off this thread
+// once the list first shows a row, and again after the catalogue changed.
+void FavoritesPanel::installLogos(ChannelPanel *channels)
+{
+    auto *index = new LogoIndex(dataDirectory() + u"/Data.txt"_s, this);
+    auto *delegate =
+        new LogoDelegate(ListView2, channels->logos(), [this, index](const QModelIndex &shown) {
+            if (!index->used())
+                index->refresh();
+            const auto *model = qobject_cast<const FavoritesModel *>(ListView2->sourceModel());
+            const int row = ListView2->sourceRow(shown.row());
+            if (model == nullptr || row < 0 || row >= model->rowCount())
+                return QByteArray();
+            return index->logoFor(model->favorite(row).url);
+        });
+    ListView2->setItemDelegate(delegate);
+    connect(index, &LogoIndex::changed, delegate, &LogoDelegate::refresh);
+    connect(&channels->model(), &QAbstractItemModel::modelReset, index, [index] {
+        if (index->used())
+            index->refresh();
     });
 }
 

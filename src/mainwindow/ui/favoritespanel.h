@@ -36,6 +36,8 @@ public:
     void addControls(WindowControls &c);
 
 private:
+    void installLogos(ChannelPanel *channels);
+
     QPushButton *Command1;
     ListViewEnh *ListView2;
     FindBar *m_find;

@@ -1,0 +1,111 @@
+#include "catalogue/ui/logodelegate.h"
+
+#include "logos/logostore.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QPainter>
+
+#include <utility>
+
+namespace mavrel {
+
+LogoDelegate::LogoDelegate(QAbstractItemView *view, LogoStore *store, AddressOf addressOf)
+    : QStyledItemDelegate(view), m_view(view), m_store(store), m_addressOf(std::move(addressOf))
+{
+    connect(store, &LogoStore::logoChanged, this, [this](const QByteArray &address) {
+        if (m_shown.contains(address))
+            m_view->viewport()->update();
+    });
+}
+
+void LogoDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.column() != 0)
+        return;
+    // The style leaves room for the logo and draws nothing there: there is no icon.
+    option->features |= QStyleOptionViewItem::HasDecoration;
+    option->decorationSize = QSize(kSlotWidth, LogoStore::kLogoHeight);
+    option->decorationAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+void LogoDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                         const QModelIndex &index) const
+{
+    QStyledItemDelegate::paint(painter, option, index);
+    if (index.column() != 0)
+        return;
+    const QByteArray address = m_addressOf(index);
+    if (address.isEmpty() && m_shown.isEmpty())
+        return;
+    if (!m_requestDue) {
+        // Once per paint: the list of rows on screen is taken when the paint is over.
+        m_requestDue = true;
+        QMetaObject::invokeMethod(
+            const_cast<LogoDelegate *>(this),
+            [this] { const_cast<LogoDelegate *>(this)->requestShown(); }, Qt::QueuedConnection);
+    }
+    if (address.isEmpty())
+        return;
+
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QWidget *widget = option.widget;
+    QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
+    const QRect slot = style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, widget);
+    const QImage logo = m_store->logo(address);
+    painter->save();
+    if (logo.isNull()) {
+        const int side = std::min(slot.height(), LogoStore::kLogoHeight) - 4;
+        const QRect box(slot.left() + 2, slot.center().y() - side / 2, side, side);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        QColor shade = option.palette.color(QPalette::Mid);
+        shade.setAlpha(90);
+        painter->setBrush(shade);
+        painter->drawRoundedRect(box, 3, 3);
+    } else {
+        const QSize size =
+            logo.size().scaled(slot.size(), Qt::KeepAspectRatio).boundedTo(logo.size());
+        const QRect target(QPoint(slot.left(), slot.center().y() - size.height() / 2), size);
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        painter->drawImage(target, logo);
+    }
+    painter->restore();
+}
+
+QList<QByteArray> LogoDelegate::shownAddresses() const
+{
+    QList<QByteArray> addresses;
+    const QAbstractItemModel *model = m_view->model();
+    if (model == nullptr)
+        return addresses;
+    const int bottom = m_view->viewport()->height();
+    for (QModelIndex index = m_view->indexAt(QPoint(1, 1)); index.isValid();
+         index = index.sibling(index.row() + 1, 0)) {
+        if (m_view->visualRect(index).top() >= bottom)
+            break;
+        const QByteArray address = m_addressOf(index);
+        if (!address.isEmpty())
+            addresses.append(address);
+    }
+    return addresses;
+}
+
+void LogoDelegate::requestShown()
+{
+    m_requestDue = false;
+    const QList<QByteArray> addresses =
+        m_view->isVisible() ? shownAddresses() : QList<QByteArray>();
+    m_shown = QSet<QByteArray>(addresses.begin(), addresses.end());
+    m_store->setWanted(m_view, addresses);
+}
+
+void LogoDelegate::refresh()
+{
+    requestShown();
+    m_view->viewport()->update();
+}
+
+} // namespace mavrel

@@ -33,14 +33,19 @@ void LogoDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelInd
 void LogoDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                          const QModelIndex &index) const
 {
-    QStyledItemDelegate::paint(painter, option, index);
+    // As the base class paints, with the option kept for the logo's place.
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QWidget *widget = option.widget;
+    QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
     if (index.column() != 0)
         return;
     const QByteArray address = m_addressOf(index);
     if (address.isEmpty() && m_shown.isEmpty())
         return;
     if (!m_requestDue) {
-        // Once per paint: the list of rows on screen is taken when the paint is over.
+        // Once per paint: the rows on screen are listed when the paint is over.
         m_requestDue = true;
         QMetaObject::invokeMethod(
             const_cast<LogoDelegate *>(this),
@@ -49,30 +54,25 @@ void LogoDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     if (address.isEmpty())
         return;
 
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    const QWidget *widget = option.widget;
-    QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
     const QRect slot = style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, widget);
     const QImage logo = m_store->logo(address);
-    painter->save();
     if (logo.isNull()) {
         const int side = std::min(slot.height(), LogoStore::kLogoHeight) - 4;
-        const QRect box(slot.left() + 2, slot.center().y() - side / 2, side, side);
-        painter->setRenderHint(QPainter::Antialiasing);
-        painter->setPen(Qt::NoPen);
         QColor shade = option.palette.color(QPalette::Mid);
         shade.setAlpha(90);
-        painter->setBrush(shade);
-        painter->drawRoundedRect(box, 3, 3);
+        painter->fillRect(QRect(slot.left() + 2, slot.center().y() - side / 2, side, side), shade);
+        return;
+    }
+    const QSize size = logo.size().scaled(slot.size(), Qt::KeepAspectRatio).boundedTo(logo.size());
+    const QRect target(QPoint(slot.left(), slot.center().y() - size.height() / 2), size);
+    if (size == logo.size()) {
+        painter->drawImage(target.topLeft(), logo);
     } else {
-        const QSize size =
-            logo.size().scaled(slot.size(), Qt::KeepAspectRatio).boundedTo(logo.size());
-        const QRect target(QPoint(slot.left(), slot.center().y() - size.height() / 2), size);
+        painter->save();
         painter->setRenderHint(QPainter::SmoothPixmapTransform);
         painter->drawImage(target, logo);
+        painter->restore();
     }
-    painter->restore();
 }
 
 QList<QByteArray> LogoDelegate::shownAddresses() const

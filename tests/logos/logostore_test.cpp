@@ -1,6 +1,4 @@
-#include "catalogue/channelrecord.h"
 #include "logos/logodiskcache.h"
-#include "logos/logoindex.h"
 #include "logos/logostore.h"
 
 #include "testhttpserver.h"
@@ -93,7 +91,6 @@ TEST_F(LogoStoreTest, FailuresShowThePlaceholderAndAreNotFetchedAgain)
         {"/huge", [&] { server.serveGenerated("/huge", 2 * 1024 * 1024); }},
         {"/loop", [&] { server.serveRedirect("/loop", server.url("/loop")); }},
         {"/slow", [&] { server.serveDrip("/slow", logo, 200); }},
-        {"/silent", [&] { server.serveSilent("/silent"); }},
         {"/broken", [&] { server.serve("/broken", logo.left(logo.size() / 2)); }},
     };
     LogoStore::Options o = options();
@@ -262,38 +259,6 @@ TEST_F(LogoStoreTest, RowsScrolledAwayBeforeTheirTurnAreNotFetched)
     EXPECT_FALSE(store.logo(c).isNull());
     EXPECT_TRUE(server.requestsFor("/b.png").isEmpty());
     EXPECT_EQ(server.requestsFor("/c.png").size(), 1);
-}
-
-TEST(LogoIndexTest, FavouritesFindTheirLogoByStreamAddress)
-{
-    QTemporaryDir folder;
-    const QString path = folder.filePath(u"Data.txt"_s);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    const struct
-    {
-        QByteArray url;
-        QByteArray logo;
-    } channels[] = {
-        {"http://tv.example/one", "http://logos.example/one.png"},
-        {"http://tv.example/two", ""},
-        {"http://tv.example/three", "https://logos.example/3.png"},
-    };
-    for (const auto &c : channels) {
-        ChannelRecord r{"1", "Name", "TV", c.url, "English", "guide.id", c.logo, "0", "0"};
-        file.write(r.toLine().value());
-    }
-    file.write("not a channel\r\n");
-    file.close();
-
-    LogoIndex index(path);
-    index.refresh();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !index.logoFor(channels[0].url).isEmpty(); }, kWaitMs));
-    for (const auto &c : channels)
-        EXPECT_EQ(index.logoFor(c.url), c.logo) << c.url.constData();
-    EXPECT_TRUE(index.logoFor("http://tv.example/unknown").isEmpty());
-    EXPECT_FALSE(LogoIndex::read(folder.filePath(u"missing.txt"_s)).ok());
 }
 
 } // namespace

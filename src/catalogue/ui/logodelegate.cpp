@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QEvent>
 #include <QPainter>
 
 #include <utility>
@@ -17,6 +18,20 @@ LogoDelegate::LogoDelegate(QAbstractItemView *view, LogoStore *store, AddressOf 
         if (m_shown.contains(address))
             m_view->viewport()->update();
     });
+    view->installEventFilter(this);
+}
+
+bool LogoDelegate::eventFilter(QObject *object, QEvent *event)
+{
+    // The view is no editor: the base class must not see its events.
+    if (object != m_view)
+        return QStyledItemDelegate::eventFilter(object, event);
+    // A hidden list wants nothing: its rows waiting for a fetch give way to the shown one's.
+    if (event->type() == QEvent::Hide && !m_shown.isEmpty()) {
+        m_shown.clear();
+        m_store->setWanted(m_view, {});
+    }
+    return false;
 }
 
 void LogoDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const

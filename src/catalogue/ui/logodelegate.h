@@ -35,6 +35,7 @@ public:
     void refresh();
 
 protected:
+    bool eventFilter(QObject *object, QEvent *event) override;
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
 
 private:

@@ -16,7 +16,7 @@ namespace mavrel {
 namespace {
 
 // Decoding stops before a picture needs more than this; a logo is small.
-constexpr int kDecodeLimitMb = 4;
+constexpr int kDecodeLimitMb = 8;
 // Logos in memory, in KiB of pixels: far more than a screenful, far less than 100,000 rows.
 constexpr int kMemoryCacheKib = 32 * 1024;
 

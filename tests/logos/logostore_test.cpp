@@ -129,6 +129,8 @@ TEST_F(LogoStoreTest, LogosAreScaledToTheRowAndASecondStoreReadsThemFromDisk)
         {"/wide.png", {200, 100}, {48, 24}},
         {"/small.png", {12, 12}, {24, 24}},
         {"/banner.png", {960, 48}, {96, 4}},
+        // 36 MB of pixels, beyond the decoder's allocation limit unless decoded small.
+        {"/vast.png", {3000, 3000}, {24, 24}},
     };
     QList<QByteArray> addresses;
     for (const Case &c : cases) {

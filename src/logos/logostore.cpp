@@ -127,11 +127,14 @@ void LogoStore::setWanted(QObject *view, const QList<QByteArray> &addresses)
     if (addresses.isEmpty()) {
         m_wanted.remove(view);
     } else {
-        if (!m_wanted.contains(view))
+        if (!m_watched.contains(view)) {
+            m_watched.insert(view);
             connect(view, &QObject::destroyed, this, [this, view] {
+                m_watched.remove(view);
                 m_wanted.remove(view);
                 rebuildQueue();
             });
+        }
         m_wanted.insert(view, addresses);
     }
     rebuildQueue();

@@ -83,6 +83,7 @@ private:
     std::vector<std::unique_ptr<Worker>> m_workers;
     QList<Worker *> m_idle;
     QHash<QObject *, QList<QByteArray>> m_wanted;
+    QSet<QObject *> m_watched; // views whose end withdraws their wishes
     QList<Request> m_queue;
     QHash<QByteArray, Request> m_running; // by address
     QSet<QByteArray> m_busyHosts;

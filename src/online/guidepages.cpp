@@ -19,7 +19,7 @@ QString decodeGuideField(QByteArrayView field)
     bytes.reserve(field.size());
     for (qsizetype i = 0; i < field.size(); ++i) {
         if (field[i] == '%' && i + 2 < field.size()) {
-            const QByteArray code = field.sliced(i + 1, 2).toByteArray().toUpper();
+            const QByteArrayView code = field.sliced(i + 1, 2);
             const char byte = code == "25"   ? '%'
                               : code == "7C" ? '|'
                               : code == "0D" ? '\r'

@@ -33,7 +33,7 @@ PlayerArea::PlayerArea(QWidget *parent) : QWidget(parent)
     imgOffline->setAccessibleDescription(
         u"The channel did not answer. Click the picture to hide it."_s);
     imgOffline->hide();
-    cmdNowNext = named(new QPushButton(this), u"cmdNowNext"_s);
+    cmdNowNext = named(new QPushButton(this), u"cmdNowNext"_s, u"On Now"_s);
     cmdNowNext->setFlat(true);
     cmdNowNext->setStyleSheet(u"text-align: left; padding: 0 4px;"_s);
     cmdNowNext->hide();
@@ -255,7 +255,7 @@ void PlayerArea::showNowNext()
         }
     }
     cmdNowNext->setText(text);
-    cmdNowNext->setAccessibleName(text);
+    cmdNowNext->setAccessibleName(text.isEmpty() ? u"On Now"_s : text);
     cmdNowNext->setToolTip(plainToolTip(text));
     cmdNowNext->setVisible(!text.isEmpty());
     placePlayer();

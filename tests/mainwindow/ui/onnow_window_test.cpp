@@ -1,4 +1,3 @@
-#include "catalogue/channelrecord.h"
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/listviewenh.h"
 #include "mainwindow/ui/form1.h"
@@ -38,11 +37,9 @@ QByteArray guideTime(const QDateTime &t)
     return t.toUTC().toString(u"yyyy-MM-dd'T'HH:mm:ss'Z'"_s).toLatin1();
 }
 
-QString message(const QString &key)
+QString message(const QString &)
 {
-    if (key == u"MSG_GUIDENEXT"_s)
-        return u"next: %1"_s;
-    return u"%1 \u2013 %2"_s;
+    return u"next: %1"_s;
 }
 
 class OnNowWindowTest : public ::testing::Test
@@ -79,33 +76,24 @@ TEST_F(OnNowWindowTest, TheNowLineFollowsTheClockAcrossAProgrammesEnd)
     QSignalSpy changed(&guide, &GuideClient::nowChanged);
     guide.refreshNow();
     ASSERT_TRUE(changed.wait(kWaitMs));
-    struct Step
-    {
-        QDateTime at;
-        QString text; // empty: hidden
-    };
-    const Step steps[] = {
+    const std::pair<QDateTime, QString> steps[] = {
         {utc(20, 30), u"21:00\u201322:00 World News \u00b7 next: Weather|Sport"_s},
         {utc(21), u"22:00\u201322:30 Weather|Sport"_s},
-        {utc(21, 30), {}},
+        {utc(21, 30), {}}, // empty: hidden
     };
-    for (const Step &step : steps) {
-        SCOPED_TRACE(step.at.toString(Qt::ISODate).toStdString());
-        clock = step.at;
+    for (const auto &[at, text] : steps) {
+        clock = at;
         guide.programmeEnded();
-        EXPECT_EQ(line->text(), step.text);
-        EXPECT_EQ(line->isHidden(), step.text.isEmpty());
-        if (!step.text.isEmpty()) {
-            EXPECT_EQ(line->accessibleName(), step.text);
-        }
+        EXPECT_EQ(line->text(), text);
+        EXPECT_EQ(line->isHidden(), text.isEmpty());
         // The player takes the rest of the area.
         EXPECT_EQ(area->player()->geometry().bottom() + 1,
-                  step.text.isEmpty() ? area->height() : line->geometry().top());
+                  text.isEmpty() ? area->height() : line->geometry().top());
     }
     // A channel without a guide id has no line.
     clock = utc(20, 30);
     guide.programmeEnded();
-    EXPECT_FALSE(line->isHidden());
+    EXPECT_EQ(line->accessibleName(), line->text());
     area->setGuideChannel({}, {});
     EXPECT_TRUE(line->isHidden());
 }
@@ -113,57 +101,36 @@ TEST_F(OnNowWindowTest, TheNowLineFollowsTheClockAcrossAProgrammesEnd)
 TEST_F(OnNowWindowTest, TheDayWindowAsksForTheLocalDayAndShowsLocalTimes)
 {
     server.serve("/guide/day.txt", guideTime(utc(4)) + '|' + guideTime(utc(5)) +
-                                       "|Early|||<b>Dawn</b> news\n" + guideTime(utc(20)) + '|' +
+                                       "|Early|||<b>Dawn</b>\n" + guideTime(utc(20)) + '|' +
                                        guideTime(utc(21, 30)) + "|Late%7CShow|||\n");
     GuideClient guide([this] { return server.url(""); });
-    struct Case
-    {
-        int offsetMinutes;
-        QByteArray offsetText;
-        QStringList items;
+    const std::pair<int, QStringList> cases[] = {
+        {330, {u"09:30\u201310:30 Early"_s, u"01:30\u201303:00 Late|Show"_s}},
+        {-300, {u"23:00\u201300:00 Early"_s, u"15:00\u201316:30 Late|Show"_s}},
     };
-    const Case cases[] = {
-        {330, "offset=330", {u"09:30\u201310:30 Early"_s, u"01:30\u201303:00 Late|Show"_s}},
-        {-300, "offset=-300", {u"23:00\u201300:00 Early"_s, u"15:00\u201316:30 Late|Show"_s}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.offsetMinutes);
+    for (const auto &[offset, items] : cases) {
         server.clearRequests();
         QSignalSpy arrived(&guide, &GuideClient::dayArrived);
         GuideDayWindow window(guide, "bbc one", u"BBC"_s, QDate(2026, 12, 10),
-                              QTimeZone(c.offsetMinutes * 60), message, nullptr);
+                              QTimeZone(offset * 60), message, nullptr);
         window.setAttribute(Qt::WA_DeleteOnClose, false);
         ASSERT_TRUE(arrived.wait(kWaitMs));
-        const auto requests = server.requestsFor("/guide/day.txt");
-        ASSERT_EQ(requests.size(), 1);
-        EXPECT_TRUE(requests[0].target.contains("id=bbc%20one")) << requests[0].target.data();
-        EXPECT_TRUE(requests[0].target.contains("date=2026-12-10"));
-        EXPECT_TRUE(requests[0].target.contains(c.offsetText)) << requests[0].target.data();
-        QStringList items;
+        const QByteArray target = server.requestsFor("/guide/day.txt").value(0).target;
+        EXPECT_TRUE(
+            target.endsWith("?id=bbc%20one&date=2026-12-10&offset=" + QByteArray::number(offset)))
+            << target.data();
+        QStringList shown;
         for (int i = 0; i < window.list()->count(); ++i)
-            items << window.list()->item(i)->text();
-        EXPECT_EQ(items, c.items);
-        EXPECT_EQ(window.windowTitle(), u"BBC \u2013 "_s + QLocale().toString(QDate(2026, 12, 10)));
+            shown << window.list()->item(i)->text();
+        EXPECT_EQ(shown, items);
         // The description is plain text, markup included.
-        const QString tip = window.list()->item(0)->toolTip();
-        EXPECT_TRUE(tip.contains(u"&lt;b&gt;Dawn&lt;/b&gt; news"_s)) << tip.toStdString();
-        EXPECT_TRUE(window.list()->item(1)->toolTip().isEmpty());
+        EXPECT_TRUE(window.list()->item(0)->toolTip().contains(u"&lt;b&gt;Dawn"_s));
     }
-    // No page: an empty list and no message.
-    server.serve("/guide/day.txt", "not here", 404);
-    QSignalSpy failed(&guide, &GuideClient::dayFailed);
-    GuideDayWindow window(guide, "bbc", u"BBC"_s, QDate(2026, 12, 10), QTimeZone(0), message,
-                          nullptr);
-    window.setAttribute(Qt::WA_DeleteOnClose, false);
-    ASSERT_TRUE(failed.wait(kWaitMs));
-    EXPECT_EQ(window.list()->count(), 0);
 }
 
 TEST_F(OnNowWindowTest, TheColumnShowsForTvListsWithGuideDataAfterTheChannel)
 {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     test::ViewerFolders temp;
-    ASSERT_TRUE(temp.isValid());
     ScopedScriptedDialogs boxes;
     QFile data(temp.path() + u"/data/Data.txt"_s);
     ASSERT_TRUE(data.open(QIODevice::WriteOnly));
@@ -186,30 +153,21 @@ TEST_F(OnNowWindowTest, TheColumnShowsForTvListsWithGuideDataAfterTheChannel)
     form.show();
     auto &model = *qobject_cast<ChannelListModel *>(ui.ListView1->sourceModel());
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.columnCount() == 7; }, kWaitMs));
-    const QHeaderView *header = ui.ListView1->header();
-    EXPECT_EQ(header->visualIndex(ChannelListModel::OnNowColumn), 1);
-    EXPECT_TRUE(header->isSectionHidden(ChannelListModel::UrlColumn));
+    EXPECT_EQ(ui.ListView1->header()->visualIndex(ChannelListModel::OnNowColumn), 1);
+    EXPECT_TRUE(ui.ListView1->header()->isSectionHidden(ChannelListModel::UrlColumn));
     EXPECT_EQ(model.headerData(ChannelListModel::OnNowColumn, Qt::Horizontal), u"On Now"_s);
     EXPECT_EQ(model.onNowText(0), u"Morning Show"_s);
 
-    // Radio has no column, whatever its guide ids; TV has it again without asking anew.
+    // Radio has no column, whatever its guide ids.
     ui.cmdRadio->click();
     EXPECT_EQ(model.columnCount(), 5);
-    const qsizetype asked = server.requestsFor("/guide/now.txt").size();
-    ui.cmdTV->click();
-    EXPECT_EQ(model.columnCount(), 7);
-    EXPECT_EQ(server.requestsFor("/guide/now.txt").size(), asked);
 
     // The line under the player stays out of the picture on the whole screen.
     auto *area = form.findChild<PlayerArea *>(u"playerArea"_s);
     ASSERT_TRUE(area);
     area->setGuideChannel("alpha", u"Alpha"_s);
     EXPECT_TRUE(area->nowNextLine()->text().endsWith(u" Morning Show"_s));
-    EXPECT_FALSE(area->nowNextLine()->isHidden());
     area->togglePictureFullScreen();
-    ASSERT_TRUE(area->pictureFullScreen());
     EXPECT_TRUE(area->nowNextLine()->isHidden());
     EXPECT_EQ(area->player()->geometry(), area->rect());
-    area->togglePictureFullScreen();
-    EXPECT_FALSE(area->nowNextLine()->isHidden());
 }

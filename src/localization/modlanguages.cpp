@@ -60,6 +60,10 @@ void registerDefaultMessages(clsLanguages &languages)
     // The outcome of an update.
     languages.setMessage(u"MSG_NOUPDATES"_s, u"No updates were available."_s);
     languages.setMessage(u"MSG_UPDATESDOWNLOADED"_s, u"Downloaded %1 channel updates"_s);
+    // The programme guide: the channel list's column, the line under the player, the day window.
+    languages.setMessage(u"MSG_ONNOW"_s, u"On Now"_s);
+    languages.setMessage(u"MSG_GUIDENEXT"_s, u"next: %1"_s);
+    languages.setMessage(u"MSG_GUIDEDAY"_s, u"%1 \u2013 %2"_s);
 }
 
 } // namespace mavrel

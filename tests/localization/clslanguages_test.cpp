@@ -36,7 +36,8 @@ TEST(MessageTable, DefaultMessagesInOrderAndLookedUpIgnoringCase)
                                u"MSG_PLAYUNDECODABLE"_s,   u"MSG_PLAYTIMEDOUT"_s,
                                u"MSG_PLAYUNOPENABLE"_s,    u"MSG_FIRSTDOWNLOAD"_s,
                                u"MSG_SERVERUNREACHABLE"_s, u"MSG_NOUPDATES"_s,
-                               u"MSG_UPDATESDOWNLOADED"_s};
+                               u"MSG_UPDATESDOWNLOADED"_s, u"MSG_ONNOW"_s,
+                               u"MSG_GUIDENEXT"_s,         u"MSG_GUIDEDAY"_s};
     ASSERT_EQ(languages.messageCount(), order.size());
     for (qsizetype i = 0; i < order.size(); ++i)
         EXPECT_EQ(languages.messages()[std::size_t(i)].key, order[i]);

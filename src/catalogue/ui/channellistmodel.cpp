@@ -19,9 +19,52 @@ void ChannelListModel::addUrlColumn()
 {
     if (hasUrlColumn())
         return;
+    if (hasOnNowColumn()) { // the column is there already, without a name
+        m_headers.append(u"URL"_s);
+        emit headerDataChanged(Qt::Horizontal, UrlColumn, UrlColumn);
+        return;
+    }
     beginInsertColumns({}, UrlColumn, UrlColumn);
     m_headers.append(u"URL"_s);
     endInsertColumns();
+}
+
+void ChannelListModel::setOnNow(OnNowLookup lookup, const QString &header)
+{
+    const int before = columnCount();
+    m_onNowHeader = header;
+    if (bool(lookup) == hasOnNowColumn()) {
+        m_onNow = std::move(lookup);
+        if (hasOnNowColumn()) {
+            emit headerDataChanged(Qt::Horizontal, OnNowColumn, OnNowColumn);
+            onNowChanged();
+        }
+        return;
+    }
+    if (lookup) {
+        beginInsertColumns({}, before, OnNowColumn);
+        m_onNow = std::move(lookup);
+        endInsertColumns();
+    } else {
+        beginRemoveColumns({}, int(m_headers.size()), OnNowColumn);
+        m_onNow = {};
+        endRemoveColumns();
+    }
+}
+
+void ChannelListModel::onNowChanged()
+{
+    if (hasOnNowColumn() && !m_rows.empty())
+        emit dataChanged(index(0, OnNowColumn), index(rowCount() - 1, OnNowColumn),
+                         {Qt::DisplayRole});
+}
+
+QString ChannelListModel::onNowText(int row) const
+{
+    if (!m_onNow || row < 0 || std::size_t(row) >= m_rows.size())
+        return {};
+    const QByteArrayView id = m_rows.bytes(std::size_t(row), ChannelRows::Spare1);
+    return id.isEmpty() ? QString() : m_onNow(id.toByteArray());
 }
 
 void ChannelListModel::setHeaderText(int column, const QString &text)
@@ -90,7 +133,9 @@ int ChannelListModel::rowCount(const QModelIndex &parent) const
 
 int ChannelListModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_headers.size());
+    if (parent.isValid())
+        return 0;
+    return hasOnNowColumn() ? OnNowColumn + 1 : int(m_headers.size());
 }
 
 ChannelRows::Text ChannelListModel::textOf(int column)
@@ -123,6 +168,8 @@ QVariant ChannelListModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
+    if (index.column() == OnNowColumn && (role == Qt::DisplayRole || role == Qt::ToolTipRole))
+        return onNowText(index.row());
     switch (role) {
     case Qt::DisplayRole:
         return cellText(index.row(), index.column());
@@ -139,6 +186,9 @@ QVariant ChannelListModel::data(const QModelIndex &index, int role) const
 
 QVariant ChannelListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == OnNowColumn &&
+        hasOnNowColumn())
+        return m_onNowHeader;
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         section < m_headers.size())
         return m_headers[section];

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace mavrel {
@@ -24,7 +25,8 @@ public:
         TypeColumn,
         RatingColumn,
         FavoritesColumn,
-        UrlColumn
+        UrlColumn,
+        OnNowColumn // after the URL column, which is then there but hidden outside staff mode
     };
     static constexpr int kAddressRole = Qt::UserRole;
     // The row's logo address (QByteArray, empty for none), any column.
@@ -36,6 +38,15 @@ public:
     void addUrlColumn();
     bool hasUrlColumn() const { return m_headers.size() > UrlColumn; }
     void setHeaderText(int column, const QString &text);
+
+    // What is on now for a guide id (the row's spare1); without a lookup there is no On Now
+    // column.
+    using OnNowLookup = std::function<QString(const QByteArray &guideId)>;
+    void setOnNow(OnNowLookup lookup, const QString &header);
+    bool hasOnNowColumn() const { return bool(m_onNow); }
+    // What is on changed: the column is read again.
+    void onNowChanged();
+    QString onNowText(int row) const;
 
     void setRows(ChannelRows &&rows);
     void setRows(std::vector<ChannelRow> &&rows);
@@ -67,6 +78,8 @@ private:
     ChannelRows m_rows;
     ChannelRows m_removed; // cleared rows, released with the next ones
     QStringList m_headers;
+    OnNowLookup m_onNow;
+    QString m_onNowHeader;
     mutable std::array<CachedCell, 512> m_cells;
 };
 

@@ -118,9 +118,11 @@ void CollatingSortProxy::setSourceModel(QAbstractItemModel *model)
             connect(model, &QAbstractItemModel::layoutChanged, this, end),
             connect(model, &QAbstractItemModel::dataChanged, this,
                     [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
-                        if (m_sortColumn >= topLeft.column() &&
-                            m_sortColumn <= bottomRight.column()) {
+                        const bool found = !m_findText.isEmpty() && bottomRight.column() > 0;
+                        if (found || (m_sortColumn >= topLeft.column() &&
+                                      m_sortColumn <= bottomRight.column())) {
                             forgetRanks();
+                            computeFound();                  // the find reads the On Now column too
                             sort(m_sortColumn, m_sortOrder); // a sorted text changed
                         } else if (!m_order.empty()) {
                             emit dataChanged(index(0, topLeft.column()),
@@ -262,7 +264,7 @@ std::vector<int> CollatingSortProxy::ranks(int column) const
     const std::size_t rows = std::size_t(source->rowCount());
     const auto *channels = qobject_cast<const ChannelListModel *>(source);
     const auto none = [](std::size_t) { return QByteArrayView(); };
-    if (!channels || column == ChannelListModel::UrlColumn) {
+    if (!channels || column >= ChannelListModel::UrlColumn) {
         return rankTexts(rows, none, [&](std::size_t r) {
             return source->index(int(r), column).data().toString();
         });
@@ -381,6 +383,15 @@ void CollatingSortProxy::computeFound()
         m_foldedBuilt = true;
     }
     m_found = m_foldedNames.matching(m_findText);
+    // A channel is also found by what is on now.
+    const auto *channels = qobject_cast<const ChannelListModel *>(source);
+    if (channels && channels->hasOnNowColumn()) {
+        const QString needle = foldForFind(m_findText);
+        for (std::size_t r = 0; r < m_found.size(); ++r) {
+            if (!m_found[r])
+                m_found[r] = foldForFind(channels->onNowText(int(r))).contains(needle);
+        }
+    }
 }
 
 void CollatingSortProxy::setFindText(const QString &text)

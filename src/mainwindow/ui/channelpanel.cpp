@@ -15,6 +15,8 @@
 #include "mainwindow/ui/findbar.h"
 #include "mainwindow/ui/keyrouter.h"
 #include "mainwindow/ui/playerarea.h"
+#include "online/guideclient.h"
+#include "online/serveraddress.h"
 #include "platform/dialogs.h"
 #include "platform/settings.h"
 #include "platform/widgets/named.h"
@@ -23,6 +25,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -120,7 +123,14 @@ ChannelPanel::ChannelPanel(const PanelContext &context, QWidget *parent)
             &ChannelPlayback::WindowsMediaPlayer1_MediaError);
     connect(player, &MediaPlayer::Warning, m_playback,
             &ChannelPlayback::WindowsMediaPlayer1_Warning);
+    connect(ListView1, &QAbstractItemView::clicked, this,
+            [this] { m_clicked = selectedChannel(); });
     connect(ListView1, &QAbstractItemView::clicked, m_playback, &ChannelPlayback::ListView1_Click);
+    m_guide = new GuideClient(catalogueServerAddress, this);
+    context.player->setGuide(m_guide, context.messages);
+    connect(m_guide, &GuideClient::nowChanged, this, &ChannelPanel::showGuide);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ChannelPanel::showGuide);
+    connect(player, &MediaPlayer::stateChanged, this, &ChannelPanel::followPlayer);
     connect(m_find, &FindBar::findChanged, this, &ChannelPanel::sayCounts);
     auto *keys = new KeyRouter(this);
     keys->onKeys(ListView1, {Qt::Key_Return, Qt::Key_Enter}, [this] {
@@ -130,6 +140,7 @@ ChannelPanel::ChannelPanel(const PanelContext &context, QWidget *parent)
         // A click chooses the row it plays; the current row need not be chosen yet.
         ListView1->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
                                                          QItemSelectionModel::Rows);
+        m_clicked = selectedChannel();
         m_playback->ListView1_Click();
     });
 
@@ -159,6 +170,7 @@ ChannelPanel::~ChannelPanel() = default;
 
 void ChannelPanel::setCatalogueFile(const QString &path)
 {
+    m_catalogueFile = path;
     m_catalogue->setCatalogueFile(path);
 }
 
@@ -283,6 +295,68 @@ void ChannelPanel::sayCounts()
     m_context.status(m_listStatus);
 }
 
+void ChannelPanel::showGuide()
+{
+    // At start and after a catalogue update: the guide ids may have changed.
+    const QDateTime stamp = QFileInfo(m_catalogueFile).lastModified();
+    if (stamp != m_catalogueStamp) {
+        m_catalogueStamp = stamp;
+        m_guide->refreshNow();
+    }
+    const GuideNowTable &table = m_guide->table();
+    bool shown = viewState().currentKind == kKindTV && !table.isEmpty();
+    if (shown) {
+        const ChannelRows &rows = m_model->rows();
+        shown = false;
+        for (std::size_t r = 0; r < rows.size() && !shown; ++r) {
+            const QByteArrayView id = rows.bytes(r, ChannelRows::Spare1);
+            shown = !id.isEmpty() && table.contains(id.toByteArray());
+        }
+    }
+    if (!shown) {
+        m_model->setOnNow({}, {});
+        return;
+    }
+    const bool added = !m_model->hasOnNowColumn();
+    m_model->setOnNow([guide = m_guide](const QByteArray &id) { return guide->onNow(id).on.title; },
+                      m_context.messages(u"MSG_ONNOW"_s));
+    if (added) {
+        QHeaderView *header = ListView1->header();
+        header->setSectionHidden(ChannelListModel::UrlColumn, !m_model->hasUrlColumn());
+        header->moveSection(header->visualIndex(ChannelListModel::OnNowColumn), 1);
+    }
+}
+
+void ChannelPanel::followPlayer(PlaybackSession::State state)
+{
+    using State = PlaybackSession::State;
+    const QString url = m_context.player->player()->URL();
+    if (state == State::Closed || state == State::Stopped || state == State::Error) {
+        m_followedUrl.clear();
+        m_context.player->setGuideChannel({}, {});
+        return;
+    }
+    if (url == m_followedUrl)
+        return;
+    m_followedUrl = url;
+    const std::optional<SelectedChannel> &played = m_playback->playingChannel();
+    if (m_clicked && played && played->address == url.toUtf8() && played->name == m_clicked->name) {
+        m_context.player->setGuideChannel(m_clicked->spare1, QString::fromUtf8(m_clicked->name));
+        return;
+    }
+    // A favourite or another list's channel: the list shown may hold it.
+    const ChannelRows &rows = m_model->rows();
+    for (std::size_t r = 0; r < rows.size() && !url.isEmpty(); ++r) {
+        if (!rows.bytes(r, ChannelRows::Spare1).isEmpty() &&
+            rows.text(r, ChannelRows::Text::Url) == url) {
+            const ChannelRecord record = rows.record(r);
+            m_context.player->setGuideChannel(record.spare1, QString::fromUtf8(record.name));
+            return;
+        }
+    }
+    m_context.player->setGuideChannel({}, {});
+}
+
 int ChannelPanel::neededWidth() const
 {
     constexpr int kChannelColumnTwips = 2800;
@@ -335,6 +409,8 @@ void ChannelPanel::addControls(WindowControls &c)
     c.addButton(cmdFav, controlkind::CommandButton);
     c.addListView(ListView1, [this](int column, const QString &text) {
         m_model->setHeaderText(column, text);
+        if (column == 0) // a language applied: the On Now header is a message
+            showGuide();
         // The sort box names the columns, in their language.
         if (column < cmbSortTV->count())
             cmbSortTV->setItemText(column, text);

@@ -4,7 +4,9 @@
 #include "catalogue/channelrecord.h"
 #include "mainwindow/layout.h"
 #include "mainwindow/ui/panelcontext.h"
+#include "player/playbacksession.h"
 
+#include <QDateTime>
 #include <QGroupBox>
 
 #include <memory>
@@ -24,6 +26,7 @@ class ChannelPlayback;
 class ChannelListModel;
 class CheckAllRun;
 class FindBar;
+class GuideClient;
 class ListViewEnh;
 class LogoStore;
 class WindowControls;
@@ -49,6 +52,7 @@ public:
     QMenu *actionsMenu() const { return mnuActions; }
     CheckAllRun &checkRun() const { return *m_checkRun; }
     ChannelPlayback &playback() const { return *m_playback; }
+    GuideClient &guide() const { return *m_guide; }
     bool loadingDisabled() const;
     // The row selected, however it was chosen: a screen reader selects without moving the
     // current row.
@@ -80,6 +84,10 @@ signals:
 private:
     void Combo1_Click();
     void cmbSortTV_Click();
+    // The On Now column for a TV list that has guide data, and the catalogue's changes.
+    void showGuide();
+    // The guide id of what the player plays, when the list knows it.
+    void followPlayer(PlaybackSession::State state);
 
     PanelContext m_context;
     ChannelPlayback *m_playback;
@@ -101,6 +109,11 @@ private:
     QString m_allText = QStringLiteral("All"); // the Type box's first item, in its language
     int m_catalogueTotal = 0; // the last load's count of every channel, for the find status
     QString m_listStatus;     // the counts of the list, as the status panel last showed them
+    GuideClient *m_guide;
+    QString m_catalogueFile;
+    QDateTime m_catalogueStamp;             // the catalogue's time when now.txt was last asked for
+    std::optional<ChannelRecord> m_clicked; // the row last played from the list
+    QString m_followedUrl;
 };
 
 } // namespace mavrel

@@ -2,7 +2,10 @@
 
 #include "branding/ui/artwork.h"
 #include "localization/ui/windowcontrols.h"
+#include "mainwindow/ui/guidedaywindow.h"
 #include "mainwindow/ui/keyrouter.h"
+#include "online/guideclient.h"
+#include "platform/bytetext.h"
 #include "platform/widgets/named.h"
 #include "player/ui/mediaplayer.h"
 #include "videosite/ui/videositebrowser.h"
@@ -11,6 +14,7 @@
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QWebEngineView>
@@ -29,6 +33,14 @@ PlayerArea::PlayerArea(QWidget *parent) : QWidget(parent)
     imgOffline->setAccessibleDescription(
         u"The channel did not answer. Click the picture to hide it."_s);
     imgOffline->hide();
+    cmdNowNext = named(new QPushButton(this), u"cmdNowNext"_s, u"On Now"_s);
+    cmdNowNext->setFlat(true);
+    cmdNowNext->setStyleSheet(u"text-align: left; padding: 0 4px;"_s);
+    cmdNowNext->hide();
+    connect(cmdNowNext, &QPushButton::clicked, this, [this] {
+        if (m_guide && !m_guideId.isEmpty())
+            GuideDayWindow::open(*m_guide, m_guideId, m_guideName, m_zone, m_messages, this);
+    });
     // The design's places, in the window's coordinates; the layout starts from them.
     ResizableControls design;
     design.player = {5520, 1020, 9570, 6705};
@@ -49,7 +61,7 @@ void PlayerArea::applyGeometry(const ResizableControls &c)
 {
     const QRect area = toPixels(c.player);
     setGeometry(area);
-    WindowsMediaPlayer1->setGeometry(rect());
+    placePlayer();
     if (wbyoutube)
         wbyoutube->setGeometry(rect());
     imgOffline->setGeometry(toPixels(c.imgOffline).translated(-area.topLeft()));
@@ -188,12 +200,13 @@ void PlayerArea::togglePictureFullScreen()
             }
         }
         window->showFullScreen();
+        showNowNext();
         placeFullScreenPicture();
     } else {
         fs.on = false;
         // The window's layout places the rest from the picture's corner.
         setGeometry(fs.rect);
-        WindowsMediaPlayer1->setGeometry(rect());
+        showNowNext();
         for (const QPointer<QWidget> &w : std::as_const(fs.hidden)) {
             if (w)
                 w->show();
@@ -212,8 +225,47 @@ void PlayerArea::placeFullScreenPicture()
     if (QLayout *layout = window()->layout())
         layout->activate();
     setGeometry(parentWidget()->rect());
-    WindowsMediaPlayer1->setGeometry(rect());
+    placePlayer();
     raise();
+}
+
+void PlayerArea::setGuide(GuideClient *guide, MessageLookup messages)
+{
+    m_guide = guide;
+    m_messages = std::move(messages);
+    connect(guide, &GuideClient::nowChanged, this, &PlayerArea::showNowNext);
+}
+
+void PlayerArea::setGuideChannel(const QByteArray &guideId, const QString &channelName)
+{
+    m_guideId = guideId;
+    m_guideName = channelName;
+    showNowNext();
+}
+
+void PlayerArea::showNowNext()
+{
+    QString text;
+    if (m_guide && !m_guideId.isEmpty() && !m_fullScreen.on) {
+        const GuideNowTable::OnAt on = m_guide->onNow(m_guideId);
+        if (!on.on.isNull()) {
+            text = programmeLine(on.on, m_zone);
+            if (!on.following.isNull())
+                text += u" \u00b7 "_s + m_messages(u"MSG_GUIDENEXT"_s).arg(on.following.title);
+        }
+    }
+    cmdNowNext->setText(text);
+    cmdNowNext->setAccessibleName(text.isEmpty() ? u"On Now"_s : text);
+    cmdNowNext->setToolTip(plainToolTip(text));
+    cmdNowNext->setVisible(!text.isEmpty());
+    placePlayer();
+}
+
+void PlayerArea::placePlayer()
+{
+    const int line = cmdNowNext->isHidden() ? 0 : cmdNowNext->sizeHint().height();
+    WindowsMediaPlayer1->setGeometry(rect().adjusted(0, 0, 0, -line));
+    cmdNowNext->setGeometry(0, height() - line, width(), line);
 }
 
 } // namespace mavrel

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "catalogue/catalogueview.h"
 #include "mainwindow/layout.h"
 
 #include <QList>
 #include <QPointer>
 #include <QRect>
+#include <QTimeZone>
 #include <QUrl>
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 class QWebEngineView;
 
 namespace mavrel {
 
+class GuideClient;
 class KeyRouter;
 class MediaPlayer;
 class WindowControls;
@@ -54,12 +58,23 @@ public:
     void applyGeometry(const ResizableControls &c);
     void addControls(WindowControls &c);
 
+    // The now/next line under the player, for the playing channel's guide id (empty: none).
+    void setGuide(GuideClient *guide, MessageLookup messages);
+    void setGuideChannel(const QByteArray &guideId, const QString &channelName);
+    QByteArray guideChannel() const { return m_guideId; }
+    // The user's zone; tests set their own.
+    void setGuideZone(const QTimeZone &zone) { m_zone = zone; }
+    QPushButton *nowNextLine() const { return cmdNowNext; }
+
 signals:
     void pictureFullScreenChanged(bool on);
 
 private:
     void ensureBrowser();
     void createKeyboard();
+    void showNowNext();
+    // The player takes what the now/next line leaves.
+    void placePlayer();
 
     MediaPlayer *WindowsMediaPlayer1;
     QLabel *imgOffline;
@@ -76,6 +91,12 @@ private:
     };
     FullScreenPicture m_fullScreen;
     KeyRouter *m_keys;
+    QPushButton *cmdNowNext;
+    GuideClient *m_guide = nullptr;
+    MessageLookup m_messages;
+    QByteArray m_guideId;
+    QString m_guideName;
+    QTimeZone m_zone = QTimeZone::systemTimeZone();
 };
 
 } // namespace mavrel

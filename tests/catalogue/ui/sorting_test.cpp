@@ -4,6 +4,7 @@
 #include "platform/scripteddialogs.h"
 
 #include <QAbstractItemModelTester>
+#include <QHash>
 #include <QHeaderView>
 #include <QStandardItemModel>
 
@@ -259,4 +260,40 @@ TEST_F(SortingTest, FindShowsMatchingRowsInSortOrderAndEmptyTextRestoresThem)
     proxy.setFindText({});
     EXPECT_EQ(column(view, 0), (QStringList{u"none"_s, u"Aradio"_s}));
     EXPECT_TRUE(proxy.mapFromSource(model.index(1, 0)).isValid());
+}
+
+TEST_F(SortingTest, OnNowKeepsItsColumnNumberSortsAndFindsAsTitlesChange)
+{
+    ChannelRow alpha = row(u"Alpha"_s, u"1.0"_s), gamma = row(u"Gamma"_s, u"1.0"_s);
+    alpha.record.spare1 = "a";
+    gamma.record.spare1 = "g";
+    model.setRows(rows({alpha, row(u"Beta"_s, u"1.0"_s), gamma}));
+    QHash<QByteArray, QString> titles{{"a", u"Zoo Tales"_s}, {"g", u"Evening News"_s}};
+    const auto lookup = [&](const QByteArray &id) { return titles.value(id); };
+    model.setOnNow(lookup, u"On Now"_s);
+    EXPECT_EQ(model.columnCount(), 7);
+    model.addUrlColumn(); // staff mode names the column that was there
+    model.setOnNow({}, {});
+    EXPECT_EQ(model.columnCount(), 6);
+    model.setOnNow(lookup, u"On Now"_s);
+    EXPECT_EQ(model.headerData(ChannelListModel::UrlColumn, Qt::Horizontal), u"URL"_s);
+    EXPECT_EQ(column(view, ChannelListModel::OnNowColumn),
+              (QStringList{u"Zoo Tales"_s, {}, u"Evening News"_s}));
+
+    // The first sort puts the highest first; a programme's end sorts anew.
+    ASSERT_TRUE(EnhListView_SortColumns(view, ChannelListModel::OnNowColumn + 1, false));
+    EXPECT_EQ(column(view, 0), (QStringList{u"Alpha"_s, u"Gamma"_s, u"Beta"_s}));
+    titles["a"] = u"Afternoon Film"_s;
+    model.onNowChanged();
+    EXPECT_EQ(column(view, 0), (QStringList{u"Gamma"_s, u"Alpha"_s, u"Beta"_s}));
+    const std::pair<QString, QStringList> finds[] = {
+        {u"news"_s, {u"Gamma"_s}}, {u"BETA"_s, {u"Beta"_s}}, {u"weather"_s, {}}};
+    for (const auto &[text, names] : finds) {
+        view.proxy()->setFindText(text);
+        EXPECT_EQ(column(view, 0), names) << text.toStdString();
+    }
+    // While a find is typed, a title that starts to match shows its row.
+    titles["g"] = u"Weather"_s;
+    model.onNowChanged();
+    EXPECT_EQ(column(view, 0), (QStringList{u"Gamma"_s}));
 }

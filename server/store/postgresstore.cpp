@@ -20,8 +20,10 @@ namespace {
 
 // Any number that identifies this schema's start-up lock among the database's advisory locks.
 constexpr const char *kSchemaLock = "SELECT pg_advisory_xact_lock(7240411)";
-// The layout the schema files make, kept in meta. 2: the bounded reports log.
-constexpr int kSchemaVersion = 2;
+// Two servers swapping in guides at once would each delete before the other inserts.
+constexpr const char *kGuideLock = "SELECT pg_advisory_xact_lock(7240412)";
+// The layout the schema files make, kept in meta. 2: the bounded reports log; 3: the guide.
+constexpr int kSchemaVersion = 3;
 
 } // namespace
 
@@ -187,6 +189,11 @@ Result<void> PostgresStore::readClock()
     q.finish();
     m_batchClockRead = m_inBatch;
     return {};
+}
+
+Result<void> PostgresStore::lockGuides()
+{
+    return runText(m_db, QString::fromLatin1(kGuideLock));
 }
 
 Result<qint64> PostgresStore::oldestOtherWriter()

@@ -3,7 +3,9 @@
 #include "pgcluster.h"
 
 #include "server/catalogue/cataloguepages.h"
+#include "server/sources/importer.h"
 #include "server/store/cataloguestore.h"
+#include "testhttpserver.h"
 
 #include <gtest/gtest.h>
 
@@ -166,6 +168,56 @@ TEST_F(GuideStoreTest, DayPageCoversTheLocalDayAndEncodesFields)
     };
     for (const auto &r : refused)
         page("/guide/day.txt", QString::fromLatin1(r.query), r.status);
+}
+
+QByteArray xmltv(const QByteArray &programmes)
+{
+    return "<?xml version=\"1.0\"?>\n<tv>\n" + programmes + "</tv>\n";
+}
+
+QByteArray xmlProgramme(const char *id, const char *start, const char *stop, const char *title)
+{
+    return "<programme channel=\"" + QByteArray(id) + "\" start=\"" + start + " +0000\" stop=\"" +
+           stop + " +0000\"><title>" + title + "</title></programme>\n";
+}
+
+TEST_F(GuideStoreTest, SyncReadsThePlaylistsGuideAfterItsChannelsAndKeepsItWhenALaterOneFails)
+{
+    now = kDay + 20 * kHour;
+    test::TestHttpServer http;
+    ASSERT_TRUE(http.listen());
+    // three.tv arrives with the playlist: its programmes are kept only because the guide is read
+    // after the channels.
+    http.serve("/guide.xml",
+               xmltv(xmlProgramme("three.tv", "20261210200000", "20261210210000", "Three") +
+                     xmlProgramme("one.tv", "20261210190000", "20261210203000", "One") +
+                     xmlProgramme("ghost.tv", "20261210200000", "20261210210000", "Ghost") +
+                     xmlProgramme("one.tv", "20261225200000", "20261225210000", "Far")));
+    http.serve("/cut.xml",
+               xmltv(xmlProgramme("three.tv", "20261210200000", "20261210210000", "Replaced"))
+                   .chopped(12));
+    const QByteArray guide = http.url("/guide.xml");
+    http.serve("/tv.m3u", "#EXTM3U x-tvg-url=\"/etc/passwd," + guide +
+                              "\"\n#EXTINF:-1 tvg-id=\"three.tv\",Three\nhttp://three/\n");
+
+    QList<QByteArray> printed;
+    QStringList failed;
+    const SourceRun run{{QString::fromLatin1(http.url("/tv.m3u"))},
+                        {QString::fromLatin1(http.url("/cut.xml")), QString::fromLatin1(guide)},
+                        true};
+    EXPECT_FALSE(runSources(
+        *store, run, {}, [&](const QByteArray &line) { printed.append(line); },
+        [&](const QString &why) { failed.append(why); }));
+    ASSERT_EQ(printed.size(), 2);
+    EXPECT_EQ(printed[1], guide + ": programmes 2, out of window 1, unknown channel 1, bad 0");
+    ASSERT_EQ(failed.size(), 2) << failed.join(u'\n').toStdString();
+    EXPECT_TRUE(failed[0].contains(u"/etc/passwd"_s));
+    EXPECT_TRUE(failed[1].contains(u"cut.xml"_s));
+    EXPECT_EQ(http.requestsFor("/guide.xml").size(), 1);
+
+    EXPECT_EQ(page("/guide/now.txt"),
+              "one.tv|2026-12-10T19:00:00Z|2026-12-10T20:30:00Z|One|||\n"
+              "three.tv|2026-12-10T20:00:00Z|2026-12-10T21:00:00Z|Three|||\n");
 }
 
 } // namespace

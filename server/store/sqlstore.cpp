@@ -993,6 +993,21 @@ private:
     bool m_staged = false; // rows of this writer may sit in the staging table
 };
 
+QString SqlStore::nowAndNextQuery() const
+{
+    // Per guide id, two index probes: the latest start up to `at` and the first after; then the
+    // rows at those starts.
+    return u"WITH g AS (SELECT DISTINCT spare1 AS id FROM channels"
+           " WHERE removed = 0 AND length(spare1) > 0),"
+           " s AS (SELECT id,"
+           " (SELECT MAX(start) FROM programmes WHERE guide_id = g.id AND start <= ?) AS ns,"
+           " (SELECT MIN(start) FROM programmes WHERE guide_id = g.id AND start > ?) AS xs"
+           " FROM g)"
+           " SELECT p.guide_id, p.start, p.stop, p.title, p.sub_title, p.description,"
+           " p.category FROM s JOIN programmes p ON p.guide_id = s.id"
+           " AND p.start IN (s.ns, s.xs) ORDER BY p.guide_id, p.start"_s;
+}
+
 Result<void> SqlStore::prepareGuideQueries()
 {
     if (m_gq)
@@ -1002,17 +1017,7 @@ Result<void> SqlStore::prepareGuideQueries()
     if (auto r = prepareAll({
             {&g->ids, u"SELECT DISTINCT spare1 FROM channels"
                       " WHERE removed = 0 AND length(spare1) > 0"_s},
-            // Per guide id, two index probes: the latest start up to `at` and the first after.
-            {&g->nowNext,
-             u"WITH g AS (SELECT DISTINCT spare1 AS id FROM channels"
-             " WHERE removed = 0 AND length(spare1) > 0),"
-             " s AS (SELECT id,"
-             " (SELECT MAX(start) FROM programmes WHERE guide_id = g.id AND start <= ?) AS ns,"
-             " (SELECT MIN(start) FROM programmes WHERE guide_id = g.id AND start > ?) AS xs"
-             " FROM g)"
-             " SELECT p.guide_id, p.start, p.stop, p.title, p.sub_title, p.description,"
-             " p.category FROM s JOIN programmes p ON p.guide_id = s.id"
-             " AND p.start IN (s.ns, s.xs) ORDER BY p.guide_id, p.start"_s},
+            {&g->nowNext, nowAndNextQuery()},
             // A programme without an end (stop = start) counts when it starts in the range.
             {&g->day, u"SELECT "_s + columns +
                           u" FROM programmes WHERE guide_id = ? AND start < ?"

@@ -116,6 +116,10 @@ protected:
     // Adds valid channels with addresses of their own (positions `at` of `out`) for a source.
     // Staged programmes one insert statement carries (bound values are limited per statement).
     virtual int programmesPerInsert() const { return 200; }
+    // Rows of the programme on at its first parameter (the latest start up to it) and of the
+    // next (the first start after its second), per guide id of the catalogue, ordered by guide id
+    // and start; programme columns only.
+    virtual QString nowAndNextQuery() const;
     // In a guide's swap transaction: keeps other writers off the same guide ids until it ends.
     virtual Result<void> lockGuides() { return {}; }
     virtual Result<void> addFreshChannels(const QList<const SourceEntry *> &fresh,

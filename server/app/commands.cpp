@@ -229,19 +229,12 @@ int serve(const Options &o, CatalogueStore &store, const PassedSocket &passed)
 
 int importSources(const Options &o, CatalogueStore &store)
 {
-    const bool sync = o.command == u"sync";
-    int exit = ExitOk;
-    for (const QString &source : o.rest) {
-        auto counts = sync ? syncSource(store, source) : importSource(store, source);
-        if (!counts) {
-            err(counts.error().message);
-            exit = ExitFailure;
-            continue;
-        }
-        std::printf("%s\n", countsText(source, counts.value(), sync).constData());
-    }
+    const SourceRun run{o.rest, o.guides, o.command == u"sync"};
+    const bool ok = runSources(
+        store, run, {}, [](const QByteArray &line) { std::printf("%s\n", line.constData()); },
+        [](const QString &why) { err(why); });
     std::fflush(stdout);
-    return exit;
+    return ok ? ExitOk : ExitFailure;
 }
 
 int exportCatalogue(CatalogueStore &store)

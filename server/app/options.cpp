@@ -142,6 +142,17 @@ Result<void> parseOptions(const QStringList &args, qsizetype i, Options &o, bool
             if (o.syncs.isEmpty() || o.syncs.back().everySecs != 0)
                 return Error{u"--every follows a --sync SOURCE"_s};
             o.syncs.back().everySecs = secs.value();
+        } else if (a == u"--guide" && o.command != u"export" && o.command != u"remove") {
+            QString guide;
+            if (!next(guide))
+                return Error{u"--guide needs a file or an http(s) address"_s};
+            if (o.command == u"serve") {
+                if (o.syncs.isEmpty())
+                    return Error{u"--guide follows a --sync SOURCE --every DURATION"_s};
+                o.syncs.back().guides.append(guide);
+            } else {
+                o.guides.append(guide);
+            }
         } else if (a.startsWith(u'-') && a.size() > 1) {
             return Error{u"unknown option '%1'"_s.arg(a)};
         } else if (o.command == u"import" || o.command == u"sync" || o.command == u"remove") {
@@ -203,7 +214,7 @@ Result<void> parseArguments(const QStringList &args, Options &o)
     if (o.db.isEmpty())
         return Error{u"--db DATABASE is required"_s};
     if ((o.command == u"import" || o.command == u"sync" || o.command == u"remove") &&
-        o.rest.isEmpty())
+        o.rest.isEmpty() && o.guides.isEmpty())
         return Error{o.command == u"remove" ? u"remove needs at least one ID"_s
                                             : u"%1 needs at least one SOURCE"_s.arg(o.command)};
     for (const Options::Sync &sync : o.syncs) {

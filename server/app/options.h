@@ -29,9 +29,10 @@ inline constexpr char kUsage[] =
     "                           [--idle-timeout SECONDS] [--head-timeout SECONDS]\n"
     "                           [--report-rate N] [--videos DIR] [--video-log FILE]\n"
     "                           [--report-log FILE]\n"
-    "                           [--staff-tokens FILE] [--sync SOURCE --every DURATION]...\n"
-    "  catalogue-server import --db DATABASE SOURCE...\n"
-    "  catalogue-server sync --db DATABASE SOURCE...\n"
+    "                           [--staff-tokens FILE]\n"
+    "                           [--sync SOURCE --every DURATION [--guide GUIDE]...]...\n"
+    "  catalogue-server import --db DATABASE [--guide GUIDE]... SOURCE...\n"
+    "  catalogue-server sync --db DATABASE [--guide GUIDE]... SOURCE...\n"
     "  catalogue-server export --db DATABASE\n"
     "  catalogue-server remove --db DATABASE ID...\n"
     "  catalogue-server --help | --version\n"
@@ -84,7 +85,8 @@ inline constexpr char kUsage[] =
     "         --sync SOURCE --every DURATION syncs SOURCE (as the sync command does) at\n"
     "         start and then every DURATION (a number with s, m, h or d; at least 1m); a\n"
     "         failed sync is reported and tried again at the next turn. Several pairs may\n"
-    "         be given.\n"
+    "         be given. --guide GUIDE after a pair (on its line in a --config file) reads\n"
+    "         that programme guide after each of its syncs, as the sync command does.\n"
     "import   adds the channels of catalogue files (Data.txt form), M3U/M3U8 playlists and\n"
     "         radio directory station lists (a JSON array of stations), from files or\n"
     "         http:// and https:// addresses, and prints how many were added, skipped and\n"
@@ -93,6 +95,12 @@ inline constexpr char kUsage[] =
     "         names and categories, marks the ones it no longer lists dead (back alive when\n"
     "         listed again). Figures, reports and other channels are left alone. A source\n"
     "         that cannot be read or lists no channel changes nothing.\n"
+    "         import and sync then read the programme guides (XMLTV, plain or gzip) that\n"
+    "         playlists name (x-tvg-url, http and https only) and each --guide GUIDE (a file\n"
+    "         or an http:// or https:// address): the programmes from 6 hours ago to 7 days\n"
+    "         ahead of the channels whose guide id the catalogue has replace theirs, once\n"
+    "         the whole guide read without error. A sync then drops programmes that ended\n"
+    "         over 6 hours ago. Served as /guide/now.txt and /guide/day.txt.\n"
     "export   writes the catalogue a viewer is given (its channels that are not dead) to\n"
     "         standard output as catalogue lines (CR LF).\n"
     "remove   removes channels by id; viewers drop them with their next update.\n"
@@ -118,10 +126,12 @@ struct Options
     QString videoLog;
     QString reportLog;
     QStringList rest;
+    QStringList guides; // import and sync: read after the sources' channels
     struct Sync
     {
         QString source;
         qint64 everySecs = 0;
+        QStringList guides; // read after each run of this sync
     };
     QList<Sync> syncs;
     QList<QByteArray> staffTokens;

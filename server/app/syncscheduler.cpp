@@ -49,12 +49,11 @@ void SyncScheduler::run()
                 lock.unlock();
                 SourceLimits limits;
                 limits.cancel = &m_cancel;
-                auto counts = syncSource(store, m_syncs[i].source, limits);
-                if (counts)
-                    std::printf("sync %s\n",
-                                countsText(m_syncs[i].source, counts.value(), true).constData());
-                else
-                    err(u"sync: "_s + counts.error().message);
+                const SourceRun run{{m_syncs[i].source}, m_syncs[i].guides, true};
+                runSources(
+                    store, run, limits,
+                    [](const QByteArray &line) { std::printf("sync %s\n", line.constData()); },
+                    [](const QString &why) { err(u"sync: "_s + why); });
                 std::fflush(stdout);
                 // What the sync took goes back to the system, not only to the heap: the server
                 // may idle for a day until the next one.

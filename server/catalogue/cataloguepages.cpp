@@ -4,6 +4,7 @@
 #include "catalogue/scramble.h"
 #include "online/catalogueupdate.h"
 #include "online/datetext.h"
+#include "server/catalogue/guidepages.h"
 #include "server/catalogue/updatereplies.h"
 #include "server/http/ratelimitedlog.h"
 #include "server/http/wire.h"
@@ -97,7 +98,9 @@ QList<QByteArray> CataloguePages::paths()
             "/ostrel/date.asp",
             kReportPath,
             "/ostrel/submit.asp",
-            "/Languages/26/Localization.txt"};
+            "/Languages/26/Localization.txt",
+            kGuideNowPath,
+            kGuideDayPath};
 }
 
 std::optional<HttpReply> CataloguePages::handle(QStringView path, QStringView rawQuery,
@@ -117,7 +120,42 @@ std::optional<HttpReply> CataloguePages::handle(QStringView path, QStringView ra
         return submit(rawQuery, client);
     if (path == u"/Languages/26/Localization.txt")
         return localization();
+    if (path == QLatin1StringView(kGuideNowPath))
+        return guideNow();
+    if (path == QLatin1StringView(kGuideDayPath))
+        return guideDay(rawQuery);
     return std::nullopt;
+}
+
+HttpReply CataloguePages::guideNow()
+{
+    auto rows = m_store.nowAndNext(m_store.now());
+    if (!rows)
+        return serverError(rows.error());
+    HttpReply r = reply(200, guideNowText(rows.value()));
+    r.contentType = QByteArrayLiteral("text/plain; charset=utf-8");
+    return r;
+}
+
+HttpReply CataloguePages::guideDay(QStringView rawQuery)
+{
+    const auto day = parseGuideDay(rawQuery);
+    if (!day)
+        return reply(400, QByteArrayLiteral("Bad request: ") + day.error().message.toUtf8());
+    auto programmes = m_store.programmes(day.value().guideId, day.value().from, day.value().to);
+    if (!programmes)
+        return serverError(programmes.error());
+    // An empty day of a channel the catalogue has is a day without programmes.
+    if (programmes.value().isEmpty()) {
+        auto ids = m_store.guideIds();
+        if (!ids)
+            return serverError(ids.error());
+        if (!ids.value().contains(day.value().guideId))
+            return reply(404, QByteArrayLiteral("Unknown guide id"));
+    }
+    HttpReply r = reply(200, guideDayText(programmes.value()));
+    r.contentType = QByteArrayLiteral("text/plain; charset=utf-8");
+    return r;
 }
 
 HttpReply CataloguePages::currentDate(QStringView rawQuery)

@@ -89,6 +89,8 @@ public:
     HttpReply report(QStringView rawQuery, const QString &client, bool staff = false);
     HttpReply submit(QStringView rawQuery, const QString &client);
     HttpReply localization();
+    HttpReply guideNow();
+    HttpReply guideDay(QStringView rawQuery);
 
     // Update replies are then built once per catalogue change and date asked, off the worker,
     // and shared (not owned; it outlives the pages). Without it, each request builds its own.

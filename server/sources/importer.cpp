@@ -16,22 +16,36 @@ QString sourceKey(const QString &source)
     return isAddress(source) ? source : QFileInfo(source).absoluteFilePath();
 }
 
-Result<ParsedSource> readSource(const QString &source, const SourceLimits &limits,
-                                const EntrySink &sink)
+namespace {
+
+// The source as a device to read: the file itself, or an address downloaded into `downloaded`.
+Result<QIODevice *> openSource(const QString &source, const SourceLimits &limits, QFile &local,
+                               std::unique_ptr<QTemporaryFile> &downloaded)
 {
-    std::unique_ptr<QTemporaryFile> downloaded;
-    QFile local(source);
-    QIODevice *in = &local;
     if (isAddress(source)) {
         auto fetched = fetchToFile(source, limits.fetch, limits.cancel);
         if (!fetched)
             return fetched.error();
         downloaded = std::move(fetched).value();
-        in = downloaded.get();
-    } else if (!local.open(QIODevice::ReadOnly)) {
-        return Result<ParsedSource>::failure(
-            u"cannot read %1: %2"_s.arg(source, local.errorString()));
+        return static_cast<QIODevice *>(downloaded.get());
     }
+    if (!local.open(QIODevice::ReadOnly))
+        return Result<QIODevice *>::failure(
+            u"cannot read %1: %2"_s.arg(source, local.errorString()));
+    return static_cast<QIODevice *>(&local);
+}
+
+} // namespace
+
+Result<ParsedSource> readSource(const QString &source, const SourceLimits &limits,
+                                const EntrySink &sink)
+{
+    std::unique_ptr<QTemporaryFile> downloaded;
+    QFile local(source);
+    auto opened = openSource(source, limits, local, downloaded);
+    if (!opened)
+        return opened.error();
+    QIODevice *in = opened.value();
     SourceParser parser(isAddress(source) ? QUrl(source).path() : source, sink);
     QByteArray chunk(1 << 16, Qt::Uninitialized);
     for (;;) {
@@ -91,6 +105,7 @@ public:
         }
         m_counts.skipped += read.bad;
         m_counts.options = read.options;
+        m_counts.guides = read.guides;
         return m_counts;
     }
 
@@ -264,6 +279,98 @@ Result<ImportCounts> syncSource(CatalogueStore &store, const QString &source,
                                 const SourceLimits &limits)
 {
     return runSource(store, source, limits, true);
+}
+
+Result<GuideImport> importGuide(CatalogueStore &store, const QString &guide,
+                                const SourceLimits &limits)
+{
+    auto ids = store.guideIds();
+    if (!ids)
+        return ids.error();
+    std::unique_ptr<QTemporaryFile> downloaded;
+    QFile local(guide);
+    auto opened = openSource(guide, limits, local, downloaded);
+    if (!opened)
+        return opened.error();
+    auto writer = store.beginGuide();
+    if (!writer)
+        return writer.error();
+    const qint64 now = store.now();
+    const QSet<QByteArray> &wanted = ids.value();
+    const GuideFilter filter{now - kGuideBackSecs, now + kGuideAheadSecs,
+                             [&wanted](const QByteArray &id) { return wanted.contains(id); }};
+    GuideImport out;
+    auto read = readXmltv(*opened.value(), filter, [&](Programme &&p) -> Result<void> {
+        if (limits.cancel && limits.cancel->load())
+            return Result<void>::failure(u"stopped"_s);
+        return writer.value()->add(p);
+    });
+    if (!read) {
+        writer.value()->abandon();
+        return Result<GuideImport>::failure(u"%1: %2"_s.arg(guide, read.error().message));
+    }
+    out.read = read.value();
+    auto stored = writer.value()->commit();
+    if (!stored)
+        return stored.error();
+    out.stored = stored.value();
+    return out;
+}
+
+QByteArray guideCountsText(const QString &guide, const GuideImport &g)
+{
+    return guide.toUtf8() + ": programmes " + QByteArray::number(g.stored) + ", out of window " +
+           QByteArray::number(g.read.outOfWindow) + ", unknown channel " +
+           QByteArray::number(g.read.unknownChannel) + ", bad " + QByteArray::number(g.read.bad);
+}
+
+bool runSources(CatalogueStore &store, const SourceRun &run, const SourceLimits &limits,
+                const std::function<void(const QByteArray &)> &print,
+                const std::function<void(const QString &)> &fail)
+{
+    bool ok = true;
+    QStringList guides;
+    for (const QString &source : run.sources) {
+        auto counts =
+            run.sync ? syncSource(store, source, limits) : importSource(store, source, limits);
+        if (!counts) {
+            fail(counts.error().message);
+            ok = false;
+            continue;
+        }
+        print(countsText(source, counts.value(), run.sync));
+        // A source from the internet must not make the server read its local files.
+        for (const QString &guide : std::as_const(counts.value().guides)) {
+            if (!isAddress(guide))
+                fail(u"%1: guide '%2' is no http or https address: skipped"_s.arg(source, guide));
+            else if (!guides.contains(guide))
+                guides.append(guide);
+        }
+    }
+    for (const QString &guide : run.guides) {
+        if (!guides.contains(guide))
+            guides.append(guide);
+    }
+    for (const QString &guide : std::as_const(guides)) {
+        auto imported = importGuide(store, guide, limits);
+        if (!imported) {
+            fail(imported.error().message);
+            ok = false;
+            continue;
+        }
+        print(guideCountsText(guide, imported.value()));
+    }
+    if (run.sync) {
+        auto pruned = store.pruneProgrammes(store.now() - kGuideBackSecs);
+        if (!pruned) {
+            fail(pruned.error().message);
+            ok = false;
+        } else if (pruned.value() > 0) {
+            print("programmes ended over 6 hours ago: removed " +
+                  QByteArray::number(pruned.value()));
+        }
+    }
+    return ok;
 }
 
 } // namespace mavrel::server

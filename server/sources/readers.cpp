@@ -280,13 +280,28 @@ void PlaylistReader::line(QByteArrayView raw)
                     addNames(names, name);
             }
         }
+        const QByteArray guideId = attribute(attrs, "tvg-id");
+        if (guideId.size() <= kMaxSpareBytes && isCarriableField(guideId))
+            m_entry.spare1 = guideId;
+        m_entry.spare2 = logoAddress(attribute(attrs, "tvg-logo"));
         if (names.isEmpty())
-            addNames(names, idCountry(attribute(attrs, "tvg-id")));
+            addNames(names, idCountry(guideId));
         const QByteArray group = attribute(attrs, "group-title");
         addNames(names, group);
         m_entry.lang = joinCategories(names);
         m_radioAttrs = attribute(attrs, "radio").compare("true", Qt::CaseInsensitive) == 0 ||
                        group.contains("Radio") || group.contains("radio");
+        return;
+    }
+    if (line.startsWith("#EXTM3U")) {
+        for (const char *key : {"x-tvg-url", "url-tvg"}) {
+            for (const QByteArray &part : attribute(line, key).split(',')) {
+                const QString guide = QString::fromUtf8(part.trimmed());
+                if (!guide.isEmpty() && !m_out.guides.contains(guide) &&
+                    m_out.guides.size() < kMaxPlaylistGuides)
+                    m_out.guides.append(guide);
+            }
+        }
         return;
     }
     if (line.startsWith("#EXTVLCOPT")) {
@@ -371,6 +386,17 @@ bool looksLikePlaylist(const QString &path, QByteArrayView data)
     if (head.startsWith("\xef\xbb\xbf"))
         head = head.sliced(3);
     return head.startsWith("#EXTM3U");
+}
+
+QByteArray logoAddress(QByteArrayView address)
+{
+    const QByteArrayView a = address.trimmed();
+    const QByteArray scheme = a.first(std::min<qsizetype>(a.size(), 8)).toByteArray().toLower();
+    if (!scheme.startsWith("http://") && !scheme.startsWith("https://"))
+        return {};
+    if (a.size() > kMaxLogoBytes || !isCarriableField(a))
+        return {};
+    return a.toByteArray();
 }
 
 void seedFigures(NewChannel &channel, double votes, double clicks)
@@ -515,6 +541,7 @@ void StationListReader::station(const QByteArray &json)
     if (names.isEmpty())
         addNames(names, countryName(textField(o, "countrycode"_L1)));
     c.lang = joinCategories(names);
+    c.spare2 = logoAddress(textField(o, "favicon"_L1));
     seedFigures(c, numberField(o, "votes"_L1), numberField(o, "clickcount"_L1));
     const QJsonValue check = o.value("lastcheckok"_L1);
     e.down = (check.isDouble() && check.toDouble() == 0) || (check.isBool() && !check.toBool());

@@ -6,7 +6,9 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -17,12 +19,16 @@ namespace mavrel::server {
 constexpr qsizetype kMaxSourceLineBytes = 64 * 1024; // a playlist or catalogue line
 constexpr qsizetype kMaxJsonStringBytes = 16 * 1024; // a string in a station
 constexpr qsizetype kMaxStationBytes = 64 * 1024;    // one station object
+// A channel's logo address (spare2), and the guide addresses a playlist names at most.
+constexpr qsizetype kMaxLogoBytes = std::min<qsizetype>(1024, kMaxSpareBytes);
+constexpr qsizetype kMaxPlaylistGuides = 32;
 
 struct ParsedSource
 {
     QList<SourceEntry> entries;
     qint64 bad = 0;     // entries that could not be read
     qint64 options = 0; // player option lines of a playlist (skipped)
+    QStringList guides; // a playlist's guide addresses (x-tvg-url, url-tvg), in order
 };
 
 // Takes each entry as soon as it is read, so that a source's entries need not be held at once.
@@ -82,7 +88,8 @@ protected:
 // An M3U/M3U8 playlist: #EXTINF entries, each followed by its address. The categories are the
 // languages (tvg-language), else the countries (tvg-country, else the suffix of tvg-id), then
 // the groups (group-title); values split at ";". Radio: radio="true", a radio group or an
-// audio-only address.
+// audio-only address. The guide id (tvg-id) goes to spare1, the logo (tvg-logo) to spare2; the
+// #EXTM3U line's x-tvg-url (or url-tvg) lists the guides, separated by commas.
 class PlaylistReader : public LineReader
 {
 public:
@@ -111,8 +118,9 @@ ParsedSource parsePlaylist(QByteArrayView data);
 bool looksLikePlaylist(const QString &path, QByteArrayView data);
 
 // A radio directory's station list: one JSON array of station objects, read piece by piece so
-// that only one station is held as JSON at a time. A string longer than kMaxJsonStringBytes is
-// read as empty; a station longer than kMaxStationBytes is skipped and counted.
+// that only one station is held as JSON at a time. The favicon is the logo (spare2). A string
+// longer than kMaxJsonStringBytes is read as empty; a station longer than kMaxStationBytes is
+// skipped and counted.
 class StationListReader : public EntryReader
 {
 public:
@@ -137,6 +145,10 @@ private:
     bool m_oversized = false;
     bool m_otherElement = false;
 };
+
+// A logo address as a catalogue line carries it: http or https, at most kMaxLogoBytes, without
+// a field separator; else empty.
+QByteArray logoAddress(QByteArrayView address);
 
 // The station list's figures as the catalogue's: votes give the rating (1 vote: 1 star,
 // 10: 2, 100: 3, 1,000: 4, 10,000 or more: 5; none: unrated), clicks the favourites figure.

@@ -20,8 +20,10 @@ namespace {
 
 // Any number that identifies this schema's start-up lock among the database's advisory locks.
 constexpr const char *kSchemaLock = "SELECT pg_advisory_xact_lock(7240411)";
-// The layout the schema files make, kept in meta. 2: the bounded reports log.
-constexpr int kSchemaVersion = 2;
+// Two servers swapping in guides at once would each delete before the other inserts.
+constexpr const char *kGuideLock = "SELECT pg_advisory_xact_lock(7240412)";
+// The layout the schema files make, kept in meta. 2: the bounded reports log; 3: the guide.
+constexpr int kSchemaVersion = 3;
 
 } // namespace
 
@@ -187,6 +189,28 @@ Result<void> PostgresStore::readClock()
     q.finish();
     m_batchClockRead = m_inBatch;
     return {};
+}
+
+Result<void> PostgresStore::lockGuides()
+{
+    return runText(m_db, QString::fromLatin1(kGuideLock));
+}
+
+QString PostgresStore::nowAndNextQuery() const
+{
+    // The planner would fold SQLite's form into a scan of every programme; a lateral probe per
+    // guide id and direction reads two index entries instead.
+    const QString columns = u"guide_id, start, stop, title, sub_title, description, category"_s;
+    return u"WITH g AS (SELECT DISTINCT spare1 AS id FROM channels"
+           " WHERE removed = 0 AND length(spare1) > 0)"
+           " SELECT n.* FROM g CROSS JOIN LATERAL (SELECT "_s +
+           columns +
+           u" FROM programmes p WHERE p.guide_id = g.id AND p.start <= ?"
+           " ORDER BY p.start DESC LIMIT 1) n"
+           " UNION ALL SELECT x.* FROM g CROSS JOIN LATERAL (SELECT "_s +
+           columns +
+           u" FROM programmes p WHERE p.guide_id = g.id AND p.start > ?"
+           " ORDER BY p.start LIMIT 1) x ORDER BY 1, 2"_s;
 }
 
 Result<qint64> PostgresStore::oldestOtherWriter()

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -22,6 +23,25 @@ namespace {
 // A batch commits after this many rows or this long, whichever comes first.
 constexpr int kBatchRows = 8000;
 constexpr qint64 kBatchMs = 100;
+// A guide's staged rows commit this many at a time, so that reports get their turn meanwhile.
+constexpr int kStagedPerTransaction = 4000;
+// Staged rows of a writer that never finished are cleared by a later guide after this long.
+constexpr qint64 kStaleStagingSecs = 24 * 3600;
+constexpr const char *kProgrammeColumns =
+    "guide_id, start, stop, title, sub_title, description, category";
+
+// The SQLite driver binds a null QString as NULL; an empty field is still a field.
+QVariant text(const QString &s)
+{
+    return s.isNull() ? QVariant(QString::fromLatin1("")) : QVariant(s);
+}
+
+Programme programmeAt(const QSqlQuery &q)
+{
+    return Programme{q.value(0).toByteArray(), q.value(1).toLongLong(), q.value(2).toLongLong(),
+                     q.value(3).toString(),    q.value(4).toString(),   q.value(5).toString(),
+                     q.value(6).toString()};
+}
 
 } // namespace
 
@@ -31,6 +51,7 @@ SqlStore::SqlStore(QString connection, StoreOptions options)
 
 SqlStore::~SqlStore()
 {
+    m_gq.reset();
     m_sq.reset();
     m_q.reset();
     m_db.close();
@@ -830,6 +851,299 @@ Result<void> SqlStore::markDeadOnArrival(qint64 id)
     if (auto r = run(m_sq->deadOnArrival); !r)
         return r;
     return batchStep();
+}
+
+// The programme guide.
+
+// Programmes go to the staging table under a writer number of their own, a few thousand rows
+// a transaction; commit() swaps them in for their guide ids in one transaction.
+class SqlStore::SqlGuideWriter final : public CatalogueStore::GuideWriter
+{
+public:
+    SqlGuideWriter(SqlStore &store, qint64 writer)
+        : m_store(store), m_writer(writer), m_begun(store.now())
+    {}
+    ~SqlGuideWriter() override { abandon(); }
+
+    Result<void> add(const Programme &programme) override
+    {
+        if (m_done)
+            return Result<void>::failure(u"the guide was already committed or abandoned"_s);
+        m_rows.append(programme);
+        if (m_rows.size() < kStagedPerTransaction)
+            return {};
+        return flush();
+    }
+
+    Result<qint64> commit() override
+    {
+        if (m_done)
+            return Result<qint64>::failure(u"the guide was already committed or abandoned"_s);
+        if (auto r = flush(); !r) {
+            abandon();
+            return r.error();
+        }
+        auto moved = swap();
+        if (!moved) {
+            abandon();
+            return moved;
+        }
+        m_done = true;
+        m_staged = false;
+        return moved;
+    }
+
+    void abandon() override
+    {
+        m_done = true;
+        m_rows.clear();
+        if (!m_staged)
+            return;
+        m_staged = false;
+        Transaction tx(m_store);
+        if (!tx.started())
+            return;
+        QSqlQuery &q = m_store.m_gq->clearWriter;
+        q.bindValue(0, m_writer);
+        if (run(q))
+            (void)tx.commit();
+    }
+
+private:
+    Result<void> flush()
+    {
+        if (m_rows.isEmpty())
+            return {};
+        Transaction tx(m_store);
+        if (!tx.started())
+            return tx.started();
+        m_staged = true;
+        const int perInsert = m_store.programmesPerInsert();
+        for (qsizetype first = 0; first < m_rows.size(); first += perInsert) {
+            const int n = int(std::min<qsizetype>(perInsert, m_rows.size() - first));
+            QSqlQuery *q = &m_full;
+            bool prepare = !m_fullPrepared;
+            if (n != perInsert) {
+                m_tail = QSqlQuery(m_store.m_db);
+                q = &m_tail;
+                prepare = true;
+            } else {
+                m_fullPrepared = true;
+            }
+            if (prepare && !q->prepare(insertText(n)))
+                return Result<void>::failure(u"database: %1"_s.arg(q->lastError().text()));
+            int i = 0;
+            for (qsizetype row = first; row < first + n; ++row) {
+                const Programme &p = m_rows.at(row);
+                q->bindValue(i++, m_writer);
+                q->bindValue(i++, m_begun);
+                q->bindValue(i++, blob(p.guideId));
+                q->bindValue(i++, p.start);
+                q->bindValue(i++, p.stop);
+                for (const QString *f : {&p.title, &p.subTitle, &p.description, &p.category})
+                    q->bindValue(i++, text(*f));
+            }
+            if (auto r = run(*q); !r)
+                return r;
+            q->finish();
+        }
+        m_rows.clear();
+        return tx.commit();
+    }
+
+    QString insertText(int rows) const
+    {
+        QString values = u"(?, ?, ?, ?, ?, ?, ?, ?, ?)"_s;
+        for (int i = 1; i < rows; ++i)
+            values += u", (?, ?, ?, ?, ?, ?, ?, ?, ?)"_s;
+        return u"INSERT INTO programmes_staging (writer, begun, "_s +
+               QString::fromLatin1(kProgrammeColumns) + u") VALUES "_s + values;
+    }
+
+    Result<qint64> swap()
+    {
+        GuideQueries &g = *m_store.m_gq;
+        Transaction tx(m_store);
+        if (!tx.started())
+            return tx.started().error();
+        if (auto r = m_store.lockGuides(); !r)
+            return r.error();
+        for (QSqlQuery *q : {&g.fillStops, &g.deleteOld, &g.move}) {
+            q->bindValue(0, m_writer);
+            if (auto r = run(*q); !r)
+                return r.error();
+        }
+        const qint64 moved = std::max(0, g.move.numRowsAffected());
+        g.clearWriter.bindValue(0, m_writer);
+        if (auto r = run(g.clearWriter); !r)
+            return r.error();
+        if (auto r = tx.commit(); !r)
+            return r.error();
+        return moved;
+    }
+
+    SqlStore &m_store;
+    const qint64 m_writer;
+    const qint64 m_begun;
+    QList<Programme> m_rows;
+    QSqlQuery m_full{m_store.m_db};
+    QSqlQuery m_tail{m_store.m_db};
+    bool m_fullPrepared = false;
+    bool m_done = false;
+    bool m_staged = false; // rows of this writer may sit in the staging table
+};
+
+QString SqlStore::nowAndNextQuery() const
+{
+    // Per guide id, two index probes: the latest start up to `at` and the first after; then the
+    // rows at those starts.
+    return u"WITH g AS (SELECT DISTINCT spare1 AS id FROM channels"
+           " WHERE removed = 0 AND length(spare1) > 0),"
+           " s AS (SELECT id,"
+           " (SELECT MAX(start) FROM programmes WHERE guide_id = g.id AND start <= ?) AS ns,"
+           " (SELECT MIN(start) FROM programmes WHERE guide_id = g.id AND start > ?) AS xs"
+           " FROM g)"
+           " SELECT p.guide_id, p.start, p.stop, p.title, p.sub_title, p.description,"
+           " p.category FROM s JOIN programmes p ON p.guide_id = s.id"
+           " AND p.start IN (s.ns, s.xs) ORDER BY p.guide_id, p.start"_s;
+}
+
+Result<void> SqlStore::prepareGuideQueries()
+{
+    if (m_gq)
+        return {};
+    auto g = std::make_unique<GuideQueries>(m_db);
+    const QString columns = QString::fromLatin1(kProgrammeColumns);
+    if (auto r = prepareAll({
+            {&g->ids, u"SELECT DISTINCT spare1 FROM channels"
+                      " WHERE removed = 0 AND length(spare1) > 0"_s},
+            {&g->nowNext, nowAndNextQuery()},
+            // A programme without an end (stop = start) counts when it starts in the range.
+            {&g->day, u"SELECT "_s + columns +
+                          u" FROM programmes WHERE guide_id = ? AND start < ?"
+                          " AND (stop > ? OR start >= ?) ORDER BY start"_s},
+            {&g->prune, u"DELETE FROM programmes WHERE stop < ?"_s},
+            {&g->clearStale, u"DELETE FROM programmes_staging WHERE begun < ?"_s},
+            {&g->clearWriter, u"DELETE FROM programmes_staging WHERE writer = ?"_s},
+            // A programme the guide gave no end ends where the next begins; the last one keeps
+            // none (stop = start).
+            {&g->fillStops, u"UPDATE programmes_staging SET stop = COALESCE((SELECT MIN(n.start)"
+                            " FROM programmes_staging n WHERE n.writer = programmes_staging.writer"
+                            " AND n.guide_id = programmes_staging.guide_id"
+                            " AND n.start > programmes_staging.start), start)"
+                            " WHERE writer = ? AND stop = 0"_s},
+            {&g->deleteOld, u"DELETE FROM programmes WHERE guide_id IN"
+                            " (SELECT guide_id FROM programmes_staging WHERE writer = ?)"_s},
+            {&g->move, u"INSERT INTO programmes ("_s + columns + u") SELECT "_s + columns +
+                           u" FROM programmes_staging WHERE writer = ?"
+                           " ORDER BY guide_id, start"_s},
+        });
+        !r)
+        return r;
+    g->nowNext.setForwardOnly(true);
+    g->day.setForwardOnly(true);
+    m_gq = std::move(g);
+    return {};
+}
+
+Result<std::unique_ptr<CatalogueStore::GuideWriter>> SqlStore::beginGuide()
+{
+    if (auto r = prepareGuideQueries(); !r)
+        return r.error();
+    {
+        Transaction tx(*this);
+        if (!tx.started())
+            return tx.started().error();
+        m_gq->clearStale.bindValue(0, now() - kStaleStagingSecs);
+        if (auto r = run(m_gq->clearStale); !r)
+            return r.error();
+        if (auto r = tx.commit(); !r)
+            return r.error();
+    }
+    // Writers of other processes stage beside this one: a random number tells them apart.
+    const qint64 writer = qint64(QRandomGenerator::global()->generate64() >> 1);
+    return std::unique_ptr<GuideWriter>(new SqlGuideWriter(*this, writer));
+}
+
+Result<QSet<QByteArray>> SqlStore::guideIds()
+{
+    if (auto r = prepareGuideQueries(); !r)
+        return r.error();
+    QSqlQuery &q = m_gq->ids;
+    if (auto r = run(q); !r)
+        return r.error();
+    QSet<QByteArray> ids;
+    while (q.next())
+        ids.insert(q.value(0).toByteArray());
+    q.finish();
+    return ids;
+}
+
+Result<QList<CatalogueStore::NowNext>> SqlStore::nowAndNext(qint64 at)
+{
+    if (auto r = prepareGuideQueries(); !r)
+        return r.error();
+    QSqlQuery &q = m_gq->nowNext;
+    q.bindValue(0, at);
+    q.bindValue(1, at);
+    if (auto r = run(q); !r)
+        return r.error();
+    // Rows come per guide id in start order: the latest start up to `at` (on now if it has
+    // not ended), then the first after it; programmes sharing a start count once.
+    QList<NowNext> out;
+    while (q.next()) {
+        Programme p = programmeAt(q);
+        if (out.isEmpty() || out.last().guideId != p.guideId) {
+            if (!out.isEmpty() && !out.last().now && !out.last().next)
+                out.removeLast();
+            out.append(NowNext{p.guideId, {}, {}});
+        }
+        NowNext &n = out.last();
+        if (p.start <= at) {
+            if (!n.now && p.stop > at)
+                n.now = std::move(p);
+        } else if (!n.next) {
+            n.next = std::move(p);
+        }
+    }
+    q.finish();
+    if (!out.isEmpty() && !out.last().now && !out.last().next)
+        out.removeLast();
+    return out;
+}
+
+Result<QList<Programme>> SqlStore::programmes(const QByteArray &guideId, qint64 from, qint64 to)
+{
+    if (auto r = prepareGuideQueries(); !r)
+        return r.error();
+    QSqlQuery &q = m_gq->day;
+    q.bindValue(0, blob(guideId));
+    q.bindValue(1, to);
+    q.bindValue(2, from);
+    q.bindValue(3, from);
+    if (auto r = run(q); !r)
+        return r.error();
+    QList<Programme> out;
+    while (q.next())
+        out.append(programmeAt(q));
+    q.finish();
+    return out;
+}
+
+Result<qint64> SqlStore::pruneProgrammes(qint64 before)
+{
+    if (auto r = prepareGuideQueries(); !r)
+        return r.error();
+    Transaction tx(*this);
+    if (!tx.started())
+        return tx.started().error();
+    m_gq->prune.bindValue(0, before);
+    if (auto r = run(m_gq->prune); !r)
+        return r.error();
+    const qint64 n = std::max(0, m_gq->prune.numRowsAffected());
+    if (auto r = tx.commit(); !r)
+        return r.error();
+    return n;
 }
 
 } // namespace mavrel::server

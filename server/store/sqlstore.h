@@ -50,6 +50,11 @@ public:
     Result<void> vanish(qint64 id, bool alreadyDead) override;
     Result<void> relist(qint64 id, bool revive) override;
     Result<void> markDeadOnArrival(qint64 id) override;
+    Result<std::unique_ptr<GuideWriter>> beginGuide() override;
+    Result<QSet<QByteArray>> guideIds() override;
+    Result<QList<NowNext>> nowAndNext(qint64 at) override;
+    Result<QList<Programme>> programmes(const QByteArray &guideId, qint64 from, qint64 to) override;
+    Result<qint64> pruneProgrammes(qint64 before) override;
 
 protected:
     enum VoteKind
@@ -109,6 +114,14 @@ protected:
     // Records one report, without retrying.
     virtual Result<void> recordReportOnce(const Report &report) = 0;
     // Adds valid channels with addresses of their own (positions `at` of `out`) for a source.
+    // Staged programmes one insert statement carries (bound values are limited per statement).
+    virtual int programmesPerInsert() const { return 200; }
+    // Rows of the programme on at its first parameter (the latest start up to it) and of the
+    // next (the first start after its second), per guide id of the catalogue, ordered by guide id
+    // and start; programme columns only.
+    virtual QString nowAndNextQuery() const;
+    // In a guide's swap transaction: keeps other writers off the same guide ids until it ends.
+    virtual Result<void> lockGuides() { return {}; }
     virtual Result<void> addFreshChannels(const QList<const SourceEntry *> &fresh,
                                           const QList<qsizetype> &at, QList<AddResult> &out,
                                           const QString &source);
@@ -135,10 +148,15 @@ protected:
 
     struct Queries;
     struct SourceQueries;
+    struct GuideQueries;
     std::unique_ptr<Queries> m_q;
     std::unique_ptr<SourceQueries> m_sq;
+    std::unique_ptr<GuideQueries> m_gq;
 
 private:
+    class SqlGuideWriter;
+
+    Result<void> prepareGuideQueries();
     Result<qint64> settledBefore();
     Result<void> handOut(qint64 date);
     Result<void> rememberRead(const QString &client, qint64 since, qint64 stored);
@@ -168,6 +186,15 @@ struct SqlStore::SourceQueries
         : list(db), claim(db), fields(db), vanish(db), returned(db), deadOnArrival(db), flag(db)
     {}
     QSqlQuery list, claim, fields, vanish, returned, deadOnArrival, flag;
+};
+
+struct SqlStore::GuideQueries
+{
+    explicit GuideQueries(const QSqlDatabase &db)
+        : ids(db), nowNext(db), day(db), prune(db), clearStale(db), clearWriter(db), fillStops(db),
+          deleteOld(db), move(db)
+    {}
+    QSqlQuery ids, nowNext, day, prune, clearStale, clearWriter, fillStops, deleteOld, move;
 };
 
 } // namespace mavrel::server

@@ -36,6 +36,18 @@ CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value BIGINT NOT NULL);
 CREATE TABLE IF NOT EXISTS source_channels (channel BIGINT PRIMARY KEY,
  source TEXT NOT NULL, vanished INTEGER NOT NULL DEFAULT 0);
 CREATE INDEX IF NOT EXISTS source_channels_source ON source_channels(source);
+-- See sqlite_schema.sql.
+CREATE TABLE IF NOT EXISTS programmes (
+ guide_id BYTEA NOT NULL, start BIGINT NOT NULL, stop BIGINT NOT NULL,
+ title TEXT NOT NULL, sub_title TEXT NOT NULL, description TEXT NOT NULL,
+ category TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS programmes_guide ON programmes(guide_id, start);
+CREATE TABLE IF NOT EXISTS programmes_staging (
+ writer BIGINT NOT NULL, begun BIGINT NOT NULL,
+ guide_id BYTEA NOT NULL, start BIGINT NOT NULL, stop BIGINT NOT NULL,
+ title TEXT NOT NULL, sub_title TEXT NOT NULL, description TEXT NOT NULL,
+ category TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS programmes_staging_writer ON programmes_staging(writer, guide_id, start);
 -- The record_report of an earlier schema, with fewer parameters.
 DROP FUNCTION IF EXISTS record_report(BIGINT, BIGINT, TEXT, BYTEA, BYTEA, BYTEA, BOOLEAN, INTEGER,
  INTEGER, BIGINT, INTEGER);

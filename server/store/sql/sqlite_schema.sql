@@ -41,3 +41,18 @@ CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS source_channels (channel INTEGER PRIMARY KEY,
  source TEXT NOT NULL, vanished INTEGER NOT NULL DEFAULT 0);
 CREATE INDEX IF NOT EXISTS source_channels_source ON source_channels(source);
+-- The programme guide: times in UTC seconds; a stop equal to the start when the guide gave no
+-- end and no later programme gave one either.
+CREATE TABLE IF NOT EXISTS programmes (
+ guide_id BLOB NOT NULL, start INTEGER NOT NULL, stop INTEGER NOT NULL,
+ title TEXT NOT NULL, sub_title TEXT NOT NULL, description TEXT NOT NULL,
+ category TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS programmes_guide ON programmes(guide_id, start);
+-- A guide on its way in, by writer, until it arrived whole; begun says when, so that the rows
+-- of a writer that died are cleared by a later one.
+CREATE TABLE IF NOT EXISTS programmes_staging (
+ writer INTEGER NOT NULL, begun INTEGER NOT NULL,
+ guide_id BLOB NOT NULL, start INTEGER NOT NULL, stop INTEGER NOT NULL,
+ title TEXT NOT NULL, sub_title TEXT NOT NULL, description TEXT NOT NULL,
+ category TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS programmes_staging_writer ON programmes_staging(writer, guide_id, start);

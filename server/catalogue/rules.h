@@ -27,7 +27,7 @@ inline constexpr qint64 kReadMemorySecs = 24 * 3600;
 // Length limits of what the pages accept (bytes, after decoding).
 inline constexpr qsizetype kMaxNameBytes = 256;
 inline constexpr qsizetype kMaxLangBytes = 256;
-inline constexpr qsizetype kMaxSpareBytes = 256;
+inline constexpr qsizetype kMaxSpareBytes = 1024; // a logo address fits
 inline constexpr qsizetype kMaxUrlBytes = 2048;
 inline constexpr qsizetype kMaxShortValue = 32;
 

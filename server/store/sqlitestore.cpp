@@ -117,7 +117,10 @@ Result<void> SqliteStore::openFile(const QString &path)
     // Committed transactions survive a killed process in WAL mode with NORMAL; only a power
     // cut can lose the last ones. A log that grew under readers shrinks after its checkpoint.
     for (const QString &pragma :
-         {u"PRAGMA synchronous=NORMAL"_s, u"PRAGMA journal_size_limit=67108864"_s}) {
+         {u"PRAGMA synchronous=NORMAL"_s, u"PRAGMA journal_size_limit=67108864"_s,
+          // Reads through the system's page cache without a copy: now and next probe the
+          // programmes' index once per channel.
+          u"PRAGMA mmap_size=1073741824"_s}) {
         if (auto r = runText(m_db, pragma); !r)
             return r;
     }

@@ -968,7 +968,7 @@ private:
             return tx.started().error();
         if (auto r = m_store.lockGuides(); !r)
             return r.error();
-        for (QSqlQuery *q : {&g.fillStops, &g.deleteOld, &g.move}) {
+        for (QSqlQuery *q : {&g.fillStops, &g.deleteOld, &g.addGuides, &g.move}) {
             q->bindValue(0, m_writer);
             if (auto r = run(*q); !r)
                 return r.error();
@@ -995,17 +995,15 @@ private:
 
 QString SqlStore::nowAndNextQuery() const
 {
-    // Per guide id, two index probes: the latest start up to `at` and the first after; then the
-    // rows at those starts.
-    return u"WITH g AS (SELECT DISTINCT spare1 AS id FROM channels"
-           " WHERE removed = 0 AND length(spare1) > 0),"
-           " s AS (SELECT id,"
-           " (SELECT MAX(start) FROM programmes WHERE guide_id = g.id AND start <= ?) AS ns,"
-           " (SELECT MIN(start) FROM programmes WHERE guide_id = g.id AND start > ?) AS xs"
-           " FROM g)"
-           " SELECT p.guide_id, p.start, p.stop, p.title, p.sub_title, p.description,"
-           " p.category FROM s JOIN programmes p ON p.guide_id = s.id"
-           " AND p.start IN (s.ns, s.xs) ORDER BY p.guide_id, p.start"_s;
+    // Per guide id one index probe each for the latest start up to `at` and the first after,
+    // each answering the row's rowid, then the two rows by rowid.
+    return u"WITH s AS MATERIALIZED (SELECT guide_id AS id,"
+           " (SELECT rowid FROM programmes WHERE guide_id = g.guide_id AND start <= ?"
+           " ORDER BY start DESC LIMIT 1) AS nr,"
+           " (SELECT rowid FROM programmes WHERE guide_id = g.guide_id AND start > ?"
+           " ORDER BY start LIMIT 1) AS xr FROM programme_guides g)"
+           " SELECT p.guide_id, p.start, p.stop, p.title FROM s"
+           " JOIN programmes p ON p.rowid IN (s.nr, s.xr)"_s;
 }
 
 Result<void> SqlStore::prepareGuideQueries()
@@ -1034,6 +1032,9 @@ Result<void> SqlStore::prepareGuideQueries()
                             " WHERE writer = ? AND stop = 0"_s},
             {&g->deleteOld, u"DELETE FROM programmes WHERE guide_id IN"
                             " (SELECT guide_id FROM programmes_staging WHERE writer = ?)"_s},
+            {&g->addGuides, u"INSERT INTO programme_guides (guide_id) SELECT DISTINCT guide_id"
+                            " FROM programmes_staging WHERE writer = ?"
+                            " ON CONFLICT (guide_id) DO NOTHING"_s},
             {&g->move, u"INSERT INTO programmes ("_s + columns + u") SELECT "_s + columns +
                            u" FROM programmes_staging WHERE writer = ?"
                            " ORDER BY guide_id, start"_s},
@@ -1054,6 +1055,9 @@ Result<std::unique_ptr<CatalogueStore::GuideWriter>> SqlStore::beginGuide()
         Transaction tx(*this);
         if (!tx.started())
             return tx.started().error();
+        // The guide's window is read from now(): on PostgreSQL the database's clock.
+        if (auto r = readClock(); !r)
+            return r.error();
         m_gq->clearStale.bindValue(0, now() - kStaleStagingSecs);
         if (auto r = run(m_gq->clearStale); !r)
             return r.error();
@@ -1088,27 +1092,33 @@ Result<QList<CatalogueStore::NowNext>> SqlStore::nowAndNext(qint64 at)
     q.bindValue(1, at);
     if (auto r = run(q); !r)
         return r.error();
-    // Rows come per guide id in start order: the latest start up to `at` (on now if it has
-    // not ended), then the first after it; programmes sharing a start count once.
+    // Up to two rows per guide id, in no set order: the latest start up to `at` (on now if it
+    // has not ended) and the first after it.
     QList<NowNext> out;
+    QHash<QByteArray, qsizetype> index;
     while (q.next()) {
-        Programme p = programmeAt(q);
-        if (out.isEmpty() || out.last().guideId != p.guideId) {
-            if (!out.isEmpty() && !out.last().now && !out.last().next)
-                out.removeLast();
+        Programme p{q.value(0).toByteArray(),
+                    q.value(1).toLongLong(),
+                    q.value(2).toLongLong(),
+                    q.value(3).toString(),
+                    {},
+                    {},
+                    {}};
+        auto it = index.constFind(p.guideId);
+        if (it == index.cend()) {
+            it = index.insert(p.guideId, out.size());
             out.append(NowNext{p.guideId, {}, {}});
         }
-        NowNext &n = out.last();
-        if (p.start <= at) {
-            if (!n.now && p.stop > at)
-                n.now = std::move(p);
-        } else if (!n.next) {
+        NowNext &n = out[*it];
+        if (p.start > at)
             n.next = std::move(p);
-        }
+        else if (p.stop > at)
+            n.now = std::move(p);
     }
     q.finish();
-    if (!out.isEmpty() && !out.last().now && !out.last().next)
-        out.removeLast();
+    out.removeIf([](const NowNext &n) { return !n.now && !n.next; });
+    std::sort(out.begin(), out.end(),
+              [](const NowNext &a, const NowNext &b) { return a.guideId < b.guideId; });
     return out;
 }
 

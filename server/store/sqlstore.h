@@ -116,9 +116,8 @@ protected:
     // Adds valid channels with addresses of their own (positions `at` of `out`) for a source.
     // Staged programmes one insert statement carries (bound values are limited per statement).
     virtual int programmesPerInsert() const { return 200; }
-    // Rows of the programme on at its first parameter (the latest start up to it) and of the
-    // next (the first start after its second), per guide id of the catalogue, ordered by guide id
-    // and start; programme columns only.
+    // Per guide id of programme_guides, the row of the latest start up to the first parameter and
+    // of the first start after the second: guide_id, start, stop, title, in any order.
     virtual QString nowAndNextQuery() const;
     // In a guide's swap transaction: keeps other writers off the same guide ids until it ends.
     virtual Result<void> lockGuides() { return {}; }
@@ -192,9 +191,10 @@ struct SqlStore::GuideQueries
 {
     explicit GuideQueries(const QSqlDatabase &db)
         : ids(db), nowNext(db), day(db), prune(db), clearStale(db), clearWriter(db), fillStops(db),
-          deleteOld(db), move(db)
+          deleteOld(db), addGuides(db), move(db)
     {}
-    QSqlQuery ids, nowNext, day, prune, clearStale, clearWriter, fillStops, deleteOld, move;
+    QSqlQuery ids, nowNext, day, prune, clearStale, clearWriter, fillStops, deleteOld, addGuides,
+        move;
 };
 
 } // namespace mavrel::server

@@ -159,11 +159,16 @@ bool timeNow(const char *label, const QString &db, qint64 firstStart)
     if (!seedProgrammes(store, kNowChannels, firstStart))
         return false;
     CataloguePages pages(store);
-    std::vector<double> ms;
+    std::vector<double> ms, storeMs;
     qsizetype lines = 0;
     for (int i = 0; i < kNowRuns; ++i) {
         now += 61;
         QElapsedTimer t;
+        t.start();
+        const auto rows = store.nowAndNext(now);
+        storeMs.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (!rows || rows.value().size() != kNowChannels)
+            return fail(u"nowAndNext failed"_s);
         t.start();
         const auto reply = pages.handle(u"/guide/now.txt", {}, u"127.0.0.1"_s);
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
@@ -172,9 +177,11 @@ bool timeNow(const char *label, const QString &db, qint64 firstStart)
         lines = reply->body.count('\n');
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("%s_now_txt_lines %lld\n", label, static_cast<long long>(lines));
-    std::printf("%s_now_txt_median_ms %.1f%s\n", label, ms[ms.size() / 2],
+    std::sort(storeMs.begin(), storeMs.end());
+    std::printf("%s_now_and_next_median_ms %.1f%s\n", label, storeMs[storeMs.size() / 2],
                 qstrcmp(label, "sqlite") == 0 ? " (target <= 50)" : "");
+    std::printf("%s_now_txt_lines %lld\n", label, static_cast<long long>(lines));
+    std::printf("%s_now_txt_median_ms %.1f\n", label, ms[ms.size() / 2]);
     std::printf("%s_now_txt_max_ms %.1f\n", label, ms.back());
     std::fflush(stdout);
     return lines == kNowChannels;
@@ -208,6 +215,9 @@ int main(int argc, char **argv)
     if (!timeNow("sqlite", dir.filePath(u"now.db"_s), shape.firstStart))
         return 1;
 
+    // "bench_guide_store sqlite" stops here.
+    if (argc > 1 && qstrcmp(argv[1], "sqlite") == 0)
+        return 0;
     mavrel::testing::PgCluster cluster;
     if (!cluster.ok())
         return fail(cluster.error()) ? 0 : 1;

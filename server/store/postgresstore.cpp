@@ -204,7 +204,7 @@ QString PostgresStore::nowAndNextQuery() const
            " ORDER BY p.start DESC LIMIT 1) n"
            " UNION ALL SELECT x.* FROM programme_guides g CROSS JOIN LATERAL (SELECT guide_id,"
            " start, stop, title FROM programmes p WHERE p.guide_id = g.guide_id AND p.start > ?"
-           " ORDER BY p.start LIMIT 1) x"_s;
+           " ORDER BY p.start LIMIT 1) x ORDER BY 1, 2"_s;
 }
 
 Result<qint64> PostgresStore::oldestOtherWriter()

@@ -117,10 +117,7 @@ Result<void> SqliteStore::openFile(const QString &path)
     // Committed transactions survive a killed process in WAL mode with NORMAL; only a power
     // cut can lose the last ones. A log that grew under readers shrinks after its checkpoint.
     for (const QString &pragma :
-         {u"PRAGMA synchronous=NORMAL"_s, u"PRAGMA journal_size_limit=67108864"_s,
-          // Reads through the system's page cache without a copy: now and next probe the
-          // programmes' index once per channel.
-          u"PRAGMA mmap_size=1073741824"_s}) {
+         {u"PRAGMA synchronous=NORMAL"_s, u"PRAGMA journal_size_limit=67108864"_s}) {
         if (auto r = runText(m_db, pragma); !r)
             return r;
     }
@@ -227,6 +224,17 @@ void SqliteStore::rollbackTransaction()
         m_holdsTurn = false;
         m_turns->give();
     }
+}
+
+Result<void> SqliteStore::readingNowAndNext()
+{
+    // Now and next read a row or two of every channel's programmes, all over the file: mapped,
+    // they are read from the system's page cache without a call per page. Only the connections
+    // that answer it map the file, so an import's memory stays its own.
+    if (m_mapped)
+        return {};
+    m_mapped = true;
+    return runText(m_db, u"PRAGMA mmap_size=1073741824"_s);
 }
 
 qint64 SqliteStore::clockNow() const

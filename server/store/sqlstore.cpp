@@ -1087,15 +1087,17 @@ Result<QList<CatalogueStore::NowNext>> SqlStore::nowAndNext(qint64 at)
 {
     if (auto r = prepareGuideQueries(); !r)
         return r.error();
+    if (auto r = readingNowAndNext(); !r)
+        return r.error();
     QSqlQuery &q = m_gq->nowNext;
     q.bindValue(0, at);
     q.bindValue(1, at);
     if (auto r = run(q); !r)
         return r.error();
-    // Up to two rows per guide id, in no set order: the latest start up to `at` (on now if it
-    // has not ended) and the first after it.
+    // Up to two rows per guide id, a guide id's rows one after the other: the latest start up to
+    // `at` (on now if it has not ended) and the first after it.
     QList<NowNext> out;
-    QHash<QByteArray, qsizetype> index;
+    bool sorted = true;
     while (q.next()) {
         Programme p{q.value(0).toByteArray(),
                     q.value(1).toLongLong(),
@@ -1104,12 +1106,11 @@ Result<QList<CatalogueStore::NowNext>> SqlStore::nowAndNext(qint64 at)
                     {},
                     {},
                     {}};
-        auto it = index.constFind(p.guideId);
-        if (it == index.cend()) {
-            it = index.insert(p.guideId, out.size());
+        if (out.isEmpty() || out.last().guideId != p.guideId) {
+            sorted = sorted && (out.isEmpty() || out.last().guideId < p.guideId);
             out.append(NowNext{p.guideId, {}, {}});
         }
-        NowNext &n = out[*it];
+        NowNext &n = out.last();
         if (p.start > at)
             n.next = std::move(p);
         else if (p.stop > at)
@@ -1117,8 +1118,9 @@ Result<QList<CatalogueStore::NowNext>> SqlStore::nowAndNext(qint64 at)
     }
     q.finish();
     out.removeIf([](const NowNext &n) { return !n.now && !n.next; });
-    std::sort(out.begin(), out.end(),
-              [](const NowNext &a, const NowNext &b) { return a.guideId < b.guideId; });
+    if (!sorted)
+        std::sort(out.begin(), out.end(),
+                  [](const NowNext &a, const NowNext &b) { return a.guideId < b.guideId; });
     return out;
 }
 

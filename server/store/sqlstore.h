@@ -117,8 +117,11 @@ protected:
     // Staged programmes one insert statement carries (bound values are limited per statement).
     virtual int programmesPerInsert() const { return 200; }
     // Per guide id of programme_guides, the row of the latest start up to the first parameter and
-    // of the first start after the second: guide_id, start, stop, title, in any order.
+    // of the first start after the second: guide_id, start, stop, title; a guide id's rows
+    // together.
     virtual QString nowAndNextQuery() const;
+    // Before the first now-and-next query of this connection.
+    virtual Result<void> readingNowAndNext() { return {}; }
     // In a guide's swap transaction: keeps other writers off the same guide ids until it ends.
     virtual Result<void> lockGuides() { return {}; }
     virtual Result<void> addFreshChannels(const QList<const SourceEntry *> &fresh,

@@ -199,12 +199,12 @@ Result<void> PostgresStore::lockGuides()
 QString PostgresStore::nowAndNextQuery() const
 {
     // No rowid to fetch by: a lateral probe per guide id and direction reads the row itself.
-    return u"SELECT n.* FROM programme_guides g CROSS JOIN LATERAL (SELECT guide_id, start, stop,"
-           " title FROM programmes p WHERE p.guide_id = g.guide_id AND p.start <= ?"
-           " ORDER BY p.start DESC LIMIT 1) n"
-           " UNION ALL SELECT x.* FROM programme_guides g CROSS JOIN LATERAL (SELECT guide_id,"
-           " start, stop, title FROM programmes p WHERE p.guide_id = g.guide_id AND p.start > ?"
-           " ORDER BY p.start LIMIT 1) x ORDER BY 1, 2"_s;
+    return u"SELECT g.guide_id, n.start, n.stop, n.title, x.start, x.stop, x.title"
+           " FROM programme_guides g LEFT JOIN LATERAL (SELECT start, stop, title FROM programmes p"
+           " WHERE p.guide_id = g.guide_id AND p.start <= ? ORDER BY p.start DESC LIMIT 1) n"
+           " ON true LEFT JOIN LATERAL (SELECT start, stop, title FROM programmes p"
+           " WHERE p.guide_id = g.guide_id AND p.start > ? ORDER BY p.start LIMIT 1) x ON true"
+           " ORDER BY g.guide_id"_s;
 }
 
 Result<qint64> PostgresStore::oldestOtherWriter()

@@ -995,15 +995,18 @@ private:
 
 QString SqlStore::nowAndNextQuery() const
 {
-    // Per guide id one index probe each for the latest start up to `at` and the first after,
-    // each answering the row's rowid, then the two rows by rowid.
-    return u"WITH s AS MATERIALIZED (SELECT guide_id AS id,"
+    // One index probe per guide id: the latest start up to `at`. A guide's programmes go in
+    // together in start order (the swap's ordered insert), so the next one is the row after it
+    // by rowid, when that row is the same guide's; a guide with nothing started yet takes a
+    // second probe for its first programme after `at`.
+    return u"WITH n AS MATERIALIZED (SELECT guide_id AS id,"
            " (SELECT rowid FROM programmes WHERE guide_id = g.guide_id AND start <= ?"
-           " ORDER BY start DESC LIMIT 1) AS nr,"
-           " (SELECT rowid FROM programmes WHERE guide_id = g.guide_id AND start > ?"
-           " ORDER BY start LIMIT 1) AS xr FROM programme_guides g)"
-           " SELECT p.guide_id, p.start, p.stop, p.title FROM s"
-           " JOIN programmes p ON p.rowid IN (s.nr, s.xr)"_s;
+           " ORDER BY start DESC, rowid DESC LIMIT 1) AS nr FROM programme_guides g),"
+           " s AS MATERIALIZED (SELECT id, nr, COALESCE(nr + 1, (SELECT rowid FROM programmes"
+           " WHERE guide_id = n.id AND start > ? ORDER BY start LIMIT 1)) AS xr FROM n)"
+           " SELECT s.id, a.start, a.stop, a.title, b.start, b.stop, b.title FROM s"
+           " LEFT JOIN programmes a ON a.rowid = s.nr"
+           " LEFT JOIN programmes b ON b.rowid = s.xr AND b.guide_id = s.id"_s;
 }
 
 Result<void> SqlStore::prepareGuideQueries()
@@ -1094,30 +1097,34 @@ Result<QList<CatalogueStore::NowNext>> SqlStore::nowAndNext(qint64 at)
     q.bindValue(1, at);
     if (auto r = run(q); !r)
         return r.error();
-    // Up to two rows per guide id, a guide id's rows one after the other: the latest start up to
-    // `at` (on now if it has not ended) and the first after it.
+    // A row per guide id: the programme of the latest start up to `at` (on now if it has not
+    // ended) and the first after it, each possibly NULL.
     QList<NowNext> out;
     bool sorted = true;
     while (q.next()) {
-        Programme p{q.value(0).toByteArray(),
-                    q.value(1).toLongLong(),
-                    q.value(2).toLongLong(),
-                    q.value(3).toString(),
-                    {},
-                    {},
-                    {}};
-        if (out.isEmpty() || out.last().guideId != p.guideId) {
-            sorted = sorted && (out.isEmpty() || out.last().guideId < p.guideId);
-            out.append(NowNext{p.guideId, {}, {}});
-        }
-        NowNext &n = out.last();
-        if (p.start > at)
-            n.next = std::move(p);
-        else if (p.stop > at)
-            n.now = std::move(p);
+        NowNext n{q.value(0).toByteArray(), {}, {}};
+        if (!q.isNull(1) && q.value(2).toLongLong() > at)
+            n.now = Programme{n.guideId,
+                              q.value(1).toLongLong(),
+                              q.value(2).toLongLong(),
+                              q.value(3).toString(),
+                              {},
+                              {},
+                              {}};
+        if (!q.isNull(4))
+            n.next = Programme{n.guideId,
+                               q.value(4).toLongLong(),
+                               q.value(5).toLongLong(),
+                               q.value(6).toString(),
+                               {},
+                               {},
+                               {}};
+        if (!n.now && !n.next)
+            continue;
+        sorted = sorted && (out.isEmpty() || out.last().guideId < n.guideId);
+        out.append(std::move(n));
     }
     q.finish();
-    out.removeIf([](const NowNext &n) { return !n.now && !n.next; });
     if (!sorted)
         std::sort(out.begin(), out.end(),
                   [](const NowNext &a, const NowNext &b) { return a.guideId < b.guideId; });

@@ -116,9 +116,9 @@ protected:
     // Adds valid channels with addresses of their own (positions `at` of `out`) for a source.
     // Staged programmes one insert statement carries (bound values are limited per statement).
     virtual int programmesPerInsert() const { return 200; }
-    // Per guide id of programme_guides, the row of the latest start up to the first parameter and
-    // of the first start after the second: guide_id, start, stop, title; a guide id's rows
-    // together.
+    // A row per guide id of programme_guides: the id, then start, stop and title of the programme
+    // of the latest start up to the first parameter and of the first start after the second
+    // (NULL when there is none).
     virtual QString nowAndNextQuery() const;
     // Before the first now-and-next query of this connection.
     virtual Result<void> readingNowAndNext() { return {}; }

@@ -25,6 +25,9 @@ constexpr int kBatchRows = 8000;
 constexpr qint64 kBatchMs = 100;
 // A guide's staged rows commit this many at a time, so that reports get their turn meanwhile.
 constexpr int kStagedPerTransaction = 4000;
+// Staged programmes one insert statement carries: 1,800 bound values. PostgreSQL's driver keeps
+// much more memory per statement with 9,000.
+constexpr int kProgrammesPerInsert = 200;
 // Staged rows of a writer that never finished are cleared by a later guide after this long.
 constexpr qint64 kStaleStagingSecs = 24 * 3600;
 constexpr const char *kProgrammeColumns =
@@ -870,6 +873,9 @@ public:
         if (m_done)
             return Result<void>::failure(u"the guide was already committed or abandoned"_s);
         m_rows.append(programme);
+        // A stop before the start is no end: the next programme's start gives it one.
+        if (programme.stop != 0 && programme.stop < programme.start)
+            m_rows.last().stop = 0;
         if (m_rows.size() < kStagedPerTransaction)
             return {};
         return flush();
@@ -918,7 +924,7 @@ private:
         if (!tx.started())
             return tx.started();
         m_staged = true;
-        const int perInsert = m_store.programmesPerInsert();
+        const int perInsert = kProgrammesPerInsert;
         for (qsizetype first = 0; first < m_rows.size(); first += perInsert) {
             const int n = int(std::min<qsizetype>(perInsert, m_rows.size() - first));
             QSqlQuery *q = &m_full;

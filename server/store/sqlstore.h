@@ -114,8 +114,6 @@ protected:
     // Records one report, without retrying.
     virtual Result<void> recordReportOnce(const Report &report) = 0;
     // Adds valid channels with addresses of their own (positions `at` of `out`) for a source.
-    // Staged programmes one insert statement carries (bound values are limited per statement).
-    virtual int programmesPerInsert() const { return 200; }
     // A row per guide id of programme_guides: the id, then start, stop and title of the programme
     // of the latest start up to the first parameter and of the first start after the second
     // (NULL when there is none).

@@ -25,8 +25,8 @@ constexpr int kBatchRows = 8000;
 constexpr qint64 kBatchMs = 100;
 // A guide's staged rows commit this many at a time, so that reports get their turn meanwhile.
 constexpr int kStagedPerTransaction = 4000;
-// Staged programmes one insert statement carries: 1,800 bound values. PostgreSQL's driver keeps
-// much more memory per statement with 9,000.
+// Staged programmes one insert statement carries: 1,800 bound values, well inside what either
+// backend takes in one statement.
 constexpr int kProgrammesPerInsert = 200;
 // Staged rows of a writer that never finished are cleared by a later guide after this long.
 constexpr qint64 kStaleStagingSecs = 24 * 3600;

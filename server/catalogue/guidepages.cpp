@@ -6,6 +6,9 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <chrono>
+#include <cstdio>
+
 using namespace Qt::StringLiterals;
 
 namespace mavrel::server {
@@ -72,9 +75,16 @@ QByteArray encodeGuideField(QByteArrayView utf8)
 
 QByteArray guideTime(qint64 secs)
 {
-    return QDateTime::fromSecsSinceEpoch(secs, Qt::UTC)
-        .toString(u"yyyy-MM-ddTHH:mm:ssZ"_s)
-        .toLatin1();
+    // A page of 10,000 channels writes 40,000 of these: no date-time object per call.
+    using namespace std::chrono;
+    const sys_days day = floor<days>(sys_seconds(seconds(secs)));
+    const year_month_day date(day);
+    const qint64 inDay = secs - qint64(day.time_since_epoch().count()) * 86400;
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                                int(date.year()), unsigned(date.month()), unsigned(date.day()),
+                                int(inDay / 3600), int(inDay / 60 % 60), int(inDay % 60));
+    return QByteArray(text, n);
 }
 
 QByteArray guideNowText(const QList<CatalogueStore::NowNext> &rows)

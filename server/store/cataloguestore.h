@@ -222,7 +222,8 @@ public:
     virtual Result<std::unique_ptr<GuideWriter>> beginGuide() = 0;
     // The guide ids (spare1) the catalogue's channels carry, removed ones left out.
     virtual Result<QSet<QByteArray>> guideIds() = 0;
-    // For each guide id with a programme on at `at` or later: that programme and the next.
+    // For each guide id with a programme on at `at` or later: that programme and the next, in
+    // guide-id order; of each, the guide id, start, stop and title (what now.txt carries).
     struct NowNext
     {
         QByteArray guideId;

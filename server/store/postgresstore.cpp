@@ -198,19 +198,13 @@ Result<void> PostgresStore::lockGuides()
 
 QString PostgresStore::nowAndNextQuery() const
 {
-    // The planner would fold SQLite's form into a scan of every programme; a lateral probe per
-    // guide id and direction reads two index entries instead.
-    const QString columns = u"guide_id, start, stop, title, sub_title, description, category"_s;
-    return u"WITH g AS (SELECT DISTINCT spare1 AS id FROM channels"
-           " WHERE removed = 0 AND length(spare1) > 0)"
-           " SELECT n.* FROM g CROSS JOIN LATERAL (SELECT "_s +
-           columns +
-           u" FROM programmes p WHERE p.guide_id = g.id AND p.start <= ?"
-           " ORDER BY p.start DESC LIMIT 1) n"
-           " UNION ALL SELECT x.* FROM g CROSS JOIN LATERAL (SELECT "_s +
-           columns +
-           u" FROM programmes p WHERE p.guide_id = g.id AND p.start > ?"
-           " ORDER BY p.start LIMIT 1) x ORDER BY 1, 2"_s;
+    // No rowid to fetch by: a lateral probe per guide id and direction reads the row itself.
+    return u"SELECT g.guide_id, n.start, n.stop, n.title, x.start, x.stop, x.title"
+           " FROM programme_guides g LEFT JOIN LATERAL (SELECT start, stop, title FROM programmes p"
+           " WHERE p.guide_id = g.guide_id AND p.start <= ? ORDER BY p.start DESC LIMIT 1) n"
+           " ON true LEFT JOIN LATERAL (SELECT start, stop, title FROM programmes p"
+           " WHERE p.guide_id = g.guide_id AND p.start > ? ORDER BY p.start LIMIT 1) x ON true"
+           " ORDER BY g.guide_id"_s;
 }
 
 Result<qint64> PostgresStore::oldestOtherWriter()

@@ -26,7 +26,6 @@ protected:
     Result<void> explicitIdUsed() override;
     void batchCommitted() override;
     Result<void> recordReportOnce(const Report &report) override;
-    int programmesPerInsert() const override { return 1000; }
     Result<void> lockGuides() override;
     QString nowAndNextQuery() const override;
     Result<void> addFreshChannels(const QList<const SourceEntry *> &fresh,

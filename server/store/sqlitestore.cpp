@@ -226,6 +226,17 @@ void SqliteStore::rollbackTransaction()
     }
 }
 
+Result<void> SqliteStore::readingNowAndNext()
+{
+    // Now and next read a row or two of every channel's programmes, all over the file: mapped,
+    // they are read from the system's page cache without a call per page. Only the connections
+    // that answer it map the file, so an import's memory stays its own.
+    if (m_mapped)
+        return {};
+    m_mapped = true;
+    return runText(m_db, u"PRAGMA mmap_size=1073741824"_s);
+}
+
 qint64 SqliteStore::clockNow() const
 {
     return QDateTime::currentSecsSinceEpoch();

@@ -21,6 +21,7 @@ protected:
     Result<void> commitTransaction() override;
     void rollbackTransaction() override;
     qint64 clockNow() const override;
+    Result<void> readingNowAndNext() override;
     // The driver's last insert id costs less than a returned row.
     QString returningId() const override { return {}; }
     qint64 insertedId(QSqlQuery &q) override { return q.lastInsertId().toLongLong(); }
@@ -38,6 +39,7 @@ private:
 
     std::shared_ptr<WriteTurns> m_turns;
     bool m_holdsTurn = false;
+    bool m_mapped = false;
     std::unique_ptr<ReportQueries> m_r;
 };
 

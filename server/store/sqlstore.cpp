@@ -25,6 +25,9 @@ constexpr int kBatchRows = 8000;
 constexpr qint64 kBatchMs = 100;
 // A guide's staged rows commit this many at a time, so that reports get their turn meanwhile.
 constexpr int kStagedPerTransaction = 4000;
+// Staged programmes one insert statement carries: 1,800 bound values, well inside what either
+// backend takes in one statement.
+constexpr int kProgrammesPerInsert = 200;
 // Staged rows of a writer that never finished are cleared by a later guide after this long.
 constexpr qint64 kStaleStagingSecs = 24 * 3600;
 constexpr const char *kProgrammeColumns =
@@ -870,6 +873,9 @@ public:
         if (m_done)
             return Result<void>::failure(u"the guide was already committed or abandoned"_s);
         m_rows.append(programme);
+        // A stop before the start is no end: the next programme's start gives it one.
+        if (programme.stop != 0 && programme.stop < programme.start)
+            m_rows.last().stop = 0;
         if (m_rows.size() < kStagedPerTransaction)
             return {};
         return flush();
@@ -918,7 +924,7 @@ private:
         if (!tx.started())
             return tx.started();
         m_staged = true;
-        const int perInsert = m_store.programmesPerInsert();
+        const int perInsert = kProgrammesPerInsert;
         for (qsizetype first = 0; first < m_rows.size(); first += perInsert) {
             const int n = int(std::min<qsizetype>(perInsert, m_rows.size() - first));
             QSqlQuery *q = &m_full;
@@ -968,7 +974,7 @@ private:
             return tx.started().error();
         if (auto r = m_store.lockGuides(); !r)
             return r.error();
-        for (QSqlQuery *q : {&g.fillStops, &g.deleteOld, &g.move}) {
+        for (QSqlQuery *q : {&g.fillStops, &g.deleteOld, &g.addGuides, &g.move}) {
             q->bindValue(0, m_writer);
             if (auto r = run(*q); !r)
                 return r.error();
@@ -995,17 +1001,18 @@ private:
 
 QString SqlStore::nowAndNextQuery() const
 {
-    // Per guide id, two index probes: the latest start up to `at` and the first after; then the
-    // rows at those starts.
-    return u"WITH g AS (SELECT DISTINCT spare1 AS id FROM channels"
-           " WHERE removed = 0 AND length(spare1) > 0),"
-           " s AS (SELECT id,"
-           " (SELECT MAX(start) FROM programmes WHERE guide_id = g.id AND start <= ?) AS ns,"
-           " (SELECT MIN(start) FROM programmes WHERE guide_id = g.id AND start > ?) AS xs"
-           " FROM g)"
-           " SELECT p.guide_id, p.start, p.stop, p.title, p.sub_title, p.description,"
-           " p.category FROM s JOIN programmes p ON p.guide_id = s.id"
-           " AND p.start IN (s.ns, s.xs) ORDER BY p.guide_id, p.start"_s;
+    // One index probe per guide id: the latest start up to `at`. A guide's programmes go in
+    // together in start order (the swap's ordered insert), so the next one is the row after it
+    // by rowid, when that row is the same guide's; a guide with nothing started yet takes a
+    // second probe for its first programme after `at`.
+    return u"WITH n AS MATERIALIZED (SELECT guide_id AS id,"
+           " (SELECT rowid FROM programmes WHERE guide_id = g.guide_id AND start <= ?"
+           " ORDER BY start DESC, rowid DESC LIMIT 1) AS nr FROM programme_guides g),"
+           " s AS MATERIALIZED (SELECT id, nr, COALESCE(nr + 1, (SELECT rowid FROM programmes"
+           " WHERE guide_id = n.id AND start > ? ORDER BY start LIMIT 1)) AS xr FROM n)"
+           " SELECT s.id, a.start, a.stop, a.title, b.start, b.stop, b.title FROM s"
+           " LEFT JOIN programmes a ON a.rowid = s.nr"
+           " LEFT JOIN programmes b ON b.rowid = s.xr AND b.guide_id = s.id"_s;
 }
 
 Result<void> SqlStore::prepareGuideQueries()
@@ -1034,6 +1041,9 @@ Result<void> SqlStore::prepareGuideQueries()
                             " WHERE writer = ? AND stop = 0"_s},
             {&g->deleteOld, u"DELETE FROM programmes WHERE guide_id IN"
                             " (SELECT guide_id FROM programmes_staging WHERE writer = ?)"_s},
+            {&g->addGuides, u"INSERT INTO programme_guides (guide_id) SELECT DISTINCT guide_id"
+                            " FROM programmes_staging WHERE writer = ?"
+                            " ON CONFLICT (guide_id) DO NOTHING"_s},
             {&g->move, u"INSERT INTO programmes ("_s + columns + u") SELECT "_s + columns +
                            u" FROM programmes_staging WHERE writer = ?"
                            " ORDER BY guide_id, start"_s},
@@ -1054,6 +1064,9 @@ Result<std::unique_ptr<CatalogueStore::GuideWriter>> SqlStore::beginGuide()
         Transaction tx(*this);
         if (!tx.started())
             return tx.started().error();
+        // The guide's window is read from now(): on PostgreSQL the database's clock.
+        if (auto r = readClock(); !r)
+            return r.error();
         m_gq->clearStale.bindValue(0, now() - kStaleStagingSecs);
         if (auto r = run(m_gq->clearStale); !r)
             return r.error();
@@ -1083,32 +1096,44 @@ Result<QList<CatalogueStore::NowNext>> SqlStore::nowAndNext(qint64 at)
 {
     if (auto r = prepareGuideQueries(); !r)
         return r.error();
+    if (auto r = readingNowAndNext(); !r)
+        return r.error();
     QSqlQuery &q = m_gq->nowNext;
     q.bindValue(0, at);
     q.bindValue(1, at);
     if (auto r = run(q); !r)
         return r.error();
-    // Rows come per guide id in start order: the latest start up to `at` (on now if it has
-    // not ended), then the first after it; programmes sharing a start count once.
+    // A row per guide id: the programme of the latest start up to `at` (on now if it has not
+    // ended) and the first after it, each possibly NULL.
     QList<NowNext> out;
+    bool sorted = true;
     while (q.next()) {
-        Programme p = programmeAt(q);
-        if (out.isEmpty() || out.last().guideId != p.guideId) {
-            if (!out.isEmpty() && !out.last().now && !out.last().next)
-                out.removeLast();
-            out.append(NowNext{p.guideId, {}, {}});
-        }
-        NowNext &n = out.last();
-        if (p.start <= at) {
-            if (!n.now && p.stop > at)
-                n.now = std::move(p);
-        } else if (!n.next) {
-            n.next = std::move(p);
-        }
+        NowNext n{q.value(0).toByteArray(), {}, {}};
+        if (!q.isNull(1) && q.value(2).toLongLong() > at)
+            n.now = Programme{n.guideId,
+                              q.value(1).toLongLong(),
+                              q.value(2).toLongLong(),
+                              q.value(3).toString(),
+                              {},
+                              {},
+                              {}};
+        if (!q.isNull(4))
+            n.next = Programme{n.guideId,
+                               q.value(4).toLongLong(),
+                               q.value(5).toLongLong(),
+                               q.value(6).toString(),
+                               {},
+                               {},
+                               {}};
+        if (!n.now && !n.next)
+            continue;
+        sorted = sorted && (out.isEmpty() || out.last().guideId < n.guideId);
+        out.append(std::move(n));
     }
     q.finish();
-    if (!out.isEmpty() && !out.last().now && !out.last().next)
-        out.removeLast();
+    if (!sorted)
+        std::sort(out.begin(), out.end(),
+                  [](const NowNext &a, const NowNext &b) { return a.guideId < b.guideId; });
     return out;
 }
 

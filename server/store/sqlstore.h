@@ -114,12 +114,12 @@ protected:
     // Records one report, without retrying.
     virtual Result<void> recordReportOnce(const Report &report) = 0;
     // Adds valid channels with addresses of their own (positions `at` of `out`) for a source.
-    // Staged programmes one insert statement carries (bound values are limited per statement).
-    virtual int programmesPerInsert() const { return 200; }
-    // Rows of the programme on at its first parameter (the latest start up to it) and of the
-    // next (the first start after its second), per guide id of the catalogue, ordered by guide id
-    // and start; programme columns only.
+    // A row per guide id of programme_guides: the id, then start, stop and title of the programme
+    // of the latest start up to the first parameter and of the first start after the second
+    // (NULL when there is none).
     virtual QString nowAndNextQuery() const;
+    // Before the first now-and-next query of this connection.
+    virtual Result<void> readingNowAndNext() { return {}; }
     // In a guide's swap transaction: keeps other writers off the same guide ids until it ends.
     virtual Result<void> lockGuides() { return {}; }
     virtual Result<void> addFreshChannels(const QList<const SourceEntry *> &fresh,
@@ -192,9 +192,10 @@ struct SqlStore::GuideQueries
 {
     explicit GuideQueries(const QSqlDatabase &db)
         : ids(db), nowNext(db), day(db), prune(db), clearStale(db), clearWriter(db), fillStops(db),
-          deleteOld(db), move(db)
+          deleteOld(db), addGuides(db), move(db)
     {}
-    QSqlQuery ids, nowNext, day, prune, clearStale, clearWriter, fillStops, deleteOld, move;
+    QSqlQuery ids, nowNext, day, prune, clearStale, clearWriter, fillStops, deleteOld, addGuides,
+        move;
 };
 
 } // namespace mavrel::server

@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -24,15 +27,23 @@ class GuideStoreTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        StoreOptions options;
-        options.clock = [this] { return now; };
-        auto s = CatalogueStore::open(mavrel::testing::testDatabase(dir), options);
-        ASSERT_TRUE(s.ok()) << s.error().message.toStdString();
-        store = std::move(s).value();
+        location = mavrel::testing::testDatabase(dir);
+        reopen();
         for (const char *id : {"one.tv", "two.tv"}) {
             NewChannel c{QByteArray(id), "TV", "http://s/" + QByteArray(id), "English", id, ""};
             ASSERT_TRUE(store->addChannel(c).ok());
         }
+    }
+
+    void reopen()
+    {
+        pages.reset();
+        store.reset();
+        StoreOptions options;
+        options.clock = [this] { return now; };
+        auto s = CatalogueStore::open(location, options);
+        ASSERT_TRUE(s.ok()) << s.error().message.toStdString();
+        store = std::move(s).value();
         pages = std::make_unique<CataloguePages>(*store);
     }
 
@@ -57,6 +68,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    QString location;
     qint64 now = kDay;
     std::unique_ptr<CatalogueStore> store;
     std::unique_ptr<CataloguePages> pages;
@@ -168,6 +180,35 @@ TEST_F(GuideStoreTest, DayPageCoversTheLocalDayAndEncodesFields)
     };
     for (const auto &r : refused)
         page("/guide/day.txt", QString::fromLatin1(r.query), r.status);
+}
+
+TEST_F(GuideStoreTest, ADatabaseFromBeforeTheGuideGetsItsTablesOnOpen)
+{
+    pages.reset();
+    store.reset();
+    {
+        const bool postgres = isPostgresLocation(location);
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(postgres ? u"QPSQL"_s : u"QSQLITE"_s, u"earlier"_s);
+        const QUrl url(location);
+        db.setDatabaseName(postgres ? url.path().mid(1) : location);
+        db.setHostName(url.host());
+        db.setPort(url.port(5432));
+        db.setUserName(url.userName());
+        db.setPassword(url.password());
+        ASSERT_TRUE(db.open());
+        // As the schema was before the guide (PostgreSQL keeps its version in meta).
+        for (const QString &statement :
+             {u"DROP TABLE programmes"_s, u"DROP TABLE programmes_staging"_s,
+              u"DROP TABLE programme_guides"_s,
+              u"UPDATE meta SET value = 2 WHERE key = 'schema'"_s})
+            EXPECT_TRUE(QSqlQuery(db).exec(statement)) << statement.toStdString();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"earlier"_s);
+    reopen();
+    write({show("one.tv", kDay, kDay + kHour, "Back")});
+    EXPECT_EQ(store->programmes("one.tv", kDay, kDay + 1).value().size(), 1);
 }
 
 QByteArray xmltv(const QByteArray &programmes)

@@ -42,6 +42,7 @@ CREATE TABLE IF NOT EXISTS programmes (
  title TEXT NOT NULL, sub_title TEXT NOT NULL, description TEXT NOT NULL,
  category TEXT NOT NULL);
 CREATE INDEX IF NOT EXISTS programmes_guide ON programmes(guide_id, start);
+CREATE TABLE IF NOT EXISTS programme_guides (guide_id BYTEA PRIMARY KEY);
 CREATE TABLE IF NOT EXISTS programmes_staging (
  writer BIGINT NOT NULL, begun BIGINT NOT NULL,
  guide_id BYTEA NOT NULL, start BIGINT NOT NULL, stop BIGINT NOT NULL,

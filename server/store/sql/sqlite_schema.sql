@@ -48,6 +48,9 @@ CREATE TABLE IF NOT EXISTS programmes (
  title TEXT NOT NULL, sub_title TEXT NOT NULL, description TEXT NOT NULL,
  category TEXT NOT NULL);
 CREATE INDEX IF NOT EXISTS programmes_guide ON programmes(guide_id, start);
+-- The guide ids that have programmes, so that now and next need not look for them among
+-- the channels; kept when their programmes are pruned (they then answer nothing).
+CREATE TABLE IF NOT EXISTS programme_guides (guide_id BLOB PRIMARY KEY) WITHOUT ROWID;
 -- A guide on its way in, by writer, until it arrived whole; begun says when, so that the rows
 -- of a writer that died are cleared by a later one.
 CREATE TABLE IF NOT EXISTS programmes_staging (

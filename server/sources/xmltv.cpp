@@ -264,7 +264,8 @@ private:
             return {};
         m_inProgramme = false;
         m_seenTitle = m_seenSubTitle = m_seenDescription = m_seenCategory = false;
-        if (m_timesBad || m_programme.guideId.isEmpty()) {
+        const bool backwards = m_programme.stop != 0 && m_programme.stop <= m_programme.start;
+        if (m_timesBad || backwards || m_programme.guideId.isEmpty()) {
             ++counts.bad;
             return {};
         }
@@ -334,6 +335,8 @@ Result<qint64> parseXmltvTime(QByteArrayView text)
     return days * 86400 + hour * 3600 + minute * 60 + second - offset;
 }
 
+// Bytes that are no UTF-8 in a UTF-8 guide fail the read (the XML reader's own check): such a
+// guide is damaged or mislabelled, and its channels keep the programmes they had.
 Result<GuideCounts> readXmltv(QIODevice &in, const GuideFilter &filter, const ProgrammeSink &sink)
 {
     GuideBytes bytes(in);

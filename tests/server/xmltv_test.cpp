@@ -112,12 +112,13 @@ TEST(XmltvRead, KeepsFieldsTimesAndCountsWhatItSkips)
         programme("a.tv", "20261211013000 -0530", "", "<title>Open end</title>") +
         programme("", "20261211013000", "", "<title>No channel</title>") +
         programme("a.tv", "tomorrow", "", "<title>Bad time</title>") +
+        programme("a.tv", "20261211020000", "20261211020000", "<title>Ends at its start</title>") +
         programme("a.tv", "20261211020000", "",
                   "<title>" + kLongTitle + "</title><desc>" + kLongDesc + "</desc>"));
     const Read r = read(doc);
     ASSERT_TRUE(r.counts.ok()) << qPrintable(r.counts.error().message);
     EXPECT_EQ(r.counts.value().programmes, 4);
-    EXPECT_EQ(r.counts.value().bad, 3); // no channel, bad time, cut fields (kept)
+    EXPECT_EQ(r.counts.value().bad, 4); // no channel, bad time, no length, cut fields (kept)
     ASSERT_EQ(r.programmes.size(), 4);
     EXPECT_EQ(r.programmes[0],
               (Programme{"a.tv", utc("2026-12-10T19:00:00Z"), utc("2026-12-10T20:00:00Z"),

@@ -49,7 +49,7 @@ Result<qint64> writeGeneratedGuide(const QString &path, const GuideShape &shape)
             const qint64 stop = at + kMinutes[(n + c) % std::size(kMinutes)] * 60;
             out += "  <programme start=\"" + xmltvTime(at) + "\" stop=\"" + xmltvTime(stop) +
                    "\" channel=\"" + id + "\">\n    <title lang=\"en\">Programme " +
-                   QByteArray::number(n) + " of " + id + "</title>\n    <sub-title>Part " +
+                   QByteArray::number(n) + " of " + id + "</title>\n    <sub-title>Episode " +
                    QByteArray::number(n % 12 + 1) + "</sub-title>\n    <desc lang=\"en\">" + desc +
                    "</desc>\n    <category lang=\"en\">" + (n % 3 ? "News" : "Series") +
                    "</category>\n  </programme>\n";

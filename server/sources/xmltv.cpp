@@ -17,6 +17,10 @@ constexpr int kWaitMs = 30'000; // a sequential device silent this long has ende
 // What one field may hold (UTF-8 bytes); the rest is cut.
 constexpr qsizetype kMaxTitleBytes = 1024;
 constexpr qsizetype kMaxDescriptionBytes = 8 * 1024;
+// The XML reader holds a token (a text, a tag with its attributes, a comment) whole until it
+// ends: one longer than this (give or take a piece) cannot be a guide's, and fails the read rather
+// than fill the memory.
+constexpr qint64 kMaxTokenBytes = 1024 * 1024;
 
 // The device's bytes a piece at a time, inflated when they start as gzip does.
 class GuideBytes
@@ -163,7 +167,10 @@ public:
     Result<bool> run(QXmlStreamReader &xml)
     {
         for (;;) {
-            switch (xml.readNext()) {
+            const QXmlStreamReader::TokenType token = xml.readNext();
+            if (token != QXmlStreamReader::Invalid)
+                ++tokens;
+            switch (token) {
             case QXmlStreamReader::StartElement:
                 startElement(xml);
                 break;
@@ -188,6 +195,7 @@ public:
     }
 
     GuideCounts counts;
+    qint64 tokens = 0;
 
 private:
     void startElement(const QXmlStreamReader &xml)
@@ -256,7 +264,8 @@ private:
             return {};
         m_inProgramme = false;
         m_seenTitle = m_seenSubTitle = m_seenDescription = m_seenCategory = false;
-        if (m_timesBad || m_programme.guideId.isEmpty()) {
+        const bool backwards = m_programme.stop != 0 && m_programme.stop <= m_programme.start;
+        if (m_timesBad || backwards || m_programme.guideId.isEmpty()) {
             ++counts.bad;
             return {};
         }
@@ -326,11 +335,14 @@ Result<qint64> parseXmltvTime(QByteArrayView text)
     return days * 86400 + hour * 3600 + minute * 60 + second - offset;
 }
 
+// Bytes that are no UTF-8 in a UTF-8 guide fail the read (the XML reader's own check): such a
+// guide is damaged or mislabelled, and its channels keep the programmes they had.
 Result<GuideCounts> readXmltv(QIODevice &in, const GuideFilter &filter, const ProgrammeSink &sink)
 {
     GuideBytes bytes(in);
     QXmlStreamReader xml;
     XmltvReader reader(filter, sink);
+    qint64 sinceToken = 0; // bytes given to the XML reader since it last finished a token
     for (;;) {
         Result<QByteArray> piece = bytes.next();
         if (!piece)
@@ -338,7 +350,13 @@ Result<GuideCounts> readXmltv(QIODevice &in, const GuideFilter &filter, const Pr
         const bool atEnd = piece.value().isEmpty();
         if (!atEnd)
             xml.addData(piece.value());
+        sinceToken += piece.value().size();
+        if (sinceToken > kMaxTokenBytes)
+            return Result<GuideCounts>::failure(u"the guide holds an element over 1 MiB"_s);
+        const qint64 tokensBefore = reader.tokens;
         const Result<bool> whole = reader.run(xml);
+        if (reader.tokens != tokensBefore)
+            sinceToken = 0;
         if (!whole)
             return whole.error();
         if (whole.value()) {

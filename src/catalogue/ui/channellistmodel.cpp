@@ -170,6 +170,10 @@ QVariant ChannelListModel::data(const QModelIndex &index, int role) const
         return {};
     if (index.column() == OnNowColumn && (role == Qt::DisplayRole || role == Qt::ToolTipRole))
         return onNowText(index.row());
+    // Without the staff's URL column the addresses stay out of sight, screen readers included.
+    if (index.column() == UrlColumn && !hasUrlColumn() &&
+        (role == Qt::DisplayRole || role == Qt::ToolTipRole))
+        return {};
     switch (role) {
     case Qt::DisplayRole:
         return cellText(index.row(), index.column());

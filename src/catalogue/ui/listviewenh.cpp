@@ -3,10 +3,12 @@
 #include "catalogue/ui/collatingsortproxy.h"
 #include "platform/dialogs.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -139,17 +141,51 @@ void fitColumns(QTreeView *list, int stretchedColumn)
     const auto fit = [list, stretchedColumn] {
         QHeaderView *header = list->header();
         const auto *view = static_cast<const QAbstractItemView *>(list);
+        QList<std::pair<int, int>> wanted; // column, width
+        int total = 0;
         for (int c = 0; c < header->count(); ++c) {
-            if (c != stretchedColumn && !header->isSectionHidden(c))
-                header->resizeSection(
-                    c, std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c)));
+            if (c != stretchedColumn && !header->isSectionHidden(c)) {
+                wanted.append(
+                    {c, std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c))});
+                total += wanted.last().second;
+            }
+        }
+        // The names keep at least a quarter of the list; beyond that the other columns give up
+        // room alike (their whole text stays in the tooltip).
+        const int room = list->viewport()->width() * 3 / 4;
+        for (const auto &[column, width] : std::as_const(wanted)) {
+            header->resizeSection(column,
+                                  total > room && room > 0
+                                      ? std::max(header->minimumSectionSize(), width * room / total)
+                                      : width);
         }
     };
+    // The list's own width changes with the divider and the window.
+    class ResizeWatch : public QObject
+    {
+    public:
+        ResizeWatch(QWidget *viewport, std::function<void()> onResize)
+            : QObject(viewport), m_onResize(std::move(onResize))
+        {
+            viewport->installEventFilter(this);
+        }
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Resize)
+                m_onResize();
+            return false;
+        }
+
+    private:
+        std::function<void()> m_onResize;
+    };
+    new ResizeWatch(list->viewport(), fit);
     QAbstractItemModel *model = list->model();
     QObject::connect(model, &QAbstractItemModel::modelReset, list, fit, Qt::QueuedConnection);
     QObject::connect(model, &QAbstractItemModel::headerDataChanged, list, fit,
                      Qt::QueuedConnection);
     QObject::connect(model, &QAbstractItemModel::columnsInserted, list, fit, Qt::QueuedConnection);
+    QObject::connect(header, &QHeaderView::sectionCountChanged, list, fit, Qt::QueuedConnection);
     fit();
 }
 

@@ -364,7 +364,9 @@ int ChannelPanel::neededWidth() const
     int columns = 0;
     for (int c = 0; c < header->count(); ++c) {
         if (c != ChannelListModel::ChannelColumn && !header->isSectionHidden(c))
-            columns += header->sectionSize(c); // as fitted to the rows
+            columns +=
+                std::max(header->sectionSizeHint(c), // what the rows on screen want
+                         static_cast<const QAbstractItemView *>(ListView1)->sizeHintForColumn(c));
     }
     // The list's margins in the frame, its frame and a vertical scroll bar.
     const int chrome = width() - ListView1->width() + ListView1->frameWidth() * 2 +

@@ -136,9 +136,6 @@ void Form1::connectPanels()
     m_player->player()->setMessages([this](const QString &key) { return message(key); });
     connect(m_player->player(), &MediaPlayer::statusTextChanged, StatusBar1Panel1,
             &QLabel::setText);
-    // A list of other columns may want the lists wider (after its columns are fitted).
-    connect(m_channels->list()->model(), &QAbstractItemModel::modelReset, this,
-            &Form1::layoutControls, Qt::QueuedConnection);
     connect(m_player, &PlayerArea::pictureFullScreenChanged, this, [this](bool on) {
         if (!on)
             layoutControls();

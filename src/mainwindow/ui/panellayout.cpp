@@ -1,5 +1,6 @@
 #include "mainwindow/ui/panellayout.h"
 
+#include "catalogue/ui/listviewenh.h"
 #include "mainwindow/ui/categorybar.h"
 #include "mainwindow/ui/channelpanel.h"
 #include "mainwindow/ui/dividerhandle.h"
@@ -41,6 +42,15 @@ PanelLayout::PanelLayout(const Panels &panels, QWidget *client)
     connect(m_divider, &DividerHandle::moveRequested, this, &PanelLayout::moveDivider);
     connect(m_divider, &DividerHandle::moveFinished, this,
             [this] { storeSetting(SettingKey::ListWidth, QString::number(m_frameWidth)); });
+    // A list of other columns may want the lists wider, once its columns are fitted.
+    const auto again = [this] {
+        if (m_windowWidth > 0)
+            place({m_windowWidth, m_windowHeight});
+    };
+    const QAbstractItemModel *shown = panels.channels->list()->model();
+    connect(shown, &QAbstractItemModel::modelReset, this, again, Qt::QueuedConnection);
+    connect(shown, &QAbstractItemModel::columnsInserted, this, again, Qt::QueuedConnection);
+    connect(shown, &QAbstractItemModel::columnsRemoved, this, again, Qt::QueuedConnection);
 }
 
 QSize PanelLayout::designSize(int menuHeight)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -129,6 +130,51 @@ bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool s
     return sortByIndex(list, index, showErrors);
 }
 
+namespace {
+
+// What each shown column but the names wants: its header, and its rows on screen.
+QList<std::pair<int, int>> wantedWidths(const QTreeView *list, int stretchedColumn)
+{
+    const QHeaderView *header = list->header();
+    const auto *view = static_cast<const QAbstractItemView *>(list);
+    QList<std::pair<int, int>> wanted; // column, width
+    for (int c = 0; c < header->count(); ++c) {
+        if (c != stretchedColumn && !header->isSectionHidden(c))
+            wanted.append({c, std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c))});
+    }
+    return wanted;
+}
+
+// Runs a function each time a widget changes size.
+class ResizeWatch : public QObject
+{
+public:
+    ResizeWatch(QWidget *widget, std::function<void()> onResize)
+        : QObject(widget), m_onResize(std::move(onResize))
+    {
+        widget->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            m_onResize();
+        return false;
+    }
+
+private:
+    std::function<void()> m_onResize;
+};
+
+} // namespace
+
+int wantedColumnsWidth(const QTreeView *list, int stretchedColumn)
+{
+    int total = 0;
+    for (const auto &[column, width] : wantedWidths(list, stretchedColumn))
+        total += width;
+    return total;
+}
+
 void fitColumns(QTreeView *list, int stretchedColumn)
 {
     QHeaderView *header = list->header();
@@ -136,50 +182,32 @@ void fitColumns(QTreeView *list, int stretchedColumn)
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionResizeMode(stretchedColumn, QHeaderView::Stretch);
     // Measured from the header and the rows on screen once per new list or header language:
-    // fitting to contents on every change would measure thousands of rows per keystroke.
+    // fitting to contents on every change would measure thousands of rows per keystroke. A
+    // resize only shares out the widths measured last.
     header->setResizeContentsPrecision(0);
-    const auto fit = [list, stretchedColumn] {
-        QHeaderView *header = list->header();
-        const auto *view = static_cast<const QAbstractItemView *>(list);
-        QList<std::pair<int, int>> wanted; // column, width
+    auto wanted = std::make_shared<QList<std::pair<int, int>>>();
+    const auto share = [list, wanted] {
         int total = 0;
-        for (int c = 0; c < header->count(); ++c) {
-            if (c != stretchedColumn && !header->isSectionHidden(c)) {
-                wanted.append(
-                    {c, std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c))});
-                total += wanted.last().second;
-            }
-        }
+        for (const auto &[column, width] : std::as_const(*wanted))
+            total += width;
         // The names keep at least a quarter of the list; beyond that the other columns give up
         // room alike (their whole text stays in the tooltip).
+        QHeaderView *header = list->header();
         const int room = list->viewport()->width() * 3 / 4;
-        for (const auto &[column, width] : std::as_const(wanted)) {
-            header->resizeSection(column,
-                                  total > room && room > 0
-                                      ? std::max(header->minimumSectionSize(), width * room / total)
-                                      : width);
+        for (const auto &[column, width] : std::as_const(*wanted)) {
+            if (column < header->count())
+                header->resizeSection(
+                    column, total > room && room > 0
+                                ? std::max(header->minimumSectionSize(), width * room / total)
+                                : width);
         }
+    };
+    const auto fit = [list, stretchedColumn, wanted, share] {
+        *wanted = wantedWidths(list, stretchedColumn);
+        share();
     };
     // The list's own width changes with the divider and the window.
-    class ResizeWatch : public QObject
-    {
-    public:
-        ResizeWatch(QWidget *viewport, std::function<void()> onResize)
-            : QObject(viewport), m_onResize(std::move(onResize))
-        {
-            viewport->installEventFilter(this);
-        }
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            if (event->type() == QEvent::Resize)
-                m_onResize();
-            return false;
-        }
-
-    private:
-        std::function<void()> m_onResize;
-    };
-    new ResizeWatch(list->viewport(), fit);
+    new ResizeWatch(list->viewport(), share);
     QAbstractItemModel *model = list->model();
     QObject::connect(model, &QAbstractItemModel::modelReset, list, fit, Qt::QueuedConnection);
     QObject::connect(model, &QAbstractItemModel::headerDataChanged, list, fit,

@@ -53,5 +53,7 @@ bool EnhListView_SortColumns(ListViewEnh &list, const QString &columnKey, bool s
 // screen, whenever the list is refilled or its headers change language. A text cut short shows
 // whole in its tooltip. Call once the view has its model.
 void fitColumns(QTreeView *list, int stretchedColumn);
+// What the columns but the names want together, as fitColumns measures them.
+int wantedColumnsWidth(const QTreeView *list, int stretchedColumn);
 
 } // namespace mavrel

@@ -360,14 +360,7 @@ void ChannelPanel::followPlayer(PlaybackSession::State state)
 int ChannelPanel::neededWidth() const
 {
     constexpr int kChannelColumnTwips = 2800;
-    const QHeaderView *header = ListView1->header();
-    int columns = 0;
-    for (int c = 0; c < header->count(); ++c) {
-        if (c != ChannelListModel::ChannelColumn && !header->isSectionHidden(c))
-            columns +=
-                std::max(header->sectionSizeHint(c), // what the rows on screen want
-                         static_cast<const QAbstractItemView *>(ListView1)->sizeHintForColumn(c));
-    }
+    const int columns = wantedColumnsWidth(ListView1, ChannelListModel::ChannelColumn);
     // The list's margins in the frame, its frame and a vertical scroll bar.
     const int chrome = width() - ListView1->width() + ListView1->frameWidth() * 2 +
                        ListView1->verticalScrollBar()->sizeHint().width();

@@ -95,7 +95,7 @@ void PanelLayout::place(const QSize &windowSize)
     const int outerHeight = pixelsToTwips(m_windowHeight + kFrameAllowanceHeight);
     // Until the user moves the divider, the lists get what their columns need; never less than
     // before, so that it does not jump from one list to the next.
-    if (!m_userWidth)
+    if (!m_userWidth && m_frameWidth < kClientWidthTwips / 2) // no measuring once at the cap
         m_frameWidth = std::max(m_frameWidth, p.channels->neededWidth());
     // ...and the player keeps half the designed window, whatever the window's size, so that a
     // resize only ever widens the player.

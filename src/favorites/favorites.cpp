@@ -2,9 +2,9 @@
 
 #include "catalogue/carriable.h"
 #include "catalogue/cataloguelinereader.h"
+#include "platform/files.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -57,17 +57,7 @@ Result<void> writeFavorites(const QString &path, const QList<Favorite> &favorite
     Result<QByteArray> bytes = favoritesFileBytes(favorites);
     if (!bytes)
         return bytes.error();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Error{file.errorString()};
-    if (file.write(bytes.value()) != bytes.value().size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return Error{why};
-    }
-    if (!file.commit())
-        return Error{file.errorString()};
-    return {};
+    return writeFileAtomically(path, bytes.value());
 }
 
 Favorite videoFavorite(const QByteArray &title, const QByteArray &videoId)

@@ -16,6 +16,7 @@ protected:
         return *request.defaultButton;
     }
     std::optional<QString> showInput(const InputRequest &) override { return std::nullopt; }
+    std::optional<QString> showFileChooser(const FileRequest &) override { return std::nullopt; }
 };
 
 FallbackDialogs &fallback()
@@ -65,6 +66,13 @@ std::optional<QString> Dialogs::input(InputRequest request)
     if (request.title.isEmpty())
         request.title = branding().productName;
     return showInput(request);
+}
+
+std::optional<QString> Dialogs::chooseFile(FileRequest request)
+{
+    if (request.title.isEmpty())
+        request.title = branding().productName;
+    return showFileChooser(request);
 }
 
 Dialogs &dialogs()

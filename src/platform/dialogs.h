@@ -58,6 +58,19 @@ struct InputRequest
     QString defaultText;
 };
 
+struct FileRequest
+{
+    enum class Mode
+    {
+        Open, // an existing file to read
+        Save, // a file to write, asking before one is replaced
+    };
+    Mode mode = Mode::Open;
+    QString title;  // empty: the product name
+    QString path;   // the folder to start in, or the suggested file
+    QString filter; // "Playlists (*.m3u *.m3u8);;All files (*)"
+};
+
 class Dialogs
 {
 public:
@@ -68,14 +81,17 @@ public:
     DialogAnswer message(MessageBoxRequest request);
     // The entered text, or nullopt when the user cancelled.
     std::optional<QString> input(InputRequest request);
+    // The file chosen, or nullopt when the user cancelled.
+    std::optional<QString> chooseFile(FileRequest request);
 
 protected:
     virtual DialogAnswer showMessage(const MessageBoxRequest &request) = 0;
     virtual std::optional<QString> showInput(const InputRequest &request) = 0;
+    virtual std::optional<QString> showFileChooser(const FileRequest &request) = 0;
 };
 
 // The implementation in use. Until one is installed, every box answers its default button and
-// every prompt is cancelled (nothing ever blocks).
+// every prompt and file chooser is cancelled (nothing ever blocks).
 Dialogs &dialogs();
 // Installs `implementation` (not owned; nullptr restores the non-interactive fallback) and
 // returns the one it replaces.

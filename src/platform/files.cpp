@@ -2,10 +2,26 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
 namespace mavrel {
+
+Result<void> writeFileAtomically(const QString &path, QByteArrayView bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Error{file.errorString()};
+    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return Error{why};
+    }
+    if (!file.commit())
+        return Error{file.errorString()};
+    return {};
+}
 
 QString getFileName(const QString &path)
 {

@@ -12,10 +12,16 @@ void ScriptedDialogs::pushInput(std::optional<QString> text)
     m_inputs.enqueue(std::move(text));
 }
 
+void ScriptedDialogs::pushFileName(std::optional<QString> path)
+{
+    m_fileNames.enqueue(std::move(path));
+}
+
 void ScriptedDialogs::clear()
 {
     m_answers.clear();
     m_inputs.clear();
+    m_fileNames.clear();
     m_shown.clear();
 }
 
@@ -51,6 +57,21 @@ std::optional<QString> ScriptedDialogs::showInput(const InputRequest &request)
     if (m_onShown)
         m_onShown(m_shown.last());
     return text;
+}
+
+std::optional<QString> ScriptedDialogs::showFileChooser(const FileRequest &request)
+{
+    std::optional<QString> path = m_fileNames.isEmpty() ? std::nullopt : m_fileNames.dequeue();
+    Shown shown;
+    shown.isFileChooser = true;
+    shown.title = request.title;
+    shown.text = request.title;
+    shown.defaultText = request.path;
+    shown.inputText = path;
+    m_shown.append(shown);
+    if (m_onShown)
+        m_onShown(m_shown.last());
+    return path;
 }
 
 } // namespace mavrel

@@ -19,6 +19,7 @@ public:
     struct Shown
     {
         bool isInput = false;
+        bool isFileChooser = false; // `text` is the title, `defaultText` the starting path
         QString title;
         QString text; // message text or prompt
         DialogButtons buttons = DialogButtons::Ok;
@@ -35,6 +36,8 @@ public:
     void pushAnswer(DialogAnswer answer);
     // Queues the text of the next prompt; nullopt cancels it.
     void pushInput(std::optional<QString> text);
+    // Queues the answer of the next file chooser; nullopt cancels it.
+    void pushFileName(std::optional<QString> path);
 
     // Called with each box or prompt as it is shown, before its answer is returned (a test can
     // change the world there, e.g. make a retried operation succeed).
@@ -51,10 +54,12 @@ public:
 protected:
     DialogAnswer showMessage(const MessageBoxRequest &request) override;
     std::optional<QString> showInput(const InputRequest &request) override;
+    std::optional<QString> showFileChooser(const FileRequest &request) override;
 
 private:
     QQueue<DialogAnswer> m_answers;
     QQueue<std::optional<QString>> m_inputs;
+    QQueue<std::optional<QString>> m_fileNames;
     QList<Shown> m_shown;
     std::function<void(const Shown &)> m_onShown;
 };

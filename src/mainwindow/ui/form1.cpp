@@ -207,7 +207,8 @@ bool Form1::Form_Load()
     if (m_unloaded)
         return false;
 
-    m_instance = std::make_unique<SingleInstance>();
+    if (!m_instance)
+        m_instance = std::make_unique<SingleInstance>();
     if (!m_instance->tryAcquire())
         return false;
 
@@ -239,6 +240,16 @@ bool Form1::Form_Load()
     m_channels->sortByRating();
     m_files->view().restoreFromSettings();
     return true;
+}
+
+void Form1::adoptInstance(std::unique_ptr<SingleInstance> instance)
+{
+    m_instance = std::move(instance);
+}
+
+void Form1::openOnStart(const OpenRequest &request)
+{
+    m_startRequest = request;
 }
 
 void Form1::applyCompanySwitch(const QString &companyName)

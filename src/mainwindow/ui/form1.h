@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mainwindow/channelcheck.h"
+#include "mainwindow/commandline.h"
 #include "mainwindow/ui/categorybar.h"
 #include "mainwindow/ui/mainmenus.h"
 
@@ -42,6 +43,11 @@ public:
     // unloaded meanwhile (a termination request while the first-start language window was up):
     // the caller ends this one without a word.
     bool Form_Load();
+    // The lock a start took before making the window (so that a second start hands its
+    // arguments over without showing anything); Form_Load takes one itself otherwise.
+    void adoptInstance(std::unique_ptr<SingleInstance> instance);
+    // What the command line asked to open, played once the window is up.
+    void openOnStart(const OpenRequest &request);
     void Form_Unload();
 
     // Start-up switches, exposed so that each configuration can be exercised.
@@ -103,6 +109,7 @@ private:
     DesktopSession *m_session = nullptr;
     PlayRequests m_playRequests; // channel list, favourites, My Files and videos alike
     std::unique_ptr<SingleInstance> m_instance;
+    OpenRequest m_startRequest;
     std::unique_ptr<WindowControls> m_localizable;
     QPointer<QWidget> m_splash;
     WindowLauncher *m_windows = nullptr;

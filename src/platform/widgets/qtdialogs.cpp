@@ -1,6 +1,7 @@
 #include "platform/widgets/qtdialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -92,6 +93,18 @@ std::optional<QString> QtDialogs::showInput(const InputRequest &request)
     if (!accepted)
         return std::nullopt;
     return text;
+}
+
+std::optional<QString> QtDialogs::showFileChooser(const FileRequest &request)
+{
+    QWidget *parent = QApplication::activeWindow();
+    const QString path =
+        request.mode == FileRequest::Mode::Open
+            ? QFileDialog::getOpenFileName(parent, request.title, request.path, request.filter)
+            : QFileDialog::getSaveFileName(parent, request.title, request.path, request.filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
 }
 
 } // namespace mavrel

@@ -2,6 +2,7 @@
 
 #include "online/fetch.h"
 #include "online/serveraddress.h"
+#include "platform/files.h"
 #include "videosite/listing.h"
 #include "videosite/playerpage.h"
 #include "videosite/scraper.h"
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTreeView>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -115,22 +115,10 @@ void VideoSiteBrowser::ListView3_Click()
         showVideo(video->title, video->id);
 }
 
-namespace {
-
-Result<void> replaceFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return Error{file.errorString()};
-    return {};
-}
-
-} // namespace
-
 void VideoSiteBrowser::showVideo(const QByteArray &title, const QByteArray &videoId)
 {
     const Result<void> written =
-        replaceFile(m_pagePath, videoPage(videoSiteAddress(), title, videoId));
+        writeFileAtomically(m_pagePath, videoPage(videoSiteAddress(), title, videoId));
     if (!written) {
         // Showing the old file would play the previous video under the new choice.
         if (m_hooks.status)
@@ -143,7 +131,7 @@ void VideoSiteBrowser::showVideo(const QByteArray &title, const QByteArray &vide
 
 Result<void> VideoSiteBrowser::writePlaceholder()
 {
-    return replaceFile(m_pagePath, placeholderVideoPage());
+    return writeFileAtomically(m_pagePath, placeholderVideoPage());
 }
 
 void allowPlayerPage(QWebEngineView *view)

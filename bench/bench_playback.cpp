@@ -41,7 +41,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_playback: no demo channel %s\n", channelName.constData());
         return 1;
     }
-    const SelectedChannel channel{record->name, record->url};
+    const SelectedChannel channel{record->name, record->url, record->kind};
 
     QWidget window;
     auto *player = new MediaPlayer(&window);

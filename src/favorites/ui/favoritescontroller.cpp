@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -70,6 +71,23 @@ bool FavoritesController::appendFavorite(const Favorite &favorite)
     }
     m_model->append(carriable);
     return true;
+}
+
+int FavoritesController::addNewFavorites(const QList<Favorite> &favorites)
+{
+    QSet<QByteArray> known;
+    for (const Favorite &f : m_model->favorites())
+        known.insert(f.url);
+    QList<Favorite> added;
+    for (const Favorite &f : favorites) {
+        Favorite carriable = carriableFavorite(f);
+        if (known.contains(carriable.url) || !carriable.toScrambledLine())
+            continue;
+        known.insert(carriable.url);
+        added.append(std::move(carriable));
+    }
+    m_model->append(added);
+    return int(added.size());
 }
 
 int FavoritesController::selectedSourceRow() const
@@ -151,19 +169,28 @@ void FavoritesController::say(const QString &key, QByteArrayView name, const QSt
 
 void FavoritesController::playSelected()
 {
-    m_hooks.setOfflinePicture(false);
+    const int row = selectedSourceRow();
+    if (row < 0) {
+        m_hooks.setOfflinePicture(false, {});
+        return;
+    }
+    playFavorite(m_model->favorite(row));
+}
+
+void FavoritesController::playFavorite(const Favorite &favorite)
+{
+    const QString name = displayText(favorite.name);
+    m_hooks.setOfflinePicture(false, name);
     if (m_hooks.loadingDisabled())
         return;
-    const int row = selectedSourceRow();
-    if (row < 0)
-        return;
-    const Favorite favorite = m_model->favorite(row);
     const quint64 request = playRequests().begin();
     if (const std::optional<QByteArray> id = favoriteVideoId(favorite.url)) {
         m_hooks.playVideo(favorite.name, *id);
+        if (m_hooks.played)
+            m_hooks.played(favorite);
         return;
     }
-    m_hooks.showPlayer();
+    m_hooks.showPlayer(name);
     FetchOptions options;
     options.use = FetchUse::ChannelCheck;
     options.limits = m_hooks.checkLimits;
@@ -176,10 +203,13 @@ void FavoritesController::playSelected()
         return;
     // Decided as a click in the channel list decides, but a live favourite is not reported.
     const CheckDecision decision = decideCheck(fetched.body, fetched.contentType, false);
-    if (decision.play)
-        m_hooks.playAddress(favorite.url);
+    if (decision.play) {
+        m_hooks.playAddress(favorite.url, name);
+        if (m_hooks.played)
+            m_hooks.played(favorite);
+    }
     if (decision.showOffline) {
-        m_hooks.setOfflinePicture(true);
+        m_hooks.setOfflinePicture(true, name);
         if (!sendOfflineReport(favorite.name, "\"", offlineCause(fetched),
                                m_hooks.reportContext()) &&
             m_hooks.status && m_hooks.message)

@@ -40,10 +40,13 @@ public:
         std::function<std::optional<SelectedVideo>()> selectedVideo;
         std::function<ReportContext()> reportContext;
         std::function<bool()> loadingDisabled; // "Don't Load Video While Editing"
-        std::function<void(bool shown)> setOfflinePicture;
+        // `name`: the favourite's, as the list shows it.
+        std::function<void(bool shown, const QString &name)> setOfflinePicture;
         std::function<void(const QByteArray &title, const QByteArray &id)> playVideo;
-        std::function<void()> showPlayer;
-        std::function<void(const QByteArray &address)> playAddress;
+        std::function<void(const QString &name)> showPlayer;
+        std::function<void(const QByteArray &address, const QString &name)> playAddress;
+        // A favourite was handed to the player or the video page.
+        std::function<void(const Favorite &favorite)> played;
         std::function<void(const QString &text)> status;    // confirmations and failed saves
         std::function<QString(const QString &key)> message; // the message table
         std::optional<FetchLimits> checkLimits;
@@ -60,11 +63,16 @@ public:
     Result<void> saveFavorites() override;
     // Refuses, saying so in the status, a favourite whose line the file cannot hold.
     void addFavorite(const Favorite &favorite) override;
+    // Adds the favourites whose addresses the list does not hold yet, all at once; returns how
+    // many were added. Those too long to be saved are left out.
+    int addNewFavorites(const QList<Favorite> &favorites);
 
     void doChannelAction(QByteArrayView word);
     void addSelectedVideo();
     void removeSelected();
     void playSelected();
+    // Checks and plays a favourite as a click in the list does, listed or not.
+    void playFavorite(const Favorite &favorite);
 
     // Every row in the list's order (its sort order, if sorted), whatever the find bar shows.
     QList<Favorite> favoritesInListOrder() const;

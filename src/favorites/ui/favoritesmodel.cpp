@@ -66,6 +66,16 @@ void FavoritesModel::append(const Favorite &favorite)
     endInsertRows();
 }
 
+void FavoritesModel::append(const QList<Favorite> &favorites)
+{
+    if (favorites.isEmpty())
+        return;
+    const int row = int(m_rows.size());
+    beginInsertRows({}, row, row + int(favorites.size()) - 1);
+    m_rows.append(favorites);
+    endInsertRows();
+}
+
 void FavoritesModel::setFavorites(QList<Favorite> favorites)
 {
     beginResetModel();

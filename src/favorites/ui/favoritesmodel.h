@@ -36,6 +36,7 @@ public:
     const Favorite &favorite(int row) const { return m_rows[row]; }
     const QList<Favorite> &favorites() const { return m_rows; }
     void append(const Favorite &favorite);
+    void append(const QList<Favorite> &favorites); // one insertion for them all
     void setFavorites(QList<Favorite> favorites);
     void remove(int row);
 

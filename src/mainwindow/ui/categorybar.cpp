@@ -81,6 +81,8 @@ QPushButton *CategoryBar::button(Category category) const
         return cmdWebsite;
     case Category::Update:
         return cmdUpdate;
+    case Category::Recent:
+        break;
     }
     return nullptr;
 }

@@ -25,6 +25,7 @@ enum class Category
     VideoSite,
     Website,
     Update,
+    Recent, // no button: the Categories menu and its key
 };
 
 // The row of category buttons. The extra company's three buttons are hidden unless its switch

@@ -110,7 +110,11 @@ ChannelPanel::ChannelPanel(const PanelContext &context, QWidget *parent)
         const std::optional<ChannelRecord> record = selectedChannel();
         if (!record)
             return std::nullopt;
-        return SelectedChannel{record->name, record->url};
+        return SelectedChannel{record->name, record->url, record->kind};
+    };
+    hooks.played = [played = context.played](const SelectedChannel &channel) {
+        if (played)
+            played(playedNow(RecentSource::Channel, channel.name, channel.address, channel.kind));
     };
     hooks.reportContext = context.reportContext;
     hooks.status = context.status;

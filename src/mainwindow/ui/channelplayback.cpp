@@ -29,16 +29,24 @@ ChannelPlayback::ChannelPlayback(MediaPlayer *player, QLabel *offlinePicture, Ho
 
 void ChannelPlayback::checkChannel(bool checkOnly)
 {
-    const std::optional<SelectedChannel> channel = m_hooks.selectedChannel();
-    if (!channel)
-        return;
+    if (const std::optional<SelectedChannel> channel = m_hooks.selectedChannel())
+        check(*channel, checkOnly);
+}
+
+void ChannelPlayback::playChannel(const SelectedChannel &channel)
+{
+    check(channel, false);
+}
+
+void ChannelPlayback::check(const SelectedChannel &channel, bool checkOnly)
+{
     if (m_offline)
         m_offline->hide();
 
     // A choice made while this check waits for its page supersedes it. A check without playing
     // is no choice of its own: it still reports, but shows nothing over a newer choice.
     const quint64 request = checkOnly ? m_requests->newest() : m_requests->begin();
-    const QString name = displayText(channel->name);
+    const QString name = displayText(channel.name);
     // A new choice stops the old one at once: nothing plays behind "Connecting…".
     if (!checkOnly && m_player)
         m_player->prepare(name);
@@ -46,13 +54,13 @@ void ChannelPlayback::checkChannel(bool checkOnly)
     QByteArray contentType;
     // Without a fetch nothing is known of the host.
     OfflineCause cause = OfflineCause::NoConnection;
-    if (!skipsCheckFetch(channel->address)) {
+    if (!skipsCheckFetch(channel.address)) {
         FetchOptions options;
         options.use = FetchUse::ChannelCheck;
         options.limits = checkFetchLimits();
         options.owner = m_window;
         QPointer<ChannelPlayback> self(this);
-        FetchResult fetched = fetchPage(channel->address, options);
+        FetchResult fetched = fetchPage(channel.address, options);
         // Quitting, or the window going away, ends the check without playing or reporting.
         if (fetched.ownerGone || !self || fetched.end == FetchEnd::Aborted)
             return;
@@ -67,16 +75,18 @@ void ChannelPlayback::checkChannel(bool checkOnly)
     const CheckDecision decision = decideCheck(page, contentType, checkOnly);
     if (decision.play && m_player) {
         m_playing = channel;
-        m_playingText = displayText(channel->address);
+        m_playingText = displayText(channel.address);
         m_playingCause = cause;
         m_player->setURL(m_playingText, name);
+        if (!checkOnly && m_hooks.played)
+            m_hooks.played(channel);
     }
     if (decision.showOffline && newest && m_offline)
         m_offline->show();
     if (decision.showOffline && !checkOnly && m_player)
         m_player->showOffline(name);
     if (decision.report != CheckReport::None)
-        report(channel->name, reportType(decision.report), cause);
+        report(channel.name, reportType(decision.report), cause);
 }
 
 void ChannelPlayback::ListView1_Click()

@@ -22,6 +22,7 @@ struct SelectedChannel
 {
     QByteArray name;
     QByteArray address;
+    QByteArray kind;
 };
 
 // Playing channels from the channel list: the check before playing, the offline picture, the
@@ -40,6 +41,8 @@ public:
         std::function<ReportContext()> reportContext;
         std::function<void(const QString &text)> status;    // first panel of the status bar
         std::function<QString(const QString &key)> message; // the message table
+        // A channel was handed to the player (not by a check-only run).
+        std::function<void(const SelectedChannel &channel)> played;
     };
 
     // `window` owns the checks: when it goes away during a fetch, the check ends quietly.
@@ -48,7 +51,10 @@ public:
     ChannelPlayback(MediaPlayer *player, QLabel *offlinePicture, Hooks hooks, QObject *window,
                     PlayRequests *requests = nullptr);
 
+    // Checks the channel the list has selected.
     void checkChannel(bool checkOnly);
+    // Checks and plays a channel as a click in the list does, whatever the list shows now.
+    void playChannel(const SelectedChannel &channel);
     void ListView1_Click();
     void imgOffline_Click();
     void WindowsMediaPlayer1_MediaError(const QString &url);
@@ -61,6 +67,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void check(const SelectedChannel &channel, bool checkOnly);
     void report(const QByteArray &name, const QByteArray &type, OfflineCause cause);
 
     QPointer<MediaPlayer> m_player;

@@ -3,6 +3,7 @@
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/listviewenh.h"
 #include "catalogue/ui/logodelegate.h"
+#include "favorites/ui/favoritesexchange.h"
 #include "favorites/ui/favoritesmodel.h"
 #include "localization/ui/windowcontrols.h"
 #include "logos/logoindex.h"
@@ -11,6 +12,7 @@
 #include "mainwindow/ui/keyrouter.h"
 #include "mainwindow/ui/playerarea.h"
 #include "mainwindow/ui/videositepanel.h"
+#include "online/serveraddress.h"
 #include "platform/bytetext.h"
 #include "platform/paths.h"
 #include "platform/widgets/named.h"
@@ -53,22 +55,25 @@ FavoritesPanel::FavoritesPanel(const QString &filePath, const PanelContext &cont
     };
     hooks.reportContext = context.reportContext;
     hooks.loadingDisabled = [channels] { return channels->loadingDisabled(); };
-    // The favourite being played is the one selected in the list.
-    hooks.setOfflinePicture = [this, area](bool shown) {
+    hooks.setOfflinePicture = [area](bool shown, const QString &name) {
         area->offlinePicture()->setVisible(shown);
         if (shown)
-            area->player()->showOffline(selectedName());
+            area->player()->showOffline(name);
     };
     hooks.playVideo = [area, videos](const QByteArray &title, const QByteArray &id) {
         area->showBrowser();
         videos->browser().showVideo(title, id);
     };
-    hooks.showPlayer = [this, area] {
+    hooks.showPlayer = [area](const QString &name) {
         area->showPlayer();
-        area->player()->prepare(selectedName()); // the old choice stops while this one opens
+        area->player()->prepare(name); // the old choice stops while this one opens
     };
-    hooks.playAddress = [this, area](const QByteArray &address) {
-        area->player()->setURL(displayText(address), selectedName());
+    hooks.playAddress = [area](const QByteArray &address, const QString &name) {
+        area->player()->setURL(displayText(address), name);
+    };
+    hooks.played = [played = context.played](const Favorite &f) {
+        if (played)
+            played(playedNow(RecentSource::Favorite, f.name, f.url, f.kind));
     };
     hooks.status = context.status;
     hooks.message = context.messages;
@@ -79,6 +84,8 @@ FavoritesPanel::FavoritesPanel(const QString &filePath, const PanelContext &cont
             [this](const QByteArray &word) { m_controller->doChannelAction(word); });
     connect(videos, &VideoSitePanel::addToFavoritesChosen, m_controller,
             &FavoritesController::addSelectedVideo);
+    m_exchange = new FavoritesExchange(
+        *m_controller, {context.messages, context.status, [] { return videoSiteAddress(); }}, this);
     fitColumns(ListView2, FavoritesModel::ChannelColumn);
     installLogos(channels);
 
@@ -119,14 +126,6 @@ void FavoritesPanel::installLogos(ChannelPanel *channels)
         if (index->used())
             index->refresh();
     });
-}
-
-QString FavoritesPanel::selectedName() const
-{
-    return ListView2->currentIndex()
-        .siblingAtColumn(FavoritesModel::ChannelColumn)
-        .data()
-        .toString();
 }
 
 void FavoritesPanel::readGeometry(ResizableControls &c) const

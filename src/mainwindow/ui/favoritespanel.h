@@ -11,6 +11,7 @@ class QPushButton;
 namespace mavrel {
 
 class ChannelPanel;
+class FavoritesExchange;
 class FindBar;
 class VideoSitePanel;
 class ListViewEnh;
@@ -26,10 +27,10 @@ public:
                    VideoSitePanel *videos, QWidget *parent);
 
     FavoritesController &controller() const { return *m_controller; }
+    // Export to and import from playlists.
+    FavoritesExchange &exchange() const { return *m_exchange; }
     ListViewEnh *list() const { return ListView2; }
     FindBar *findBar() const { return m_find; }
-    // The name of the favourite selected, the one being played.
-    QString selectedName() const;
 
     void readGeometry(ResizableControls &c) const;
     void applyGeometry(const ResizableControls &c);
@@ -42,6 +43,7 @@ private:
     ListViewEnh *ListView2;
     FindBar *m_find;
     FavoritesController *m_controller;
+    FavoritesExchange *m_exchange;
 };
 
 } // namespace mavrel

@@ -6,6 +6,7 @@
 #include "catalogue/kinds.h"
 #include "catalogue/ui/channellistmodel.h"
 #include "catalogue/ui/listviewenh.h"
+#include "favorites/ui/favoritesexchange.h"
 #include "localization/clslanguages.h"
 #include "localization/modlanguages.h"
 #include "localization/ui/windowcontrols.h"
@@ -16,9 +17,11 @@
 #include "mainwindow/ui/desktopsession.h"
 #include "mainwindow/ui/favoritespanel.h"
 #include "mainwindow/ui/findbar.h"
+#include "mainwindow/ui/mediaopener.h"
 #include "mainwindow/ui/myfilespanel.h"
 #include "mainwindow/ui/panellayout.h"
 #include "mainwindow/ui/playerarea.h"
+#include "mainwindow/ui/recentpanel.h"
 #include "mainwindow/ui/videositepanel.h"
 #include "mainwindow/ui/windowlauncher.h"
 #include "online/catalogueupdate.h"
@@ -91,6 +94,7 @@ void Form1::createPanels()
     context.reportContext = [this] { return ReportContext{m_staffMode, this, m_staffToken}; };
     context.playRequests = &m_playRequests;
     context.player = m_player;
+    context.played = [this](const RecentItem &item) { m_recent->add(item); };
     m_channels = new ChannelPanel(context, client);
     m_videoSite = new VideoSitePanel(
         applicationFolder() + u"/youtube.html"_s, context,
@@ -98,17 +102,20 @@ void Form1::createPanels()
     m_favorites = new FavoritesPanel(applicationFolder() + u"/Favorites.txt"_s, context, m_channels,
                                      m_videoSite, client);
     m_files = new MyFilesPanel(context, client);
-    for (QWidget *hidden : std::initializer_list<QWidget *>{m_videoSite, m_favorites, m_files})
+    m_recent = new RecentPanel(applicationFolder() + u"/Recent.txt"_s, context, client);
+    for (QWidget *hidden :
+         std::initializer_list<QWidget *>{m_videoSite, m_favorites, m_files, m_recent})
         hidden->hide();
+    m_opener = new MediaOpener(context, m_channels, &m_favorites->controller(), this);
     m_player->setBrowserName(m_videoSite->title());
 
     m_menus = new MainMenus(menuBar(), this);
     m_menus->addPopups({m_channels->actionsMenu(), m_videoSite->actionsMenu()});
 
     StatusBar1Panel1 = addStatusPanel(statusBar());
-    m_layout = new PanelLayout(
-        {m_categories, m_channels, m_favorites, m_files, m_videoSite, m_player, StatusBar1Panel1},
-        client);
+    m_layout = new PanelLayout({m_categories, m_channels, m_favorites, m_files, m_videoSite,
+                                m_recent, m_player, StatusBar1Panel1},
+                               client);
 }
 
 void Form1::connectPanels()
@@ -117,6 +124,8 @@ void Form1::connectPanels()
     connect(m_menus, &MainMenus::categoryChosen, this, &Form1::showCategory);
     using Command = MainMenus::Command;
     const std::pair<Command, std::function<void()>> commands[] = {
+        {Command::ExportFavorites, [this] { m_favorites->exchange().exportFavorites(); }},
+        {Command::ImportPlaylist, [this] { m_favorites->exchange().importPlaylist(); }},
         {Command::Exit, [this] { close(); }},
         {Command::UpdateChannels, [this] { runUpdate(int(UpdateList::Changes)); }},
         {Command::AddChannels, [this] { m_windows->openSubmitWindow(); }},
@@ -140,8 +149,10 @@ void Form1::connectPanels()
         if (!on)
             layoutControls();
     });
+    connect(m_recent, &RecentPanel::replayRequested, m_opener, &MediaOpener::replay);
     // Space pauses and resumes wherever a list has the focus.
-    m_player->pauseOnSpaceIn({m_channels->list(), m_favorites->list(), m_videoSite->list()});
+    m_player->pauseOnSpaceIn(
+        {m_channels->list(), m_favorites->list(), m_videoSite->list(), m_recent->list()});
 }
 
 void Form1::createSessionBus(const QDBusConnection &bus)
@@ -172,6 +183,7 @@ void Form1::createLocalization()
     m_channels->addMenuControls(c);
     m_videoSite->addMenuControls(c);
     m_menus->addAddedControls(c);
+    m_recent->addControls(c);
 }
 
 LocalizableWindow &Form1::localizable()
@@ -249,7 +261,7 @@ void Form1::adoptInstance(std::unique_ptr<SingleInstance> instance)
 
 void Form1::openOnStart(const OpenRequest &request)
 {
-    m_startRequest = request;
+    m_opener->open(request.targets, request.refused);
 }
 
 void Form1::applyCompanySwitch(const QString &companyName)
@@ -319,7 +331,7 @@ void Form1::Form_Unload()
 void Form1::showFrame(QWidget *frame)
 {
     for (QWidget *f :
-         std::initializer_list<QWidget *>{m_channels, m_favorites, m_files, m_videoSite})
+         std::initializer_list<QWidget *>{m_channels, m_favorites, m_files, m_videoSite, m_recent})
         f->setVisible(f == frame);
 }
 
@@ -351,7 +363,8 @@ void Form1::showCategory(Category category)
         m_player->showPlayer();
         break;
     case Category::Files:
-        showFrame(m_files);
+    case Category::Recent:
+        showFrame(category == Category::Files ? static_cast<QWidget *>(m_files) : m_recent);
         m_player->showPlayer();
         break;
     case Category::VideoSite:

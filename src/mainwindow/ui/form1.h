@@ -25,6 +25,8 @@ class SingleInstance;
 class VideoSitePanel;
 class clsLanguages;
 class LocalizableWindow;
+class MediaOpener;
+class RecentPanel;
 class WindowControls;
 class WindowLauncher;
 
@@ -62,6 +64,8 @@ public:
     ChannelPanel &channelPanel() const { return *m_channels; }
     FavoritesPanel &favoritesPanel() const { return *m_favorites; }
     MyFilesPanel &myFilesPanel() const { return *m_files; }
+    RecentPanel &recentPanel() const { return *m_recent; }
+    MediaOpener &opener() const { return *m_opener; }
     VideoSitePanel &videoSitePanel() const { return *m_videoSite; }
     PlayerArea &playerArea() const { return *m_player; }
     MainMenus &menus() const { return *m_menus; }
@@ -102,6 +106,8 @@ private:
     ChannelPanel *m_channels = nullptr;
     FavoritesPanel *m_favorites = nullptr;
     MyFilesPanel *m_files = nullptr;
+    RecentPanel *m_recent = nullptr;
+    MediaOpener *m_opener = nullptr;
     VideoSitePanel *m_videoSite = nullptr;
     PanelLayout *m_layout = nullptr;
     PlayerArea *m_player = nullptr;
@@ -109,7 +115,6 @@ private:
     DesktopSession *m_session = nullptr;
     PlayRequests m_playRequests; // channel list, favourites, My Files and videos alike
     std::unique_ptr<SingleInstance> m_instance;
-    OpenRequest m_startRequest;
     std::unique_ptr<WindowControls> m_localizable;
     QPointer<QWidget> m_splash;
     WindowLauncher *m_windows = nullptr;

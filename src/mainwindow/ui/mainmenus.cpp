@@ -15,8 +15,9 @@ namespace {
 // The Categories menu's items in their design order.
 constexpr Category kCategoryItems[] = {
     Category::TV,     Category::Radio,  Category::Video, Category::Favorites, Category::Files,
-    Category::Sports, Category::Extras, Category::Adult, Category::VideoSite,
+    Category::Sports, Category::Extras, Category::Adult, Category::VideoSite, Category::Recent,
 };
+constexpr int kDesignCategoryItems = 9;
 
 // Alt and a letter; the letters avoid the menus' own.
 QKeySequence categoryKey(Category category)
@@ -34,6 +35,8 @@ QKeySequence categoryKey(Category category)
         return QKeySequence(Qt::ALT | Qt::Key_Y);
     case Category::Adult:
         return QKeySequence(Qt::ALT | Qt::Key_D);
+    case Category::Recent:
+        return QKeySequence(Qt::ALT | Qt::Key_E);
     default:
         return {};
     }
@@ -56,13 +59,19 @@ MainMenus::MainMenus(QMenuBar *bar, QWidget *window) : QObject(window), m_bar(ba
     const auto command = [this](QAction *action, Command c) { m_commands.insert(c, action); };
 
     mnuFile = named(bar->addMenu(u"&File"_s), u"mnuFile"_s);
+    // The design's File menu has Exit at index 2; the two before it came later.
+    mnuFileItem[0] = addItem(mnuFile, u"mnuFileItem0"_s, u"&Export Favorites\u2026"_s);
+    mnuFileItem[1] = addItem(mnuFile, u"mnuFileItem1"_s, u"&Import Playlist\u2026"_s);
+    mnuFile->addSeparator();
     mnuFileItem[2] = addItem(mnuFile, u"mnuFileItem2"_s, u"E&xit"_s);
+    command(mnuFileItem[0], Command::ExportFavorites);
+    command(mnuFileItem[1], Command::ImportPlaylist);
     command(mnuFileItem[2], Command::Exit);
 
     mnuCat = named(bar->addMenu(u"&Categories"_s), u"mnuCat"_s);
-    const QString categories[] = {u"TV/Video"_s,  u"Radio/Music"_s, u"Video"_s,
-                                  u"Favorites"_s, u"My Files"_s,    u"Live Sports"_s,
-                                  u"Extras"_s,    u"Adult"_s,       u"YouTube\u2122"_s};
+    const QString categories[] = {u"TV/Video"_s,      u"Radio/Music"_s, u"Video"_s,  u"Favorites"_s,
+                                  u"My Files"_s,      u"Live Sports"_s, u"Extras"_s, u"Adult"_s,
+                                  u"YouTube\u2122"_s, u"Recent"_s};
     for (int i = 0; i < int(mnuCatItem.size()); ++i) {
         const Category category = kCategoryItems[i];
         mnuCatItem[i] =
@@ -140,15 +149,16 @@ void MainMenus::applyStaffSwitch()
 
 void MainMenus::addControls(WindowControls &c)
 {
-    const auto add = [&c](QMenu *menu, const QString &name, const auto &items) {
+    const auto add = [&c](QMenu *menu, const QString &name, const auto &items, int first = 0,
+                          int end = -1) {
         c.addMenu(menu, name);
-        for (int i = 0; i < int(items.size()); ++i) {
+        for (int i = first; i < (end < 0 ? int(items.size()) : end); ++i) {
             if (items[i])
                 c.addMenuItem(items[i], name + u"Item"_s, i);
         }
     };
-    add(mnuFile, u"mnuFile"_s, mnuFileItem);
-    add(mnuCat, u"mnuCat"_s, mnuCatItem);
+    add(mnuFile, u"mnuFile"_s, mnuFileItem, 2);
+    add(mnuCat, u"mnuCat"_s, mnuCatItem, 0, kDesignCategoryItems);
     add(mnuUpdate, u"mnuUpdate"_s, mnuUpdateItem);
     add(mnuLanguage, u"mnuLanguage"_s, mnuLanguageItem);
     add(mnuHelp, u"mnuHelp"_s, mnuHelpItem);
@@ -160,6 +170,9 @@ void MainMenus::addAddedControls(WindowControls &c)
     c.addMenu(mnuView, u"mnuView"_s);
     for (int i = 0; i < int(mnuViewItem.size()); ++i)
         c.addMenuItem(mnuViewItem[i], u"mnuViewItem"_s, i);
+    c.addMenuItem(mnuFileItem[0], u"mnuFileItem"_s, 0);
+    c.addMenuItem(mnuFileItem[1], u"mnuFileItem"_s, 1);
+    c.addMenuItem(mnuCatItem[kDesignCategoryItems], u"mnuCatItem"_s, kDesignCategoryItems);
 }
 
 } // namespace mavrel

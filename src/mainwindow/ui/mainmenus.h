@@ -25,6 +25,8 @@ class MainMenus : public QObject
 public:
     enum class Command
     {
+        ExportFavorites,
+        ImportPlaylist,
         Exit,
         UpdateChannels,
         AddChannels,
@@ -67,7 +69,7 @@ private:
     QMenu *mnuHelp;
     QMenu *mnuAbout;
     std::array<QAction *, 3> mnuFileItem{};
-    std::array<QAction *, 9> mnuCatItem{};
+    std::array<QAction *, 10> mnuCatItem{}; // the last added since the design
     std::array<QAction *, 2> mnuViewItem{};
     std::array<QAction *, 5> mnuUpdateItem{};
     std::array<QAction *, 1> mnuLanguageItem{};

@@ -6,6 +6,7 @@
 #include "player/ui/mediaplayer.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QListWidget>
 
 using namespace Qt::StringLiterals;
@@ -25,9 +26,12 @@ MyFilesPanel::MyFilesPanel(const PanelContext &context, QWidget *parent)
     File1->setGeometry(toPixels({120, 3060, 4995, 3405}));
     PlayRequests *requests = context.playRequests;
     MediaPlayer *player = context.player->player();
-    const auto play = [requests, player](const QString &path) {
+    const auto play = [requests, player, played = context.played](const QString &path) {
         requests->begin();
         player->setURL(path);
+        if (played)
+            played(
+                playedNow(RecentSource::File, QFileInfo(path).fileName().toUtf8(), path.toUtf8()));
     };
     m_view = new LocalFilesView(Drive1, Dir1, File1, play, this);
     m_view->setVolumes(mountedVolumes());

@@ -3,6 +3,7 @@
 #include "catalogue/catalogueview.h"
 #include "mainwindow/channelcheck.h"
 #include "online/reports.h"
+#include "recent/recentlist.h"
 
 #include <functional>
 
@@ -11,7 +12,7 @@ namespace mavrel {
 class PlayerArea;
 
 // What every panel of the main window shares: the message table, the status line, the staff
-// state for reports, the one counter of "play this" requests and the player area.
+// state for reports, the one counter of "play this" requests, the player area and the recent list.
 struct PanelContext
 {
     MessageLookup messages;
@@ -19,6 +20,8 @@ struct PanelContext
     std::function<ReportContext()> reportContext;
     PlayRequests *playRequests = nullptr;
     PlayerArea *player = nullptr;
+    // Something was handed to the player: the recent list keeps it.
+    std::function<void(const RecentItem &item)> played;
 };
 
 } // namespace mavrel

@@ -107,6 +107,7 @@ void PanelLayout::place(const QSize &windowSize)
     p.favorites->applyGeometry(c);
     p.files->applyGeometry(c);
     p.videoSite->applyGeometry(c);
+    p.recent->setGeometry(p.favorites->geometry());
     p.player->applyGeometry(c);
     const QRect frame = p.channels->geometry();
     m_divider->setGeometry(frame.right() + 1, frame.top(), p.player->x() - frame.right() - 1,

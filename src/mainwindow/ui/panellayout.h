@@ -32,6 +32,7 @@ public:
         FavoritesPanel *favorites;
         MyFilesPanel *files;
         VideoSitePanel *videoSite;
+        QWidget *recent; // takes the favourites' place
         PlayerArea *player;
         QLabel *statusPanel;
     };

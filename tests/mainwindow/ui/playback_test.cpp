@@ -80,7 +80,7 @@ protected:
             return std::nullopt;
         const QModelIndex first = model.index(index.row(), 0);
         return SelectedChannel{first.data().toString().toUtf8(),
-                               first.data(Qt::UserRole).toByteArray()};
+                               first.data(Qt::UserRole).toByteArray(), "TV"};
     }
 
     void addChannel(const QString &name, const QByteArray &address)

@@ -40,8 +40,9 @@ int main(int argc, char **argv)
     auto *playback = new ChannelPlayback(
         player, offline,
         {[&] {
-             return std::optional<SelectedChannel>(SelectedChannel{"Live", address});
+             return std::optional<SelectedChannel>(SelectedChannel{"Live", address, "TV"});
          },
+         {},
          {},
          {},
          {}},

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "recent/recentlist.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <functional>
+
+namespace mavrel {
+
+// The recent list's rows, newest first: "Name", "From" (where it was played, with the channel's
+// kind) and "Played". A name's tooltip is its address.
+class RecentModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column
+    {
+        NameColumn,
+        FromColumn,
+        PlayedColumn,
+        ColumnCount
+    };
+
+    // `path`: the list's file, read at once. `sourceName` names a source in the user's language.
+    RecentModel(const QString &path, std::function<QString(RecentSource)> sourceName,
+                QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                       int role = Qt::EditRole) override;
+
+    const RecentItem &item(int row) const { return m_list.items().at(row); }
+    Result<void> add(const RecentItem &item);
+    Result<void> clear();
+    // The source names changed language.
+    void retranslate();
+
+private:
+    RecentList m_list;
+    std::function<QString(RecentSource)> m_sourceName;
+    QStringList m_headers;
+};
+
+} // namespace mavrel

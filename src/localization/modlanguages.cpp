@@ -64,6 +64,33 @@ void registerDefaultMessages(clsLanguages &languages)
     languages.setMessage(u"MSG_ONNOW"_s, u"On Now"_s);
     languages.setMessage(u"MSG_GUIDENEXT"_s, u"next: %1"_s);
     languages.setMessage(u"MSG_GUIDEDAY"_s, u"%1 \u2013 %2"_s);
+    // The recent list, what opens from outside, and the favourites in and out of playlists.
+    languages.setMessage(u"MSG_RECENTCHANNELS"_s, u"Channels"_s);
+    languages.setMessage(u"MSG_RECENTFAVORITES"_s, u"Favorites"_s);
+    languages.setMessage(u"MSG_RECENTFILES"_s, u"Files"_s);
+    languages.setMessage(u"MSG_RECENTCLEAR"_s,
+                         u"Clear the list of recently played channels and files?"_s);
+    languages.setMessage(u"MSG_RECENTNOTSAVED"_s, u"The recent list could not be saved: %1"_s);
+    languages.setMessage(
+        u"MSG_OPENREFUSED"_s,
+        u"Cannot open %1: only files and http, https, mms, rtsp, rtmp and file addresses can be played"_s);
+    languages.setMessage(u"MSG_EXPORTTITLE"_s, u"Export Favorites"_s);
+    languages.setMessage(u"MSG_IMPORTTITLE"_s, u"Import Playlist"_s);
+    languages.setMessage(u"MSG_PLAYLISTFILTER"_s, u"Playlists (%1);;All files (*)"_s);
+    languages.setMessage(u"MSG_EXPORTED"_s, u"Exported %1 favourites to %2"_s);
+    languages.setMessage(u"MSG_EXPORTFAILED"_s,
+                         u"The favourites could not be exported to %1: %2"_s);
+    languages.setMessage(u"MSG_IMPORTREADING"_s, u"Reading %1\u2026"_s);
+    languages.setMessage(u"MSG_IMPORTED"_s,
+                         u"Added %1 favourites from %2 (%3 skipped: already there or too long)"_s);
+    languages.setMessage(
+        u"MSG_IMPORTTOOLARGE"_s,
+        u"%1 is too large to import: a playlist may hold at most 100,000 entries and 32 MB. Your favourites were not changed."_s);
+    languages.setMessage(
+        u"MSG_IMPORTBROKEN"_s,
+        u"%1 is not a playlist that can be read. Your favourites were not changed."_s);
+    languages.setMessage(u"MSG_IMPORTUNREADABLE"_s,
+                         u"%1 could not be read: %2. Your favourites were not changed."_s);
 }
 
 } // namespace mavrel

@@ -22,10 +22,9 @@
 #include "mainwindow/ui/panellayout.h"
 #include "mainwindow/ui/playerarea.h"
 #include "mainwindow/ui/recentpanel.h"
+#include "mainwindow/ui/updaterunner.h"
 #include "mainwindow/ui/videositepanel.h"
 #include "mainwindow/ui/windowlauncher.h"
-#include "online/catalogueupdate.h"
-#include "online/serveraddress.h"
 #include "online/updateexchange.h"
 #include "platform/appfolder.h"
 #include "platform/dialogs.h"
@@ -65,6 +64,7 @@ Form1::Form1(QWidget *splash)
     connect(m_windows, &WindowLauncher::languageChanged, this, [this] {
         if (m_channels->statusShowsCounts(StatusBar1Panel1->text()))
             m_channels->sayCounts();
+        m_recent->model().retranslate();
     });
     resize(PanelLayout::designSize(menuBar()->sizeHint().height()));
 }
@@ -103,10 +103,12 @@ void Form1::createPanels()
                                      m_videoSite, client);
     m_files = new MyFilesPanel(context, client);
     m_recent = new RecentPanel(applicationFolder() + u"/Recent.txt"_s, context, client);
-    for (QWidget *hidden :
-         std::initializer_list<QWidget *>{m_videoSite, m_favorites, m_files, m_recent})
-        hidden->hide();
     m_opener = new MediaOpener(context, m_channels, &m_favorites->controller(), this);
+    m_update =
+        new UpdateRunner({[this] { return m_dataDirectory; },
+                          [this](const QString &text) { m_videoSite->setStatusBoxText(text); },
+                          [this] { showCategory(Category::TV); }, context.messages},
+                         this);
     m_player->setBrowserName(m_videoSite->title());
 
     m_menus = new MainMenus(menuBar(), this);
@@ -116,6 +118,7 @@ void Form1::createPanels()
     m_layout = new PanelLayout({m_categories, m_channels, m_favorites, m_files, m_videoSite,
                                 m_recent, m_player, StatusBar1Panel1},
                                client);
+    m_layout->showFrame(m_channels);
 }
 
 void Form1::connectPanels()
@@ -127,9 +130,9 @@ void Form1::connectPanels()
         {Command::ExportFavorites, [this] { m_favorites->exchange().exportFavorites(); }},
         {Command::ImportPlaylist, [this] { m_favorites->exchange().importPlaylist(); }},
         {Command::Exit, [this] { close(); }},
-        {Command::UpdateChannels, [this] { runUpdate(int(UpdateList::Changes)); }},
+        {Command::UpdateChannels, [this] { m_update->run(UpdateList::Changes); }},
         {Command::AddChannels, [this] { m_windows->openSubmitWindow(); }},
-        {Command::DownloadDeadChannels, [this] { runUpdate(int(UpdateList::DeadChannels)); }},
+        {Command::DownloadDeadChannels, [this] { m_update->run(UpdateList::DeadChannels); }},
         {Command::CheckAllChannels, [this] { m_channels->checkRun().checkAllChannels(); }},
         {Command::CatalogueServer, [this] { m_windows->openServerWindow(); }},
         {Command::Find, [this] { openFindBar(); }},
@@ -246,7 +249,7 @@ bool Form1::Form_Load()
     // Without a catalogue the list starts empty and the first one is downloaded once the
     // window is up, so the status line can show it coming.
     if (!m_channels->catalogueExists())
-        QTimer::singleShot(0, this, [this] { runUpdate(int(UpdateList::Changes)); });
+        QTimer::singleShot(0, this, [this] { m_update->run(UpdateList::Changes); });
     showCategory(Category::TV);
     m_favorites->controller().loadFavorites();
     m_channels->sortByRating();
@@ -328,13 +331,6 @@ void Form1::Form_Unload()
     emit unloaded();
 }
 
-void Form1::showFrame(QWidget *frame)
-{
-    for (QWidget *f :
-         std::initializer_list<QWidget *>{m_channels, m_favorites, m_files, m_videoSite, m_recent})
-        f->setVisible(f == frame);
-}
-
 void Form1::showCategory(Category category)
 {
     // The keys of the Categories menu while only the picture is shown.
@@ -353,22 +349,23 @@ void Form1::showCategory(Category category)
                                                     {Category::Radio, kKindRadio},
                                                     {Category::Video, kKindVideo},
                                                     {Category::Adult, kKindAdult}};
-        showFrame(m_channels);
+        m_layout->showFrame(m_channels);
         m_player->showPlayer();
         m_channels->showKind(kinds.value(category));
         break;
     }
     case Category::Favorites:
-        showFrame(m_favorites);
+        m_layout->showFrame(m_favorites);
         m_player->showPlayer();
         break;
     case Category::Files:
     case Category::Recent:
-        showFrame(category == Category::Files ? static_cast<QWidget *>(m_files) : m_recent);
+        m_layout->showFrame(category == Category::Files ? static_cast<QWidget *>(m_files)
+                                                        : m_recent);
         m_player->showPlayer();
         break;
     case Category::VideoSite:
-        showFrame(m_videoSite);
+        m_layout->showFrame(m_videoSite);
         m_player->showBrowser();
         m_channels->viewState().currentKind = kKindYouTube;
         m_channels->clearRows();
@@ -382,7 +379,7 @@ void Form1::showCategory(Category category)
                                                                     : u"Website"_s);
         break;
     case Category::Update:
-        runUpdate(int(UpdateList::Changes));
+        m_update->run(UpdateList::Changes);
         break;
     }
 }
@@ -393,26 +390,6 @@ void Form1::openFindBar()
         m_channels->findBar()->openBar();
     else if (!m_favorites->isHidden())
         m_favorites->findBar()->openBar();
-}
-
-void Form1::runUpdate(int list)
-{
-    // The fetches let further clicks through; a second update meanwhile would only merge the
-    // same lines again.
-    if (m_updating)
-        return;
-    m_updating = true;
-    UpdateContext context;
-    context.server = catalogueServerAddress();
-    context.dataDirectory = m_dataDirectory;
-    context.owner = this;
-    context.setStatus = [this](const QString &text) { m_videoSite->setStatusBoxText(text); };
-    context.showMessage = [](const QString &text) { messageBox(text, DialogButtons::Ok); };
-    context.showChannels = [this] { showCategory(Category::TV); };
-    context.message = [this](const QString &key) { return message(key); };
-    const Result<UpdateOutcome> done = mavrel::updateChannels(context, UpdateList(list));
-    if (done || done.error().code != kUpdateOwnerGone)
-        m_updating = false;
 }
 
 } // namespace mavrel

@@ -27,6 +27,7 @@ class clsLanguages;
 class LocalizableWindow;
 class MediaOpener;
 class RecentPanel;
+class UpdateRunner;
 class WindowControls;
 class WindowLauncher;
 
@@ -94,9 +95,7 @@ private:
     void createPanels();
     void connectPanels();
     void createLocalization();
-    void runUpdate(int list);
     void openFindBar();
-    void showFrame(QWidget *frame);
     QString message(const QString &key) const;
     void layoutControls();
 
@@ -108,6 +107,7 @@ private:
     MyFilesPanel *m_files = nullptr;
     RecentPanel *m_recent = nullptr;
     MediaOpener *m_opener = nullptr;
+    UpdateRunner *m_update = nullptr;
     VideoSitePanel *m_videoSite = nullptr;
     PanelLayout *m_layout = nullptr;
     PlayerArea *m_player = nullptr;
@@ -124,7 +124,6 @@ private:
     bool m_firstStart = false;
     bool m_unloaded = false;
     bool m_centred = false;
-    bool m_updating = false;
 };
 
 } // namespace mavrel

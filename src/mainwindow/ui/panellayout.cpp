@@ -115,6 +115,14 @@ void PanelLayout::place(const QSize &windowSize)
     p.statusPanel->setMaximumWidth(twipsToPixels(c.statusPanelWidth));
 }
 
+void PanelLayout::showFrame(QWidget *frame)
+{
+    const Panels &p = m_panels;
+    for (QWidget *f :
+         std::initializer_list<QWidget *>{p.channels, p.favorites, p.files, p.videoSite, p.recent})
+        f->setVisible(f == frame);
+}
+
 QLabel *addStatusPanel(QStatusBar *bar)
 {
     auto *panel = named(new QLabel(bar), u"Panel1"_s);

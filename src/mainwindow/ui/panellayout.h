@@ -49,6 +49,8 @@ public:
     void restoreDivider();
     // Places everything for a window of this outer size (caption and frame not included).
     void place(const QSize &windowSize);
+    // Shows one of the left panel's frames and hides the others.
+    void showFrame(QWidget *frame);
 
 private:
     void moveDivider(int x);

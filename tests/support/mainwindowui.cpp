@@ -99,12 +99,16 @@ MainWindowUi::MainWindowUi(const QWidget &window) : m_window(&window)
     find(window, mnuLanguage, "mnuLanguage");
     find(window, mnuHelp, "mnuHelp");
     find(window, mnuAbout, "mnuAbout");
-    find(window, mnuFileItem[2], "mnuFileItem2");
+    findItems(window, mnuFileItem, "mnuFileItem");
     findItems(window, mnuCatItem, "mnuCatItem");
     findItems(window, mnuUpdateItem, "mnuUpdateItem");
     findItems(window, mnuLanguageItem, "mnuLanguageItem");
     findItems(window, mnuHelpItem, "mnuHelpItem");
     findItems(window, mnuAboutItem, "mnuAboutItem");
+
+    find(window, fraRecent, "fraRecent");
+    find(window, lvwRecent, "lvwRecent");
+    find(window, mnuRecentItem0, "mnuRecentItem0");
 
     find(window, cmdFav, "cmdFav");
     find(window, Command1, "Command1");

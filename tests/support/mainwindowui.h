@@ -75,8 +75,8 @@ struct MainWindowUi
     QMenu *mnuLanguage = nullptr;
     QMenu *mnuHelp = nullptr;
     QMenu *mnuAbout = nullptr;
-    std::array<QAction *, 3> mnuFileItem{}; // only Exit, the third, exists
-    std::array<QAction *, 9> mnuCatItem{};
+    std::array<QAction *, 3> mnuFileItem{}; // Export Favorites, Import Playlist, Exit
+    std::array<QAction *, 10> mnuCatItem{};
     std::array<QAction *, 5> mnuUpdateItem{};
     std::array<QAction *, 1> mnuLanguageItem{};
     std::array<QAction *, 1> mnuHelpItem{};
@@ -89,6 +89,10 @@ struct MainWindowUi
     QMenu *mnuActions2 = nullptr;
     QList<QAction *> mnuActionItem;
     QList<QAction *> mnuAction2Item;
+    // The recent list.
+    QGroupBox *fraRecent = nullptr;
+    QTreeView *lvwRecent = nullptr;
+    QAction *mnuRecentItem0 = nullptr;
 
     QComboBox *Combo3 = nullptr;
     QComboBox *Combo4 = nullptr;

@@ -1,0 +1,285 @@
+// The main window's ways to play what its lists do not show: files and addresses from the
+// command line and from drops, the recent list, and the favourites out to and in from playlists.
+#include "catalogue/ui/channellistmodel.h"
+#include "favorites/ui/favoritescontroller.h"
+#include "favorites/ui/favoritesexchange.h"
+#include "favorites/ui/favoritesmodel.h"
+#include "mainwindow/commandline.h"
+#include "mainwindow/ui/favoritespanel.h"
+#include "mainwindow/ui/form1.h"
+#include "mainwindow/ui/recentpanel.h"
+#include "platform/scripteddialogs.h"
+#include "player/ui/mediaplayer.h"
+#include "servedwindow.h"
+
+#include "../../player/testmedia.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using namespace mavrel;
+using namespace mavrel::test;
+
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+class OpenTest : public ServedWindowTest
+{
+protected:
+    void load()
+    {
+        ServedWindowTest::load();
+        ui->WindowsMediaPlayer1->setOpenTimeout(3000);
+    }
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = temp.path() + u'/' + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+    QStringList recorded() const
+    {
+        QStringList out;
+        for (const CatalogueServer::Report &r : reportsSinceStart())
+            out << QString::fromUtf8(r.type + ' ' + r.item);
+        return out;
+    }
+    bool waitState(MediaPlayer::State state)
+    {
+        return QTest::qWaitFor([&] { return ui->WindowsMediaPlayer1->state() == state; }, kWaitMs);
+    }
+    void drop(const QList<QUrl> &urls, const QString &text = {})
+    {
+        QMimeData mime;
+        if (!urls.isEmpty())
+            mime.setUrls(urls);
+        else
+            mime.setText(text);
+        const QPoint at = form->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(form.get(), &enter);
+        m_dropAccepted = enter.isAccepted();
+        if (!m_dropAccepted)
+            return;
+        QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(form.get(), &dropped);
+    }
+    QList<RecentItem> recentItems() const
+    {
+        QList<RecentItem> out;
+        const RecentModel &m = form->recentPanel().model();
+        for (int r = 0; r < m.rowCount(); ++r)
+            out << m.item(r);
+        return out;
+    }
+    void clickRecentRow(int row)
+    {
+        const QModelIndex index = ui->lvwRecent->model()->index(row, 0);
+        QTest::mouseClick(ui->lvwRecent->viewport(), Qt::LeftButton, {},
+                          ui->lvwRecent->visualRect(index).center());
+    }
+
+    bool m_dropAccepted = false;
+};
+
+TEST_F(OpenTest, FilesAndAddressesFromTheCommandLineAndDropsPlayAsTheyAre)
+{
+    const QString tone = write(u"tone.wav"_s, makeWav(4.0));
+    const QString m3u = write(u"list.m3u"_s, "#EXTM3U\n#EXTINF:-1,Tone\ntone.wav\n");
+    const QString pls = write(u"list.pls"_s, "[playlist]\nFile1=tone.wav\nNumberOfEntries=1\n");
+    const QString asx =
+        write(u"list.asx"_s, "<asx version=\"3.0\"><entry><ref href=\"tone.wav\"/></entry></asx>");
+    const QString xspf = write(u"list.xspf"_s, "<?xml version=\"1.0\"?><playlist version=\"1\" "
+                                               "xmlns=\"http://xspf.org/ns/0/\"><trackList>"
+                                               "<track><location>tone.wav</location></track>"
+                                               "</trackList></playlist>");
+    const QString fifo = temp.path() + u"/fifo.ogg"_s;
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const QByteArray card = server->channel("Demo Test Card")->url;
+    enum Outcome
+    {
+        Plays,
+        Fails,   // handed to the player, which says it cannot play it
+        Refused, // never reaches the player
+    };
+    const struct
+    {
+        const char *what;
+        QString argument;
+        Outcome outcome;
+    } cases[] = {
+        {"file", tone, Plays},
+        {"M3U", m3u, Plays},
+        {"PLS", pls, Plays},
+        {"ASX", asx, Plays},
+        {"XSPF", xspf, Plays},
+        {"file address", QUrl::fromLocalFile(m3u).toString(), Plays},
+        {"http", QString::fromUtf8(card), Plays},
+        {"missing file", temp.path() + u"/missing.ogg"_s, Fails},
+        {"FIFO", fifo, Fails},
+        {"rtsp", u"rtsp://127.0.0.1:9/none"_s, Fails},
+        {"mms", u"mms://127.0.0.1:9/none"_s, Fails},
+        {"rtmp", u"rtmp://127.0.0.1:9/none"_s, Fails},
+        {"unsupported scheme", u"ftp://127.0.0.1/tone.wav"_s, Refused},
+    };
+    load();
+    for (const auto &c : cases) {
+        for (const bool dropped : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (dropped ? " dropped" : " on the command line"));
+            ui->WindowsMediaPlayer1->close();
+            ui->StatusBar1Panel1->clear();
+            if (dropped) {
+                const QUrl url = QUrl::fromUserInput(c.argument, temp.path());
+                drop({url});
+                EXPECT_EQ(m_dropAccepted, c.outcome != Refused);
+            } else {
+                const Result<OpenRequest> request =
+                    parseArguments({u"mavrel"_s, c.argument}, temp.path());
+                ASSERT_TRUE(request.ok());
+                form->openOnStart(request.value());
+            }
+            // Nothing waits for the item to open: the window answers at once.
+            if (c.outcome == Refused) {
+                EXPECT_TRUE(ui->WindowsMediaPlayer1->URL().isEmpty());
+                if (!dropped)
+                    EXPECT_TRUE(ui->StatusBar1Panel1->text().contains(u"ftp://"_s));
+                continue;
+            }
+            EXPECT_FALSE(ui->WindowsMediaPlayer1->URL().isEmpty());
+            EXPECT_TRUE(waitState(c.outcome == Plays ? MediaPlayer::State::Playing
+                                                     : MediaPlayer::State::Error));
+        }
+    }
+    // Like My Files: no check, no report.
+    EXPECT_TRUE(recorded().isEmpty());
+    ASSERT_FALSE(recentItems().isEmpty());
+    EXPECT_EQ(recentItems().first().source, RecentSource::File);
+}
+
+TEST_F(OpenTest, RecentListPlaysAgainAsItsListDidAndOutlivesARestart)
+{
+    const QString tone = write(u"tone.wav"_s, makeWav(4.0));
+    load();
+    const QModelIndex card = [&] {
+        const QAbstractItemModel *m = ui->ListView1->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            if (m->index(r, ChannelListModel::ChannelColumn).data() == u"Demo Test Card"_s)
+                return m->index(r, 0);
+        }
+        return QModelIndex();
+    }();
+    ASSERT_TRUE(card.isValid());
+    QTest::mouseClick(ui->ListView1->viewport(), Qt::LeftButton, {},
+                      ui->ListView1->visualRect(card).center());
+    ASSERT_TRUE(waitState(MediaPlayer::State::Playing));
+    form->openOnStart({{QUrl::fromLocalFile(tone)}, {}});
+    ASSERT_TRUE(waitState(MediaPlayer::State::Playing));
+    ASSERT_EQ(recorded(), QStringList{u"ONLINE Demo Test Card"_s});
+
+    // Alt+E shows the list, newest first.
+    QTest::keyClick(form.get(), Qt::Key_E, Qt::AltModifier);
+    ASSERT_TRUE(ui->fraRecent->isVisible());
+    ASSERT_EQ(ui->lvwRecent->model()->rowCount(), 2);
+    EXPECT_EQ(ui->lvwRecent->model()->index(0, 0).data(), u"tone.wav"_s);
+    EXPECT_EQ(ui->lvwRecent->model()->index(1, 0).data(), u"Demo Test Card"_s);
+
+    // The channel is checked and reported again, and moves up.
+    clickRecentRow(1);
+    EXPECT_EQ(ui->WindowsMediaPlayer1->URL(),
+              QString::fromUtf8(server->channel("Demo Test Card")->url));
+    EXPECT_EQ(recorded(), (QStringList{u"ONLINE Demo Test Card"_s, u"ONLINE Demo Test Card"_s}));
+    EXPECT_EQ(ui->lvwRecent->model()->index(0, 0).data(), u"Demo Test Card"_s);
+    // The file plays as it is.
+    clickRecentRow(1);
+    EXPECT_EQ(ui->WindowsMediaPlayer1->URL(), tone);
+    EXPECT_EQ(recorded().size(), 2);
+
+    const QList<RecentItem> before = recentItems();
+    form.reset();
+    load();
+    EXPECT_EQ(recentItems(), before);
+
+    // Cleared from its context menu, once the user says yes.
+    ScopedScriptedDialogs boxes;
+    boxes.pushAnswer(DialogAnswer::No);
+    ui->mnuRecentItem0->trigger();
+    EXPECT_EQ(recentItems().size(), 2);
+    boxes.pushAnswer(DialogAnswer::Yes);
+    ui->mnuRecentItem0->trigger();
+    EXPECT_TRUE(recentItems().isEmpty());
+    form.reset();
+    load();
+    EXPECT_TRUE(recentItems().isEmpty());
+}
+
+TEST_F(OpenTest, FavoritesExportedAndImportedComeBackTheSame)
+{
+    load();
+    FavoritesController &favorites = form->favoritesPanel().controller();
+    const QList<Favorite> mine = {
+        {"Radio \"Uno\", live", "http://a.example/uno.mp3", "Radio", "Espa\xf1ol"},
+        {"Caf\xc3\xa9 TV", "http://b.example/live.m3u8", "TV",
+         "Fran\xc3\xa7"
+         "ais"},
+        {"A video", "youtube=abc123", {}, {}},
+    };
+    for (const Favorite &f : mine)
+        favorites.addFavorite(f);
+    const QList<Favorite> saved = favorites.model().favorites();
+    const QString path = temp.path() + u"/out.m3u"_s;
+
+    ScopedScriptedDialogs boxes;
+    boxes.pushFileName(path);
+    ui->mnuFileItem[0]->trigger();
+    ASSERT_TRUE(QFile::exists(path));
+
+    favorites.model().setFavorites({});
+    FavoritesExchange &exchange = form->favoritesPanel().exchange();
+    QSignalSpy finished(&exchange, &FavoritesExchange::importFinished);
+    boxes.pushFileName(path);
+    ui->mnuFileItem[1]->trigger();
+    ASSERT_TRUE(finished.wait(kWaitMs));
+    EXPECT_EQ(favorites.model().favorites(), saved);
+    // ...and into the favourites file.
+    EXPECT_EQ(readFavorites(favorites.filePath()), saved);
+
+    // Once more adds nothing; a broken or huge playlist changes nothing and says why.
+    const struct
+    {
+        const char *what;
+        QString path;
+        const char *said;
+    } again[] = {
+        {"the same", path, nullptr},
+        {"broken", write(u"broken.xspf"_s, "<playlist><trackList><track>"), "not a playlist"},
+        {"huge", write(u"huge.m3u"_s, QByteArray(32 * 1024 * 1024 + 1, '#')), "too large"},
+        {"missing", temp.path() + u"/none.m3u"_s, "could not be read"},
+    };
+    for (const auto &c : again) {
+        SCOPED_TRACE(c.what);
+        boxes.clear();
+        exchange.importFrom(c.path);
+        ASSERT_TRUE(finished.wait(kWaitMs));
+        EXPECT_EQ(favorites.model().favorites(), saved);
+        if (c.said) {
+            ASSERT_EQ(boxes.shown().size(), 1);
+            EXPECT_TRUE(boxes.shown().first().text.contains(QLatin1StringView(c.said)));
+        } else {
+            EXPECT_TRUE(boxes.shown().isEmpty());
+        }
+    }
+}
+
+} // namespace

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QUrl>
 
 // Favourites out to an extended M3U and playlists in to favourites.
 namespace mavrel {

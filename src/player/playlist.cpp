@@ -22,17 +22,30 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// By hand rather than through compare(): whole documents of many megabytes are searched.
 bool startsWithNoCase(QByteArrayView data, qsizetype pos, QByteArrayView prefix)
 {
     if (pos < 0 || data.size() - pos < prefix.size())
         return false;
-    return data.sliced(pos, prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        if (asciiLower(data[pos + i]) != asciiLower(prefix[i]))
+            return false;
+    }
+    return true;
 }
 
 qsizetype indexOfNoCase(QByteArrayView data, qsizetype from, QByteArrayView needle)
 {
+    if (needle.isEmpty())
+        return from;
+    const char first = asciiLower(needle[0]);
     for (qsizetype i = from; i + needle.size() <= data.size(); ++i) {
-        if (startsWithNoCase(data, i, needle))
+        if (asciiLower(data[i]) == first && startsWithNoCase(data, i, needle))
             return i;
     }
     return -1;

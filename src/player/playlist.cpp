@@ -52,7 +52,7 @@ qsizetype indexOfNoCase(QByteArrayView data, qsizetype from, QByteArrayView need
 }
 
 // UTF-16 documents (some metafiles are saved that way) become UTF-8; a UTF-8 byte order mark
-// goes.
+// goes. Anything else is not copied: the result refers to `data` and must not outlive it.
 QByteArray normalised(QByteArrayView data)
 {
     if (data.size() >= 2) {
@@ -64,9 +64,8 @@ QByteArray normalised(QByteArrayView data)
             return text.toUtf8();
         }
     }
-    if (data.startsWith("\xEF\xBB\xBF"))
-        return data.sliced(3).toByteArray();
-    return data.toByteArray();
+    const QByteArrayView text = data.sliced(data.startsWith("\xEF\xBB\xBF") ? 3 : 0);
+    return QByteArray::fromRawData(text.data(), text.size());
 }
 
 // Position of the first element tag, past white space, processing instructions, comments and
@@ -114,10 +113,16 @@ QByteArray decodeEntities(QByteArrayView value)
     out.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
         if (value[i] != '&') {
-            out += value[i];
+            // The text up to the next reference in one piece: byte by byte is slow on big lists.
+            qsizetype next = value.indexOf('&', i);
+            if (next < 0)
+                next = value.size();
+            out += value.sliced(i, next - i);
+            i = next - 1;
             continue;
         }
-        const qsizetype semi = value.indexOf(';', i);
+        // Names are short: a long search per '&' would make a run of them quadratic.
+        const qsizetype semi = value.first(std::min(value.size(), i + 12)).indexOf(';', i);
         if (semi < 0 || semi - i > 10) {
             out += '&';
             continue;
@@ -158,22 +163,10 @@ QByteArray decodeEntities(QByteArrayView value)
 // the rest of the document.
 qsizetype tagEnd(QByteArrayView data, qsizetype lt)
 {
-    qsizetype i = lt + 1;
-    while (i < data.size()) {
-        const char c = data[i];
-        if (c == '>')
-            return i;
-        if (c == '"' || c == '\'') {
-            const qsizetype close = data.indexOf(c, i + 1);
-            const qsizetype gt = data.indexOf('>', i + 1);
-            if (close >= 0 && (gt < 0 || close < gt)) {
-                i = close + 1;
-                continue;
-            }
-        }
-        ++i;
-    }
-    return data.size();
+    // A quote closed before the next '>' holds no '>', and one that is not is literal: either way
+    // the tag ends at the next '>', found in one pass rather than once per quote.
+    const qsizetype gt = data.indexOf('>', lt + 1);
+    return gt < 0 ? data.size() : gt;
 }
 
 // The value of one attribute of a tag body (the text between the name and '>'), or a null
@@ -270,7 +263,7 @@ template<typename Visit> void forEachTag(QByteArrayView data, Visit &&visit)
 
 bool isTag(QByteArrayView name, QByteArrayView wanted)
 {
-    return name.compare(wanted, Qt::CaseInsensitive) == 0;
+    return name.size() == wanted.size() && startsWithNoCase(name, 0, wanted);
 }
 
 // The text of an element whose start tag ends at `from`: up to the next tag, CDATA sections
@@ -330,16 +323,20 @@ public:
         m_open = true;
         m_first = firstIndex;
         m_title.clear();
+        m_titled = false;
     }
     void close() { m_open = false; }
     bool isOpen() const { return m_open; }
+    // Addresses before the first title get it; later ones take it as they come, so each item is
+    // visited once however many titles the group repeats.
     void setTitle(QList<PlaylistItem> &items, const QByteArray &title)
     {
-        m_title = title;
-        for (qsizetype i = m_first; i < items.size(); ++i) {
-            if (items[i].title.isEmpty())
+        if (!m_titled) {
+            for (qsizetype i = m_first; i < items.size(); ++i)
                 items[i].title = title;
         }
+        m_titled = true;
+        m_title = title;
     }
     PlaylistItem item(const QList<PlaylistItem> &items, QByteArray address) const
     {
@@ -356,6 +353,7 @@ private:
     bool m_open = false;
     qsizetype m_first = 0;
     QByteArray m_title;
+    bool m_titled = false;
 };
 
 QList<PlaylistItem> asxItems(QByteArrayView data, qsizetype maxItems)

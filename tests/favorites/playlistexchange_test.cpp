@@ -111,6 +111,7 @@ TEST(PlaylistExchange, ImportsEachFormat)
          "",
          "A|mms://h/a|TV|\nhttp://h/more.asx|http://h/more.asx|TV|\nhttp://h/b|http://h/b|TV|\n"},
         {"xspf",
+         "<?xml version=\"1.0\"?><!-- by hand --><!DOCTYPE playlist [<!ENTITY c \"d\">]>\n"
          "<playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\"><title>P</title><trackList>"
          "<track><title>Song &amp; Co</title><location>s.oga</location></track>"
          "</trackList></playlist>",
@@ -139,6 +140,12 @@ TEST(PlaylistExchange, RefusesWhatIsNoPlaylistOrTooLarge)
          ImportRefusal::TooLarge},
         {"broken xspf", "<playlist><trackList><track><location>http://h/a</location></trackList>",
          "", ImportRefusal::NotAPlaylist},
+        {"xspf with two roots",
+         "<playlist><trackList><track><location>http://h/a</location></track></trackList>"
+         "</playlist><playlist/>",
+         "", ImportRefusal::NotAPlaylist},
+        {"asx with a bare '&'", "<asx><entry><ref href=\"http://h/a?x=1&y=2\"/></entry></asx>", "",
+         ImportRefusal::NotAPlaylist},
         {"broken asx", "<asx><entry><ref href=http://h/a></entry></asx>", "",
          ImportRefusal::NotAPlaylist},
         {"text", "Shopping list:\nmilk\nhttp://h/a\n", "file:///t/notes.txt",

@@ -28,6 +28,14 @@ std::string shown(const QList<Favorite> &favorites)
     return out;
 }
 
+QByteArray utf16le(const QString &text)
+{
+    QByteArray out("\xFF\xFE");
+    for (QChar c : text)
+        out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    return out;
+}
+
 QByteArray manyEntries(int count)
 {
     QByteArray data = "#EXTM3U\n";
@@ -72,8 +80,11 @@ TEST(PlaylistExchange, ExportThenImportGivesTheFavouritesBack)
         expected.append({displayText(f.name).toUtf8(), f.url, f.kind, f.lang});
     }
     const QByteArray playlist = favoritesPlaylist(favorites, kSite.toByteArray() + '/');
-    EXPECT_TRUE(playlist.contains("\nhttp://site.example:8077/watch?v=ab_-9Z\n"))
-        << playlist.toStdString();
+    EXPECT_EQ(
+        favoritesPlaylist({{"A", "http://h/x", "TV", "English"}, videoFavorite("V", "i&d")}, kSite),
+        "#EXTM3U\n#EXTINF:-1 tvg-language=\"English\" group-title=\"TV\",A\nhttp://h/x\n"
+        "#EXTINF:-1 tvg-language=\"\" group-title=\"\",V\n"
+        "http://site.example:8077/watch?v=i%26d\n");
     const auto back = favoritesFromPlaylist(playlist, QUrl(u"file:///tmp/fav.m3u"_s), kSite);
     ASSERT_TRUE(back) << back.error().message.toStdString();
     EXPECT_EQ(shown(back.value()), shown(expected)) << playlist.toStdString();
@@ -116,6 +127,10 @@ TEST(PlaylistExchange, ImportsEachFormat)
          "<track><title>Song &amp; Co</title><location>s.oga</location></track>"
          "</trackList></playlist>",
          "http://h/x/p.xspf", "Song & Co|http://h/x/s.oga|Radio|\n"},
+        {"asx saved as UTF-16",
+         utf16le(
+             u"<asx><entry><title>\u00C9t\u00E9</title><ref href='http://h/u'/></entry></asx>"_s),
+         "", "\xC3\x89t\xC3\xA9|http://h/u|TV|\n"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
@@ -146,6 +161,10 @@ TEST(PlaylistExchange, RefusesWhatIsNoPlaylistOrTooLarge)
          "", ImportRefusal::NotAPlaylist},
         {"asx with a bare '&'", "<asx><entry><ref href=\"http://h/a?x=1&y=2\"/></entry></asx>", "",
          ImportRefusal::NotAPlaylist},
+        {"xspf with text after its root",
+         "<playlist><trackList><track><location>http://h/a</location></track></trackList>"
+         "</playlist> and more",
+         "", ImportRefusal::NotAPlaylist},
         {"broken asx", "<asx><entry><ref href=http://h/a></entry></asx>", "",
          ImportRefusal::NotAPlaylist},
         {"text", "Shopping list:\nmilk\nhttp://h/a\n", "file:///t/notes.txt",

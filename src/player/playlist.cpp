@@ -3,9 +3,11 @@
 #include "platform/bytetext.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -20,24 +22,37 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// By hand rather than through compare(): whole documents of many megabytes are searched.
 bool startsWithNoCase(QByteArrayView data, qsizetype pos, QByteArrayView prefix)
 {
     if (pos < 0 || data.size() - pos < prefix.size())
         return false;
-    return data.sliced(pos, prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        if (asciiLower(data[pos + i]) != asciiLower(prefix[i]))
+            return false;
+    }
+    return true;
 }
 
 qsizetype indexOfNoCase(QByteArrayView data, qsizetype from, QByteArrayView needle)
 {
+    if (needle.isEmpty())
+        return from;
+    const char first = asciiLower(needle[0]);
     for (qsizetype i = from; i + needle.size() <= data.size(); ++i) {
-        if (startsWithNoCase(data, i, needle))
+        if (asciiLower(data[i]) == first && startsWithNoCase(data, i, needle))
             return i;
     }
     return -1;
 }
 
 // UTF-16 documents (some metafiles are saved that way) become UTF-8; a UTF-8 byte order mark
-// goes.
+// goes. Anything else is not copied: the result refers to `data` and must not outlive it.
 QByteArray normalised(QByteArrayView data)
 {
     if (data.size() >= 2) {
@@ -49,9 +64,8 @@ QByteArray normalised(QByteArrayView data)
             return text.toUtf8();
         }
     }
-    if (data.startsWith("\xEF\xBB\xBF"))
-        return data.sliced(3).toByteArray();
-    return data.toByteArray();
+    const QByteArrayView text = data.sliced(data.startsWith("\xEF\xBB\xBF") ? 3 : 0);
+    return QByteArray::fromRawData(text.data(), text.size());
 }
 
 // Position of the first element tag, past white space, processing instructions, comments and
@@ -99,10 +113,16 @@ QByteArray decodeEntities(QByteArrayView value)
     out.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
         if (value[i] != '&') {
-            out += value[i];
+            // The text up to the next reference in one piece: byte by byte is slow on big lists.
+            qsizetype next = value.indexOf('&', i);
+            if (next < 0)
+                next = value.size();
+            out += value.sliced(i, next - i);
+            i = next - 1;
             continue;
         }
-        const qsizetype semi = value.indexOf(';', i);
+        // Names are short: a long search per '&' would make a run of them quadratic.
+        const qsizetype semi = value.first(std::min(value.size(), i + 12)).indexOf(';', i);
         if (semi < 0 || semi - i > 10) {
             out += '&';
             continue;
@@ -143,22 +163,10 @@ QByteArray decodeEntities(QByteArrayView value)
 // the rest of the document.
 qsizetype tagEnd(QByteArrayView data, qsizetype lt)
 {
-    qsizetype i = lt + 1;
-    while (i < data.size()) {
-        const char c = data[i];
-        if (c == '>')
-            return i;
-        if (c == '"' || c == '\'') {
-            const qsizetype close = data.indexOf(c, i + 1);
-            const qsizetype gt = data.indexOf('>', i + 1);
-            if (close >= 0 && (gt < 0 || close < gt)) {
-                i = close + 1;
-                continue;
-            }
-        }
-        ++i;
-    }
-    return data.size();
+    // A quote closed before the next '>' holds no '>', and one that is not is literal: either way
+    // the tag ends at the next '>', found in one pass rather than once per quote.
+    const qsizetype gt = data.indexOf('>', lt + 1);
+    return gt < 0 ? data.size() : gt;
 }
 
 // The value of one attribute of a tag body (the text between the name and '>'), or a null
@@ -219,112 +227,341 @@ bool isNameChar(char c)
            c == '-' || c == ':' || c == '.';
 }
 
-struct TagRule
+// Calls `visit(name, body, isClosing, end)` for every tag outside comments and CDATA sections in
+// document order, `end` being the position of its '>', while `visit` returns true.
+template<typename Visit> void forEachTag(QByteArrayView data, Visit &&visit)
 {
-    QByteArrayView tag;
-    QByteArrayView attribute;
-    bool isPlaylist;
-};
-
-template<size_t N>
-QList<std::pair<QByteArray, bool>> scanTags(QByteArrayView data, const TagRule (&rules)[N])
-{
-    QList<std::pair<QByteArray, bool>> found;
     qsizetype pos = 0;
     while (pos < data.size()) {
         const qsizetype lt = data.indexOf('<', pos);
         if (lt < 0)
             break;
-        if (startsWithNoCase(data, lt, "<!--")) {
-            const qsizetype end = data.indexOf("-->", lt + 4);
+        const bool comment = startsWithNoCase(data, lt, "<!--");
+        if (comment || startsWithNoCase(data, lt, "<![CDATA[")) {
+            const qsizetype end = data.indexOf(comment ? "-->" : "]]>", lt + 4);
             if (end < 0)
                 break;
             pos = end + 3;
             continue;
         }
-        qsizetype nameEnd = lt + 1;
+        const bool closing = lt + 1 < data.size() && data[lt + 1] == '/';
+        const qsizetype nameStart = lt + 1 + (closing ? 1 : 0);
+        qsizetype nameEnd = nameStart;
         while (nameEnd < data.size() && isNameChar(data[nameEnd]))
             ++nameEnd;
-        const QByteArrayView name = data.sliced(lt + 1, nameEnd - lt - 1);
+        const QByteArrayView name = data.sliced(nameStart, nameEnd - nameStart);
         if (name.isEmpty()) {
-            pos = lt + 1; // "</x>", "<?...", a stray '<'
+            pos = lt + 1; // "<?...", a stray '<'
             continue;
         }
         const qsizetype end = tagEnd(data, lt);
-        for (const TagRule &rule : rules) {
-            if (name.compare(rule.tag, Qt::CaseInsensitive) != 0)
-                continue;
-            const QByteArray value = attribute(data.sliced(nameEnd, end - nameEnd), rule.attribute);
-            if (!value.trimmed().isEmpty())
-                found.append({value, rule.isPlaylist});
-        }
+        if (!visit(name, data.sliced(nameEnd, end - nameEnd), closing, end))
+            break;
         pos = end + 1;
     }
-    return found;
 }
 
-QList<std::pair<QByteArray, bool>> asxEntries(QByteArrayView data)
+bool isTag(QByteArrayView name, QByteArrayView wanted)
 {
-    static const TagRule rules[] = {{"ref", "href", false}, {"entryref", "href", true}};
-    return scanTags(data, rules);
+    return name.size() == wanted.size() && startsWithNoCase(name, 0, wanted);
 }
 
-QList<std::pair<QByteArray, bool>> wplEntries(QByteArrayView data)
+// The text of an element whose start tag ends at `from`: up to the next tag, CDATA sections
+// taken as they are, white space runs made one space.
+QByteArray elementText(QByteArrayView data, qsizetype from)
 {
-    static const TagRule rules[] = {{"media", "src", false}};
-    return scanTags(data, rules);
+    QByteArray text;
+    qsizetype pos = from + 1;
+    while (pos < data.size()) {
+        qsizetype lt = data.indexOf('<', pos);
+        if (lt < 0)
+            lt = data.size();
+        text += decodeEntities(data.sliced(pos, lt - pos));
+        if (!startsWithNoCase(data, lt, "<![CDATA["))
+            break;
+        const qsizetype close = data.indexOf("]]>", lt + 9);
+        if (close < 0)
+            break;
+        text += data.sliced(lt + 9, close - lt - 9);
+        pos = close + 3;
+    }
+    return text.simplified();
 }
 
-QList<QByteArrayView> lines(QByteArrayView data)
+// Collects items, counting those that are not alternatives against the limit.
+class ItemSink
 {
-    QList<QByteArrayView> out;
+public:
+    explicit ItemSink(qsizetype maxItems) : m_maxItems(maxItems) {}
+
+    // False once the limit has been passed: the caller stops reading.
+    bool add(PlaylistItem item)
+    {
+        if (item.address.trimmed().isEmpty())
+            return true;
+        item.address = item.address.trimmed();
+        if (!item.isAlternative)
+            ++m_count;
+        m_items.append(std::move(item));
+        return m_count <= m_maxItems;
+    }
+    QList<PlaylistItem> &items() { return m_items; }
+
+private:
+    qsizetype m_maxItems;
+    qsizetype m_count = 0;
+    QList<PlaylistItem> m_items;
+};
+
+// ASX <entry> and XSPF <track>: a group of addresses (the first one the item, the rest its
+// alternatives) and a title, which may come before or after the addresses.
+class ItemGroup
+{
+public:
+    void open(qsizetype firstIndex)
+    {
+        m_open = true;
+        m_first = firstIndex;
+        m_title.clear();
+        m_titled = false;
+    }
+    void close() { m_open = false; }
+    bool isOpen() const { return m_open; }
+    // Addresses before the first title get it; later ones take it as they come, so each item is
+    // visited once however many titles the group repeats.
+    void setTitle(QList<PlaylistItem> &items, const QByteArray &title)
+    {
+        if (!m_titled) {
+            for (qsizetype i = m_first; i < items.size(); ++i)
+                items[i].title = title;
+        }
+        m_titled = true;
+        m_title = title;
+    }
+    PlaylistItem item(const QList<PlaylistItem> &items, QByteArray address) const
+    {
+        PlaylistItem item;
+        item.address = std::move(address);
+        if (m_open) {
+            item.title = m_title;
+            item.isAlternative = items.size() > m_first;
+        }
+        return item;
+    }
+
+private:
+    bool m_open = false;
+    qsizetype m_first = 0;
+    QByteArray m_title;
+    bool m_titled = false;
+};
+
+QList<PlaylistItem> asxItems(QByteArrayView data, qsizetype maxItems)
+{
+    ItemSink sink(maxItems);
+    ItemGroup entry;
+    forEachTag(data, [&](QByteArrayView name, QByteArrayView body, bool closing, qsizetype end) {
+        if (isTag(name, "entry")) {
+            if (closing)
+                entry.close();
+            else
+                entry.open(sink.items().size());
+            return true;
+        }
+        if (closing)
+            return true;
+        if (isTag(name, "title") && entry.isOpen()) {
+            entry.setTitle(sink.items(), elementText(data, end));
+        } else if (isTag(name, "ref")) {
+            return sink.add(entry.item(sink.items(), attribute(body, "href")));
+        } else if (isTag(name, "entryref")) {
+            PlaylistItem item;
+            item.address = attribute(body, "href");
+            item.isPlaylist = true;
+            return sink.add(std::move(item));
+        }
+        return true;
+    });
+    return std::move(sink.items());
+}
+
+QList<PlaylistItem> xspfItems(QByteArrayView data, qsizetype maxItems)
+{
+    ItemSink sink(maxItems);
+    ItemGroup track;
+    forEachTag(data, [&](QByteArrayView name, QByteArrayView, bool closing, qsizetype end) {
+        if (isTag(name, "track")) {
+            if (closing)
+                track.close();
+            else
+                track.open(sink.items().size());
+            return true;
+        }
+        // The playlist's own <title> and <location> are not entries.
+        if (closing || !track.isOpen())
+            return true;
+        if (isTag(name, "title"))
+            track.setTitle(sink.items(), elementText(data, end));
+        else if (isTag(name, "location"))
+            return sink.add(track.item(sink.items(), elementText(data, end)));
+        return true;
+    });
+    return std::move(sink.items());
+}
+
+QList<PlaylistItem> wplItems(QByteArrayView data, qsizetype maxItems)
+{
+    ItemSink sink(maxItems);
+    forEachTag(data, [&](QByteArrayView name, QByteArrayView body, bool closing, qsizetype) {
+        if (closing || !isTag(name, "media"))
+            return true;
+        PlaylistItem item;
+        item.address = attribute(body, "src");
+        return sink.add(std::move(item));
+    });
+    return std::move(sink.items());
+}
+
+// Calls `visit(line)` for every line, trimmed, while it returns true.
+template<typename Visit> void forEachLine(QByteArrayView data, Visit &&visit)
+{
     qsizetype start = 0;
     while (start <= data.size()) {
         qsizetype end = data.indexOf('\n', start);
         if (end < 0)
             end = data.size();
-        QByteArrayView line = data.sliced(start, end - start).trimmed();
-        out.append(line);
+        if (!visit(data.sliced(start, end - start).trimmed()))
+            return;
         start = end + 1;
     }
-    return out;
 }
 
-QList<std::pair<QByteArray, bool>> m3uEntries(QByteArrayView data)
+// "#EXTINF:<duration> key="value" ...,<title>": the title starts after the first comma outside
+// quotes, since attribute values may hold commas.
+void readExtinf(QByteArrayView info, PlaylistItem *item)
 {
-    QList<std::pair<QByteArray, bool>> found;
-    for (QByteArrayView line : lines(data)) {
+    qsizetype comma = -1;
+    bool quoted = false;
+    for (qsizetype i = 0; i < info.size() && comma < 0; ++i) {
+        if (info[i] == '"')
+            quoted = !quoted;
+        else if (info[i] == ',' && !quoted)
+            comma = i;
+    }
+    const QByteArrayView head = comma < 0 ? info : info.first(comma);
+    if (comma >= 0)
+        item->title = info.sliced(comma + 1).trimmed().toByteArray();
+    qsizetype i = 0;
+    while (i < head.size()) {
+        while (i < head.size() && isSpace(head[i]))
+            ++i;
+        const qsizetype keyStart = i;
+        while (i < head.size() && !isSpace(head[i]) && head[i] != '=')
+            ++i;
+        const QByteArrayView key = head.sliced(keyStart, i - keyStart);
+        if (i >= head.size() || head[i] != '=')
+            continue; // the duration, or a word without a value
+        ++i;
+        qsizetype valueEnd;
+        qsizetype valueStart = i;
+        if (i < head.size() && head[i] == '"') {
+            valueStart = i + 1;
+            valueEnd = head.indexOf('"', valueStart);
+            if (valueEnd < 0)
+                valueEnd = head.size();
+            i = valueEnd + 1;
+        } else {
+            while (i < head.size() && !isSpace(head[i]))
+                ++i;
+            valueEnd = i;
+        }
+        if (!key.isEmpty())
+            item->attributes.append({key.toByteArray().toLower(),
+                                     head.sliced(valueStart, valueEnd - valueStart).toByteArray()});
+    }
+}
+
+QList<PlaylistItem> m3uItems(QByteArrayView data, qsizetype maxItems)
+{
+    ItemSink sink(maxItems);
+    PlaylistItem pending;
+    forEachLine(data, [&](QByteArrayView line) {
+        if (startsWithNoCase(line, 0, "#EXTINF:")) {
+            pending = {};
+            readExtinf(line.sliced(8), &pending);
+            return true;
+        }
         if (line.isEmpty() || line.startsWith('#'))
-            continue;
+            return true;
         // Binary lines mean this is a stream, not a list.
         const bool binary = std::any_of(line.begin(), line.end(), [](char c) {
             return static_cast<unsigned char>(c) < 0x20 && c != '\t';
         });
-        if (!binary)
-            found.append({line.toByteArray(), false});
-    }
-    return found;
+        if (binary)
+            return true;
+        pending.address = line.toByteArray();
+        return sink.add(std::exchange(pending, {}));
+    });
+    return std::move(sink.items());
 }
 
-// "Key<n>=value" lines (PLS File<n>, Reference Ref<n>), in the order of n.
-QList<std::pair<QByteArray, bool>> numberedEntries(QByteArrayView data, QByteArrayView key)
+// "Key<n>=value" lines (PLS File<n>, Reference Ref<n>), in the order of n, with the title of the
+// same number under `titleKey` (PLS Title<n>).
+QList<PlaylistItem> numberedItems(QByteArrayView data, QByteArrayView key, QByteArrayView titleKey,
+                                  qsizetype maxItems)
 {
-    QList<std::pair<uint, QByteArray>> numbered;
-    for (QByteArrayView line : lines(data)) {
+    const auto numbered = [](QByteArrayView line, QByteArrayView key, uint *n) {
         const qsizetype eq = line.indexOf('=');
-        if (eq <= key.size() || !startsWithNoCase(line, 0, key))
-            continue;
+        if (key.isEmpty() || eq <= key.size() || !startsWithNoCase(line, 0, key))
+            return false;
         bool ok = false;
-        const uint n = line.sliced(key.size(), eq - key.size()).trimmed().toUInt(&ok);
-        if (ok)
-            numbered.append({n, line.sliced(eq + 1).trimmed().toByteArray()});
-    }
-    std::stable_sort(numbered.begin(), numbered.end(),
+        *n = line.sliced(key.size(), eq - key.size()).trimmed().toUInt(&ok);
+        return ok;
+    };
+    QList<std::pair<uint, QByteArray>> addresses;
+    QHash<uint, QByteArray> titles;
+    forEachLine(data, [&](QByteArrayView line) {
+        uint n = 0;
+        if (numbered(line, key, &n)) {
+            addresses.append({n, line.sliced(line.indexOf('=') + 1).trimmed().toByteArray()});
+            return addresses.size() <= maxItems;
+        }
+        if (numbered(line, titleKey, &n))
+            titles.insert(n, line.sliced(line.indexOf('=') + 1).trimmed().toByteArray());
+        return true;
+    });
+    std::stable_sort(addresses.begin(), addresses.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
-    QList<std::pair<QByteArray, bool>> found;
-    for (auto &[n, value] : numbered)
-        found.append({std::move(value), false});
-    return found;
+    ItemSink sink(maxItems);
+    for (auto &[n, address] : addresses) {
+        PlaylistItem item;
+        item.address = std::move(address);
+        item.title = titles.value(n);
+        if (!sink.add(std::move(item)))
+            break;
+    }
+    return std::move(sink.items());
+}
+
+QList<PlaylistItem> itemsOf(const QByteArray &data, PlaylistFormat format, qsizetype maxItems)
+{
+    switch (format) {
+    case PlaylistFormat::None:
+        return {};
+    case PlaylistFormat::Asx:
+        return asxItems(data, maxItems);
+    case PlaylistFormat::Wpl:
+        return wplItems(data, maxItems);
+    case PlaylistFormat::Xspf:
+        return xspfItems(data, maxItems);
+    case PlaylistFormat::M3u:
+        return isHttpLiveManifest(data) ? QList<PlaylistItem>() : m3uItems(data, maxItems);
+    case PlaylistFormat::Pls:
+        return numberedItems(data, "File", "Title", maxItems);
+    case PlaylistFormat::Reference:
+        return numberedItems(data, "Ref", {}, maxItems);
+    }
+    return {};
 }
 
 bool hasScheme(const QString &text)
@@ -349,7 +586,7 @@ bool isDrivePath(const QString &text)
            (text.size() == 2 || text.at(2) == u'\\' || text.at(2) == u'/');
 }
 
-QUrl entryUrl(const QByteArray &raw, const QUrl &base)
+QUrl entryUrl(QByteArrayView raw, const QUrl &base)
 {
     QString text = displayText(raw.trimmed()).trimmed();
     if (text.isEmpty())
@@ -379,6 +616,9 @@ PlaylistFormat sniffPlaylist(QByteArrayView rawHead)
             return PlaylistFormat::Asx;
         if (wpl || startsWithNoCase(head, element, "<smil"))
             return PlaylistFormat::Wpl;
+        if (startsWithNoCase(head, element, "<playlist") &&
+            (head.size() == element + 9 || !isNameChar(head[element + 9])))
+            return PlaylistFormat::Xspf;
         return PlaylistFormat::None;
     }
     const QByteArrayView text = QByteArrayView(head).trimmed();
@@ -406,6 +646,8 @@ PlaylistFormat playlistFormatFromAddress(const QUrl &url)
         return PlaylistFormat::Pls;
     if (ext == u"wpl")
         return PlaylistFormat::Wpl;
+    if (ext == u"xspf")
+        return PlaylistFormat::Xspf;
     return PlaylistFormat::None;
 }
 
@@ -433,6 +675,8 @@ PlaylistFormat playlistFormatFromContentType(QByteArrayView contentType)
         return PlaylistFormat::Pls;
     if (type == "application/vnd.ms-wpl")
         return PlaylistFormat::Wpl;
+    if (type == "application/xspf+xml")
+        return PlaylistFormat::Xspf;
     return PlaylistFormat::None;
 }
 
@@ -456,40 +700,28 @@ QList<PlaylistEntry> parsePlaylist(QByteArrayView rawData, const QUrl &base, Pla
     PlaylistFormat format = sniffPlaylist(data);
     if (format == PlaylistFormat::None)
         format = hint;
-    if (format == PlaylistFormat::M3u && isHttpLiveManifest(data))
-        return {};
-
-    QList<std::pair<QByteArray, bool>> raw;
-    switch (format) {
-    case PlaylistFormat::None:
-        return {};
-    case PlaylistFormat::Asx:
-        raw = asxEntries(data);
-        break;
-    case PlaylistFormat::Wpl:
-        raw = wplEntries(data);
-        break;
-    case PlaylistFormat::M3u:
-        raw = m3uEntries(data);
-        break;
-    case PlaylistFormat::Pls:
-        raw = numberedEntries(data, "File");
-        break;
-    case PlaylistFormat::Reference:
-        raw = numberedEntries(data, "Ref");
-        break;
-    }
 
     QList<PlaylistEntry> entries;
-    for (const auto &[text, isPlaylist] : raw) {
-        const QUrl url = entryUrl(text, base);
+    for (const PlaylistItem &item : itemsOf(data, format, std::numeric_limits<qsizetype>::max())) {
+        const QUrl url = entryUrl(item.address, base);
         if (!url.isValid() || url.isEmpty())
             continue;
-        entries.append({url, isPlaylist});
+        entries.append({url, item.isPlaylist});
         if (entries.size() == kMaxPlaylistEntries)
             break;
     }
     return entries;
+}
+
+QList<PlaylistItem> readPlaylistItems(QByteArrayView data, PlaylistFormat format,
+                                      qsizetype maxItems)
+{
+    return itemsOf(normalised(data), format, maxItems);
+}
+
+QUrl playlistEntryUrl(QByteArrayView address, const QUrl &base)
+{
+    return entryUrl(address, base);
 }
 
 QUrl mediaLocationFromText(const QString &rawText)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <utility>
+
 // Playlists and metafiles that stand in for a stream: recognising them and reading their entries.
 // Pure functions on bytes; fetching is the caller's business.
 namespace mavrel {
@@ -18,6 +20,7 @@ enum class PlaylistFormat
     M3u,       // M3U / M3U8 (but not an HTTP live-streaming manifest)
     Pls,       // "[playlist]" with File1=, File2=, ...
     Wpl,       // SMIL-based playlist with <media src>
+    Xspf,      // XML shareable playlist: <track><location> and <title>
 };
 
 struct PlaylistEntry
@@ -57,6 +60,31 @@ PlaylistFormat playlistFormatFromContentType(QByteArrayView contentType);
 // `base`. Tolerant: malformed markup yields whatever entries can still be read.
 QList<PlaylistEntry> parsePlaylist(QByteArrayView data, const QUrl &base,
                                    PlaylistFormat hint = PlaylistFormat::None);
+
+// One entry with what the document says about it, for callers that keep more than the address
+// (favourites imported from a playlist).
+struct PlaylistItem
+{
+    QByteArray address; // as written, trimmed, entities decoded; see playlistEntryUrl
+    QByteArray title;   // as written; empty when the document names none
+    // An M3U entry's #EXTINF attributes (key="value"), keys in lower case.
+    QList<std::pair<QByteArray, QByteArray>> attributes;
+    bool isPlaylist = false;
+    // Another address of the item before it: a further <ref> of an ASX <entry>, a further
+    // <location> of an XSPF <track>.
+    bool isAlternative = false;
+};
+
+// The items of a document read as `format` (sniffed or hinted by the caller), in document order.
+// Stops at `maxItems` + 1 items that are not alternatives, so a caller tells a longer list from
+// one of exactly `maxItems`. Tolerant like parsePlaylist; nothing for None or a live-streaming
+// manifest.
+QList<PlaylistItem> readPlaylistItems(QByteArrayView data, PlaylistFormat format,
+                                      qsizetype maxItems);
+
+// An entry's address as a URL: one with a scheme as it is, a drive-letter or absolute path as a
+// file, anything else against `base`; an empty URL when that cannot be done.
+QUrl playlistEntryUrl(QByteArrayView address, const QUrl &base);
 
 // Turns what a caller hands the player (an address, a local path, a file: URL) into a URL.
 // A bare path, absolute or relative, and a drive-letter path become file: URLs.

@@ -120,6 +120,23 @@ TEST(Playlist, ParsesEntriesInOrder)
          "",
          PlaylistFormat::None,
          {{QUrl::fromLocalFile(u"C:\\Music\\a.wma"_s), false}, media("http://h/b.wma")}},
+        {"xspf: tracks in order, the playlist's own title and location skipped, alternatives "
+         "kept",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<playlist version=\"1\" "
+         "xmlns=\"http://xspf.org/ns/0/\"><title>Mine</title><location>http://h/self.xspf"
+         "</location><trackList><track><location>http://h/a?x=1&amp;y=2</location><title>A"
+         "</title></track><track><title>B</title><location> b.ogg </location><location>"
+         "http://h/b2</location></track></trackList></playlist>",
+         "http://h/dir/list.xspf",
+         PlaylistFormat::None,
+         {media("http://h/a?x=1&y=2"), media("http://h/dir/b.ogg"), media("http://h/b2")}},
+        {"xspf: CDATA location, commented track",
+         "<playlist><trackList><!-- <track><location>http://h/old</location></track> -->"
+         "<track><location><![CDATA[http://h/d?a=1&b=2]]></location></track></trackList>"
+         "</playlist>",
+         "",
+         PlaylistFormat::None,
+         {media("http://h/d?a=1&b=2")}},
         {"html page is not a playlist",
          "<!DOCTYPE html><html><body>Not found</body></html>",
          "http://h/x",
@@ -168,6 +185,9 @@ TEST(Playlist, SniffsFormatFromFirstBytes)
         {"[playlist]\nFile1=x", PlaylistFormat::Pls},
         {"[Reference]\r\nRef1=http://h/", PlaylistFormat::Reference},
         {"<?wpl version=\"1.0\"?><smil>", PlaylistFormat::Wpl},
+        {"<?xml version=\"1.0\"?><playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\">",
+         PlaylistFormat::Xspf},
+        {"<playlists><playlist>", PlaylistFormat::None},
         {"<html><body>", PlaylistFormat::None},
         {"ID3\x03\x00", PlaylistFormat::None},
         {"RIFF\x24\x00\x00\x00WAVE", PlaylistFormat::None},
@@ -188,6 +208,7 @@ TEST(Playlist, ContentTypeAndAddressHints)
         {"audio/x-ms-wax", ContentKind::Playlist},
         {"Audio/X-MpegURL; charset=utf-8", ContentKind::Playlist},
         {"audio/x-scpls", ContentKind::Playlist},
+        {"application/xspf+xml", ContentKind::Playlist},
         {"video/x-ms-asf", ContentKind::Unknown}, // used for metafiles and streams alike
         {"application/octet-stream", ContentKind::Unknown},
         {"text/plain", ContentKind::Unknown},
@@ -209,6 +230,7 @@ TEST(Playlist, ContentTypeAndAddressHints)
         {"http://h/tv.wvx", PlaylistFormat::Asx},
         {"http://h/radio.m3u8", PlaylistFormat::M3u},
         {"http://h/radio.pls", PlaylistFormat::Pls},
+        {"http://h/mix.XSPF", PlaylistFormat::Xspf},
         {"http://h/get.asp?file=live.asx", PlaylistFormat::None},
         {"http://h/live.mp3", PlaylistFormat::None},
         {"http://h/", PlaylistFormat::None},

@@ -1,0 +1,208 @@
+#include "favorites/playlistexchange.h"
+#include "platform/bytetext.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using namespace mavrel;
+
+namespace {
+
+constexpr QByteArrayView kSite = "http://site.example:8077";
+
+// One line per favourite, readable in a failure.
+std::string shown(const QList<Favorite> &favorites)
+{
+    std::string out;
+    for (const Favorite &raw : favorites) {
+        const Favorite f = carriableFavorite(raw);
+        out += (f.name + '|' + f.url + '|' + f.kind + '|' + f.lang + '\n').toStdString();
+    }
+    return out;
+}
+
+QByteArray utf16le(const QString &text)
+{
+    QByteArray out("\xFF\xFE");
+    for (QChar c : text)
+        out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    return out;
+}
+
+QByteArray manyEntries(int count)
+{
+    QByteArray data = "#EXTM3U\n";
+    for (int i = 0; i < count; ++i)
+        data += "#EXTINF:-1,Channel " + QByteArray::number(i) + "\nhttp://h.example/live/" +
+                QByteArray::number(i) + ".m3u8\n";
+    return data;
+}
+
+// ImportRefusal{} when accepted.
+ImportRefusal refusalOf(const Result<QList<Favorite>> &result)
+{
+    return static_cast<ImportRefusal>(result ? 0 : result.error().code);
+}
+
+} // namespace
+
+TEST(PlaylistExchange, ExportThenImportGivesTheFavouritesBack)
+{
+    const struct
+    {
+        const char *label;
+        Favorite favorite;
+        Favorite expected; // names come back as UTF-8
+    } rows[] = {
+        {"tv", {"News 24", "http://h/live.m3u8", "TV", "English"}, {}},
+        {"radio, empty lang", {"Jazz", "http://h/jazz", "Radio", ""}, {}},
+        {"group title beats the audio address", {"Clips", "http://h/a.mp3", "TV", ""}, {}},
+        {"video", videoFavorite("A clip", "ab_-9Z"), {}},
+        {"quotes and commas", {"Say \"Hi\", Bob", "mms://h/a,b", "Radio", "French"}, {}},
+        {"utf-8 name", {"Caf\xC3\xA9 \xE2\x82\xAC", "http://h/c", "TV", "French"}, {}},
+        {"1252 name", {"Caf\xE9 \x80", "http://h/d", "TV", "French"}, {}},
+        {"line breaks and quotes in fields",
+         {"Two\r\nLines", "http://h/e", "TV", "Eng\"lish"},
+         {"Two  Lines", "http://h/e", "TV", "Eng'lish"}},
+    };
+    QList<Favorite> favorites;
+    QList<Favorite> expected;
+    for (const auto &row : rows) {
+        favorites.append(row.favorite);
+        const Favorite &f = row.expected.url.isEmpty() ? row.favorite : row.expected;
+        expected.append({displayText(f.name).toUtf8(), f.url, f.kind, f.lang});
+    }
+    const QByteArray playlist = favoritesPlaylist(favorites, kSite.toByteArray() + '/');
+    EXPECT_EQ(
+        favoritesPlaylist({{"A", "http://h/x", "TV", "English"}, videoFavorite("V", "i&d")}, kSite),
+        "#EXTM3U\n#EXTINF:-1 tvg-language=\"English\" group-title=\"TV\",A\nhttp://h/x\n"
+        "#EXTINF:-1 tvg-language=\"\" group-title=\"\",V\n"
+        "http://site.example:8077/watch?v=i%26d\n");
+    const auto back = favoritesFromPlaylist(playlist, QUrl(u"file:///tmp/fav.m3u"_s), kSite);
+    ASSERT_TRUE(back) << back.error().message.toStdString();
+    EXPECT_EQ(shown(back.value()), shown(expected)) << playlist.toStdString();
+}
+
+TEST(PlaylistExchange, ImportsEachFormat)
+{
+    const struct
+    {
+        const char *label;
+        QByteArray data;
+        const char *base;
+        std::string expected;
+    } rows[] = {
+        {"extended m3u",
+         "#EXTM3U\n#EXTINF:-1 tvg-language=\"Spanish\" group-title=\"News, 24h\",Uno, Dos\n"
+         "http://h/1\n#EXTINF:-1 radio=\"true\",Talk\nhttp://h/2\n#EXTINF:-1,\nhttp://h/3.AAC\n"
+         "javascript:alert(1)\nrel/4.ts\n#EXTINF:-1 group-title=\"Video\",Clip\n"
+         "http://site.example:8077/watch?v=xyz\nyoutube=abc\nhttp://site.example:9/watch?v=q\n",
+         "http://h/lists/a.m3u",
+         "Uno, Dos|http://h/1|TV|Spanish\nTalk|http://h/2|Radio|\nhttp://h/3.AAC|http://h/3.AAC|"
+         "Radio|\nrel/4.ts|http://h/lists/rel/"
+         "4.ts|TV|\nClip|youtube=xyz||\nyoutube=abc|youtube=abc||"
+         "\nhttp://site.example:9/watch?v=q|http://site.example:9/watch?v=q|TV|\n"},
+        {"m3u without header, known from its name", "rtmp://h/a\nb.mp3\n", "file:///m/l.m3u",
+         "rtmp://h/a|rtmp://h/a|TV|\nb.mp3|file:///m/b.mp3|Radio|\n"},
+        {"header-less list of addresses, no name", "http://h/a\r\nmms://h/b\r\n", "",
+         "http://h/a|http://h/a|TV|\nmms://h/b|mms://h/b|TV|\n"},
+        {"pls", "[playlist]\nFile2=http://h/b.ogg\nTitle1=One\nFile1=http://h/a\nTitle2=Two\n", "",
+         "One|http://h/a|TV|\nTwo|http://h/b.ogg|Radio|\n"},
+        {"asx: entry title after its refs, alternatives, root title, entryref",
+         "<asx version=\"3.0\"><title>All</title><entry><ref href=\"gopher://h/x\"/>"
+         "<ref href=\"mms://h/a\"/><ref href=\"http://h/a2\"/><title>A</title></entry>"
+         "<entryref href=\"http://h/more.asx\"/><entry><ref href=\"http://h/b\"/></entry></asx>",
+         "",
+         "A|mms://h/a|TV|\nhttp://h/more.asx|http://h/more.asx|TV|\nhttp://h/b|http://h/b|TV|\n"},
+        {"xspf",
+         "<?xml version=\"1.0\"?><!-- by hand --><!DOCTYPE playlist [<!ENTITY c \"d\">]>\n"
+         "<playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\"><title>P</title><trackList>"
+         "<track><title>Song &amp; Co</title><location>s.oga</location></track>"
+         "</trackList></playlist>",
+         "http://h/x/p.xspf", "Song & Co|http://h/x/s.oga|Radio|\n"},
+        {"asx saved as UTF-16",
+         utf16le(
+             u"<asx><entry><title>\u00C9t\u00E9</title><ref href='http://h/u'/></entry></asx>"_s),
+         "", "\xC3\x89t\xC3\xA9|http://h/u|TV|\n"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto got = favoritesFromPlaylist(row.data, QUrl(QString::fromUtf8(row.base)), kSite);
+        ASSERT_TRUE(got) << got.error().message.toStdString();
+        EXPECT_EQ(shown(got.value()), row.expected);
+    }
+}
+
+TEST(PlaylistExchange, RefusesWhatIsNoPlaylistOrTooLarge)
+{
+    const struct
+    {
+        const char *label;
+        QByteArray data;
+        const char *base;
+        ImportRefusal expected;
+    } rows[] = {
+        {"100,000 entries", manyEntries(kMaxImportEntries), "", {}},
+        {"100,001 entries", manyEntries(kMaxImportEntries + 1), "", ImportRefusal::TooLarge},
+        {"32 MiB + 1 bytes", "#EXTM3U\nhttp://h/a\n" + QByteArray(kMaxImportBytes - 18, '#'), "",
+         ImportRefusal::TooLarge},
+        {"broken xspf", "<playlist><trackList><track><location>http://h/a</location></trackList>",
+         "", ImportRefusal::NotAPlaylist},
+        {"xspf with two roots",
+         "<playlist><trackList><track><location>http://h/a</location></track></trackList>"
+         "</playlist><playlist/>",
+         "", ImportRefusal::NotAPlaylist},
+        {"asx with a bare '&'", "<asx><entry><ref href=\"http://h/a?x=1&y=2\"/></entry></asx>", "",
+         ImportRefusal::NotAPlaylist},
+        {"xspf with text after its root",
+         "<playlist><trackList><track><location>http://h/a</location></track></trackList>"
+         "</playlist> and more",
+         "", ImportRefusal::NotAPlaylist},
+        {"broken asx", "<asx><entry><ref href=http://h/a></entry></asx>", "",
+         ImportRefusal::NotAPlaylist},
+        {"text", "Shopping list:\nmilk\nhttp://h/a\n", "file:///t/notes.txt",
+         ImportRefusal::NotAPlaylist},
+        {"live-streaming manifest", "#EXTM3U\n#EXT-X-TARGETDURATION:9\nhttp://h/s.ts\n",
+         "http://h/l.m3u8", ImportRefusal::NotAPlaylist},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto got = favoritesFromPlaylist(row.data, QUrl(QString::fromUtf8(row.base)), kSite);
+        EXPECT_EQ(refusalOf(got), row.expected);
+    }
+}
+
+TEST(PlaylistExchange, ReadsOnlyRegularFilesOfBoundedSize)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile list(dir.filePath(u"list.m3u"_s));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly) && list.write("sub/a.mp3\n") == 10);
+    list.close();
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath(u"fifo.m3u"_s)).constData(), 0600), 0);
+    const struct
+    {
+        QString name;
+        ImportRefusal expected;
+    } rows[] = {
+        {u"list.m3u"_s, {}},
+        {u"fifo.m3u"_s, ImportRefusal::Unreadable},
+        {u"missing.m3u"_s, ImportRefusal::Unreadable},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name.toStdString());
+        const auto got = readPlaylistFile(dir.filePath(row.name), kSite);
+        EXPECT_EQ(refusalOf(got), row.expected);
+        if (got) {
+            EXPECT_EQ(got.value().value(0).url,
+                      QUrl::fromLocalFile(dir.filePath(u"sub/a.mp3"_s)).toString().toUtf8());
+        }
+    }
+}

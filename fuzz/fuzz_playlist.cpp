@@ -1,5 +1,7 @@
 // Playlists as any server on the internet may send them: sniffing and reading ASX/WAX/WVX,
-// "[Reference]", M3U, PLS and WPL from arbitrary bytes, under every format hint.
+// "[Reference]", M3U, PLS, WPL and XSPF from arbitrary bytes, under every format hint, and
+// importing them as favourites.
+#include "favorites/playlistexchange.h"
 #include "fuzzcheck.h"
 #include "player/playlist.h"
 
@@ -7,9 +9,9 @@ using namespace mavrel;
 
 namespace {
 
-constexpr PlaylistFormat kHints[] = {PlaylistFormat::None,      PlaylistFormat::Asx,
-                                     PlaylistFormat::Reference, PlaylistFormat::M3u,
-                                     PlaylistFormat::Pls,       PlaylistFormat::Wpl};
+constexpr PlaylistFormat kHints[] = {
+    PlaylistFormat::None, PlaylistFormat::Asx, PlaylistFormat::Reference, PlaylistFormat::M3u,
+    PlaylistFormat::Pls,  PlaylistFormat::Wpl, PlaylistFormat::Xspf};
 
 } // namespace
 
@@ -34,6 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     check(entries.size() <= kMaxPlaylistEntries);
     for (const PlaylistEntry &entry : entries)
         check(entry.url.isValid() && !entry.url.isEmpty());
+
+    if (const Result<QList<Favorite>> imported =
+            favoritesFromPlaylist(data, base, "http://v.example"))
+        check(imported.value().size() <= kMaxImportEntries);
 
     // The same bytes as a content type, and as text handed to the player.
     classifyContentType(data.first(std::min<qsizetype>(data.size(), 200)));

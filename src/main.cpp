@@ -2,6 +2,7 @@
 #include "mainwindow/ui/viewer.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <cstdio>
 
@@ -22,11 +23,15 @@ int main(int argc, char *argv[])
         qputenv("QT_QUICK_BACKEND", "software");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    if (const auto checked = mavrel::checkArguments(QCoreApplication::arguments()); !checked) {
-        std::fputs(checked.error().message.toLocal8Bit().constData(), stderr);
-        return int(checked.error().code);
+    auto request = mavrel::parseArguments(QCoreApplication::arguments(), QDir::currentPath());
+    if (!request) {
+        std::fputs(request.error().message.toLocal8Bit().constData(), stderr);
+        return int(request.error().code);
     }
+    // The viewer starts anyway: the window shows them too.
+    for (const QString &refused : std::as_const(request.value().refused))
+        std::fprintf(stderr, "%s\n", refused.toLocal8Bit().constData());
     // Ties the windows to the installed desktop file, whose icon the desktop then shows.
     QGuiApplication::setDesktopFileName(QStringLiteral(MAVREL_APP_ID));
-    return mavrel::runViewer(app);
+    return mavrel::runViewer(app, request.value());
 }

@@ -32,7 +32,4 @@ struct OpenRequest
 // for standard error and its code the exit code, 2.
 Result<OpenRequest> parseArguments(const QStringList &arguments, const QString &workingFolder);
 
-// Until parseArguments is in: every argument is an error.
-Result<void> checkArguments(const QStringList &arguments);
-
 } // namespace mavrel

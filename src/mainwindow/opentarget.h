@@ -14,15 +14,17 @@ namespace mavrel {
 
 // Turns one argument or dropped text into the address to play: http, https, mms, rtsp, rtmp and
 // file addresses, and paths (relative ones resolve against `workingFolder`, the caller's current
-// folder). Any other scheme, an empty text or one with a control character is refused with a
+// folder; without one they are refused). Any other scheme, an empty text or one with a control
+// character is refused with a
 // message naming it (Error::message, English; Error::code 1).
 Result<QUrl> openTargetFromText(const QString &text, const QString &workingFolder);
 
-// The addresses of a drop: its URLs, else its text's lines. Unsupported ones are left out.
+// The addresses of a drop: its URLs, else its text's lines. Unsupported ones are left out, and
+// so are relative paths: a drop has no working folder.
 QList<QUrl> openTargetsFromMime(const QMimeData &mime);
 
 // The name the player and the recent list show for an address: a file's name, or the address
-// without its query.
+// without its query, fragment, user name and password.
 QString openTargetName(const QUrl &url);
 
 } // namespace mavrel

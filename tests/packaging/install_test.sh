@@ -33,6 +33,11 @@ desktop=$usr/share/applications/$app_id.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
 grep -qx "Icon=$app_id" "$desktop" || fail "desktop file names another icon"
 [ -x "$usr/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")" ] || fail "Exec is not installed"
+grep -qx 'Exec=[^ ]* %U' "$desktop" || fail "Exec takes no URLs"
+for type in audio/x-mpegurl application/vnd.apple.mpegurl audio/x-scpls video/x-ms-asf \
+    application/xspf+xml x-scheme-handler/{mms,rtsp,rtmp}; do
+    grep -q "^MimeType=\(.*;\)\?$type;" "$desktop" || fail "desktop file lacks MimeType $type"
+done
 
 appstreamcli validate --no-net "$usr/share/metainfo/$app_id.metainfo.xml" >"$work/as.log" 2>&1 ||
     { cat "$work/as.log"; fail "appstreamcli validate"; }
@@ -61,6 +66,8 @@ for code in $codes; do
 done
 
 check_versions "$usr/bin" "$version"
+"$usr/bin/mavrel" --help | grep -qF "Usage: mavrel [OPTION…] [FILE|URL…]" ||
+    fail "--help shows no usage with files and addresses"
 status=0
 QT_QPA_PLATFORM=offscreen "$usr/bin/mavrel" --no-such-option 2>"$work/err" || status=$?
 [ "$status" = 2 ] && grep -q "no-such-option" "$work/err" || fail "an unknown option gave $status"
@@ -85,6 +92,11 @@ for _ in $(seq 600); do
     sleep 0.1
 done
 [ -s "$folder/youtube.html" ] || { cat "$work/viewer.log"; fail "no youtube.html in $folder"; }
+
+# A second start hands over to the running viewer and ends without a word.
+env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
+    ASAN_OPTIONS=detect_leaks=0 timeout 60 "$usr/bin/mavrel" >"$work/second.log" 2>&1 &&
+    [ ! -s "$work/second.log" ] || { cat "$work/second.log"; fail "a second start failed"; }
 
 # A session ending sends SIGTERM: the viewer closes as File > Exit does and exits 0.
 kill -TERM "$viewer"

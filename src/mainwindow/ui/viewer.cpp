@@ -2,6 +2,8 @@
 
 #include "branding/branding.h"
 #include "branding/ui/frmsplash.h"
+#include "mainwindow/commandline.h"
+#include "mainwindow/singleinstance.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -11,11 +13,12 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 
 namespace mavrel {
 
-int runViewer(QApplication &app)
+int runViewer(QApplication &app, const OpenRequest &request)
 {
     const Branding &b = branding();
     QApplication::setApplicationName(b.productName);
@@ -24,6 +27,14 @@ int runViewer(QApplication &app)
                                         QString::number(b.versionMinor));
     // The main window's unload ends the application, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // Before any window: a second start only hands its request over, and never shows a box.
+    auto instance = std::make_unique<SingleInstance>();
+    if (!instance->tryAcquire()) {
+        if (const auto sent = instance->handOver(request.targets); !sent)
+            std::fprintf(stderr, "%s\n", sent.error().message.toLocal8Bit().constData());
+        return 0;
+    }
 
     QtDialogs boxes;
     setDialogs(&boxes);
@@ -35,12 +46,14 @@ int runViewer(QApplication &app)
     splash = std::make_unique<frmSplash>([&] {
         mainWindow = std::make_unique<Form1>(splash.get());
         QObject::connect(mainWindow.get(), &Form1::unloaded, &app, &QCoreApplication::quit);
+        mainWindow->adoptInstance(std::move(instance));
         if (!mainWindow->Form_Load()) {
             // Another instance runs, or the start-up was ended meanwhile: end quietly.
             QTimer::singleShot(0, &app, &QCoreApplication::quit);
             return;
         }
         mainWindow->show();
+        mainWindow->openOnStart(request);
     });
     // A session logging out or a kill ends the viewer the way File > Exit does.
     onTerminationSignals([&] {

@@ -4,7 +4,11 @@ class QApplication;
 
 namespace mavrel {
 
-// Starts the viewer: the splash window, then the main window; returns the exit code.
-int runViewer(QApplication &app);
+struct OpenRequest;
+
+// Starts the viewer: the splash window, then the main window, which plays what `request` names;
+// returns the exit code. With a viewer already running, the request goes to it instead and
+// nothing is shown.
+int runViewer(QApplication &app, const OpenRequest &request);
 
 } // namespace mavrel

@@ -29,8 +29,8 @@ int main(int argc, char *argv[])
         return int(request.error().code);
     }
     // The viewer starts anyway: the window shows them too.
-    for (const QString &refused : std::as_const(request.value().refused))
-        std::fprintf(stderr, "%s\n", refused.toLocal8Bit().constData());
+    for (const mavrel::OpenRequest::Refusal &refused : std::as_const(request.value().refused))
+        std::fprintf(stderr, "%s\n", refused.why.toLocal8Bit().constData());
     // Ties the windows to the installed desktop file, whose icon the desktop then shows.
     QGuiApplication::setDesktopFileName(QStringLiteral(MAVREL_APP_ID));
     return mavrel::runViewer(app, request.value());

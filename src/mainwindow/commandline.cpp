@@ -80,7 +80,7 @@ Result<OpenRequest> parseArguments(const QStringList &arguments, const QString &
         if (auto target = openTargetFromText(argument, workingFolder))
             request.targets.append(std::move(target).value());
         else
-            request.refused.append(target.error().message);
+            request.refused.append({shownTargetText(argument), target.error().message});
     }
     return request;
 }

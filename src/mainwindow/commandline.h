@@ -18,12 +18,17 @@ namespace mavrel {
 // the exit code when the program should end.
 std::optional<int> answerInformationOptions(int argc, const char *const *argv, std::FILE *out);
 
-// What the command line asks to open: the addresses in their order, and a message (English, one
-// line each) for every argument refused (an unsupported scheme, say).
+// What the command line asks to open: the addresses in their order, and every argument refused
+// (an unsupported scheme, say).
 struct OpenRequest
 {
+    struct Refusal
+    {
+        QString text; // as shownTargetText shows it
+        QString why;  // English, one line, for standard error
+    };
     QList<QUrl> targets;
-    QStringList refused;
+    QList<Refusal> refused;
 };
 
 // The arguments left once Qt has taken its own (-platform, -style, ...), the program's name

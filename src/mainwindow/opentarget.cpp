@@ -23,26 +23,9 @@ bool isControl(QChar c)
     return u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
 }
 
-// A refused text goes to standard error and into a box: no raw control characters there, and
-// no password either.
-QString shown(const QString &text)
-{
-    QString out;
-    const QUrl url(text, QUrl::StrictMode);
-    if (url.isValid() && !url.scheme().isEmpty() && !url.password().isEmpty())
-        out = url.toString(QUrl::RemovePassword);
-    else
-        out = text;
-    for (QChar &c : out) {
-        if (isControl(c))
-            c = u'?';
-    }
-    return out;
-}
-
 Result<QUrl> refuse(const QString &text, const QString &why)
 {
-    return Result<QUrl>::failure(u"cannot open \"%1\": %2"_s.arg(shown(text), why), 1);
+    return Result<QUrl>::failure(u"cannot open \"%1\": %2"_s.arg(shownTargetText(text), why), 1);
 }
 
 // "." segments and doubled slashes go; ".." stays, as the kernel resolves it through links.
@@ -123,6 +106,23 @@ QString openTargetName(const QUrl &url)
     }
     // User names are left out too: some services put a token there.
     return url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+}
+
+// A refused text goes to standard error and into a box: no raw control characters there, and
+// no password either.
+QString shownTargetText(const QString &text)
+{
+    QString out;
+    const QUrl url(text, QUrl::StrictMode);
+    if (url.isValid() && !url.scheme().isEmpty() && !url.password().isEmpty())
+        out = url.toString(QUrl::RemovePassword);
+    else
+        out = text;
+    for (QChar &c : out) {
+        if (isControl(c))
+            c = u'?';
+    }
+    return out;
 }
 
 } // namespace mavrel

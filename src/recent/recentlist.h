@@ -10,7 +10,7 @@
 namespace mavrel {
 
 // Where an item was played from, which decides how it is played again.
-enum class RecentSource
+enum class RecentSource // numbered from 0, in this order
 {
     Channel,  // the channel list: checked and reported
     Favorite, // the favourites: checked, an offline one reported

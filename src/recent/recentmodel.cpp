@@ -21,10 +21,11 @@ QString playedText(const QDateTime &when)
 
 } // namespace
 
-RecentModel::RecentModel(const QString &path, std::function<QString(RecentSource)> sourceName,
-                         QObject *parent)
-    : QAbstractTableModel(parent), m_list(path),
-      m_sourceName(std::move(sourceName)), m_headers{u"Name"_s, u"From"_s, u"Played"_s}
+RecentModel::RecentModel(const QString &path, QObject *parent)
+    : QAbstractTableModel(parent),
+      m_list(path), m_sourceNames{u"Channels"_s, u"Favorites"_s, u"Files"_s}, m_headers{u"Name"_s,
+                                                                                        u"From"_s,
+                                                                                        u"Played"_s}
 {
     m_list.load();
 }
@@ -54,7 +55,7 @@ QVariant RecentModel::data(const QModelIndex &index, int role) const
     case NameColumn:
         return displayText(r.name);
     case FromColumn: {
-        const QString from = m_sourceName ? m_sourceName(r.source) : QString();
+        const QString &from = m_sourceNames[std::size_t(r.source)];
         return r.kind.isEmpty() ? from : from + u" \u00b7 "_s + displayText(r.kind);
     }
     case PlayedColumn:
@@ -99,8 +100,9 @@ Result<void> RecentModel::clear()
     return saved;
 }
 
-void RecentModel::retranslate()
+void RecentModel::setSourceNames(const std::array<QString, 3> &names)
 {
+    m_sourceNames = names;
     if (rowCount() > 0)
         emit dataChanged(index(0, FromColumn), index(rowCount() - 1, FromColumn));
 }

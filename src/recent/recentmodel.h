@@ -5,7 +5,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
-#include <functional>
+#include <array>
 
 namespace mavrel {
 
@@ -23,9 +23,8 @@ public:
         ColumnCount
     };
 
-    // `path`: the list's file, read at once. `sourceName` names a source in the user's language.
-    RecentModel(const QString &path, std::function<QString(RecentSource)> sourceName,
-                QObject *parent = nullptr);
+    // `path`: the list's file, read at once.
+    explicit RecentModel(const QString &path, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -38,12 +37,12 @@ public:
     const RecentItem &item(int row) const { return m_list.items().at(row); }
     Result<void> add(const RecentItem &item);
     Result<void> clear();
-    // The source names changed language.
-    void retranslate();
+    // What "From" calls the channel list, the favourites and files, in the user's language.
+    void setSourceNames(const std::array<QString, 3> &names);
 
 private:
     RecentList m_list;
-    std::function<QString(RecentSource)> m_sourceName;
+    std::array<QString, 3> m_sourceNames; // by RecentSource
     QStringList m_headers;
 };
 

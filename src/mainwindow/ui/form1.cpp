@@ -64,7 +64,7 @@ Form1::Form1(QWidget *splash)
     connect(m_windows, &WindowLauncher::languageChanged, this, [this] {
         if (m_channels->statusShowsCounts(StatusBar1Panel1->text()))
             m_channels->sayCounts();
-        m_recent->model().retranslate();
+        m_recent->retranslate();
     });
     resize(PanelLayout::designSize(menuBar()->sizeHint().height()));
 }
@@ -214,6 +214,7 @@ bool Form1::Form_Load()
     setNoDesktopHandlerText([this] { return message(u"MSG_NOHANDLER"_s); });
     m_languages->setCurrentLanguage(language);
     m_languages->ChangeLanguage(*m_localizable, language);
+    m_recent->retranslate();
     if (m_firstStart) {
         storeSetting(SettingKey::Language, u"English"_s);
         m_windows->openLanguageWindow(true);
@@ -226,6 +227,8 @@ bool Form1::Form_Load()
         m_instance = std::make_unique<SingleInstance>();
     if (!m_instance->tryAcquire())
         return false;
+    connect(m_instance.get(), &SingleInstance::openRequested, m_opener,
+            &MediaOpener::openFromAnotherStart);
 
     const Branding &b = branding();
     // Both captions are set after the translation; a translation of them still wins.

@@ -26,11 +26,10 @@ MediaOpener::MediaOpener(const PanelContext &context, ChannelPanel *channels,
     window->installEventFilter(this);
 }
 
-void MediaOpener::open(const QList<QUrl> &targets, const QStringList &refused)
+void MediaOpener::open(const QList<QUrl> &targets, const QList<OpenRequest::Refusal> &refused)
 {
-    if (!refused.isEmpty() && m_context.status) {
-        m_context.status(m_context.messages(u"MSG_OPENREFUSED"_s).arg(refused.first()));
-    }
+    if (!refused.isEmpty() && m_context.status)
+        m_context.status(m_context.messages(u"MSG_OPENREFUSED"_s).arg(refused.first().text));
     if (targets.isEmpty())
         return;
     // One item plays; a queue of the rest would surprise more than it helps.

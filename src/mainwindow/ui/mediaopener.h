@@ -1,9 +1,9 @@
 #pragma once
 
+#include "mainwindow/commandline.h"
 #include "mainwindow/ui/panelcontext.h"
 
 #include <QObject>
-#include <QStringList>
 #include <QUrl>
 
 class QWidget;
@@ -24,8 +24,8 @@ public:
     MediaOpener(const PanelContext &context, ChannelPanel *channels, FavoritesController *favorites,
                 QWidget *window);
 
-    // Plays the first target; `refused` (the texts that could not be opened) are said.
-    void open(const QList<QUrl> &targets, const QStringList &refused = {});
+    // Plays the first target; what was refused is said.
+    void open(const QList<QUrl> &targets, const QList<OpenRequest::Refusal> &refused = {});
     // Another start handed its arguments over: the window comes to the front, then plays them.
     void openFromAnotherStart(const QList<QUrl> &targets);
     void replay(const RecentItem &item);

@@ -18,20 +18,7 @@ RecentPanel::RecentPanel(const QString &filePath, const PanelContext &context, Q
     : QGroupBox(u"Recent"_s, parent), m_context(context)
 {
     setObjectName(u"fraRecent"_s);
-    m_model = new RecentModel(
-        filePath,
-        [messages = context.messages](RecentSource source) {
-            switch (source) {
-            case RecentSource::Channel:
-                return messages(u"MSG_RECENTCHANNELS"_s);
-            case RecentSource::Favorite:
-                return messages(u"MSG_RECENTFAVORITES"_s);
-            case RecentSource::File:
-                break;
-            }
-            return messages(u"MSG_RECENTFILES"_s);
-        },
-        this);
+    m_model = new RecentModel(filePath, this);
     m_list = named(new QTreeView(this), u"lvwRecent"_s, title());
     m_list->setModel(m_model);
     m_list->setRootIsDecorated(false);
@@ -60,6 +47,13 @@ RecentPanel::RecentPanel(const QString &filePath, const PanelContext &context, Q
     connect(m_list, &QAbstractItemView::clicked, this, &RecentPanel::replayCurrent);
     auto *keys = new KeyRouter(this);
     keys->onKeys(m_list, {Qt::Key_Return, Qt::Key_Enter}, [this] { replayCurrent(); });
+}
+
+void RecentPanel::retranslate()
+{
+    const MessageLookup &text = m_context.messages;
+    m_model->setSourceNames({text(u"MSG_RECENTCHANNELS"_s), text(u"MSG_RECENTFAVORITES"_s),
+                             text(u"MSG_RECENTFILES"_s)});
 }
 
 void RecentPanel::add(const RecentItem &item)

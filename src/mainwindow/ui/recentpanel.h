@@ -25,6 +25,8 @@ public:
     QTreeView *list() const { return m_list; }
     QMenu *contextMenu() const { return m_menu; }
 
+    // Takes the words of the interface language.
+    void retranslate();
     // Keeps an item played; a list that cannot be saved is said in the status line.
     void add(const RecentItem &item);
     // Asks, then empties the list and its file.

@@ -59,7 +59,8 @@ protected:
                                      return ReportContext{staff, nullptr};
                                  },
                                  [this](const QString &text) { statusText = text; },
-                                 [this](const QString &key) { return languages.getMessages(key); }},
+                                 [this](const QString &key) { return languages.getMessages(key); },
+                                 {}},
                                 window.get(), &requests);
         QObject::connect(player, &MediaPlayer::MediaError, playback,
                          &ChannelPlayback::WindowsMediaPlayer1_MediaError);

@@ -37,7 +37,15 @@ TEST(MessageTable, DefaultMessagesInOrderAndLookedUpIgnoringCase)
                                u"MSG_PLAYUNOPENABLE"_s,    u"MSG_FIRSTDOWNLOAD"_s,
                                u"MSG_SERVERUNREACHABLE"_s, u"MSG_NOUPDATES"_s,
                                u"MSG_UPDATESDOWNLOADED"_s, u"MSG_ONNOW"_s,
-                               u"MSG_GUIDENEXT"_s,         u"MSG_GUIDEDAY"_s};
+                               u"MSG_GUIDENEXT"_s,         u"MSG_GUIDEDAY"_s,
+                               u"MSG_RECENTCHANNELS"_s,    u"MSG_RECENTFAVORITES"_s,
+                               u"MSG_RECENTFILES"_s,       u"MSG_RECENTCLEAR"_s,
+                               u"MSG_RECENTNOTSAVED"_s,    u"MSG_OPENREFUSED"_s,
+                               u"MSG_EXPORTTITLE"_s,       u"MSG_IMPORTTITLE"_s,
+                               u"MSG_PLAYLISTFILTER"_s,    u"MSG_EXPORTED"_s,
+                               u"MSG_EXPORTFAILED"_s,      u"MSG_IMPORTREADING"_s,
+                               u"MSG_IMPORTED"_s,          u"MSG_IMPORTTOOLARGE"_s,
+                               u"MSG_IMPORTBROKEN"_s,      u"MSG_IMPORTUNREADABLE"_s};
     ASSERT_EQ(languages.messageCount(), order.size());
     for (qsizetype i = 0; i < order.size(); ++i)
         EXPECT_EQ(languages.messages()[std::size_t(i)].key, order[i]);

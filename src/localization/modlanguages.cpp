@@ -81,8 +81,9 @@ void registerDefaultMessages(clsLanguages &languages)
     languages.setMessage(u"MSG_EXPORTFAILED"_s,
                          u"The favourites could not be exported to %1: %2"_s);
     languages.setMessage(u"MSG_IMPORTREADING"_s, u"Reading %1\u2026"_s);
-    languages.setMessage(u"MSG_IMPORTED"_s,
-                         u"Added %1 favourites from %2 (%3 skipped: already there or too long)"_s);
+    languages.setMessage(u"MSG_IMPORTED"_s, u"Added %1 favourites from %2"_s);
+    languages.setMessage(u"MSG_IMPORTSKIPPED"_s,
+                         u"%1 skipped: already among your favourites or too long"_s);
     languages.setMessage(
         u"MSG_IMPORTTOOLARGE"_s,
         u"%1 is too large to import: a playlist may hold at most 100,000 entries and 32 MB. Your favourites were not changed."_s);

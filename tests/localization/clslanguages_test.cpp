@@ -44,8 +44,9 @@ TEST(MessageTable, DefaultMessagesInOrderAndLookedUpIgnoringCase)
                                u"MSG_EXPORTTITLE"_s,       u"MSG_IMPORTTITLE"_s,
                                u"MSG_PLAYLISTFILTER"_s,    u"MSG_EXPORTED"_s,
                                u"MSG_EXPORTFAILED"_s,      u"MSG_IMPORTREADING"_s,
-                               u"MSG_IMPORTED"_s,          u"MSG_IMPORTTOOLARGE"_s,
-                               u"MSG_IMPORTBROKEN"_s,      u"MSG_IMPORTUNREADABLE"_s};
+                               u"MSG_IMPORTED"_s,          u"MSG_IMPORTSKIPPED"_s,
+                               u"MSG_IMPORTTOOLARGE"_s,    u"MSG_IMPORTBROKEN"_s,
+                               u"MSG_IMPORTUNREADABLE"_s};
     ASSERT_EQ(languages.messageCount(), order.size());
     for (qsizetype i = 0; i < order.size(); ++i)
         EXPECT_EQ(languages.messages()[std::size_t(i)].key, order[i]);

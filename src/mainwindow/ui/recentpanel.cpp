@@ -83,6 +83,9 @@ void RecentPanel::replayCurrent()
     // Copied: playing it again moves it to the top, which resets the model.
     const RecentItem item = m_model->item(current.row());
     emit replayRequested(item);
+    // The row played stays chosen where it went.
+    if (m_model->rowCount() > 0 && m_model->item(0).address == item.address)
+        m_list->setCurrentIndex(m_model->index(0, 0));
 }
 
 void RecentPanel::addControls(WindowControls &c)

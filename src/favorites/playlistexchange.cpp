@@ -392,24 +392,23 @@ Result<QList<Favorite>> favoritesFromPlaylist(QByteArrayView data, const QUrl &b
 
 Result<QList<Favorite>> readPlaylistFile(const QString &path, QByteArrayView videoSite)
 {
+    // The reasons follow the file's name in the window's message.
     const QFileInfo info(path);
     if (!info.exists())
-        return refusal(ImportRefusal::Unreadable, u"%1 does not exist."_s.arg(path));
+        return refusal(ImportRefusal::Unreadable, u"it does not exist"_s);
     // A FIFO or a device could block the open or never end.
     if (!info.isFile())
-        return refusal(ImportRefusal::Unreadable, u"%1 is not a regular file."_s.arg(path));
+        return refusal(ImportRefusal::Unreadable, u"it is not a regular file"_s);
     if (info.size() > kMaxImportBytes)
         return refusal(ImportRefusal::TooLarge,
-                       u"%1 is larger than %2 bytes."_s.arg(path).arg(kMaxImportBytes));
+                       u"it is larger than %1 bytes"_s.arg(kMaxImportBytes));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return refusal(ImportRefusal::Unreadable,
-                       u"%1 cannot be opened: %2"_s.arg(path, file.errorString()));
+        return refusal(ImportRefusal::Unreadable, file.errorString());
     // The file may have grown since it was looked at: one byte more shows it.
     const QByteArray data = file.read(kMaxImportBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return refusal(ImportRefusal::Unreadable,
-                       u"%1 cannot be read: %2"_s.arg(path, file.errorString()));
+        return refusal(ImportRefusal::Unreadable, file.errorString());
     return favoritesFromPlaylist(data, QUrl::fromLocalFile(info.absoluteFilePath()), videoSite);
 }
 

@@ -22,10 +22,8 @@ QString playedText(const QDateTime &when)
 } // namespace
 
 RecentModel::RecentModel(const QString &path, QObject *parent)
-    : QAbstractTableModel(parent),
-      m_list(path), m_sourceNames{u"Channels"_s, u"Favorites"_s, u"Files"_s}, m_headers{u"Name"_s,
-                                                                                        u"From"_s,
-                                                                                        u"Played"_s}
+    : HeadedTableModel({u"Name"_s, u"From"_s, u"Played"_s}, parent),
+      m_list(path), m_sourceNames{u"Channels"_s, u"Favorites"_s, u"Files"_s}
 {
     m_list.load();
 }
@@ -33,11 +31,6 @@ RecentModel::RecentModel(const QString &path, QObject *parent)
 int RecentModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_list.items().size());
-}
-
-int RecentModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant RecentModel::data(const QModelIndex &index, int role) const
@@ -63,25 +56,6 @@ QVariant RecentModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
-}
-
-QVariant RecentModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= m_headers.size())
-        return {};
-    return m_headers[section];
-}
-
-bool RecentModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
-                                int role)
-{
-    if (orientation != Qt::Horizontal || (role != Qt::EditRole && role != Qt::DisplayRole) ||
-        section < 0 || section >= m_headers.size())
-        return false;
-    m_headers[section] = value.toString();
-    emit headerDataChanged(Qt::Horizontal, section, section);
-    return true;
 }
 
 Result<void> RecentModel::add(const RecentItem &item)

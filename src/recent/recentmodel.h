@@ -2,8 +2,7 @@
 
 #include "recent/recentlist.h"
 
-#include <QAbstractTableModel>
-#include <QStringList>
+#include "platform/headedtablemodel.h"
 
 #include <array>
 
@@ -11,7 +10,7 @@ namespace mavrel {
 
 // The recent list's rows, newest first: "Name", "From" (where it was played, with the channel's
 // kind) and "Played". A name's tooltip is its address.
-class RecentModel : public QAbstractTableModel
+class RecentModel : public HeadedTableModel
 {
     Q_OBJECT
 public:
@@ -27,12 +26,7 @@ public:
     explicit RecentModel(const QString &path, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
-                       int role = Qt::EditRole) override;
 
     const RecentItem &item(int row) const { return m_list.items().at(row); }
     Result<void> add(const RecentItem &item);
@@ -43,7 +37,6 @@ public:
 private:
     RecentList m_list;
     std::array<QString, 3> m_sourceNames; // by RecentSource
-    QStringList m_headers;
 };
 
 } // namespace mavrel

@@ -1,19 +1,16 @@
 #include "catalogue/scramble.h"
 #include "favorites/favorites.h"
+#include "killwhilesaving.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-
-#include <random>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel;
+using namespace mavrel::test;
 
 namespace {
 
@@ -153,28 +150,15 @@ TEST(FavoritesFile, AKillDuringASaveLeavesTheOldOrTheNewList)
     const QString path = dir.filePath(u"Favorites.txt"_s);
     const QByteArray a = favoritesFileBytes(generated(3000, "a")).value();
     const QByteArray b = favoritesFileBytes(generated(2500, "b")).value();
-    std::mt19937 random(12);
-    std::uniform_int_distribution<int> delayMs(0, 40);
     int sawA = 0;
     int sawB = 0;
-    for (int round = 0; round < 12; ++round) {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"FAVORITES_CHILD_FILE"_s, path);
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {u"--gtest_also_run_disabled_tests"_s,
-                     u"--gtest_filter=FavoritesSaveChild.DISABLED_SavesUntilKilled"_s});
-        ASSERT_TRUE(child.waitForStarted(10000));
-        while (!child.readAllStandardOutput().contains("saved"))
-            ASSERT_TRUE(child.waitForReadyRead(10000));
-        QThread::msleep(delayMs(random));
-        child.kill(); // SIGKILL
-        ASSERT_TRUE(child.waitForFinished(10000));
-        const QByteArray now = fileBytes(path);
-        ASSERT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes";
-        (now == a ? sawA : sawB)++;
-    }
+    killWhileSaving(u"FavoritesSaveChild.DISABLED_SavesUntilKilled"_s, u"FAVORITES_CHILD_FILE"_s,
+                    path, 12, 12, [&](int round) {
+                        const QByteArray now = fileBytes(path);
+                        ASSERT_TRUE(now == a || now == b)
+                            << "round " << round << ": " << now.size() << " bytes";
+                        (now == a ? sawA : sawB)++;
+                    });
     EXPECT_EQ(sawA + sawB, 12);
 }
 

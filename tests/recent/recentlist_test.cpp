@@ -1,18 +1,17 @@
 #include "recent/recentlist.h"
 
+#include "killwhilesaving.h"
+
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
-#include <random>
 
 using namespace Qt::StringLiterals;
 using namespace mavrel;
+using namespace mavrel::test;
 
 namespace {
 
@@ -143,27 +142,13 @@ TEST(RecentList, AKillDuringASaveLeavesAWholeList)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Recent.txt"_s);
-    std::mt19937 random(27);
-    std::uniform_int_distribution<int> delayMs(0, 30);
-    for (int round = 0; round < 8; ++round) {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"RECENT_CHILD_FILE"_s, path);
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {u"--gtest_also_run_disabled_tests"_s,
-                     u"--gtest_filter=RecentSaveChild.DISABLED_SavesUntilKilled"_s});
-        ASSERT_TRUE(child.waitForStarted(10000));
-        while (!child.readAllStandardOutput().contains("saved"))
-            ASSERT_TRUE(child.waitForReadyRead(10000));
-        QThread::msleep(delayMs(random));
-        child.kill(); // SIGKILL
-        ASSERT_TRUE(child.waitForFinished(10000));
-        // Every save writes thirty items, so anything else is a torn file.
-        const QByteArray now = fileBytes(path);
-        EXPECT_EQ(parseRecentFile(now).size(), RecentList::kMaxItems) << "round " << round;
-        EXPECT_EQ(now.count('\n'), RecentList::kMaxItems + 1) << "round " << round;
-    }
+    killWhileSaving(u"RecentSaveChild.DISABLED_SavesUntilKilled"_s, u"RECENT_CHILD_FILE"_s, path, 8,
+                    27, [&](int round) {
+                        // Every save writes thirty items, so anything else is a torn file.
+                        const QByteArray now = fileBytes(path);
+                        EXPECT_EQ(parseRecentFile(now).size(), RecentList::kMaxItems) << round;
+                        EXPECT_EQ(now.count('\n'), RecentList::kMaxItems + 1) << round;
+                    });
 }
 
 } // namespace

@@ -7,17 +7,12 @@ using namespace Qt::StringLiterals;
 namespace mavrel {
 
 FavoritesModel::FavoritesModel(QObject *parent)
-    : QAbstractTableModel(parent), m_headers{u"Channel"_s, u"Category"_s, u"Type"_s}
+    : HeadedTableModel({u"Channel"_s, u"Category"_s, u"Type"_s}, parent)
 {}
 
 int FavoritesModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());
-}
-
-int FavoritesModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant FavoritesModel::data(const QModelIndex &index, int role) const
@@ -37,25 +32,6 @@ QVariant FavoritesModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
-}
-
-QVariant FavoritesModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= m_headers.size())
-        return {};
-    return m_headers[section];
-}
-
-bool FavoritesModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
-                                   int role)
-{
-    if (orientation != Qt::Horizontal || (role != Qt::EditRole && role != Qt::DisplayRole) ||
-        section < 0 || section >= m_headers.size())
-        return false;
-    m_headers[section] = value.toString();
-    emit headerDataChanged(Qt::Horizontal, section, section);
-    return true;
 }
 
 void FavoritesModel::append(const Favorite &favorite)

@@ -1,16 +1,15 @@
 #pragma once
 
 #include "favorites/favorites.h"
+#include "platform/headedtablemodel.h"
 
-#include <QAbstractTableModel>
 #include <QList>
-#include <QStringList>
 
 namespace mavrel {
 
 // The rows of the favourites list: "Channel", "Category", "Type"; the address is kept with the
 // row but not shown.
-class FavoritesModel : public QAbstractTableModel
+class FavoritesModel : public HeadedTableModel
 {
     Q_OBJECT
 public:
@@ -25,13 +24,7 @@ public:
     explicit FavoritesModel(QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
-    // The column captions follow the interface language.
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
-                       int role = Qt::EditRole) override;
 
     const Favorite &favorite(int row) const { return m_rows[row]; }
     const QList<Favorite> &favorites() const { return m_rows; }
@@ -42,7 +35,6 @@ public:
 
 private:
     QList<Favorite> m_rows;
-    QStringList m_headers;
 };
 
 } // namespace mavrel

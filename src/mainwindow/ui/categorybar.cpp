@@ -9,15 +9,6 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 
-namespace {
-
-void place(QWidget *w, int left, int top, int width, int height)
-{
-    w->setGeometry(toPixels({left, top, width, height}));
-}
-
-} // namespace
-
 CategoryBar::CategoryBar(QWidget *parent) : QWidget(parent)
 {
     setObjectName(u"categoryBar"_s);
@@ -40,17 +31,17 @@ CategoryBar::CategoryBar(QWidget *parent) : QWidget(parent)
     cmdSports = add(u"cmdSports"_s, u"Live Sports"_s, Category::Sports);
     cmdXXX = add(u"cmdXXX"_s, u"Adult"_s, Category::Adult);
     cmdVideo = add(u"cmdVideo"_s, u"Video"_s, Category::Video);
-    place(cmdTV, 60, 60, 1335, 915);
-    place(cmdRadio, 1440, 60, 1435, 915);
-    place(cmdYouTube, 2880, 60, 1275, 915);
-    place(cmdFavorites, 4200, 60, 1275, 915);
-    place(cmdFiles, 5520, 60, 1275, 915);
-    place(cmdUpdate, 6840, 60, 1275, 915);
-    place(cmdWebsite, 8160, 60, 2775, 915);
-    place(cmdExtras, 9000, 60, 1275, 915);
-    place(cmdSports, 9120, 60, 1275, 915);
-    place(cmdXXX, 9720, 0, 1275, 915);
-    place(cmdVideo, 10440, 0, 1275, 915);
+    cmdTV->setGeometry(toPixels({60, 60, 1335, 915}));
+    cmdRadio->setGeometry(toPixels({1440, 60, 1435, 915}));
+    cmdYouTube->setGeometry(toPixels({2880, 60, 1275, 915}));
+    cmdFavorites->setGeometry(toPixels({4200, 60, 1275, 915}));
+    cmdFiles->setGeometry(toPixels({5520, 60, 1275, 915}));
+    cmdUpdate->setGeometry(toPixels({6840, 60, 1275, 915}));
+    cmdWebsite->setGeometry(toPixels({8160, 60, 2775, 915}));
+    cmdExtras->setGeometry(toPixels({9000, 60, 1275, 915}));
+    cmdSports->setGeometry(toPixels({9120, 60, 1275, 915}));
+    cmdXXX->setGeometry(toPixels({9720, 0, 1275, 915}));
+    cmdVideo->setGeometry(toPixels({10440, 0, 1275, 915}));
     for (QPushButton *hidden : {cmdExtras, cmdSports, cmdXXX, cmdVideo})
         hidden->hide();
     resize(cmdWebsite->geometry().right() + 1, cmdTV->geometry().bottom() + 1);
@@ -90,9 +81,9 @@ QPushButton *CategoryBar::button(Category category) const
 void CategoryBar::applyCompanySwitch()
 {
     // The three extra buttons continue the row after Update; the website button follows them.
-    place(cmdSports, 8160, 60, 1275, 915);
-    place(cmdExtras, 9480, 60, 1275, 915);
-    place(cmdXXX, 10800, 60, 1275, 915);
+    cmdSports->setGeometry(toPixels({8160, 60, 1275, 915}));
+    cmdExtras->setGeometry(toPixels({9480, 60, 1275, 915}));
+    cmdXXX->setGeometry(toPixels({10800, 60, 1275, 915}));
     for (QPushButton *shown : {cmdSports, cmdExtras, cmdXXX})
         shown->show();
     QRect website = cmdWebsite->geometry();

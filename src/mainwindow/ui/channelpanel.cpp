@@ -37,53 +37,44 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 
-namespace {
-
-void place(QWidget *w, int left, int top, int width, int height)
-{
-    w->setGeometry(toPixels({left, top, width, height}));
-}
-
-} // namespace
-
 ChannelPanel::ChannelPanel(const PanelContext &context, QWidget *parent)
     : QGroupBox(u"Channels"_s, parent), m_context(context), m_model(new ChannelListModel(this)),
       m_catalogue(std::make_unique<CatalogueController>(*m_model, context.messages))
 {
     setObjectName(u"Frame1"_s);
-    place(this, 60, 1020, 5235, 8175);
+    setGeometry(toPixels({60, 1020, 5235, 8175}));
     lblCountry = named(new QLabel(u"Type:"_s, this), u"lblCountry"_s);
-    place(lblCountry, 180, 270, 720, 315);
+    lblCountry->setGeometry(toPixels({180, 270, 720, 315}));
     Combo1 = named(new QComboBox(this), u"Combo1"_s);
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setMaxVisibleItems(20);
-    place(Combo1, 960, 225, 4155, 345);
+    Combo1->setGeometry(toPixels({960, 225, 4155, 345}));
     lblSort = named(new QLabel(u"Sort by:"_s, this), u"lblSort"_s);
-    place(lblSort, 180, 615, 765, 315); // up to the box: room for translations
+    lblSort->setGeometry(toPixels({180, 615, 765, 315})); // up to the box: room for translations
     cmbSortTV = named(new QComboBox(this), u"cmbSortTV"_s);
     cmbSortTV->addItems({u"Channel"_s, u"Category"_s, u"Type"_s, u"Rating"_s, u"Favorites"_s});
     cmbSortTV->setCurrentText(u"Rating"_s);
-    place(cmbSortTV, 960, 570, 2160, 345);
+    cmbSortTV->setGeometry(toPixels({960, 570, 2160, 345}));
     lblCountry->setBuddy(Combo1);
     lblSort->setBuddy(cmbSortTV);
     cmdFav = named(new QPushButton(u"Channel Actions"_s, this), u"cmdFav"_s);
-    place(cmdFav, 3240, 570, 1875, 345);
+    cmdFav->setGeometry(toPixels({3240, 570, 1875, 345}));
     ListView1 = named(new ListViewEnh(this), u"ListView1"_s, title());
     ListView1->setSourceModel(m_model);
     m_logos = new LogoStore(this);
     ListView1->setItemDelegate(new LogoDelegate(ListView1, m_logos, [](const QModelIndex &index) {
         return index.data(ChannelListModel::kLogoRole).toByteArray();
     }));
-    place(ListView1, 180, 960, 4935, 3795);
+    ListView1->setGeometry(toPixels({180, 960, 4935, 3795}));
     fitColumns(ListView1, ChannelListModel::ChannelColumn);
     m_find = new FindBar(ListView1, u"lblFind"_s, u"txtFind"_s);
 
     // List editing: never shown; only its check box has an effect.
     Frame2 = named(new QGroupBox(u"List Editing"_s, this), u"Frame2"_s);
-    place(Frame2, 0, 0, 5235, 1200);
+    Frame2->setGeometry(toPixels({0, 0, 5235, 1200}));
     chkLoad = named(new QCheckBox(u"Don't Load Video While Editing"_s, Frame2), u"chkLoad"_s);
-    place(chkLoad, 180, 300, 4800, 315);
+    chkLoad->setGeometry(toPixels({180, 300, 4800, 315}));
     Frame2->hide();
 
     // A hidden entry of the menu bar, shown only as a pop-up at the pointer.
@@ -383,8 +374,8 @@ void ChannelPanel::applyGeometry(const ResizableControls &c)
     ListView1->setGeometry(toPixels(c.listView1));
     // The Type box and the actions button keep their right margins as the divider moves.
     const int wider = c.frame1.width - kDesignFrameWidth;
-    place(Combo1, 960, 225, 4155 + wider, 345);
-    place(cmdFav, 3240 + wider, 570, 1875, 345);
+    Combo1->setGeometry(toPixels({960, 225, 4155 + wider, 345}));
+    cmdFav->setGeometry(toPixels({3240 + wider, 570, 1875, 345}));
     m_find->listPlaced();
 }
 

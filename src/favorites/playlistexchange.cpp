@@ -1,7 +1,8 @@
-#include "playlistexchange.h"
+#include "favorites/playlistexchange.h"
 
 #include "catalogue/kinds.h"
 #include "platform/bytetext.h"
+#include "player/mediakinds.h"
 #include "player/playlist.h"
 
 #include <QFile>
@@ -18,14 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace mavrel {
 namespace {
-
-// Addresses of audio alone: a favourite of one is a radio station.
-constexpr QLatin1StringView kAudioExtensions[] = {
-    "mp3"_L1, "aac"_L1, "m4a"_L1, "ogg"_L1, "oga"_L1, "opus"_L1, "flac"_L1, "wav"_L1, "wma"_L1};
-
-// What the player streams; anything else (javascript:, data:, ...) is not imported.
-constexpr QLatin1StringView kImportedSchemes[] = {"http"_L1, "https"_L1, "mms"_L1,
-                                                  "rtsp"_L1, "rtmp"_L1,  "file"_L1};
 
 Error refusal(ImportRefusal why, QString message)
 {
@@ -82,29 +75,6 @@ std::optional<QByteArray> videoPageId(const QUrl &url, const QUrl &site)
     return id.toUtf8();
 }
 
-bool isAudioAddress(const QUrl &url)
-{
-    const QString name = url.path().section(u'/', -1);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    if (dot < 0)
-        return false;
-    const QStringView ext = QStringView(name).sliced(dot + 1);
-    for (QLatin1StringView audio : kAudioExtensions) {
-        if (ext.compare(audio, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
-bool isImportedScheme(const QString &scheme)
-{
-    for (QLatin1StringView imported : kImportedSchemes) {
-        if (scheme.compare(imported, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
 QByteArray attributeValue(const PlaylistItem &item, QByteArrayView key)
 {
     for (const auto &[name, value] : item.attributes) {
@@ -130,7 +100,7 @@ std::optional<Favorite> favoriteFromItem(const PlaylistItem &item, const QUrl &b
         return videoFavorite(name, id);
     }
     const QUrl url = playlistEntryUrl(item.address, base);
-    if (!url.isValid() || !isImportedScheme(url.scheme()))
+    if (!url.isValid() || !isPlayableScheme(url.scheme()))
         return std::nullopt;
     if (const auto id = videoPageId(url, site))
         return videoFavorite(name, *id);
@@ -144,7 +114,7 @@ std::optional<Favorite> favoriteFromItem(const PlaylistItem &item, const QUrl &b
     if (isCatalogueKind(group))
         favorite.kind = group;
     else if (attributeValue(item, "radio").compare("true", Qt::CaseInsensitive) == 0 ||
-             isAudioAddress(url))
+             isAudioFileName(url.path()))
         favorite.kind = QByteArray(kKindRadio.data(), kKindRadio.size());
     else
         favorite.kind = QByteArray(kKindTV.data(), kKindTV.size());

@@ -35,15 +35,6 @@ const QStringList &mediaExtensions()
     return extensions;
 }
 
-const QStringList &audioExtensions()
-{
-    static const QStringList extensions{
-        u"mp3"_s, u"wma"_s,  u"wav"_s,  u"wax"_s,  u"mid"_s,  u"midi"_s, u"rmi"_s,
-        u"aif"_s, u"aifc"_s, u"aiff"_s, u"au"_s,   u"snd"_s,  u"cda"_s,  u"mpa"_s,
-        u"mp2"_s, u"ogg"_s,  u"oga"_s,  u"opus"_s, u"flac"_s, u"m4a"_s,  u"aac"_s};
-    return extensions;
-}
-
 // Mount points write blanks, tabs, newlines and backslashes as \ooo.
 QString decodeMountField(const QByteArray &field)
 {
@@ -101,14 +92,6 @@ bool matchesMediaPattern(QStringView fileName)
     return std::any_of(
         mediaExtensions().cbegin(), mediaExtensions().cend(),
         [&](const QString &ext) { return fileName.endsWith(ext, Qt::CaseInsensitive); });
-}
-
-bool isAudioFileName(QStringView fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    if (dot < 0 || fileName.indexOf(u'/', dot) >= 0)
-        return false;
-    return audioExtensions().contains(fileName.sliced(dot + 1), Qt::CaseInsensitive);
 }
 
 QList<Volume> volumesFromMountTable(const QByteArray &mountTable, const QString &homePath)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "player/mediakinds.h" // isAudioFileName, for the file list
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -12,8 +14,6 @@ namespace mavrel {
 QString mediaFilePattern();
 // True when the name matches one pattern of mediaFilePattern(), the extension in any letter case.
 bool matchesMediaPattern(QStringView fileName);
-// True when the file's extension names sound only (no picture), in any letter case.
-bool isAudioFileName(QStringView fileName);
 
 // A mounted volume offered as a drive.
 struct Volume

@@ -1,5 +1,7 @@
 #include "mainwindow/opentarget.h"
 
+#include "player/mediakinds.h"
+
 #include <QFileInfo>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -13,9 +15,6 @@ using namespace Qt::StringLiterals;
 namespace mavrel {
 
 namespace {
-
-constexpr QLatin1StringView kNetworkSchemes[] = {"http"_L1, "https"_L1, "mms"_L1, "rtsp"_L1,
-                                                 "rtmp"_L1};
 
 bool isControl(QChar c)
 {
@@ -61,11 +60,9 @@ Result<QUrl> openTargetFromText(const QString &text, const QString &workingFolde
     }
 
     const QString name = scheme.captured(1).toLower();
-    const bool network = std::any_of(std::begin(kNetworkSchemes), std::end(kNetworkSchemes),
-                                     [&](QLatin1StringView s) { return name == s; });
-    if (!network && name != u"file"_s) {
+    if (!isPlayableScheme(name))
         return refuse(text, u"only http, https, mms, rtsp, rtmp and file addresses are played"_s);
-    }
+    const bool network = name != u"file"_s;
     const QUrl url(text.trimmed(), QUrl::StrictMode);
     if (!url.isValid())
         return refuse(text, u"not a valid address"_s);

@@ -47,16 +47,20 @@ protected:
         pages = std::make_unique<CataloguePages>(*store);
     }
 
-    // Stages the programmes; commits when asked, else drops the writer without a word.
-    void write(const QList<Programme> &programmes, bool commit = true)
+    // Stages the programmes and commits when asked; the writer is handed back for a later word.
+    std::unique_ptr<CatalogueStore::GuideWriter> write(const QList<Programme> &programmes,
+                                                       bool commit = true)
     {
         auto w = store->beginGuide();
-        ASSERT_TRUE(w.ok()) << w.error().message.toStdString();
-        for (const Programme &p : programmes)
-            ASSERT_TRUE(w.value()->add(p).ok());
-        if (commit) {
-            ASSERT_EQ(w.value()->commit().value(), programmes.size());
+        EXPECT_TRUE(w.ok()) << w.error().message.toStdString();
+        bool added = w.ok();
+        for (qsizetype i = 0; added && i < programmes.size(); ++i)
+            added = w.value()->add(programmes[i]).ok();
+        EXPECT_TRUE(added);
+        if (added && commit) {
+            EXPECT_EQ(w.value()->commit().value(), programmes.size());
         }
+        return w.ok() ? std::move(w).value() : nullptr;
     }
 
     QByteArray page(const char *path, const QString &query = {}, int status = 200)
@@ -86,11 +90,7 @@ TEST_F(GuideStoreTest, NowAndNextMoveOnAsProgrammesEnd)
            show("one.tv", kDay + 21 * kHour, kDay + 22 * kHour, "Film"),
            show("two.tv", kDay + 20 * kHour + 1800, 0, "Quiz"),
            show("two.tv", kDay + 22 * kHour, 0, "Late")});
-    const struct
-    {
-        qint64 at;
-        const char *now;
-    } cases[] = {
+    const std::pair<qint64, const char *> cases[] = {
         {kDay + 19 * kHour, "one.tv||||2026-12-10T20:00:00Z|2026-12-10T21:00:00Z|News\n"
                             "two.tv||||2026-12-10T20:30:00Z|2026-12-10T22:00:00Z|Quiz\n"},
         {kDay + 21 * kHour - 1, "one.tv|2026-12-10T20:00:00Z|2026-12-10T21:00:00Z|News|"
@@ -102,9 +102,9 @@ TEST_F(GuideStoreTest, NowAndNextMoveOnAsProgrammesEnd)
                             "2026-12-10T22:00:00Z|2026-12-10T22:00:00Z|Late\n"},
         {kDay + 22 * kHour, ""},
     };
-    for (const auto &c : cases) {
-        now = c.at;
-        EXPECT_EQ(page("/guide/now.txt").toStdString(), c.now) << "at " << c.at - kDay;
+    for (const auto &[at, expected] : cases) {
+        now = at;
+        EXPECT_EQ(page("/guide/now.txt").toStdString(), expected) << "at " << at - kDay;
     }
 }
 
@@ -113,31 +113,20 @@ TEST_F(GuideStoreTest, OnlyAGuideThatArrivedWholeReplacesProgrammes)
     write({show("one.tv", kDay, kDay + kHour, "Old one"),
            show("two.tv", kDay, kDay + kHour, "Old two")});
     // Abandoned, and dropped uncommitted, in batches past one transaction's worth.
-    for (bool abandon : {true, false}) {
-        auto w = store->beginGuide();
-        ASSERT_TRUE(w.ok());
-        for (int i = 0; i < 9000; ++i)
-            ASSERT_TRUE(
-                w.value()->add(show("one.tv", kDay + i * 60, kDay + i * 60 + 60, "New")).ok());
-        if (abandon)
-            w.value()->abandon();
-    }
+    QList<Programme> many;
+    for (int i = 0; i < 9000; ++i)
+        many.append(show("one.tv", kDay + i * 60, kDay + i * 60 + 60, "New"));
+    write(many, false)->abandon();
+    write(many, false);
     // A guide of one channel replaces that channel's programmes and no other's.
     write({show("two.tv", kDay, kDay + 2 * kHour, "New two")});
-    const auto one = store->programmes("one.tv", kDay, kDay + 1);
-    const auto two = store->programmes("two.tv", kDay, kDay + 1);
-    ASSERT_EQ(one.value().size(), 1);
-    EXPECT_EQ(one.value().front().title, u"Old one"_s);
-    ASSERT_EQ(two.value().size(), 1);
-    EXPECT_EQ(two.value().front().title, u"New two"_s);
+    EXPECT_EQ(page("/guide/now.txt"),
+              "one.tv|2026-12-10T00:00:00Z|2026-12-10T01:00:00Z|Old one|||\n"
+              "two.tv|2026-12-10T00:00:00Z|2026-12-10T02:00:00Z|New two|||\n");
 
-    // Whatever was staged and left behind, a large guide committed swaps in whole.
-    auto w = store->beginGuide();
-    for (int i = 0; i < 9000; ++i)
-        ASSERT_TRUE(w.value()->add(show("one.tv", kDay + i * 60, kDay + i * 60 + 60, "New")).ok());
-    EXPECT_EQ(w.value()->commit().value(), 9000);
-    EXPECT_EQ(store->programmes("one.tv", kDay, kDay + 9000 * 60).value().size(), 9000);
-    EXPECT_FALSE(w.value()->add(show("one.tv", kDay, kDay + 1, "late")).ok());
+    // Whatever was staged and left behind, a large guide committed swaps in whole; its writer
+    // takes no more.
+    EXPECT_FALSE(write(many)->add(show("one.tv", kDay, kDay + 1, "late")).ok());
 
     // Ended before: the 100th ends at the moment given and stays.
     EXPECT_EQ(store->pruneProgrammes(kDay + 60 * 100).value(), 99);
@@ -165,21 +154,16 @@ TEST_F(GuideStoreTest, DayPageCoversTheLocalDayAndEncodesFields)
     EXPECT_TRUE(west.startsWith("2026-12-10T22:00:00Z")) << west.data();
     EXPECT_EQ(page("/guide/day.txt", u"id=two.tv&date=2026-12-10"_s), "");
 
-    const struct
-    {
-        const char *query;
-        int status;
-    } refused[] = {
+    const std::pair<const char *, int> refused[] = {
         {"id=none.tv&date=2026-12-10", 404},
         {"date=2026-12-10", 400},
         {"id=one.tv&date=2026-13-10", 400},
-        {"id=one.tv&date=10.12.2026", 400},
         {"id=one.tv", 400},
         {"id=one.tv&date=2026-12-10&offset=1e3", 400},
         {"id=one.tv&date=2026-12-10&offset=900", 400},
     };
-    for (const auto &r : refused)
-        page("/guide/day.txt", QString::fromLatin1(r.query), r.status);
+    for (const auto &[query, status] : refused)
+        page("/guide/day.txt", QString::fromLatin1(query), status);
 }
 
 TEST_F(GuideStoreTest, ADatabaseFromBeforeTheGuideGetsItsTablesOnOpen)
@@ -188,14 +172,13 @@ TEST_F(GuideStoreTest, ADatabaseFromBeforeTheGuideGetsItsTablesOnOpen)
     store.reset();
     {
         const bool postgres = isPostgresLocation(location);
+        const QUrl url(location);
         QSqlDatabase db =
             QSqlDatabase::addDatabase(postgres ? u"QPSQL"_s : u"QSQLITE"_s, u"earlier"_s);
-        const QUrl url(location);
         db.setDatabaseName(postgres ? url.path().mid(1) : location);
         db.setHostName(url.host());
-        db.setPort(url.port(5432));
+        db.setPort(url.port());
         db.setUserName(url.userName());
-        db.setPassword(url.password());
         ASSERT_TRUE(db.open());
         // As the schema was before the guide (PostgreSQL keeps its version in meta).
         for (const QString &statement :
@@ -207,19 +190,13 @@ TEST_F(GuideStoreTest, ADatabaseFromBeforeTheGuideGetsItsTablesOnOpen)
     }
     QSqlDatabase::removeDatabase(u"earlier"_s);
     reopen();
-    write({show("one.tv", kDay, kDay + kHour, "Back")});
-    EXPECT_EQ(store->programmes("one.tv", kDay, kDay + 1).value().size(), 1);
-}
-
-QByteArray xmltv(const QByteArray &programmes)
-{
-    return "<?xml version=\"1.0\"?>\n<tv>\n" + programmes + "</tv>\n";
+    write({show("one.tv", kDay, kDay + kHour, "Back")}); // fails without the tables
 }
 
 QByteArray xmlProgramme(const char *id, const char *start, const char *stop, const char *title)
 {
-    return "<programme channel=\"" + QByteArray(id) + "\" start=\"" + start + " +0000\" stop=\"" +
-           stop + " +0000\"><title>" + title + "</title></programme>\n";
+    return "<programme channel=\"" + QByteArray(id) + "\" start=\"" + start + "\" stop=\"" + stop +
+           "\"><title>" + title + "</title></programme>";
 }
 
 TEST_F(GuideStoreTest, SyncReadsThePlaylistsGuideAfterItsChannelsAndKeepsItWhenALaterOneFails)
@@ -230,13 +207,12 @@ TEST_F(GuideStoreTest, SyncReadsThePlaylistsGuideAfterItsChannelsAndKeepsItWhenA
     // three.tv arrives with the playlist: its programmes are kept only because the guide is read
     // after the channels.
     http.serve("/guide.xml",
-               xmltv(xmlProgramme("three.tv", "20261210200000", "20261210210000", "Three") +
-                     xmlProgramme("one.tv", "20261210190000", "20261210203000", "One") +
-                     xmlProgramme("ghost.tv", "20261210200000", "20261210210000", "Ghost") +
-                     xmlProgramme("one.tv", "20261225200000", "20261225210000", "Far")));
+               "<tv>" + xmlProgramme("three.tv", "20261210200000", "20261210210000", "Three") +
+                   xmlProgramme("one.tv", "20261210190000", "20261210203000", "One") +
+                   xmlProgramme("ghost.tv", "20261210200000", "20261210210000", "Ghost") +
+                   xmlProgramme("one.tv", "20261225200000", "20261225210000", "Far") + "</tv>");
     http.serve("/cut.xml",
-               xmltv(xmlProgramme("three.tv", "20261210200000", "20261210210000", "Replaced"))
-                   .chopped(12));
+               "<tv>" + xmlProgramme("three.tv", "20261210200000", "20261210210000", "Replaced"));
     const QByteArray guide = http.url("/guide.xml");
     http.serve("/tv.m3u", "#EXTM3U x-tvg-url=\"/etc/passwd," + guide +
                               "\"\n#EXTINF:-1 tvg-id=\"three.tv\",Three\nhttp://three/\n");

@@ -10,22 +10,14 @@ namespace {
 TEST(ImportLogos, OnlyWhatACatalogueLineCanCarry)
 {
     const QByteArray longest = "http://l/" + QByteArray(kMaxLogoBytes - 9, 'x');
-    const struct
-    {
-        QByteArray given, kept;
-    } cases[] = {
-        {"https://logos/maple.png", "https://logos/maple.png"},
+    const std::pair<QByteArray, QByteArray> cases[] = {
         {" HTTP://LOGOS/UP.PNG ", "HTTP://LOGOS/UP.PNG"},
-        {"ftp://logos/x.png", ""},
-        {"data:image/png;base64,AAAA", ""},
-        {"logos/relative.png", ""},
         {"http://logos/a|b.png", ""},
-        {"http://logos/a\r\nb.png", ""},
         {longest, longest},
         {longest + 'y', ""},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(logoAddress(c.given), c.kept) << c.given.first(40).data();
+    for (const auto &[given, kept] : cases)
+        EXPECT_EQ(logoAddress(given), kept) << given.first(40).data();
 }
 
 TEST(ImportPlaylist, KeepsGuideIdsLogosAndGuideAddresses)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -32,14 +33,6 @@ std::string shown(const Result<QList<Favorite>> &result)
 std::string refused(ImportRefusal why)
 {
     return shown(Result<QList<Favorite>>::failure({}, int(why)));
-}
-
-QByteArray utf16le(const QString &text)
-{
-    QByteArray out("\xFF\xFE");
-    for (QChar c : text)
-        out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return out;
 }
 
 QByteArray manyEntries(int count)
@@ -121,7 +114,7 @@ TEST(PlaylistExchange, ImportsEachFormatAndRefusesWhatIsNoPlaylistOrTooLarge)
          "</trackList></playlist>",
          "http://h/x/p.xspf", "Song & Co|http://h/x/s.oga|Radio|\n"},
         {"asx saved as UTF-16",
-         utf16le(
+         QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)(
              u"<asx><entry><title>\u00C9t\u00E9</title><ref href='http://h/u'/></entry></asx>"_s),
          "", "\xC3\x89t\xC3\xA9|http://h/u|TV|\n"},
         {"100,001 entries", manyEntries(kMaxImportEntries + 1), "", tooLarge},

@@ -32,6 +32,7 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
+using namespace std::string_literals;
 using namespace mavrel;
 using namespace mavrel::test;
 
@@ -42,11 +43,20 @@ constexpr int kWaitMs = 15000;
 class OpenTest : public ServedWindowTest
 {
 protected:
+    // The window holds a lock of its own, so that a second start hands over to it alone.
     void load()
     {
-        ServedWindowTest::load();
+        ASSERT_TRUE(QDir().mkpath(runtime()));
+        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        form = std::make_unique<Form1>();
+        ui.emplace(*form);
+        form->adoptInstance(std::make_unique<SingleInstance>(runtime() + u"/mavrel.lock"_s));
+        ASSERT_TRUE(form->Form_Load());
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         ui->WindowsMediaPlayer1->setOpenTimeout(3000);
     }
+    QString runtime() const { return temp.path() + u"/run"_s; }
     QString write(const QString &name, const QByteArray &bytes)
     {
         const QString path = temp.path() + u'/' + name;
@@ -103,11 +113,10 @@ QStringList shown(const QList<Favorite> &favorites)
     return out;
 }
 
-TEST_F(OpenTest, FilesAndAddressesFromTheCommandLineAndDropsPlayAsTheyAre)
+TEST_F(OpenTest, FilesAndAddressesFromTheCommandLineDropsAndSecondStartsPlayAsTheyAre)
 {
     const QString fifo = temp.path() + u"/fifo.ogg"_s;
     ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
-    const QByteArray card = server->channel("Demo Test Card")->url;
     enum Outcome
     {
         Plays,
@@ -129,29 +138,47 @@ TEST_F(OpenTest, FilesAndAddressesFromTheCommandLineAndDropsPlayAsTheyAre)
                "<playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\"><trackList>"
                "<track><location>tone.wav</location></track></trackList></playlist>"),
          Plays},
-        {"http", QString::fromUtf8(card), Plays},
+        {"http", QString::fromUtf8(server->channel("Demo Test Card")->url), Plays},
         {"missing file", temp.path() + u"/missing.ogg"_s, Fails},
         {"FIFO", fifo, Fails},
         {"unsupported scheme", u"ftp://127.0.0.1/tone.wav"_s, Refused},
     };
     load();
     for (const auto &c : cases) {
-        for (const bool dropped : {false, true}) {
-            SCOPED_TRACE(std::string(c.what) + (dropped ? " dropped" : " on the command line"));
+        for (const char *way :
+             {"on the command line", "dropped", "handed over by a second start"}) {
+            SCOPED_TRACE(std::string(c.what) + " " + way);
             ui->WindowsMediaPlayer1->close();
             ui->StatusBar1Panel1->clear();
-            if (dropped) {
+            if (way == "dropped"s) {
                 EXPECT_EQ(drop(QUrl::fromUserInput(c.argument, temp.path())), c.outcome != Refused);
-            } else {
+            } else if (way == "on the command line"s) {
                 const Result<OpenRequest> request =
                     parseArguments({u"mavrel"_s, c.argument}, temp.path());
                 ASSERT_TRUE(request.ok());
                 form->openOnStart(request.value());
+            } else {
+                // The real program, started as a file manager starts it, from the files' folder.
+                form->showMinimized();
+                QProcess second;
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                env.insert(u"XDG_RUNTIME_DIR"_s, runtime());
+                second.setProcessEnvironment(env);
+                second.setWorkingDirectory(temp.path());
+                second.start(QStringLiteral(MAVREL_VIEWER),
+                             {c.argument.startsWith(u'/')
+                                  ? QDir(temp.path()).relativeFilePath(c.argument)
+                                  : c.argument});
+                ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; },
+                                            kWaitMs));
+                EXPECT_EQ(second.exitCode(), 0);
+                EXPECT_FALSE(form->isMinimized());
             }
             // Nothing waits for the item to open: the window answers at once.
             if (c.outcome == Refused) {
                 EXPECT_TRUE(ui->WindowsMediaPlayer1->URL().isEmpty());
-                EXPECT_EQ(ui->StatusBar1Panel1->text().contains(u"ftp://"_s), !dropped);
+                EXPECT_EQ(ui->StatusBar1Panel1->text().contains(u"ftp://"_s),
+                          way == "on the command line"s);
                 continue;
             }
             EXPECT_FALSE(ui->WindowsMediaPlayer1->URL().isEmpty());
@@ -161,34 +188,6 @@ TEST_F(OpenTest, FilesAndAddressesFromTheCommandLineAndDropsPlayAsTheyAre)
     }
     // Like My Files: no check, no report.
     EXPECT_TRUE(recorded().isEmpty());
-}
-
-TEST_F(OpenTest, ASecondStartHandsItsFileToTheRunningWindowAndEnds)
-{
-    const QString tone = write(u"tone.wav"_s, makeWav(4.0));
-    const QString runtime = temp.path() + u"/run"_s;
-    ASSERT_TRUE(QDir().mkpath(runtime));
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    form = std::make_unique<Form1>();
-    ui.emplace(*form);
-    form->adoptInstance(std::make_unique<SingleInstance>(runtime + u"/mavrel.lock"_s));
-    ASSERT_TRUE(form->Form_Load());
-    form->show();
-    form->showMinimized();
-
-    // The real program, started as a file manager starts it, from another folder.
-    QProcess second;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"XDG_RUNTIME_DIR"_s, runtime);
-    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    second.setProcessEnvironment(env);
-    second.setWorkingDirectory(temp.path());
-    second.start(QStringLiteral(MAVREL_VIEWER), {u"tone.wav"_s});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, kWaitMs));
-    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ui->WindowsMediaPlayer1->URL() == tone; }, kWaitMs));
-    EXPECT_FALSE(form->isMinimized());
-    EXPECT_TRUE(waitState(MediaPlayer::State::Playing));
 }
 
 TEST_F(OpenTest, RecentListPlaysAgainAsItsListDidAndOutlivesARestart)

@@ -209,6 +209,7 @@ TEST_F(OpenTest, RecentListPlaysAgainAsItsListDidAndOutlivesARestart)
     QTest::keyClick(form.get(), Qt::Key_E, Qt::AltModifier);
     ASSERT_TRUE(ui->fraRecent->isVisible());
     EXPECT_EQ(ui->lvwRecent->model()->index(0, 0).data(), u"tone.wav"_s);
+    EXPECT_EQ(recentItems().first().source, RecentSource::File);
     EXPECT_EQ(ui->lvwRecent->model()->index(1, 0).data(), u"Demo Test Card"_s);
 
     // The channel is checked and reported again, and moves up.

@@ -12,6 +12,7 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QHeaderView>
 #include <QImage>
 #include <QPushButton>
 #include <QThread>
@@ -84,39 +85,48 @@ TEST_F(GuideServedTest, ASyncedPlaylistShowsItsLogoOnNowAndTheNowLine)
         server->runCommand(u"sync"_s, {QString::fromUtf8(sources.url("/list.m3u"))});
     ASSERT_TRUE(synced) << "sync failed";
 
-    // The viewer's catalogue is the server's, as after an update.
+    // The viewer's catalogue is the server's, as after an update, and a radio with the guide id.
     QFile data(temp.path() + u"/data/Data.txt"_s);
     ASSERT_TRUE(data.open(QIODevice::WriteOnly));
-    for (const ChannelRecord &record : server->catalogue())
+    const QList<ChannelRecord> radio = {
+        {"9", "News FM", "Radio", "http://x.invalid/fm", "English", "news.example", {}, "1", "4"}};
+    for (const ChannelRecord &record : server->catalogue() + radio)
         data.write(record.toLine().value());
     data.close();
     load();
-    const test::MainWindowUi ui(*form);
     auto &model = form->channelPanel().model();
-    int row = -1;
-    for (int r = 0; r < model.rowCount(); ++r) {
-        if (model.index(r, ChannelListModel::ChannelColumn).data() == u"Loopback News"_s)
-            row = r;
-    }
-    ASSERT_GE(row, 0);
-    const QModelIndex name = model.index(row, ChannelListModel::ChannelColumn);
-    EXPECT_EQ(name.data(ChannelListModel::kLogoRole).toByteArray(), sources.url("/logo.png"));
+    const QModelIndexList found =
+        model.match(model.index(0, ChannelListModel::ChannelColumn), Qt::DisplayRole,
+                    u"Loopback News"_s, 1, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    const QModelIndex name = found[0];
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.columnCount() > ChannelListModel::OnNowColumn; },
                                 kWaitMs));
-    EXPECT_EQ(model.index(row, ChannelListModel::OnNowColumn).data(), u"World & News"_s);
+    EXPECT_EQ(model.index(name.row(), ChannelListModel::OnNowColumn).data(), u"World & News"_s);
+    EXPECT_EQ(model.headerData(ChannelListModel::OnNowColumn, Qt::Horizontal), u"On Now"_s);
+    // After the channel's name; the address column it comes after stays hidden.
+    EXPECT_EQ(ui->ListView1->header()->visualIndex(ChannelListModel::OnNowColumn), 1);
+    EXPECT_TRUE(ui->ListView1->header()->isSectionHidden(ChannelListModel::UrlColumn));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return !form->channelPanel().logos()->logo(sources.url("/logo.png")).isNull(); },
         kWaitMs));
-    EXPECT_EQ(form->channelPanel().logos()->logo(sources.url("/logo.png")).height(),
-              LogoStore::kLogoHeight);
 
-    // Played from the list, its now and next show under the player.
-    const QModelIndex shown = ui.ListView1->proxy()->mapFromSource(name);
-    ui.ListView1->selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect |
-                                                      QItemSelectionModel::Rows);
-    emit ui.ListView1->clicked(shown);
-    QPushButton *line = form->playerArea().nowNextLine();
+    // Played from the list, its now and next show under the player, but not on the whole screen.
+    const QModelIndex shown = ui->ListView1->proxy()->mapFromSource(name);
+    ui->ListView1->selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect |
+                                                       QItemSelectionModel::Rows);
+    emit ui->ListView1->clicked(shown);
+    PlayerArea &area = form->playerArea();
+    QPushButton *line = area.nowNextLine();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line->isHidden(); }, kWaitMs));
     EXPECT_TRUE(line->text().contains(u"World & News"_s)) << line->text().toStdString();
     EXPECT_TRUE(line->text().contains(u"Weather"_s)) << line->text().toStdString();
+    area.togglePictureFullScreen();
+    EXPECT_TRUE(line->isHidden());
+    EXPECT_EQ(area.player()->geometry(), area.rect());
+    area.togglePictureFullScreen();
+
+    // Radio has no column, whatever its guide ids.
+    ui->cmdRadio->click();
+    EXPECT_FALSE(model.hasOnNowColumn());
 }

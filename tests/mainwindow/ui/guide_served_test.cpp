@@ -15,7 +15,9 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QPushButton>
-#include <QThread>
+
+#include <chrono>
+#include <future>
 
 using namespace mavrel;
 using namespace Qt::StringLiterals;
@@ -29,61 +31,40 @@ QByteArray xmltvTime(const QDateTime &t)
     return t.toUTC().toString(u"yyyyMMddHHmmss"_s).toLatin1() + " +0000";
 }
 
-class GuideServedTest : public test::ServedWindowTest
-{
-protected:
-    void SetUp() override
-    {
-        test::ServedWindowTest::SetUp();
-        // The playlist's server answers while the sync command runs: it has a thread of its own.
-        sources.moveToThread(&sourcesThread);
-        sourcesThread.start();
-        bool listening = false;
-        QMetaObject::invokeMethod(&sources, &test::TestHttpServer::listen,
-                                  Qt::BlockingQueuedConnection, &listening);
-        ASSERT_TRUE(listening);
-    }
-    void TearDown() override
-    {
-        test::ServedWindowTest::TearDown();
-        QMetaObject::invokeMethod(
-            &sources, [this] { sources.moveToThread(sourcesThread.thread()); },
-            Qt::BlockingQueuedConnection);
-        sourcesThread.quit();
-        sourcesThread.wait();
-    }
-    QThread sourcesThread;
-    test::TestHttpServer sources;
-};
+using GuideServedTest = test::ServedWindowTest;
 
 } // namespace
 
 TEST_F(GuideServedTest, ASyncedPlaylistShowsItsLogoOnNowAndTheNowLine)
 {
+    test::TestHttpServer sources;
+    ASSERT_TRUE(sources.listen());
     QImage picture(48, 32, QImage::Format_RGB32);
     picture.fill(Qt::red);
     QBuffer png;
     png.open(QIODevice::WriteOnly);
     ASSERT_TRUE(picture.save(&png, "PNG"));
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QByteArray guide =
-        "<?xml version=\"1.0\"?>\n<tv><channel id=\"news.example\"/>"
-        "<programme start=\"" +
-        xmltvTime(now.addSecs(-1800)) + "\" stop=\"" + xmltvTime(now.addSecs(1800)) +
-        "\" channel=\"news.example\"><title>World &amp; News</title>"
-        "</programme><programme start=\"" +
-        xmltvTime(now.addSecs(1800)) + "\" stop=\"" + xmltvTime(now.addSecs(3600)) +
-        "\" channel=\"news.example\"><title>Weather</title></programme></tv>\n";
     sources.serve("/logo.png", png.data());
+    const QByteArray guide = "<tv><channel id=\"news.example\"/><programme start=\"" +
+                             xmltvTime(now.addSecs(-1800)) + "\" stop=\"" +
+                             xmltvTime(now.addSecs(1800)) +
+                             "\" channel=\"news.example\"><title>World &amp; News</title>"
+                             "</programme></tv>\n";
     sources.serve("/guide.xml", guide);
     sources.serve("/list.m3u", "#EXTM3U x-tvg-url=\"" + sources.url("/guide.xml") +
                                    "\"\n#EXTINF:-1 tvg-id=\"news.example\" tvg-logo=\"" +
                                    sources.url("/logo.png") +
                                    "\" tvg-language=\"English\",Loopback News\n" +
                                    server->baseUrl() + "/media/testcard.avi?guide\n");
-    const std::optional<QByteArray> synced =
-        server->runCommand(u"sync"_s, {QString::fromUtf8(sources.url("/list.m3u"))});
-    ASSERT_TRUE(synced) << "sync failed";
+    // The sync command fetches from `sources`, which answers from this thread meanwhile.
+    auto synced = std::async(std::launch::async, [&] {
+        return server->runCommand(u"sync"_s, {QString::fromUtf8(sources.url("/list.m3u"))});
+    });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return synced.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        60'000));
+    ASSERT_TRUE(synced.get()) << "sync failed";
 
     // The viewer's catalogue is the server's, as after an update, and a radio with the guide id.
     QFile data(temp.path() + u"/data/Data.txt"_s);
@@ -119,8 +100,7 @@ TEST_F(GuideServedTest, ASyncedPlaylistShowsItsLogoOnNowAndTheNowLine)
     PlayerArea &area = form->playerArea();
     QPushButton *line = area.nowNextLine();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line->isHidden(); }, kWaitMs));
-    EXPECT_TRUE(line->text().contains(u"World & News"_s)) << line->text().toStdString();
-    EXPECT_TRUE(line->text().contains(u"Weather"_s)) << line->text().toStdString();
+    EXPECT_TRUE(line->text().endsWith(u" World & News"_s)) << line->text().toStdString();
     area.togglePictureFullScreen();
     EXPECT_TRUE(line->isHidden());
     EXPECT_EQ(area.player()->geometry(), area.rect());

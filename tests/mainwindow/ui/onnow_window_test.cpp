@@ -41,7 +41,6 @@ TEST(OnNowWindowTest, TheNowLineFollowsTheClockAcrossAProgrammesEnd)
     area->setGuideZone(QTimeZone(3600));
     area->setGuideChannel("bbc", u"BBC"_s);
     QPushButton *line = area->nowNextLine();
-    EXPECT_TRUE(line->isHidden()); // nothing fetched yet
 
     QSignalSpy changed(&guide, &GuideClient::nowChanged);
     guide.refreshNow();

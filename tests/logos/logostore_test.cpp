@@ -70,25 +70,21 @@ protected:
 
 TEST_F(LogoStoreTest, FailuresShowThePlaceholderAndAreNotFetchedAgain)
 {
-    // A page that is no picture, and a logo slower than the store's own time limit.
+    // A logo slower than the store's own time limit fails as any other failure does.
     server.serveDrip("/slow", png({40, 20}), 200);
+    const QByteArray address = server.url("/slow");
     LogoStore::Options o = options();
     o.limits.totalMs = 1'500;
     LogoStore store(o);
-    for (const QByteArray path : {"/missing", "/slow"}) {
-        SCOPED_TRACE(path.constData());
-        const QByteArray address = server.url(path);
-        store.setWanted(&view, {address});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return store.failed(address); }, kWaitMs));
+    store.setWanted(&view, {address});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store.failed(address); }, kWaitMs));
 
-        // Shown again: remembered, not fetched again.
-        const qsizetype asked = server.requestsFor(path).size();
-        store.setWanted(&view, {});
-        store.setWanted(&view, {address});
-        QTest::qWait(100);
-        EXPECT_EQ(server.requestsFor(path).size(), asked);
-        EXPECT_EQ(store.queuedCount(), 0);
-    }
+    // Shown again: remembered, not fetched again.
+    store.setWanted(&view, {});
+    store.setWanted(&view, {address});
+    QTest::qWait(100);
+    EXPECT_EQ(server.requestsFor("/slow").size(), 1);
+    EXPECT_EQ(store.queuedCount(), 0);
 }
 
 TEST_F(LogoStoreTest, LogosAreScaledToTheRowAndASecondStoreReadsThemFromDisk)

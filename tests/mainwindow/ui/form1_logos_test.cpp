@@ -28,7 +28,6 @@ constexpr int kWaitMs = 10000;
 
 TEST(WindowLogosTest, AClickPlaysWhileTheRowsLogoHangsAndAFavouriteFindsItsLogo)
 {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     ViewerFolders temp;
     ScopedScriptedDialogs boxes;
     // Every logo hangs: its server takes the request and never answers. The radio's logo is on

@@ -81,7 +81,7 @@ TEST_F(GuideServedTest, ASyncedPlaylistShowsItsLogoOnNowAndTheNowLine)
     EXPECT_EQ(ui->ListView1->header()->visualIndex(ChannelListModel::OnNowColumn), 1);
     EXPECT_TRUE(ui->ListView1->header()->isSectionHidden(ChannelListModel::UrlColumn));
 
-    // Played from the list, its now and next show under the player, but not on the whole screen.
+    // Played from the list, what is on shows under the player, but not on the whole screen.
     const QModelIndex shown = ui->ListView1->proxy()->mapFromSource(name);
     ui->ListView1->selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect |
                                                        QItemSelectionModel::Rows);

@@ -35,7 +35,6 @@ TEST(OnNowWindowTest, TheNowLineFollowsTheClockAcrossAProgrammesEnd)
     GuideClient guide([&] { return server.url(""); });
     guide.setClock([&] { return clock; });
     QWidget window;
-    window.resize(640, 480);
     auto *area = new PlayerArea(&window);
     area->setGuide(&guide, message);
     area->setGuideZone(QTimeZone(3600));
@@ -82,7 +81,6 @@ TEST(OnNowWindowTest, TheDayWindowAsksForTheLocalDayAndShowsLocalTimes)
         QSignalSpy arrived(&guide, &GuideClient::dayArrived);
         GuideDayWindow window(guide, "bbc one", u"BBC"_s, QDate(2026, 12, 10),
                               QTimeZone(offset * 60), message, nullptr);
-        window.setAttribute(Qt::WA_DeleteOnClose, false);
         ASSERT_TRUE(arrived.wait(kWaitMs));
         const QByteArray target = server.requestsFor("/guide/day.txt").last().target;
         EXPECT_TRUE(

@@ -85,7 +85,8 @@ Result<GuideProgramme> readTimes(QByteArrayView start, QByteArrayView stop, bool
     const Result<QDateTime> to = parseGuideTime(stop);
     if (!to)
         return to.error();
-    if (to.value() <= from.value())
+    // The server writes an end no guide gave as the start itself.
+    if (to.value() < from.value())
         return Result<GuideProgramme>::failure(u"A programme that ends before it starts"_s);
     GuideProgramme programme;
     programme.start = from.value();
@@ -173,6 +174,8 @@ QByteArray dayPagePath(const QByteArray &guideId, QDate date, int offsetMinutes)
 QString programmeLine(const GuideProgramme &programme, const QTimeZone &zone)
 {
     const auto clock = [&](const QDateTime &t) { return t.toTimeZone(zone).toString(u"HH:mm"_s); };
+    if (!programme.endKnown())
+        return clock(programme.start) % u' ' % programme.title;
     return clock(programme.start) % u'\u2013' % clock(programme.stop) % u' ' % programme.title;
 }
 

@@ -25,6 +25,8 @@ struct GuideProgramme
     QString description;
 
     bool isNull() const { return !start.isValid(); }
+    // A programme whose end is not known (stop = start) is never on now, only ahead.
+    bool endKnown() const { return stop > start; }
     bool runsAt(const QDateTime &at) const { return !isNull() && start <= at && at < stop; }
     friend bool operator==(const GuideProgramme &, const GuideProgramme &) = default;
 };

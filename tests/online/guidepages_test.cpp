@@ -32,7 +32,9 @@ TEST(GuidePages, NowLinesReadTheirFieldsOrFail)
         {"x|2026-12-10T20:00:00|2026-12-10T21:00:00Z|A|||", false},
         {"x|2026-12-10T24:00:00Z|2026-12-10T25:00:00Z|A|||", false},
         {"x|2026-02-30T20:00:00Z|2026-02-30T21:00:00Z|A|||", false},
-        {"x|2026-12-10T21:00:00Z|2026-12-10T21:00:00Z|A|||", false}, // ends as it starts
+        {"x|2026-12-10T21:00:00Z|2026-12-10T20:59:59Z|A|||", false}, // ends before it starts
+        // No end known: the next programme is kept all the same.
+        {"x" + on + "A|2026-12-10T21:00:00Z|2026-12-10T21:00:00Z|Late", true, u"A"_s, u"Late"_s},
         {"x" + on + "A||||", false},
         {on + "A|||", false},
     };
@@ -47,6 +49,11 @@ TEST(GuidePages, NowLinesReadTheirFieldsOrFail)
             EXPECT_EQ(n.next.isNull(), c.next.isEmpty());
         }
     }
+    // An end no guide gave is not shown as a programme of no length.
+    const NowAndNext late =
+        parseNowLine("x" + on + "A|2026-12-10T21:00:00Z|2026-12-10T21:00:00Z|Late").value();
+    EXPECT_EQ(programmeLine(late.now, QTimeZone::utc()), u"20:00\u201321:00 A"_s);
+    EXPECT_EQ(programmeLine(late.next, QTimeZone::utc()), u"21:00 Late"_s);
 }
 
 TEST(GuidePages, PagesKeepTheLinesThatRead)

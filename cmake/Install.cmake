@@ -96,8 +96,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${MAVREL_SITE_NAME}/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, libqt6sql6-sqlite, vlc-plugin-base, vlc-plugin-video-output")
-# Without it every player start rebuilds the plug-in cache (about 100 ms).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libvlc-bin")
+# Without libvlc-bin every player start rebuilds the plug-in cache (about 100 ms); without the
+# Qt translations standard buttons and the file chooser stay in English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libvlc-bin, qt6-translations-l10n")
 # Maintainer scripts that enable the catalogue server's socket and service; its configuration
 # file is a conffile, so an upgrade keeps the administrator's edits.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

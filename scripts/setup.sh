@@ -8,7 +8,7 @@ packages=(
     g++ clang cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite libqt6sql6-psql
     libvlc-dev libvlc-bin vlc-plugin-base vlc-plugin-video-output
-    qt6-svg-dev libclang-rt-14-dev clang-format
+    qt6-svg-dev qt6-translations-l10n libclang-rt-14-dev clang-format
     libmicrohttpd-dev zlib1g-dev postgresql
     xvfb xauth imagemagick fonts-dejavu-core curl dbus-daemon dbus-bin
     dpkg-dev file desktop-file-utils appstream systemd init-system-helpers

@@ -3,6 +3,7 @@
 #include "branding/branding.h"
 #include "localization/localizablewindow.h"
 #include "localization/localizationfile.h"
+#include "localization/qttexts.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -119,8 +120,10 @@ void clsLanguages::loadLanguage(const QString &name)
     const Result<QString> text = readLocalizationFile(localizationFilePath());
     if (!text)
         return;
-    if (std::optional<QStringList> items = languageItems(text.value(), name))
+    if (std::optional<QStringList> items = languageItems(text.value(), name)) {
         m_itemLines = std::move(items);
+        m_itemsLanguage = name;
+    }
 }
 
 QString clsLanguages::getCaption(const QString &strName) const
@@ -152,6 +155,7 @@ void clsLanguages::applyLanguage(LocalizableWindow &myForm, const QString &strLa
     // One line is a group whose items lost their CR LF: as good as none.
     if (!m_itemLines || m_itemLines->size() == 1)
         loadLanguage(u"English"_s);
+    useQtTexts(m_itemsLanguage);
 
     const QString window = myForm.windowName();
     for (const LocalizableControl &c : myForm.controls()) {

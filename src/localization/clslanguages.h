@@ -99,6 +99,7 @@ private:
     int m_used = 0;
     QString m_currentLanguage;
     std::optional<QStringList> m_itemLines;
+    QString m_itemsLanguage; // the name m_itemLines were loaded for
 };
 
 // The text of the localisation file; fails when it does not exist or cannot be read.

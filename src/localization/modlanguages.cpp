@@ -92,6 +92,8 @@ void registerDefaultMessages(clsLanguages &languages)
         u"%1 is not a playlist that can be read. Your favourites were not changed."_s);
     languages.setMessage(u"MSG_IMPORTUNREADABLE"_s,
                          u"%1 could not be read: %2. Your favourites were not changed."_s);
+    languages.setMessage(u"MSG_FAVTOOLONG"_s,
+                         u"The favourite was not added: it is too long to be saved."_s);
 }
 
 } // namespace mavrel

@@ -46,7 +46,7 @@ TEST(MessageTable, DefaultMessagesInOrderAndLookedUpIgnoringCase)
                                u"MSG_EXPORTFAILED"_s,      u"MSG_IMPORTREADING"_s,
                                u"MSG_IMPORTED"_s,          u"MSG_IMPORTSKIPPED"_s,
                                u"MSG_IMPORTTOOLARGE"_s,    u"MSG_IMPORTBROKEN"_s,
-                               u"MSG_IMPORTUNREADABLE"_s};
+                               u"MSG_IMPORTUNREADABLE"_s,  u"MSG_FAVTOOLONG"_s};
     ASSERT_EQ(languages.messageCount(), order.size());
     for (qsizetype i = 0; i < order.size(); ++i)
         EXPECT_EQ(languages.messages()[std::size_t(i)].key, order[i]);

@@ -65,8 +65,8 @@ bool FavoritesController::appendFavorite(const Favorite &favorite)
     // One line the file cannot hold would make every later save fail.
     const Favorite carriable = carriableFavorite(favorite);
     if (!carriable.toScrambledLine()) {
-        if (m_hooks.status)
-            m_hooks.status(u"The favourite was not added: it is too long to be saved."_s);
+        if (m_hooks.status && m_hooks.message)
+            m_hooks.status(m_hooks.message(u"MSG_FAVTOOLONG"_s));
         return false;
     }
     m_model->append(carriable);

@@ -30,6 +30,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -227,6 +228,10 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     auto *about = form->findChild<QWidget *>(u"frmAbout"_s);
     ASSERT_NE(about, nullptr);
     const Branding &b = branding();
+    // What a message box of the dialog seam or the file chooser shows.
+    const auto yesButton = [] {
+        return QDialogButtonBox(QDialogButtonBox::Yes).button(QDialogButtonBox::Yes)->text();
+    };
     const struct
     {
         const char *what;
@@ -257,6 +262,7 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
         {"window", [&] { return form->windowTitle(); }, b.productName + u" von "_s + b.companyName},
         {"status line", [&] { return ui.StatusBar1Panel1->text().left(20); },
          u"Sender insgesamt: 2 "_s},
+        {"Qt's own buttons", yesButton, u"&Ja"_s},
     };
     for (const auto &c : german)
         EXPECT_EQ(c.shown(), c.german) << c.what;
@@ -289,12 +295,14 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
     EXPECT_EQ(window->Command2->text(), u"Aceptar"_s);
     EXPECT_EQ(about->windowTitle(), u"Acerca de "_s + b.productName);
     EXPECT_EQ(ui.Combo1->currentText(), u"Todos"_s);
+    EXPECT_EQ(yesButton(), u"&Sí"_s);
 
     // A name the file lacks keeps the language in force; the choice is still remembered.
     window->Combo1->setEditText(u"Klingon"_s);
     window->Combo1_Click();
     EXPECT_EQ(readSetting(SettingKey::Language), u"Klingon"_s);
     EXPECT_EQ(ui.cmdFiles->text(), u"Archivos"_s);
+    EXPECT_EQ(yesButton(), u"&Sí"_s);
     // The window's own design text picks nothing.
     window->Combo1->setEditText(QLatin1StringView(frmLanguage::kChooseText));
     window->Combo1_Click();

@@ -199,8 +199,14 @@ inline quint16 startServer(QProcess &p, const QString &program, const QStringLis
     while (!line.contains('\n') && p.waitForReadyRead(10000))
         line += p.readAllStandardOutput();
     const QByteArray prefix = "listening on http://127.0.0.1:";
-    if (!line.startsWith(prefix))
+    if (!line.startsWith(prefix)) {
+        // What the server said, for the failure message: why it did not come up.
+        p.waitForFinished(1000);
+        qWarning("server did not come up (state %d, exit %d): stdout '%s' stderr '%s'",
+                 int(p.state()), p.exitCode(), line.constData(),
+                 p.readAllStandardError().constData());
         return 0;
+    }
     return quint16(line.mid(prefix.size()).trimmed().toUInt());
 }
 

@@ -36,7 +36,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextDocument>
@@ -183,7 +185,7 @@ TEST_F(LanguageWindowTest, ShippedFileTranslatesEveryKeyTheTemplateWrites)
 }
 
 // The design gives buttons and labels fixed widths: every shipped caption has to fit.
-TEST_F(LanguageWindowTest, ShippedCaptionsFitTheirControls)
+TEST_F(LanguageWindowTest, ShippedCaptionsFitTheirControlsAndKeepTheirAltKeysApart)
 {
     installShippedFile();
     auto form = loaded();
@@ -212,6 +214,25 @@ TEST_F(LanguageWindowTest, ShippedCaptionsFitTheirControls)
         }
         EXPECT_TRUE(clipped.isEmpty())
             << language.toStdString() << ": " << clipped.join(u", "_s).toStdString();
+
+        // Alt and a letter held by two (a menu and a category) does neither.
+        QMap<QKeySequence, QStringList> altKeys;
+        for (const QAction *menu : form->menuBar()->actions())
+            altKeys[QKeySequence::mnemonic(menu->text())] << menu->text();
+        for (const QAction *action : form->findChildren<QAction *>()) {
+            for (const QKeySequence &key : action->shortcuts()) {
+                if (key[0].keyboardModifiers() == Qt::AltModifier)
+                    altKeys[key] << action->text();
+            }
+        }
+        altKeys.remove(QKeySequence());
+        QStringList clashes;
+        for (auto it = altKeys.cbegin(); it != altKeys.cend(); ++it) {
+            if (it.value().size() > 1)
+                clashes << it.key().toString() + u": "_s + it.value().join(u" / "_s);
+        }
+        EXPECT_TRUE(clashes.isEmpty())
+            << language.toStdString() << ": " << clashes.join(u", "_s).toStdString();
     }
 }
 
@@ -248,7 +269,7 @@ TEST_F(LanguageWindowTest, GermanAtStartThenAnotherLanguageFromTheWindow)
         {"frame", [&] { return ui.Frame1->title(); }, u"Sender"_s},
         {"label", [&] { return ui.lblSort->text(); }, u"Sortiert:"_s},
         {"check box", [&] { return ui.chkLoad->text(); }, u"Beim Bearbeiten kein Video laden"_s},
-        {"top menu", [&] { return ui.mnuFile->title(); }, u"&Datei"_s},
+        {"top menu", [&] { return ui.mnuFile->title(); }, u"Date&i"_s},
         {"menu array", [&] { return ui.mnuCatItem[3]->text(); }, u"Favoriten"_s},
         {"channel list header", [&] { return ui.ListView1->headerText(3); }, u"Bewertung"_s},
         {"sort box", [&] { return ui.cmbSortTV->currentText(); }, u"Bewertung"_s},

@@ -31,9 +31,11 @@ bool useQtTexts(const QString &languageName)
 {
     static std::unique_ptr<QTranslator> installed;
     static QString installedCode;
-    QCoreApplication *app = QCoreApplication::instance();
-    if (app == nullptr)
-        return false;
+    // Every window applies the language as it opens: the same name needs no new look-up.
+    static QString askedName;
+    if (QCoreApplication::instance() == nullptr || languageName == askedName)
+        return installed != nullptr;
+    askedName = languageName;
     QString code = languageCodeOfName(languageName);
     if (code == u"en"_s)
         code.clear();

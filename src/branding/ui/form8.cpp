@@ -1,5 +1,6 @@
 #include "branding/ui/form8.h"
 
+#include "localization/qttexts.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
@@ -17,29 +18,13 @@ Form8::Form8(QWidget *parent) : QWidget(parent, Qt::Window)
     setObjectName(u"Form8"_s);
 }
 
-namespace {
-
-// The languages whose help is shipped, by their name in the localisation file.
-constexpr struct
-{
-    QStringView name;
-    QStringView code;
-} kHelpLanguages[] = {
-    {u"Deutsch", u"de"},
-    {u"Español", u"es"},
-    {u"Français", u"fr"},
-};
-
-} // namespace
-
 QString Form8::helpFileFor(const QString &language)
 {
-    const QString folder = applicationFolder() + u'/';
-    for (const auto &l : kHelpLanguages) {
-        if (language.trimmed().compare(l.name, Qt::CaseInsensitive) == 0)
-            return folder + u"Help."_s + l.code.toString() + u".html"_s;
-    }
-    return folder + QLatin1StringView(kHelpFile);
+    // The English help is the one without a code; a language without its own falls back to it.
+    const QString code = languageCodeOfName(language);
+    if (!code.isEmpty() && code != u"en"_s)
+        return applicationFolder() + u"/Help."_s + code + u".html"_s;
+    return applicationFolder() + u'/' + QLatin1StringView(kHelpFile);
 }
 
 bool Form8::Form_Load(const QString &language, WhenNoHandler whenNoHandler)
